@@ -1,1 +1,14 @@
-int main() { return 0; }
+// zirvon: compiles CMU800 MML into an MZT tape image, and previews it.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/run.h"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const int status = zirvon::run(zirvon::parse_command_line(args), std::cout, std::cerr);
+    std::cout.flush();
+    return std::cout ? status : zirvon::kExitFailure;
+}

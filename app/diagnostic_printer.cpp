@@ -1,0 +1,57 @@
+#include "app/diagnostic_printer.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace zirvon {
+namespace {
+
+/// Around a column of a very long line only this much is shown on each side.
+constexpr std::size_t kContext = 80;
+
+/// The part of `line` to show, made safe for a terminal, and a caret line
+/// that points at byte `column` (from 1) of it.
+void print_excerpt(std::ostream& out, std::string_view line, std::size_t column) {
+    const std::size_t at = std::min(column - 1, line.size());
+    std::size_t from = 0;
+    std::size_t to = line.size();
+    if (line.size() > 2 * kContext) {
+        from = at > kContext ? at - kContext : 0;
+        to = std::min(line.size(), at + kContext);
+    }
+    std::string shown = from > 0 ? "..." : "";
+    std::string caret(shown.size(), ' ');
+    for (std::size_t i = from; i < to; ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        const bool control = (c < 0x20 && c != '\t') || c == 0x7F;
+        shown += control ? '?' : static_cast<char>(c);
+        if (i < at) {
+            // A UTF-8 continuation byte adds no column on screen.
+            if ((c & 0xC0) != 0x80) caret += c == '\t' ? '\t' : ' ';
+        }
+    }
+    if (to < line.size()) shown += "...";
+    caret += '^';
+    out << shown << '\n' << caret << '\n';
+}
+
+}  // namespace
+
+void print_diagnostic(std::ostream& out, const std::string& file, const SourceText& source,
+                      const Diagnostic& d) {
+    const char* severity = d.severity == Severity::error ? "error" : "warning";
+    if (d.line <= 0) {
+        out << file << ": " << severity << ": " << d.message << '\n';
+        return;
+    }
+    out << file << ':' << d.line << ':' << d.column << ": " << severity << ": " << d.message
+        << '\n';
+    print_excerpt(out, source.line(d.line - 1), static_cast<std::size_t>(d.column));
+}
+
+void print_diagnostics(std::ostream& out, const std::string& file, const SourceText& source,
+                       const std::vector<Diagnostic>& diagnostics) {
+    for (const Diagnostic& d : diagnostics) print_diagnostic(out, file, source, d);
+}
+
+}  // namespace zirvon

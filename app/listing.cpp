@@ -1,0 +1,48 @@
+#include "app/listing.h"
+
+#include <array>
+#include <cstdio>
+
+namespace zirvon {
+namespace {
+
+std::string event_name(const TrackEvent& e) {
+    switch (e.note) {
+        case SyncMark:
+            return "SYNC";
+        case EndMark:
+            return "END";
+        case 255:
+            return "MARK";
+        default:
+            // A gate of 0 starts no note: the event plays as a rest.
+            return e.gate == 0 ? "REST" : note_name(e.note);
+    }
+}
+
+}  // namespace
+
+std::string note_name(std::uint8_t pitch) {
+    static constexpr std::array<const char*, 12> kNames{"C",  "C#", "D",  "D#", "E",  "F",
+                                                         "F#", "G",  "G#", "A",  "A#", "B"};
+    return kNames[pitch % 12] + std::to_string(pitch / 12 + 1);
+}
+
+void print_listing(std::ostream& out, const Song& song) {
+    for (int k = 0; k < kTrackCount; ++k) {
+        const auto& events = song.tracks[k].events();
+        if (k > 0) out << '\n';
+        out << "Track " << k << ": " << events.size() << (events.size() == 1 ? " event" : " events")
+            << '\n';
+        out << "  index  note  code  length  gate\n";
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            const TrackEvent& e = events[i];
+            char row[64];
+            std::snprintf(row, sizeof row, "  %5zu  %-4s  %4d  %6d  %4d\n", i,
+                          event_name(e).c_str(), e.note, e.length, e.gate);
+            out << row;
+        }
+    }
+}
+
+}  // namespace zirvon

@@ -1,0 +1,342 @@
+#include "mml/compiler.h"
+
+#include <algorithm>
+#include <string>
+
+namespace zirvon {
+namespace {
+
+/// What a byte of MML is, looked up once per byte.
+enum CharClass : std::uint8_t {
+    kOther,      // unknown inside a block, ignored outside
+    kBlank,      // separates commands
+    kComment,    // ;
+    kDigit,      // 0-9
+    kOpen,       // [
+    kClose,      // ]
+    kRaw,        // %
+    kDot,        // .
+    kSharp,      // + #
+    kFlat,       // -
+    kOctaveUp,   // >
+    kOctaveDown, // <
+    kTie,        // &
+    kNote,       // C D E F G A B, either case
+    kRest,       // R
+    kParameter,  // L O Q
+};
+
+constexpr std::array<CharClass, 256> make_classes() {
+    std::array<CharClass, 256> t{};
+    for (unsigned char c : {' ', '\t', '\r', '\v', '\f', '\n'}) t[c] = kBlank;
+    for (char c = '0'; c <= '9'; ++c) t[static_cast<unsigned char>(c)] = kDigit;
+    t[';'] = kComment;
+    t['['] = kOpen;
+    t[']'] = kClose;
+    t['%'] = kRaw;
+    t['.'] = kDot;
+    t['+'] = kSharp;
+    t['#'] = kSharp;
+    t['-'] = kFlat;
+    t['>'] = kOctaveUp;
+    t['<'] = kOctaveDown;
+    t['&'] = kTie;
+    for (char c : {'C', 'D', 'E', 'F', 'G', 'A', 'B'}) {
+        t[static_cast<unsigned char>(c)] = kNote;
+        t[static_cast<unsigned char>(c + 32)] = kNote;
+    }
+    for (char c : {'R', 'L', 'O', 'Q'}) {
+        t[static_cast<unsigned char>(c)] = c == 'R' ? kRest : kParameter;
+        t[static_cast<unsigned char>(c + 32)] = c == 'R' ? kRest : kParameter;
+    }
+    return t;
+}
+constexpr std::array<CharClass, 256> kClasses = make_classes();
+
+/// Semitone of a note letter, upper case, from 'A'.
+constexpr std::array<int, 7> kSemitones{9, 11, 0, 2, 4, 5, 7};
+
+/// Octaves stay within these bounds; from there no file of sane size can
+/// bring a note back into range, so the bound changes no result.
+constexpr std::int64_t kOctaveLimit = std::int64_t{1} << 40;
+
+constexpr std::array<std::pair<int, int>, 6> kLengthTable{
+    {{1, 96}, {2, 48}, {4, 24}, {8, 12}, {16, 6}, {32, 3}}};
+
+std::string describe_byte(unsigned char c) {
+    if (c >= 0x21 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return std::string("byte 0x") + kHex[c >> 4] + kHex[c & 15];
+}
+
+}  // namespace
+
+bool is_table_length(const MmlNumber& number) {
+    return std::any_of(kLengthTable.begin(), kLengthTable.end(), [&](const auto& entry) {
+        return !number.huge && number.low == static_cast<std::uint64_t>(entry.first);
+    });
+}
+
+int length_ticks(const MmlNumber& number, std::uint64_t dots) {
+    for (const auto& [length, ticks] : kLengthTable) {
+        if (number.huge || number.low != static_cast<std::uint64_t>(length)) continue;
+        int total = ticks;
+        int half = ticks;
+        for (std::uint64_t d = 0; d < dots && half > 0; ++d) {
+            half /= 2;
+            total += half;
+        }
+        return total;
+    }
+    return 0;
+}
+
+MmlNumber gate_ticks(const MmlNumber& ticks, const MmlNumber& ratio) {
+    if (ticks.is_zero() || ratio.is_zero()) return MmlNumber::of(1);
+    std::uint64_t product;
+    if (ticks.huge || ratio.huge || __builtin_mul_overflow(ticks.low, ratio.low, &product)) {
+        // The product is 2^64 or more; its low 64 bits are exact, which gives
+        // the low 61 bits of the gate, more than the 8 that are kept.
+        return {(ticks.low * ratio.low) >> 3, true};
+    }
+    return MmlNumber::of(std::max<std::uint64_t>(product / 8, 1));
+}
+
+/// State of the line being compiled; every line starts with a fresh one.
+struct Compiler::LineState {
+    enum class Pending { none, note, parameter };
+
+    int line = 0;
+    int track = -1;  ///< -1: no block yet, or a block whose number is no track
+    bool in_block = false;
+    int block_column = 0;
+    Pending pending = Pending::none;
+    char command = 0;
+    int command_column = 0;
+    MmlNumber number;
+    std::int64_t semitone = 0;
+    bool rest = false;
+    std::uint64_t dots = 0;
+    bool raw = false;
+    bool tie = false;
+};
+
+void Compiler::compile_line(std::string_view text, int line_number) {
+    LineState s;
+    s.line = line_number;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = bytes[i];
+        const CharClass kind = kClasses[c];
+        const int column = static_cast<int>(std::min<std::size_t>(i + 1, INT32_MAX));
+        if (kind == kComment) break;
+        if (kind == kDigit) {
+            s.number.push_digit(c - '0');
+            continue;
+        }
+        if (kind == kOpen) {
+            if (s.number.at_most(kTrackCount - 1)) {
+                s.track = static_cast<int>(s.number.low);
+            } else {
+                s.track = -1;
+                report(Severity::error, s.line, column,
+                       s.number.huge ? "track number is far outside 0-9"
+                                     : "track number " + s.number.text() + " is outside 0-9");
+            }
+            s.number = {};
+            s.in_block = true;
+            s.block_column = column;
+            continue;
+        }
+        if (!s.in_block) continue;  // text outside blocks is a comment
+        switch (kind) {
+            case kRaw:
+                s.raw = true;
+                continue;
+            case kDot:
+                ++s.dots;
+                continue;
+            case kSharp:
+            case kFlat:
+                if (s.pending == LineState::Pending::note && s.rest) {
+                    report(Severity::warning, s.line, column,
+                           "accidental after a rest is ignored");
+                } else {
+                    s.semitone += kind == kSharp ? 1 : -1;
+                }
+                continue;
+            default:
+                break;
+        }
+        emit_pending(s);
+        TrackSettings* settings = settings_of(s.track);
+        switch (kind) {
+            case kClose:
+                if (s.track >= 0) append(s.track, kSyncEvent, s.line, column);
+                s.number = {};
+                s.in_block = false;
+                break;
+            case kOctaveUp:
+                if (settings) settings->octave = std::min(settings->octave + 1, kOctaveLimit);
+                break;
+            case kOctaveDown:
+                if (settings) settings->octave = std::max(settings->octave - 1, -kOctaveLimit);
+                break;
+            case kTie:
+                s.tie = true;
+                break;
+            case kNote:
+                s.pending = LineState::Pending::note;
+                s.rest = false;
+                s.semitone = kSemitones[(c & ~0x20) - 'A'];
+                s.command_column = column;
+                break;
+            case kRest:
+                s.pending = LineState::Pending::note;
+                s.rest = true;
+                s.semitone = 0;
+                s.command_column = column;
+                break;
+            case kParameter:
+                s.pending = LineState::Pending::parameter;
+                s.command = static_cast<char>(c & ~0x20);
+                s.command_column = column;
+                break;
+            case kBlank:
+                break;
+            default:
+                report(Severity::warning, s.line, column,
+                       "unknown command " + describe_byte(c) + " is ignored");
+                break;
+        }
+    }
+    // The end of the line, or a `;`, emits the command still pending.
+    if (s.in_block) {
+        emit_pending(s);
+        report(Severity::warning, s.line, s.block_column,
+               "block is not closed on this line: its notes are kept, but no sync mark is written");
+    }
+}
+
+void Compiler::emit_pending(LineState& s) {
+    switch (s.pending) {
+        case LineState::Pending::note:
+            emit_note(s);
+            break;
+        case LineState::Pending::parameter:
+            emit_parameter(s);
+            break;
+        case LineState::Pending::none:
+            break;
+    }
+}
+
+void Compiler::emit_note(LineState& s) {
+    if (TrackSettings* settings = settings_of(s.track)) {
+        const MmlNumber number = s.number.is_zero() ? settings->default_length : s.number;
+        MmlNumber ticks = number;
+        if (!s.raw) {
+            if (!is_table_length(number)) {
+                report(Severity::warning, s.line, s.command_column,
+                       "length " + number.text() +
+                           " is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks");
+            }
+            ticks = MmlNumber::of(static_cast<std::uint64_t>(length_ticks(number, s.dots)));
+        }
+        const MmlNumber gate = s.tie ? ticks : gate_ticks(ticks, settings->gate_ratio);
+        const auto warn_cut = [&](const char* what, const MmlNumber& value) {
+            if (value.at_most(255)) return;
+            report(Severity::warning, s.line, s.command_column,
+                   std::string(what) + " of " + value.text() + " ticks is cut to 8 bits: " +
+                       std::to_string(value.byte()));
+        };
+        warn_cut("length", ticks);
+        if (s.rest) {
+            append(s.track, {0, ticks.byte(), 0}, s.line, s.command_column);
+        } else {
+            warn_cut("gate", gate);
+            const std::int64_t pitch = settings->octave * 12 + s.semitone;
+            if (pitch < 0 || pitch > kHighestPitch) {
+                report(Severity::error, s.line, s.command_column,
+                       "note is out of range: pitch code " + std::to_string(pitch) +
+                           " is outside 0-252");
+            } else {
+                append(s.track, {static_cast<std::uint8_t>(pitch), ticks.byte(), gate.byte()},
+                       s.line, s.command_column);
+            }
+        }
+    }
+    s.raw = false;
+    s.pending = LineState::Pending::none;
+    s.number = {};
+    s.dots = 0;
+    s.tie = false;
+}
+
+void Compiler::emit_parameter(LineState& s) {
+    if (TrackSettings* settings = settings_of(s.track)) {
+        switch (s.command) {
+            case 'L':
+                settings->default_length = s.number;
+                break;
+            case 'O':
+                settings->octave = s.number.at_most(kOctaveLimit)
+                                       ? static_cast<std::int64_t>(s.number.low) - 1
+                                       : kOctaveLimit;
+                break;
+            case 'Q':
+                settings->gate_ratio = s.number;
+                break;
+            default:
+                break;
+        }
+    }
+    s.pending = LineState::Pending::none;
+    s.number = {};
+}
+
+void Compiler::append(int track, TrackEvent event, int line, int column) {
+    Track& t = song_.tracks[track];
+    // The last place of every track is kept for its EndMark.
+    if (t.count() + 1 >= kTrackCapacity) {
+        if (!overflow_reported_[track]) {
+            overflow_reported_[track] = true;
+            report(Severity::error, line, column,
+                   "track " + std::to_string(track) +
+                       " is full: a track holds at most 10,000 events, its end mark included");
+        }
+        return;
+    }
+    t.append_event(event);
+}
+
+TrackSettings* Compiler::settings_of(int track) {
+    return track >= 0 ? &settings_[track] : nullptr;
+}
+
+void Compiler::report(Severity severity, int line, int column, std::string message) {
+    if (severity == Severity::error) ++errors_;
+    diagnostics_.push_back({severity, line, column, std::move(message)});
+}
+
+void Compiler::finish() {
+    for (Track& track : song_.tracks) track.append_event(kEndEvent);
+    const std::size_t data_size = 3 * song_.event_count();
+    if (data_size > 0xFFFF) {
+        report(Severity::error, 0, 0,
+               "the tape image would hold " + std::to_string(data_size) +
+                   " bytes of data; at most 65535 fit in its header");
+    }
+}
+
+bool compile(const SourceText& source, Song& song, std::vector<Diagnostic>& diagnostics) {
+    Compiler compiler(song);
+    const int lines = source.count_lines();
+    for (int k = 0; k < lines; ++k) compiler.compile_line(source.line(k), k + 1);
+    compiler.finish();
+    diagnostics = compiler.diagnostics();
+    return compiler.error_count() == 0;
+}
+
+}  // namespace zirvon

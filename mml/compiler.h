@@ -1,0 +1,78 @@
+// The MML compiler: turns source lines into the ten tracks of a Song.
+//
+// Music is written in blocks `n[ ... ]` for track n. Inside a block a
+// command letter is followed by its accidentals, number, dots and `%` in any
+// order, and is emitted when the next character of another kind arrives.
+// Each note or rest becomes one event, each `]` a SyncMark, and when all
+// lines are done every track gets its EndMark. Every line starts afresh; the
+// track settings (octave, default length, gate ratio) persist from line to
+// line. The compiler prints nothing: it collects diagnostics.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "mml/diagnostic.h"
+#include "mml/mml_number.h"
+#include "mml/source_text.h"
+#include "song/song.h"
+
+namespace zirvon {
+
+/// Ticks of a note-length number with `dots` dots: 0 for a number that is not
+/// in the length table (1, 2, 4, 8, 16, 32 give 96 down to 3). Each dot adds
+/// half of what the dot before it added, in whole ticks.
+int length_ticks(const MmlNumber& number, std::uint64_t dots);
+
+/// True when `number` is one of the note lengths of the table.
+bool is_table_length(const MmlNumber& number);
+
+/// Gate ticks: ticks x ratio / 8, truncated, at least 1.
+MmlNumber gate_ticks(const MmlNumber& ticks, const MmlNumber& ratio);
+
+/// Settings of one track that carry from note to note and line to line.
+struct TrackSettings {
+    std::int64_t octave = 3;  ///< MML `O4` is octave value 3
+    MmlNumber default_length = MmlNumber::of(4);
+    MmlNumber gate_ratio = MmlNumber::of(7);
+};
+
+class Compiler {
+public:
+    explicit Compiler(Song& song) : song_(song) {}
+
+    /// Compiles one line, given without its terminator; `line_number` from 1
+    /// is used in diagnostics.
+    void compile_line(std::string_view line, int line_number);
+
+    /// Appends every track's EndMark and checks that the image fits.
+    void finish();
+
+    const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
+    int error_count() const { return errors_; }
+
+private:
+    struct LineState;
+
+    void emit_pending(LineState& s);
+    void emit_note(LineState& s);
+    void emit_parameter(LineState& s);
+    void append(int track, TrackEvent event, int line, int column);
+    TrackSettings* settings_of(int track);
+    void report(Severity severity, int line, int column, std::string message);
+
+    Song& song_;
+    std::array<TrackSettings, kTrackCount> settings_{};
+    std::array<bool, kTrackCount> overflow_reported_{};
+    std::vector<Diagnostic> diagnostics_;
+    int errors_ = 0;
+};
+
+/// Compiles every line of `source` into the empty tracks of `song` and ends
+/// the tracks. Returns false when any error was found; `diagnostics` then
+/// holds every problem of the source, in order.
+bool compile(const SourceText& source, Song& song, std::vector<Diagnostic>& diagnostics);
+
+}  // namespace zirvon

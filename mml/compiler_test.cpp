@@ -1,0 +1,234 @@
+#include "mml/compiler.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zirvon {
+
+void PrintTo(const Diagnostic& d, std::ostream* os) {
+    *os << (d.severity == Severity::error ? "error " : "warning ") << d.line << ':' << d.column
+        << " \"" << d.message << '"';
+}
+void PrintTo(const TrackEvent& e, std::ostream* os) {
+    *os << '(' << int{e.note} << ',' << int{e.length} << ',' << int{e.gate} << ')';
+}
+
+namespace {
+
+struct Compiled {
+    Song song;
+    std::vector<Diagnostic> diagnostics;
+    bool ok = false;
+};
+
+Compiled compile_text(const std::string& text) {
+    Compiled c;
+    c.ok = compile(SourceText(text), c.song, c.diagnostics);
+    return c;
+}
+
+/// Events of one track without its EndMark.
+std::vector<TrackEvent> body(const Compiled& c, int track) {
+    std::vector<TrackEvent> events = c.song.tracks[track].events();
+    EXPECT_FALSE(events.empty());
+    EXPECT_EQ(events.back(), kEndEvent);
+    if (!events.empty()) events.pop_back();
+    return events;
+}
+
+constexpr TrackEvent S = kSyncEvent;
+
+struct EventCase {
+    const char* mml;
+    int track;
+    std::vector<TrackEvent> events;
+};
+
+class CompilerEvents : public testing::TestWithParam<EventCase> {};
+
+TEST_P(CompilerEvents, GiveTheEvents) {
+    const EventCase& tc = GetParam();
+    const Compiled c = compile_text(tc.mml);
+    EXPECT_TRUE(c.ok);
+    EXPECT_EQ(body(c, tc.track), tc.events) << tc.mml;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mml, CompilerEvents,
+    testing::Values(
+        EventCase{"1[CDE]", 1, {{36, 24, 21}, {38, 24, 21}, {40, 24, 21}, S}},
+        EventCase{"1[O5 L8 C Q8 D R4]", 1, {{48, 12, 10}, {50, 12, 12}, {0, 24, 0}, S}},
+        EventCase{"1[C4.]", 1, {{36, 36, 31}, S}},
+        EventCase{"1[C4..]", 1, {{36, 42, 36}, S}},
+        EventCase{"1[C32. C32..]", 1, {{36, 4, 3}, {36, 4, 3}, S}},
+        EventCase{"1[C%30]", 1, {{36, 30, 26}, S}},
+        EventCase{"1[C3]", 1, {{36, 0, 1}, S}},
+        EventCase{"1[C4 &D4]", 1, {{36, 24, 21}, {38, 24, 24}, S}},
+        EventCase{"1[8C]", 1, {{36, 12, 10}, S}},
+        EventCase{"1[C%300]", 1, {{36, 44, 6}, S}},
+        EventCase{"1[C+ D- E#]", 1, {{37, 24, 21}, {37, 24, 21}, {41, 24, 21}, S}},
+        EventCase{"1[>C <<C]", 1, {{48, 24, 21}, {24, 24, 21}, S}},
+        EventCase{"[C]", 0, {{36, 24, 21}, S}},
+        EventCase{"1[C] 2[D]", 2, {{38, 24, 21}, S}},
+        EventCase{"1[C D ;E]", 1, {{36, 24, 21}, {38, 24, 21}}},
+        EventCase{"1[C D", 1, {{36, 24, 21}, {38, 24, 21}}},
+        EventCase{"1[C2[D]", 2, {{36, 24, 21}, {38, 24, 21}, S}},
+        EventCase{"1[C%]", 1, {{36, 4, 3}, S}},
+        EventCase{"1[L C]", 1, {{36, 0, 1}, S}},
+        // A command right before `;` is emitted as at the end of a line.
+        EventCase{"1[C;D]", 1, {{36, 24, 21}}},
+        EventCase{"1[L8;\r\n1[C]", 1, {{36, 12, 10}, S}},
+        // Accidentals may leave the octave: C- is the B below.
+        EventCase{"1[C- B+]", 1, {{35, 24, 21}, {48, 24, 21}, S}},
+        // Accidentals after R are ignored: it stays a rest.
+        EventCase{"1[R+ R-8]", 1, {{0, 24, 0}, {0, 12, 0}, S}},
+        // Rest of pitch 0 and note of pitch 0 differ only by the gate.
+        EventCase{"1[O1 C R]", 1, {{0, 24, 21}, {0, 24, 0}, S}},
+        // Dots, % and & before a letter count for the next note.
+        EventCase{"1[. C & D %5 E]", 1, {{36, 36, 31}, {38, 24, 24}, {40, 5, 4}, S}},
+        // L, O and Q leave dots, % and & for the next note.
+        EventCase{"1[C%L8 D]", 1, {{36, 4, 3}, {38, 12, 10}, S}},
+        EventCase{"1[.L8 D]", 1, {{38, 18, 15}, S}},
+        // Dots, % and & even cross `]` to the next block of the line.
+        EventCase{"1[C&]2[D] 1[E]", 2, {{38, 24, 24}, S}},
+        // Digits outside blocks before a letter's block count, and digits
+        // inside a block go to the next command.
+        EventCase{"1[C 16 D]", 1, {{36, 24, 21}, {38, 6, 5}, S}},
+        EventCase{"1[Q0 C Q100 D]", 1, {{36, 24, 1}, {38, 24, 44}, S}},
+        EventCase{"1[c d e f g a b r]", 1,
+                  {{36, 24, 21}, {38, 24, 21}, {40, 24, 21}, {41, 24, 21}, {43, 24, 21},
+                   {45, 24, 21}, {47, 24, 21}, {0, 24, 0}, S}},
+        // Lines end at CR LF and at a bare LF; a bare CR is a blank.
+        EventCase{"1[C\nD]\r\n", 1, {{36, 24, 21}}},
+        EventCase{"1[C\rD]", 1, {{36, 24, 21}, {38, 24, 21}, S}},
+        // A huge number never wraps into a small one.
+        EventCase{"1[C%18446744073709551660]", 1, {{36, 44, 38}, S}},
+        EventCase{"1[O9 B]", 1, {{107, 24, 21}, S}},
+        EventCase{"1[O22 C]", 1, {{252, 24, 21}, S}}));
+
+TEST(Compiler, SettingsPersistFromLineToLine) {
+    const Compiled c = compile_text("1[>L8Q8]\r\n1[C]\r\n2[C]\n");
+    EXPECT_EQ(body(c, 1), (std::vector<TrackEvent>{S, {48, 12, 12}, S}));
+    EXPECT_EQ(body(c, 2), (std::vector<TrackEvent>{{36, 24, 21}, S}));
+}
+
+TEST(Compiler, EmptySourceGivesTenEndMarks) {
+    const Compiled c = compile_text("");
+    EXPECT_TRUE(c.ok);
+    for (const Track& t : c.song.tracks) EXPECT_EQ(t.events(), std::vector<TrackEvent>{kEndEvent});
+}
+
+struct DiagnosticCase {
+    const char* mml;
+    std::vector<Diagnostic> expected;
+};
+
+class CompilerDiagnostics : public testing::TestWithParam<DiagnosticCase> {};
+
+TEST_P(CompilerDiagnostics, ArePointedAt) {
+    const DiagnosticCase& tc = GetParam();
+    const Compiled c = compile_text(tc.mml);
+    EXPECT_EQ(c.diagnostics, tc.expected) << tc.mml;
+    const bool has_error = std::any_of(tc.expected.begin(), tc.expected.end(),
+                                       [](const Diagnostic& d) { return d.severity == Severity::error; });
+    EXPECT_EQ(c.ok, !has_error);
+}
+
+constexpr Severity E = Severity::error;
+constexpr Severity W = Severity::warning;
+
+INSTANTIATE_TEST_SUITE_P(
+    Mml, CompilerDiagnostics,
+    testing::Values(
+        DiagnosticCase{"T1 2[C]", {{E, 1, 5, "track number 12 is outside 0-9"}}},
+        DiagnosticCase{"1[C]\r\n 4294967297[C] 10[D]",
+                       {{E, 2, 12, "track number 4294967297 is outside 0-9"},
+                        {E, 2, 18, "track number 10 is outside 0-9"}}},
+        DiagnosticCase{"99999999999999999999[C]", {{E, 1, 21, "track number is far outside 0-9"}}},
+        DiagnosticCase{"1[O0 C A+]\n2[O22 B]",
+                       {{E, 1, 6, "note is out of range: pitch code -12 is outside 0-252"},
+                        {E, 1, 8, "note is out of range: pitch code -2 is outside 0-252"},
+                        {E, 2, 7, "note is out of range: pitch code 263 is outside 0-252"}}},
+        DiagnosticCase{"1[O1 C-]", {{E, 1, 6, "note is out of range: pitch code -1 is outside 0-252"}}},
+        DiagnosticCase{"1[C5 R0]",
+                       {{W, 1, 3, "length 5 is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks"}}},
+        DiagnosticCase{"1[C%256 &D%300]",
+                       {{W, 1, 3, "length of 256 ticks is cut to 8 bits: 0"},
+                        {W, 1, 10, "length of 300 ticks is cut to 8 bits: 44"},
+                        {W, 1, 10, "gate of 300 ticks is cut to 8 bits: 44"}}},
+        DiagnosticCase{"1[Q80 C1]", {{W, 1, 7, "gate of 960 ticks is cut to 8 bits: 192"}}},
+        DiagnosticCase{"1[C V10 @]",
+                       {{W, 1, 5, "unknown command 'V' is ignored"},
+                        {W, 1, 9, "unknown command '@' is ignored"}}},
+        DiagnosticCase{"1[C\x01]", {{W, 1, 4, "unknown command byte 0x01 is ignored"}}},
+        DiagnosticCase{"1[R# C#]", {{W, 1, 4, "accidental after a rest is ignored"}}},
+        DiagnosticCase{"hello, world! 1[C] ; V X", {}},
+        DiagnosticCase{"x 1[C D ;E]",
+                       {{W, 1, 4,
+                         "block is not closed on this line: its notes are kept, but no sync mark is "
+                         "written"}}},
+        // Events of a block without a track go nowhere, and raise no more errors.
+        DiagnosticCase{"12[O0 C]", {{E, 1, 3, "track number 12 is outside 0-9"}}}));
+
+TEST(Compiler, FullTrackIsOneErrorAtTheFirstEventThatDoesNotFit) {
+    std::string mml = "1[";
+    for (int i = 0; i < 9'998; ++i) mml += 'C';
+    mml += "]\r\n1[DE]";  // the SyncMark is the 9,999th event: room for the EndMark only
+    const Compiled c = compile_text(mml);
+    EXPECT_EQ(c.diagnostics,
+              (std::vector<Diagnostic>{
+                  {E, 2, 3, "track 1 is full: a track holds at most 10,000 events, its end mark included"}}));
+    EXPECT_EQ(c.song.tracks[1].count(), kTrackCapacity);
+}
+
+TEST(Compiler, ImageOfMoreThan65535DataBytesIsAnError) {
+    // 21,845 events make 65,535 bytes: 10 EndMarks and 21,835 others.
+    auto song_of = [](int notes) {
+        std::string mml;
+        for (int k = 0; notes > 0; ++k) {
+            const int here = std::min(notes, 9'999);
+            mml += std::to_string(k) + "[" + std::string(static_cast<std::size_t>(here), 'C') + "\r\n";
+            notes -= here;
+        }
+        return compile_text(mml);
+    };
+    const Compiled fits = song_of(21'835);
+    EXPECT_TRUE(fits.ok);
+    EXPECT_EQ(fits.song.event_count(), 21'845u);
+    const Compiled too_big = song_of(21'836);
+    EXPECT_FALSE(too_big.ok);
+    ASSERT_FALSE(too_big.diagnostics.empty());
+    EXPECT_EQ(too_big.diagnostics.back(),
+              (Diagnostic{E, 0, 0,
+                          "the tape image would hold 65538 bytes of data; at most 65535 fit in its "
+                          "header"}));
+}
+
+TEST(LengthTicks, FollowsTheTableAndHalvesPerDot) {
+    struct Case { std::uint64_t number, dots; int ticks; };
+    for (const Case& c : std::vector<Case>{{1, 0, 96}, {1, 1, 144}, {2, 0, 48}, {4, 1, 36},
+                                           {4, 2, 42}, {8, 1, 18}, {16, 3, 10}, {32, 1, 4},
+                                           {32, 2, 4}, {0, 0, 0}, {3, 2, 0}, {64, 0, 0}}) {
+        EXPECT_EQ(length_ticks(MmlNumber::of(c.number), c.dots), c.ticks) << c.number << " " << c.dots;
+    }
+}
+
+TEST(GateTicks, TruncatesAndKeepsAtLeastOne) {
+    struct Case { std::uint64_t ticks, ratio, gate; };
+    for (const Case& c : std::vector<Case>{{24, 7, 21}, {24, 8, 24}, {3, 2, 1}, {0, 7, 1},
+                                           {24, 0, 1}, {300, 7, 262}, {96, 100, 1200}}) {
+        const MmlNumber g = gate_ticks(MmlNumber::of(c.ticks), MmlNumber::of(c.ratio));
+        EXPECT_FALSE(g.huge);
+        EXPECT_EQ(g.low, c.gate) << c.ticks << " x " << c.ratio;
+    }
+    // A product past 64 bits keeps the low bits of the gate exact.
+    const MmlNumber huge{0x10000000000000F0ull, false};
+    const MmlNumber g = gate_ticks(huge, MmlNumber::of(16));
+    EXPECT_TRUE(g.huge);
+    EXPECT_EQ(g.byte(), (0xF0u * 16 / 8) & 0xFF);
+}
+
+}  // namespace
+}  // namespace zirvon

@@ -1,0 +1,19 @@
+// Writing a file so that readers only ever see the old bytes or the new ones.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace zirvon {
+
+/// Writes `bytes` to `path` atomically: into a temporary file in the same
+/// folder, flushed to disk, then renamed over `path`. A failure at any step
+/// removes the temporary file and leaves a previous `path` untouched. A new
+/// file gets the usual permissions; a replaced one keeps its own.
+/// On failure returns false and a message such as
+/// "cannot write 'song.MZT': Permission denied".
+bool write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                           std::string& error);
+
+}  // namespace zirvon

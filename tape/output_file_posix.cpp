@@ -1,0 +1,101 @@
+// POSIX twin of the atomic file writer.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "tape/output_file.h"
+
+namespace zirvon {
+namespace {
+
+/// Owns one file descriptor.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    /// Closes now, reporting the result (a late write error may show here).
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+std::string folder_of(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool write_all(int fd, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+mode_t mode_for(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                           std::string& error) {
+    const auto fail = [&](const std::string& why) {
+        error = "cannot write '" + path + "': " + why;
+        return false;
+    };
+    if (path.empty()) return fail("empty file name");
+
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+        return fail("it is a folder");
+    }
+
+    const std::string folder = folder_of(path);
+    // A short name of its own, so that a target name near the length limit
+    // still leaves room for it.
+    std::string temp = folder + "/.zirvon-XXXXXX";
+    Descriptor fd(::mkstemp(temp.data()));
+    if (fd.get() < 0) return fail(std::strerror(errno));
+
+    const auto abandon = [&](int saved_errno) {
+        ::unlink(temp.c_str());
+        return fail(std::strerror(saved_errno));
+    };
+    if (::fchmod(fd.get(), mode_for(path)) != 0) return abandon(errno);
+    if (!write_all(fd.get(), bytes)) return abandon(errno);
+    if (::fsync(fd.get()) != 0) return abandon(errno);
+    if (!fd.close()) return abandon(errno);
+    if (::rename(temp.c_str(), path.c_str()) != 0) return abandon(errno);
+
+    // Make the rename itself durable; failure here loses nothing already written.
+    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY));
+    if (dir.get() >= 0) ::fsync(dir.get());
+    return true;
+}
+
+}  // namespace zirvon

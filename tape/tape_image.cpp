@@ -1,0 +1,112 @@
+#include "tape/tape_image.h"
+
+#include <algorithm>
+
+#include "tape/input_file.h"
+#include "tape/output_file.h"
+
+namespace zirvon {
+namespace {
+
+constexpr std::size_t kNameField = 1;
+constexpr std::size_t kNameFieldSize = 16;
+constexpr std::size_t kSizeField = 18;
+constexpr std::size_t kLoadField = 20;
+constexpr std::size_t kExecField = 22;
+
+void put16(TapeHeader& header, std::size_t at, std::size_t value) {
+    header[at] = static_cast<std::uint8_t>(value & 0xFF);
+    header[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+
+std::string with_commas(std::size_t n) {
+    std::string digits = std::to_string(n);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<std::size_t>(i), 1, ',');
+    return digits;
+}
+
+}  // namespace
+
+TapeHeader make_tape_header(std::string_view tape_name, std::size_t data_size) {
+    TapeHeader header{};
+    header[0] = kTapeAttribute;
+    // The name field: at most 15 characters, then CR; its last byte is CR too.
+    const std::size_t n = std::min(tape_name.size(), kNameFieldSize - 1);
+    std::copy_n(tape_name.begin(), n, header.begin() + kNameField);
+    header[kNameField + n] = 0x0D;
+    header[kNameField + kNameFieldSize - 1] = 0x0D;
+    put16(header, kSizeField, data_size);
+    put16(header, kLoadField, kLoadAddress);
+    put16(header, kExecField, kExecAddress);
+    return header;
+}
+
+std::vector<std::uint8_t> build_tape_image(const Song& song, std::string_view tape_name) {
+    const std::size_t data_size = 3 * song.event_count();
+    const TapeHeader header = make_tape_header(tape_name, data_size);
+    std::vector<std::uint8_t> image(header.begin(), header.end());
+    image.reserve(kTapeHeaderSize + data_size);
+    for (const Track& track : song.tracks) {
+        for (const TrackEvent& e : track.events()) {
+            image.insert(image.end(), {e.note, e.length, e.gate});
+        }
+    }
+    return image;
+}
+
+bool save_tape(const std::string& path, const Song& song, std::string_view tape_name,
+               std::string& error) {
+    return write_file_atomically(path, build_tape_image(song, tape_name), error);
+}
+
+bool load_tape_image(std::span<const std::uint8_t> image, Song& song, std::string& error) {
+    const auto refuse = [&](const std::string& why) {
+        song = Song{};
+        error = "not a tape image: " + why;
+        return false;
+    };
+    if (image.size() < kTapeHeaderSize) {
+        return refuse("it is " + with_commas(image.size()) +
+                      " bytes long, shorter than the 128-byte header");
+    }
+    if (image.size() > kMaxTapeImage) {
+        return refuse("it is " + with_commas(image.size()) + " bytes long; an image holds at most " +
+                      with_commas(kMaxTapeImage));
+    }
+    std::size_t at = kTapeHeaderSize;
+    for (int k = 0; k < kTrackCount; ++k) {
+        Track& track = song.tracks[k];
+        for (;;) {
+            if (image.size() - at < 3) {
+                return refuse("its data ends inside track " + std::to_string(k) +
+                              ", before the end marks of all ten tracks");
+            }
+            const TrackEvent event{image[at], image[at + 1], image[at + 2]};
+            at += 3;
+            if (!track.append_event(event)) {
+                return refuse("track " + std::to_string(k) + " holds more than " +
+                              with_commas(kTrackCapacity) + " events");
+            }
+            if (event.note == EndMark) break;
+        }
+    }
+    return true;
+}
+
+bool load_tape(const std::string& path, Song& song, std::string& error) {
+    std::string bytes;
+    if (!read_whole_file(path, kMaxTapeImage, bytes, error)) return false;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    if (!load_tape_image({data, bytes.size()}, song, error)) {
+        // The file was read only up to one byte past the longest image.
+        if (bytes.size() > kMaxTapeImage) {
+            error = "not a tape image: it is longer than " + with_commas(kMaxTapeImage) +
+                    " bytes, the most an image can hold";
+        }
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zirvon

@@ -1,0 +1,51 @@
+// The MZT cassette tape image: a 128-byte header, then the ten tracks' events
+// one after another, each track ending with its EndMark.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "song/song.h"
+
+namespace zirvon {
+
+inline constexpr std::size_t kTapeHeaderSize = 128;
+/// The header holds the data size in 16 bits.
+inline constexpr std::size_t kMaxTapeData = 0xFFFF;
+/// Longest image the reader accepts: the header plus the largest data size
+/// a header can state.
+inline constexpr std::size_t kMaxTapeImage = kTapeHeaderSize + kMaxTapeData;
+inline constexpr std::uint16_t kLoadAddress = 0x315A;
+inline constexpr std::uint16_t kExecAddress = 0x1200;
+inline constexpr std::uint8_t kTapeAttribute = 0xC8;
+inline constexpr const char* kDefaultTapeName = "MUSICDATA";
+
+using TapeHeader = std::array<std::uint8_t, kTapeHeaderSize>;
+
+/// The header of an image whose data block is `data_size` bytes; only the
+/// low 16 bits of the size fit.
+TapeHeader make_tape_header(std::string_view tape_name, std::size_t data_size);
+
+/// Header and data of `song` as they go to tape.
+std::vector<std::uint8_t> build_tape_image(const Song& song, std::string_view tape_name);
+
+/// Writes the image of `song` to `path` atomically.
+bool save_tape(const std::string& path, const Song& song, std::string_view tape_name,
+               std::string& error);
+
+/// Fills the empty tracks of `song` from the bytes of an image. The header is
+/// not looked at. Refuses, with a message naming the problem, an image that
+/// is too short or too long, whose data ends before ten EndMarks, or that
+/// has a track of more than 10,000 events; `song` is then left empty.
+bool load_tape_image(std::span<const std::uint8_t> image, Song& song, std::string& error);
+
+/// Reads the image file at `path` into the empty tracks of `song`.
+/// Messages name the file: "song.MZT: not a tape image: ...".
+bool load_tape(const std::string& path, Song& song, std::string& error);
+
+}  // namespace zirvon
