@@ -1,1 +1,76 @@
+#include "tape/output_file.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/test_support.h"
+
+namespace zirvon {
+namespace {
+
+using testing_support::read_bytes;
+using testing_support::TempDir;
+using testing_support::write_bytes;
+
+std::span<const std::uint8_t> as_bytes(const std::string& s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+std::size_t entries_in(const std::filesystem::path& folder) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                                  std::filesystem::directory_iterator()));
+}
+
+TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNoTemporaryBehind) {
+    TempDir dir;
+    const auto target = dir / "song.MZT";
+    write_bytes(target, "old bytes that are longer");
+    std::string error;
+    ASSERT_TRUE(write_file_atomically(target.string(), as_bytes("new"), error)) << error;
+    EXPECT_EQ(read_bytes(target), "new");
+    EXPECT_EQ(entries_in(dir.path()), 1u);
+}
+
+TEST(WriteFileAtomically, KeepsThePermissionsOfAReplacedFile) {
+    TempDir dir;
+    const auto target = dir / "song.MZT";
+    write_bytes(target, "old");
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::owner_write |
+                                             std::filesystem::perms::group_read);
+    std::string error;
+    ASSERT_TRUE(write_file_atomically(target.string(), as_bytes("new"), error)) << error;
+    EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+}
+
+TEST(WriteFileAtomically, FailureLeavesThePreviousFileUntouched) {
+    TempDir dir;
+    const auto folder = dir / "locked";
+    std::filesystem::create_directory(folder);
+    const auto target = folder / "song.MZT";
+    write_bytes(target, "previous image");
+    const testing_support::UnwritableFolder locked(folder);
+    if (!locked.ok()) GTEST_SKIP() << "cannot make a folder unwritable here";
+
+    std::string error;
+    EXPECT_FALSE(write_file_atomically(target.string(), as_bytes("new"), error));
+    EXPECT_TRUE(error.starts_with("cannot write '" + target.string() + "': ")) << error;
+    EXPECT_EQ(read_bytes(target), "previous image");
+}
+
+TEST(WriteFileAtomically, RefusesFoldersAndMissingFolders) {
+    TempDir dir;
+    std::string error;
+    EXPECT_FALSE(write_file_atomically(dir.path().string(), as_bytes("x"), error));
+    EXPECT_EQ(error, "cannot write '" + dir.path().string() + "': it is a folder");
+    const auto missing = dir / "no-such-folder" / "song.MZT";
+    EXPECT_FALSE(write_file_atomically(missing.string(), as_bytes("x"), error));
+    EXPECT_EQ(error, "cannot write '" + missing.string() + "': No such file or directory");
+}
+
+}  // namespace
+}  // namespace zirvon

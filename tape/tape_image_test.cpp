@@ -1,1 +1,141 @@
+#include "tape/tape_image.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mml/compiler.h"
+
+namespace zirvon {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Song compiled(const std::string& mml) {
+    Song song;
+    std::vector<Diagnostic> diagnostics;
+    EXPECT_TRUE(compile(SourceText(mml), song, diagnostics));
+    return song;
+}
+
+TEST(TapeImage, OneNoteSongIsByteExact) {
+    const Bytes image = build_tape_image(compiled("1[C]"), kDefaultTapeName);
+    ASSERT_EQ(image.size(), 164u);
+    const Bytes head{0xC8, 'M', 'U', 'S', 'I', 'C', 'D', 'A', 'T', 'A', 0x0D, 0, 0, 0, 0, 0,
+                     0x0D, 0,   36,  0,   0x5A, 0x31, 0x00, 0x12};
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + 24), head);
+    EXPECT_EQ(Bytes(image.begin() + 24, image.begin() + 128), Bytes(104, 0));
+    Bytes data{0xFE, 0, 0, 0x24, 0x18, 0x15, 0xFD, 0, 0, 0xFE, 0, 0};
+    for (int k = 2; k <= 9; ++k) data.insert(data.end(), {0xFE, 0, 0});
+    EXPECT_EQ(Bytes(image.begin() + 128, image.end()), data);
+}
+
+TEST(TapeHeader, NameFieldIsCutTo15AndEndedByCr) {
+    struct Case {
+        std::string name;
+        Bytes field;
+    };
+    const std::vector<Case> cases{
+        {"ABC", {'A', 'B', 'C', 0x0D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0D}},
+        {"", {0x0D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0D}},
+        {"ABCDEFGHIJKLMNOPQ",
+         {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O', 0x0D}},
+        {"ABCDEFGHIJKLMN",
+         {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 0x0D, 0x0D}},
+    };
+    for (const Case& c : cases) {
+        const TapeHeader header = make_tape_header(c.name, 0);
+        EXPECT_EQ(Bytes(header.begin() + 1, header.begin() + 17), c.field) << c.name;
+        EXPECT_EQ(header[17], 0);
+    }
+}
+
+TEST(TapeHeader, SizeKeepsItsLow16Bits) {
+    const TapeHeader header = make_tape_header("X", 0x12345);
+    EXPECT_EQ(header[18], 0x45);
+    EXPECT_EQ(header[19], 0x23);
+}
+
+TEST(TapeImage, ReadsBackWhatItWrote) {
+    const Song song = compiled("1[O5 L8 CDE R Q8 F]\r\n2[C%300 D]\r\n9[A]\r\n[B]");
+    const Bytes image = build_tape_image(song, "TUNE");
+    Song loaded;
+    std::string error;
+    ASSERT_TRUE(load_tape_image(image, loaded, error)) << error;
+    for (int k = 0; k < kTrackCount; ++k) EXPECT_EQ(loaded.tracks[k].events(), song.tracks[k].events());
+    EXPECT_EQ(build_tape_image(loaded, "TUNE"), image);
+}
+
+TEST(TapeImage, IgnoresTheHeaderAndBytesAfterTheTenthEndMark) {
+    Bytes image(128, 0xAA);
+    for (int k = 0; k < 10; ++k) image.insert(image.end(), {0xFE, 1, 2});
+    image.insert(image.end(), {1, 2});
+    Song song;
+    std::string error;
+    ASSERT_TRUE(load_tape_image(image, song, error)) << error;
+    EXPECT_EQ(song.tracks[9].events(), (std::vector<TrackEvent>{{0xFE, 1, 2}}));
+}
+
+Bytes image_with_data(const Bytes& data) {
+    Bytes image(128, 0);
+    image.insert(image.end(), data.begin(), data.end());
+    return image;
+}
+
+Bytes end_marks(int n) {
+    Bytes data;
+    for (int k = 0; k < n; ++k) data.insert(data.end(), {0xFE, 0, 0});
+    return data;
+}
+
+TEST(TapeImage, RefusesBrokenImagesAndLeavesTheSongEmpty) {
+    Bytes long_track(3 * 10'000, 0x24);  // 10,000 notes and no end yet
+    long_track.insert(long_track.end(), {0xFE, 0, 0});
+    struct Case {
+        const char* what;
+        Bytes image;
+        std::string error;
+    };
+    const std::vector<Case> cases{
+        {"empty", {}, "not a tape image: it is 0 bytes long, shorter than the 128-byte header"},
+        {"short header", Bytes(127, 0),
+         "not a tape image: it is 127 bytes long, shorter than the 128-byte header"},
+        {"no data", Bytes(128, 0),
+         "not a tape image: its data ends inside track 0, before the end marks of all ten tracks"},
+        {"nine tracks", image_with_data(end_marks(9)),
+         "not a tape image: its data ends inside track 9, before the end marks of all ten tracks"},
+        {"cut event", image_with_data([] { Bytes d = end_marks(9); d.insert(d.end(), {0xFE, 0}); return d; }()),
+         "not a tape image: its data ends inside track 9, before the end marks of all ten tracks"},
+        {"long track", image_with_data(long_track),
+         "not a tape image: track 0 holds more than 10,000 events"},
+        {"too long", Bytes(kMaxTapeImage + 1, 0xFE),
+         "not a tape image: it is 65,664 bytes long; an image holds at most 65,663"},
+    };
+    for (const Case& c : cases) {
+        Song song;
+        std::string error;
+        EXPECT_FALSE(load_tape_image(c.image, song, error)) << c.what;
+        EXPECT_EQ(error, c.error) << c.what;
+        EXPECT_EQ(song.event_count(), 0u) << c.what;
+    }
+}
+
+TEST(TapeImage, LargestImageLoads) {
+    // 21,845 events: the most a header can count.
+    Bytes data;
+    for (int k = 0; k < 10; ++k) {
+        const int notes = k < 2 ? 9'999 : (k == 2 ? 21'845 - 2 * 10'000 - 8 : 0);
+        for (int i = 0; i < notes; ++i) data.insert(data.end(), {0x24, 24, 21});
+        data.insert(data.end(), {0xFE, 0, 0});
+    }
+    const Bytes image = image_with_data(data);
+    ASSERT_EQ(image.size(), kMaxTapeImage);
+    Song song;
+    std::string error;
+    EXPECT_TRUE(load_tape_image(image, song, error)) << error;
+    EXPECT_EQ(song.event_count(), 21'845u);
+}
+
+}  // namespace
+}  // namespace zirvon

@@ -1,0 +1,124 @@
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "tests/test_support.h"
+
+extern char** environ;
+
+namespace zirvon::testing_support {
+
+namespace {
+
+bool can_write(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK) == 0; }
+
+int shell(const std::string& command) { return std::system(command.c_str()); }
+
+}  // namespace
+
+UnwritableFolder::UnwritableFolder(std::filesystem::path folder) : folder_(std::move(folder)) {
+    std::filesystem::permissions(folder_, std::filesystem::perms::owner_read |
+                                              std::filesystem::perms::owner_exec);
+    if (!can_write(folder_)) {
+        ok_ = true;
+        return;
+    }
+    // Root may write anywhere, except into an immutable folder.
+    immutable_ = shell("chattr +i '" + folder_.string() + "' 2>/dev/null") == 0;
+    ok_ = immutable_;
+}
+
+UnwritableFolder::~UnwritableFolder() {
+    if (immutable_) shell("chattr -i '" + folder_.string() + "' 2>/dev/null");
+    std::error_code ec;
+    std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zirvon-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests may take write permission away; give it back so all can go.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec)) {
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ec);
+        }
+    }
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+void write_bytes(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+std::string read_bytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file) {
+    const std::string bytes = read_bytes(file);
+    return {bytes.begin(), bytes.end()};
+}
+
+RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                     const std::vector<std::string>& env) {
+    // Output goes to files, so that a lot of it on both streams cannot block.
+    TempDir capture;
+    const std::string out_path = (capture / "out").string();
+    const std::string err_path = (capture / "err").string();
+
+    std::vector<std::string> argv_store{ZIRVON_BINARY};
+    argv_store.insert(argv_store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argv_store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env_store;
+    for (char** e = environ; *e; ++e) env_store.emplace_back(*e);
+    env_store.insert(env_store.end(), env.begin(), env.end());
+    std::vector<char*> envp;
+    for (std::string& e : env_store) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    RunResult result;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = read_bytes(out_path);
+    result.err = read_bytes(err_path);
+    return result;
+}
+
+std::filesystem::path source_dir() { return ZIRVON_SOURCE_DIR; }
+
+}  // namespace zirvon::testing_support
