@@ -60,9 +60,6 @@ constexpr std::array<int, 7> kSemitones{9, 11, 0, 2, 4, 5, 7};
 /// bring a note back into range, so the bound changes no result.
 constexpr std::int64_t kOctaveLimit = std::int64_t{1} << 40;
 
-constexpr std::array<std::pair<int, int>, 6> kLengthTable{
-    {{1, 96}, {2, 48}, {4, 24}, {8, 12}, {16, 6}, {32, 3}}};
-
 std::string describe_byte(unsigned char c) {
     if (c >= 0x21 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -71,24 +68,33 @@ std::string describe_byte(unsigned char c) {
 
 }  // namespace
 
-bool is_table_length(const MmlNumber& number) {
-    return std::any_of(kLengthTable.begin(), kLengthTable.end(), [&](const auto& entry) {
-        return !number.huge && number.low == static_cast<std::uint64_t>(entry.first);
-    });
+namespace {
+
+/// Ticks of a note-length number without dots; 0 when it is not in the table.
+int table_ticks(const MmlNumber& number) {
+    if (number.huge) return 0;
+    switch (number.low) {
+        case 1: return 96;
+        case 2: return 48;
+        case 4: return 24;
+        case 8: return 12;
+        case 16: return 6;
+        case 32: return 3;
+        default: return 0;
+    }
 }
 
+}  // namespace
+
+bool is_table_length(const MmlNumber& number) { return table_ticks(number) != 0; }
+
 int length_ticks(const MmlNumber& number, std::uint64_t dots) {
-    for (const auto& [length, ticks] : kLengthTable) {
-        if (number.huge || number.low != static_cast<std::uint64_t>(length)) continue;
-        int total = ticks;
-        int half = ticks;
-        for (std::uint64_t d = 0; d < dots && half > 0; ++d) {
-            half /= 2;
-            total += half;
-        }
-        return total;
+    int total = table_ticks(number);
+    for (int half = total; dots > 0 && half > 1; --dots) {
+        half /= 2;
+        total += half;
     }
-    return 0;
+    return total;
 }
 
 MmlNumber gate_ticks(const MmlNumber& ticks, const MmlNumber& ratio) {
@@ -126,87 +132,92 @@ void Compiler::compile_line(std::string_view text, int line_number) {
     s.line = line_number;
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
+    const auto column = [](std::size_t i) {
+        return static_cast<int>(std::min<std::size_t>(i + 1, INT32_MAX));
+    };
+    // Digits, `[` and `;` count everywhere; everything else only inside a
+    // block, since text outside blocks is a comment. Any character that is
+    // not part of a command (its accidentals, number, dots, `%`) ends the
+    // command before it.
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned char c = bytes[i];
-        const CharClass kind = kClasses[c];
-        const int column = static_cast<int>(std::min<std::size_t>(i + 1, INT32_MAX));
-        if (kind == kComment) break;
-        if (kind == kDigit) {
-            s.number.push_digit(c - '0');
-            continue;
-        }
-        if (kind == kOpen) {
-            if (s.number.at_most(kTrackCount - 1)) {
-                s.track = static_cast<int>(s.number.low);
-            } else {
-                s.track = -1;
-                report(Severity::error, s.line, column,
-                       s.number.huge ? "track number is far outside 0-9"
-                                     : "track number " + s.number.text() + " is outside 0-9");
-            }
-            s.number = {};
-            s.in_block = true;
-            s.block_column = column;
-            continue;
-        }
-        if (!s.in_block) continue;  // text outside blocks is a comment
-        switch (kind) {
+        switch (kClasses[c]) {
+            case kComment:
+                i = n;
+                break;
+            case kDigit:
+                s.number.push_digit(c - '0');
+                break;
+            case kOpen:
+                open_block(s, column(i));
+                break;
             case kRaw:
-                s.raw = true;
-                continue;
+                if (s.in_block) s.raw = true;
+                break;
             case kDot:
-                ++s.dots;
-                continue;
+                if (s.in_block) ++s.dots;
+                break;
             case kSharp:
             case kFlat:
+                if (!s.in_block) break;
                 if (s.pending == LineState::Pending::note && s.rest) {
-                    report(Severity::warning, s.line, column,
-                           "accidental after a rest is ignored");
+                    report(Severity::warning, s.line, column(i), "accidental after a rest is ignored");
                 } else {
-                    s.semitone += kind == kSharp ? 1 : -1;
+                    s.semitone += c == '-' ? -1 : 1;
                 }
-                continue;
-            default:
                 break;
-        }
-        emit_pending(s);
-        TrackSettings* settings = settings_of(s.track);
-        switch (kind) {
-            case kClose:
-                if (s.track >= 0) append(s.track, kSyncEvent, s.line, column);
-                s.number = {};
-                s.in_block = false;
-                break;
-            case kOctaveUp:
-                if (settings) settings->octave = std::min(settings->octave + 1, kOctaveLimit);
-                break;
-            case kOctaveDown:
-                if (settings) settings->octave = std::max(settings->octave - 1, -kOctaveLimit);
-                break;
-            case kTie:
-                s.tie = true;
+            case kBlank:
+                if (s.in_block) flush(s);
                 break;
             case kNote:
+                if (!s.in_block) break;
+                flush(s);
                 s.pending = LineState::Pending::note;
                 s.rest = false;
                 s.semitone = kSemitones[(c & ~0x20) - 'A'];
-                s.command_column = column;
+                s.command_column = column(i);
+                break;
+            case kClose:
+                if (!s.in_block) break;
+                flush(s);
+                if (s.track >= 0) append(s.track, kSyncEvent, s.line, column(i));
+                s.number = {};
+                s.in_block = false;
                 break;
             case kRest:
+                if (!s.in_block) break;
+                flush(s);
                 s.pending = LineState::Pending::note;
                 s.rest = true;
                 s.semitone = 0;
-                s.command_column = column;
+                s.command_column = column(i);
                 break;
             case kParameter:
+                if (!s.in_block) break;
+                flush(s);
                 s.pending = LineState::Pending::parameter;
                 s.command = static_cast<char>(c & ~0x20);
-                s.command_column = column;
+                s.command_column = column(i);
                 break;
-            case kBlank:
+            case kOctaveUp:
+            case kOctaveDown:
+                if (!s.in_block) break;
+                flush(s);
+                if (s.track >= 0) {
+                    auto& octave = settings_[s.track].octave;
+                    octave = c == '>' ? std::min(octave + 1, kOctaveLimit)
+                                      : std::max(octave - 1, -kOctaveLimit);
+                }
                 break;
-            default:
-                report(Severity::warning, s.line, column,
+            case kTie:
+                if (!s.in_block) break;
+                flush(s);
+                s.tie = true;
+                break;
+            case kOther:
+                if (!s.in_block) break;
+                flush(s);
+                report(Severity::warning, s.line, column(i),
                        "unknown command " + describe_byte(c) + " is ignored");
                 break;
         }
@@ -217,6 +228,24 @@ void Compiler::compile_line(std::string_view text, int line_number) {
         report(Severity::warning, s.line, s.block_column,
                "block is not closed on this line: its notes are kept, but no sync mark is written");
     }
+}
+
+void Compiler::open_block(LineState& s, int column) {
+    if (s.number.at_most(kTrackCount - 1)) {
+        s.track = static_cast<int>(s.number.low);
+    } else {
+        s.track = -1;
+        report(Severity::error, s.line, column,
+               s.number.huge ? "track number is far outside 0-9"
+                             : "track number " + s.number.text() + " is outside 0-9");
+    }
+    s.number = {};
+    s.in_block = true;
+    s.block_column = column;
+}
+
+void Compiler::flush(LineState& s) {
+    if (s.pending != LineState::Pending::none) emit_pending(s);
 }
 
 void Compiler::emit_pending(LineState& s) {
@@ -233,8 +262,9 @@ void Compiler::emit_pending(LineState& s) {
 }
 
 void Compiler::emit_note(LineState& s) {
-    if (TrackSettings* settings = settings_of(s.track)) {
-        const MmlNumber number = s.number.is_zero() ? settings->default_length : s.number;
+    if (s.track >= 0) [[likely]] {
+        const TrackSettings& settings = settings_[s.track];
+        const MmlNumber& number = s.number.is_zero() ? settings.default_length : s.number;
         MmlNumber ticks = number;
         if (!s.raw) {
             if (!is_table_length(number)) {
@@ -244,19 +274,13 @@ void Compiler::emit_note(LineState& s) {
             }
             ticks = MmlNumber::of(static_cast<std::uint64_t>(length_ticks(number, s.dots)));
         }
-        const MmlNumber gate = s.tie ? ticks : gate_ticks(ticks, settings->gate_ratio);
-        const auto warn_cut = [&](const char* what, const MmlNumber& value) {
-            if (value.at_most(255)) return;
-            report(Severity::warning, s.line, s.command_column,
-                   std::string(what) + " of " + value.text() + " ticks is cut to 8 bits: " +
-                       std::to_string(value.byte()));
-        };
-        warn_cut("length", ticks);
+        const MmlNumber gate = s.tie ? ticks : gate_ticks(ticks, settings.gate_ratio);
+        if (!ticks.at_most(255)) warn_cut(s, "length", ticks);
         if (s.rest) {
             append(s.track, {0, ticks.byte(), 0}, s.line, s.command_column);
         } else {
-            warn_cut("gate", gate);
-            const std::int64_t pitch = settings->octave * 12 + s.semitone;
+            if (!gate.at_most(255)) warn_cut(s, "gate", gate);
+            const std::int64_t pitch = settings.octave * 12 + s.semitone;
             if (pitch < 0 || pitch > kHighestPitch) {
                 report(Severity::error, s.line, s.command_column,
                        "note is out of range: pitch code " + std::to_string(pitch) +
@@ -274,19 +298,26 @@ void Compiler::emit_note(LineState& s) {
     s.tie = false;
 }
 
+void Compiler::warn_cut(const LineState& s, const char* what, const MmlNumber& value) {
+    report(Severity::warning, s.line, s.command_column,
+           std::string(what) + " of " + value.text() + " ticks is cut to 8 bits: " +
+               std::to_string(value.byte()));
+}
+
 void Compiler::emit_parameter(LineState& s) {
-    if (TrackSettings* settings = settings_of(s.track)) {
+    if (s.track >= 0) {
+        TrackSettings& settings = settings_[s.track];
         switch (s.command) {
             case 'L':
-                settings->default_length = s.number;
+                settings.default_length = s.number;
                 break;
             case 'O':
-                settings->octave = s.number.at_most(kOctaveLimit)
-                                       ? static_cast<std::int64_t>(s.number.low) - 1
-                                       : kOctaveLimit;
+                settings.octave = s.number.at_most(kOctaveLimit)
+                                      ? static_cast<std::int64_t>(s.number.low) - 1
+                                      : kOctaveLimit;
                 break;
             case 'Q':
-                settings->gate_ratio = s.number;
+                settings.gate_ratio = s.number;
                 break;
             default:
                 break;
@@ -299,7 +330,7 @@ void Compiler::emit_parameter(LineState& s) {
 void Compiler::append(int track, TrackEvent event, int line, int column) {
     Track& t = song_.tracks[track];
     // The last place of every track is kept for its EndMark.
-    if (t.count() + 1 >= kTrackCapacity) {
+    if (t.count() + 1 >= kTrackCapacity) [[unlikely]] {
         if (!overflow_reported_[track]) {
             overflow_reported_[track] = true;
             report(Severity::error, line, column,
@@ -309,10 +340,6 @@ void Compiler::append(int track, TrackEvent event, int line, int column) {
         return;
     }
     t.append_event(event);
-}
-
-TrackSettings* Compiler::settings_of(int track) {
-    return track >= 0 ? &settings_[track] : nullptr;
 }
 
 void Compiler::report(Severity severity, int line, int column, std::string message) {

@@ -56,11 +56,13 @@ public:
 private:
     struct LineState;
 
+    void open_block(LineState& s, int column);
+    void flush(LineState& s);
     void emit_pending(LineState& s);
     void emit_note(LineState& s);
     void emit_parameter(LineState& s);
     void append(int track, TrackEvent event, int line, int column);
-    TrackSettings* settings_of(int track);
+    void warn_cut(const LineState& s, const char* what, const MmlNumber& value);
     void report(Severity severity, int line, int column, std::string message);
 
     Song& song_;

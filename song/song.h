@@ -39,6 +39,8 @@ inline constexpr int kTicksPerWhole = 96;
 /// Events of one track, never more than kTrackCapacity.
 class Track {
 public:
+    Track() { events_.reserve(kTrackCapacity); }
+
     /// Appends an event; false (and nothing stored) when the track is full.
     bool append_event(TrackEvent event) {
         if (events_.size() >= kTrackCapacity) return false;

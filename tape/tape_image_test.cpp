@@ -78,8 +78,8 @@ TEST(TapeImage, IgnoresTheHeaderAndBytesAfterTheTenthEndMark) {
 }
 
 Bytes image_with_data(const Bytes& data) {
-    Bytes image(128, 0);
-    image.insert(image.end(), data.begin(), data.end());
+    Bytes image(128 + data.size(), 0);
+    std::copy(data.begin(), data.end(), image.begin() + 128);
     return image;
 }
 
@@ -90,8 +90,9 @@ Bytes end_marks(int n) {
 }
 
 TEST(TapeImage, RefusesBrokenImagesAndLeavesTheSongEmpty) {
-    Bytes long_track(3 * 10'000, 0x24);  // 10,000 notes and no end yet
-    long_track.insert(long_track.end(), {0xFE, 0, 0});
+    Bytes long_track(3 * 10'001, 0x24);  // 10,000 notes, then an EndMark
+    long_track[3 * 10'000] = 0xFE;
+    long_track[3 * 10'000 + 1] = long_track[3 * 10'000 + 2] = 0;
     struct Case {
         const char* what;
         Bytes image;
