@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building zirvon needs (Debian 12 packages) when it is
+# missing, then configures and builds the release preset.
+#   scripts/setup.sh          what the program needs
+#   scripts/setup.sh --tests  also what the test suite needs
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ make pkg-config libgtest-dev librtmidi-dev)
+if [[ "${1:-}" == "--tests" ]]; then
+    # A JACK server for the live MIDI tests, and tools that read MIDI files.
+    packages+=(jackd2 midicsv timidity)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)"
