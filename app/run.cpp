@@ -47,6 +47,26 @@ bool load_song(const RunPlan& plan, const std::string& path, Song& song, std::os
     return ok;
 }
 
+// The MIDI side of the program; these stand in until the preview is built.
+
+int list_midi_ports(std::ostream& /*out*/, std::ostream& err) {
+    err << kProgram << "MIDI output is not built yet\n";
+    return kExitFailure;
+}
+
+bool write_midi(const RunPlan& /*plan*/, const Song& /*song*/, std::ostream& err) {
+    err << kProgram << "MIDI file export is not built yet\n";
+    return false;
+}
+
+/// Previews `song`; an image read from `path` is written back to it after a
+/// complete preview.
+int play(const RunPlan& /*plan*/, const std::string& /*path*/, const Song& /*song*/,
+         std::ostream& err) {
+    err << kProgram << "the MIDI preview is not built yet\n";
+    return kExitFailure;
+}
+
 }  // namespace
 
 int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
@@ -63,6 +83,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         out << kVersionLine;
         return kExitSuccess;
     }
+    if (plan.ports) return list_midi_ports(out, err);
     if (!plan.have_source) {
         err << kProgram << "no MML file given; 'zirvon /?' shows how to call it\n";
         return kExitUsage;
@@ -78,10 +99,8 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     if (!load_song(plan, path, song, err)) return kExitFailure;
 
     if (plan.list) print_listing(out, song);
-    if (plan.midi || plan.play || plan.ports) {
-        err << kProgram << "the MIDI preview and MIDI file export are not built yet\n";
-        return kExitFailure;
-    }
+    if (plan.midi && !write_midi(plan, song, err)) return kExitFailure;
+    if (plan.play) return play(plan, path, song, err);
     if (plan.kind != SourceKind::tape && !plan.list) {
         std::string error;
         if (!save_tape(plan.output_name, song, plan.tape_name, error)) {
