@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake g++ make pkg-config libgtest-dev librtmidi-dev)
 if [[ "${1:-}" == "--tests" ]]; then
     # A JACK server for the live MIDI tests, and tools that read MIDI files.
-    packages+=(jackd2 midicsv timidity)
+    packages+=(jackd2 midicsv timidity python3)
 fi
 
 missing=()
