@@ -4,8 +4,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "tests/test_support.h"
@@ -30,12 +28,14 @@ UnwritableFolder::UnwritableFolder(std::filesystem::path folder) : folder_(std::
         return;
     }
     // Root may write anywhere, except into an immutable folder.
-    immutable_ = shell("chattr +i '" + folder_.string() + "' 2>/dev/null") == 0;
-    ok_ = immutable_;
+    if (shell("chattr +i '" + folder_.string() + "' 2>/dev/null") == 0) {
+        undo_ = [folder = folder_] { shell("chattr -i '" + folder.string() + "' 2>/dev/null"); };
+        ok_ = true;
+    }
 }
 
 UnwritableFolder::~UnwritableFolder() {
-    if (immutable_) shell("chattr -i '" + folder_.string() + "' 2>/dev/null");
+    if (undo_) undo_();
     std::error_code ec;
     std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
@@ -60,22 +60,6 @@ TempDir::~TempDir() {
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
-}
-
-void write_bytes(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + file.string());
-}
-
-std::string read_bytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file) {
-    const std::string bytes = read_bytes(file);
-    return {bytes.begin(), bytes.end()};
 }
 
 RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
@@ -119,6 +103,8 @@ RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem
     return result;
 }
 
-std::filesystem::path source_dir() { return ZIRVON_SOURCE_DIR; }
+std::string null_device() {
+    return "/dev/null";
+}
 
 }  // namespace zirvon::testing_support
