@@ -33,20 +33,6 @@ TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNoTemporaryBehind) {
     EXPECT_EQ(entries_in(dir.path()), 1u);
 }
 
-TEST(WriteFileAtomically, KeepsThePermissionsOfAReplacedFile) {
-    TempDir dir;
-    const auto target = dir / "song.MZT";
-    write_bytes(target, "old");
-    std::filesystem::permissions(target, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::owner_write |
-                                             std::filesystem::perms::group_read);
-    std::string error;
-    ASSERT_TRUE(write_file_atomically(target.string(), as_bytes("new"), error)) << error;
-    EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
-}
-
 TEST(WriteFileAtomically, FailureLeavesThePreviousFileUntouched) {
     TempDir dir;
     const auto folder = dir / "locked";
