@@ -155,6 +155,16 @@ TEST(Cli, UnreadableSourcesFailWithoutWriting) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+TEST(Cli, OversizedSourceIsRefused) {
+    TempDir dir;
+    write_bytes(dir / "huge.MML", "");
+    fs::resize_file(dir / "huge.MML", (std::uintmax_t{64} << 20) + 1);  // sparse
+    const RunResult r = run_zirvon({"huge.mml"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zirvon: cannot read 'huge.MML': it is larger than 64 MiB, too large for an MML source\n");
+    EXPECT_FALSE(fs::exists(dir / "huge.MZT"));
+}
+
 TEST(Cli, UnwritableOutputFolderKeepsThePreviousImage) {
     TempDir dir;
     fs::create_directory(dir / "out");
