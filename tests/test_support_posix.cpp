@@ -110,13 +110,36 @@ RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem
         ::_exit(127);
     }
     RunResult result;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.status = wait_zirvon(pid);
     result.out = read_bytes(out_path);
     result.err = read_bytes(err_path);
     return result;
+}
+
+int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+    std::vector<std::string> argv_store{ZIRVON_BINARY};
+    argv_store.insert(argv_store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argv_store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int wait_zirvon(int pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 std::filesystem::path source_dir() { return ZIRVON_SOURCE_DIR; }
