@@ -33,19 +33,31 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 
 mkdir -p build/fuzz-crashes
+# One target per core at a time.
+run_target() {
+    local target=$1
+    local seeds="fuzz/corpus/${target%_fuzz}"
+    local corpus="build/fuzz-corpus/${target%_fuzz}"
+    mkdir -p "$corpus"
+    "build/fuzz/fuzz/$target" "${limit[@]}" -print_final_stats=1 -max_len=65536 \
+        -artifact_prefix="build/fuzz-crashes/$target-" "$corpus" "$seeds" \
+        > "build/fuzz-crashes/$target.log" 2>&1
+}
+declare -A pids
+for target in "${targets[@]}"; do
+    while (($(jobs -rp | wc -l) >= $(nproc))); do wait -n || true; done
+    echo "== $target ${limit[*]}"
+    run_target "$target" &
+    pids[$target]=$!
+done
 status=0
 for target in "${targets[@]}"; do
-    seeds="fuzz/corpus/${target%_fuzz}"
-    corpus="build/fuzz-corpus/${target%_fuzz}"
-    mkdir -p "$corpus"
-    echo "== $target ${limit[*]}"
-    if ! "build/fuzz/fuzz/$target" "${limit[@]}" -print_final_stats=1 -max_len=65536 \
-            -artifact_prefix="build/fuzz-crashes/$target-" "$corpus" "$seeds" \
-            2> "build/fuzz-crashes/$target.log"; then
+    if ! wait "${pids[$target]}"; then
         status=1
+        echo "== $target FAILED"
         tail -n 40 "build/fuzz-crashes/$target.log"
     fi
-    grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' \
-        "build/fuzz-crashes/$target.log" || true
+    echo "== $target: $(grep -E '^stat::number_of_executed_units' "build/fuzz-crashes/$target.log" | awk '{print $2}') runs," \
+        "$(grep -E '^stat::average_exec_per_sec' "build/fuzz-crashes/$target.log" | awk '{print $2}') a second"
 done
 exit $status
