@@ -63,41 +63,29 @@ TEST(Cli, VersionIsOneLine) {
 }
 
 TEST(Cli, CompilesToAByteExactImage) {
-    TempDir dir;
-    write_bytes(dir / "song.MML", "1[C]");
-    RunResult r = run_zirvon({"song.mml"}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("MUSICDATA"));
-
-    r = run_zirvon({"song.MML", "A-VERY-LONG-TAPE-NAME"}, dir.path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("A-VERY-LONG-TAPE-NAME"));
-}
-
-TEST(Cli, UsesTheNameAsTypedWhenTheNormalisedOneIsMissing) {
-    TempDir dir;
-    write_bytes(dir / "tune.mml", "1[C]");
-    const RunResult r = run_zirvon({"tune.mml"}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_bytes(dir / "tune.MZT"), one_note_image("MUSICDATA"));
-}
-
-TEST(Cli, NameWithoutExtensionIsCompiled) {
-    TempDir dir;
-    write_bytes(dir / "tune", "1[C]");
-    const RunResult r = run_zirvon({"tune"}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_bytes(dir / "tune.MZT"), one_note_image("MUSICDATA"));
-}
-
-TEST(Cli, LinesEndedByLfAloneCompileLineByLine) {
-    TempDir dir;
-    write_bytes(dir / "unix.mml", "; a comment at the top\n1[C]\n");
-    const RunResult r = run_zirvon({"unix.mml"}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_bytes(dir / "unix.MZT"), one_note_image("MUSICDATA"));
+    struct Case {
+        std::string file, text;
+        std::vector<std::string> args;
+        std::string image, tape_name;
+    };
+    const std::vector<Case> cases{
+        {"song.MML", "1[C]", {"song.mml"}, "song.MZT", "MUSICDATA"},
+        {"song.MML", "1[C]", {"song.MML", "A-VERY-LONG-TAPE-NAME"}, "song.MZT", "A-VERY-LONG-TAPE-NAME"},
+        // Where case matters, the name as typed when the normalised one is missing.
+        {"tune.mml", "1[C]", {"tune.mml"}, "tune.MZT", "MUSICDATA"},
+        {"tune", "1[C]", {"tune"}, "tune.MZT", "MUSICDATA"},
+        // Lines ended by LF alone: the comment ends with its line.
+        {"unix.mml", "; a comment at the top\n1[C]\n", {"unix.mml"}, "unix.MZT", "MUSICDATA"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        write_bytes(dir / c.file, c.text);
+        const RunResult r = run_zirvon(c.args, dir.path());
+        EXPECT_EQ(r.status, 0) << c.file;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(read_bytes(dir / c.image), one_note_image(c.tape_name)) << c.file;
+    }
 }
 
 TEST(Cli, CompileErrorsArePointedAtAndNothingIsWritten) {

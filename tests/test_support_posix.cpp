@@ -78,13 +78,13 @@ std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file) {
     return {bytes.begin(), bytes.end()};
 }
 
-RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                     const std::vector<std::string>& env) {
-    // Output goes to files, so that a lot of it on both streams cannot block.
-    TempDir capture;
-    const std::string out_path = (capture / "out").string();
-    const std::string err_path = (capture / "err").string();
+namespace {
 
+/// Starts the binary with `args` in `cwd`, input from /dev/null and output to
+/// the named files (/dev/null when empty), the environment extended by `env`.
+pid_t spawn_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                   const std::vector<std::string>& env, const std::string& out_path,
+                   const std::string& err_path) {
     std::vector<std::string> argv_store{ZIRVON_BINARY};
     argv_store.insert(argv_store.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -99,9 +99,13 @@ RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem
 
     const pid_t pid = ::fork();
     if (pid == 0) {
+        const auto output = [](const std::string& path) {
+            return ::open(path.empty() ? "/dev/null" : path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                          0600);
+        };
         const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int out = output(out_path);
+        const int err = output(err_path);
         if (in < 0 || out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
         ::dup2(in, 0);
         ::dup2(out, 1);
@@ -109,30 +113,26 @@ RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+}  // namespace
+
+RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                     const std::vector<std::string>& env) {
+    // Output goes to files, so that a lot of it on both streams cannot block.
+    TempDir capture;
+    const std::string out_path = (capture / "out").string();
+    const std::string err_path = (capture / "err").string();
     RunResult result;
-    result.status = wait_zirvon(pid);
+    result.status = wait_zirvon(spawn_zirvon(args, cwd, env, out_path, err_path));
     result.out = read_bytes(out_path);
     result.err = read_bytes(err_path);
     return result;
 }
 
 int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
-    std::vector<std::string> argv_store{ZIRVON_BINARY};
-    argv_store.insert(argv_store.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argv_store) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        if (null < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
+    return spawn_zirvon(args, cwd, {}, "", "");
 }
 
 int wait_zirvon(int pid) {
