@@ -73,25 +73,29 @@ TEST(Cli, VersionIsOneLine) {
 }
 
 TEST(Cli, CompilesToAByteExactImage) {
-    TempDir dir;
-    write_bytes(dir / "song.MML", "1[C]");
-    RunResult r = run_zirvon({"song.mml"}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("MUSICDATA"));
-
-    r = run_zirvon({"song.MML", "A-VERY-LONG-TAPE-NAME"}, dir.path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("A-VERY-LONG-TAPE-NAME"));
-}
-
-TEST(Cli, UsesTheNameAsTypedWhenTheNormalisedOneIsMissing) {
-    TempDir dir;
-    write_bytes(dir / "tune.mml", "1[C]");
-    const RunResult r = run_zirvon({"tune.mml"}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_bytes(dir / "tune.MZT"), one_note_image("MUSICDATA"));
+    struct Case {
+        std::string file, text;
+        std::vector<std::string> args;
+        std::string image, tape_name;
+    };
+    const std::vector<Case> cases{
+        {"song.MML", "1[C]", {"song.mml"}, "song.MZT", "MUSICDATA"},
+        {"song.MML", "1[C]", {"song.MML", "A-VERY-LONG-TAPE-NAME"}, "song.MZT", "A-VERY-LONG-TAPE-NAME"},
+        // Where case matters, the name as typed when the normalised one is missing.
+        {"tune.mml", "1[C]", {"tune.mml"}, "tune.MZT", "MUSICDATA"},
+        {"tune", "1[C]", {"tune"}, "tune.MZT", "MUSICDATA"},
+        // Lines ended by LF alone: the comment ends with its line.
+        {"unix.mml", "; a comment at the top\n1[C]\n", {"unix.mml"}, "unix.MZT", "MUSICDATA"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        write_bytes(dir / c.file, c.text);
+        const RunResult r = run_zirvon(c.args, dir.path());
+        EXPECT_EQ(r.status, 0) << c.file;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(read_bytes(dir / c.image), one_note_image(c.tape_name)) << c.file;
+    }
 }
 
 // Names and the tape name reach the file system and the image as the bytes
@@ -116,22 +120,6 @@ TEST(Cli, WildcardsAreNotExpanded) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.starts_with("zirvon: cannot read '*.MML': ")) << r.err;
     EXPECT_FALSE(fs::exists(dir / "a.MZT"));
-}
-
-TEST(Cli, NameWithoutExtensionIsCompiled) {
-    TempDir dir;
-    write_bytes(dir / "tune", "1[C]");
-    const RunResult r = run_zirvon({"tune"}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_bytes(dir / "tune.MZT"), one_note_image("MUSICDATA"));
-}
-
-TEST(Cli, LinesEndedByLfAloneCompileLineByLine) {
-    TempDir dir;
-    write_bytes(dir / "unix.mml", "; a comment at the top\n1[C]\n");
-    const RunResult r = run_zirvon({"unix.mml"}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_bytes(dir / "unix.MZT"), one_note_image("MUSICDATA"));
 }
 
 TEST(Cli, CompileErrorsArePointedAtAndNothingIsWritten) {
@@ -188,6 +176,16 @@ TEST(Cli, UnreadableSourcesFailWithoutWriting) {
         EXPECT_EQ(r.err, c.err);
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(Cli, OversizedSourceIsRefused) {
+    TempDir dir;
+    write_bytes(dir / "huge.MML", "");
+    fs::resize_file(dir / "huge.MML", (std::uintmax_t{64} << 20) + 1);  // sparse
+    const RunResult r = run_zirvon({"huge.mml"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zirvon: cannot read 'huge.MML': it is larger than 64 MiB, too large for an MML source\n");
+    EXPECT_FALSE(fs::exists(dir / "huge.MZT"));
 }
 
 TEST(Cli, UnwritableOutputFolderKeepsThePreviousImage) {

@@ -39,7 +39,9 @@ void print_excerpt(std::ostream& out, std::string_view line, std::size_t column)
 
 void print_diagnostic(std::ostream& out, const std::string& file, const SourceText& source,
                       const Diagnostic& d) {
-    const char* severity = d.severity == Severity::error ? "error" : "warning";
+    const char* severity = d.severity == Severity::error     ? "error"
+                           : d.severity == Severity::warning ? "warning"
+                                                             : "note";
     if (d.line <= 0) {
         out << file << ": " << severity << ": " << d.message << '\n';
         return;

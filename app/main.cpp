@@ -12,5 +12,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = zirvon::run(zirvon::parse_command_line(args), std::cout, std::cerr);
     std::cout.flush();
-    return std::cout ? status : zirvon::kExitFailure;
+    if (!std::cout) {
+        std::cerr << "zirvon: cannot write to standard output\n";
+        return zirvon::kExitFailure;
+    }
+    return status;
 }

@@ -343,8 +343,8 @@ void Compiler::append(int track, TrackEvent event, int line, int column) {
 }
 
 void Compiler::report(Severity severity, int line, int column, std::string message) {
-    if (severity == Severity::error) ++errors_;
-    diagnostics_.push_back({severity, line, column, std::move(message)});
+    int& count = severity == Severity::error ? errors_ : warnings_;
+    if (++count <= kMaxShown) diagnostics_.push_back({severity, line, column, std::move(message)});
 }
 
 void Compiler::finish() {
@@ -355,6 +355,17 @@ void Compiler::finish() {
                "the tape image would hold " + std::to_string(data_size) +
                    " bytes of data; at most 65535 fit in its header");
     }
+    const int hidden_warnings = std::max(warnings_ - kMaxShown, 0);
+    const int hidden_errors = std::max(errors_ - kMaxShown, 0);
+    if (hidden_warnings + hidden_errors > 0) {
+        const auto count = [](int n, const char* what) {
+            return std::to_string(n) + " more " + what + (n == 1 ? "" : "s");
+        };
+        std::string text = hidden_warnings ? count(hidden_warnings, "warning") : "";
+        if (hidden_warnings && hidden_errors) text += " and ";
+        if (hidden_errors) text += count(hidden_errors, "error");
+        diagnostics_.push_back({Severity::note, 0, 0, text + " not shown"});
+    }
 }
 
 bool compile(const SourceText& source, Song& song, std::vector<Diagnostic>& diagnostics) {
@@ -362,7 +373,7 @@ bool compile(const SourceText& source, Song& song, std::vector<Diagnostic>& diag
     const int lines = source.count_lines();
     for (int k = 0; k < lines; ++k) compiler.compile_line(source.line(k), k + 1);
     compiler.finish();
-    diagnostics = compiler.diagnostics();
+    diagnostics = compiler.take_diagnostics();
     return compiler.error_count() == 0;
 }
 

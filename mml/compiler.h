@@ -50,8 +50,13 @@ public:
     /// Appends every track's EndMark and checks that the image fits.
     void finish();
 
+    /// Problems in the order found. Past kMaxShown of a kind they are only
+    /// counted, and finish() adds a note that says how many went unshown.
     const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
+    std::vector<Diagnostic> take_diagnostics() { return std::move(diagnostics_); }
     int error_count() const { return errors_; }
+
+    static constexpr int kMaxShown = 1000;
 
 private:
     struct LineState;
@@ -70,6 +75,7 @@ private:
     std::array<bool, kTrackCount> overflow_reported_{};
     std::vector<Diagnostic> diagnostics_;
     int errors_ = 0;
+    int warnings_ = 0;
 };
 
 /// Compiles every line of `source` into the empty tracks of `song` and ends

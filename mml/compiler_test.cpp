@@ -232,3 +232,19 @@ TEST(GateTicks, TruncatesAndKeepsAtLeastOne) {
 
 }  // namespace
 }  // namespace zirvon
+
+namespace zirvon {
+namespace {
+
+TEST(Compiler, CountsButDoesNotKeepEndlessDiagnostics) {
+    std::string mml;
+    for (int i = 0; i < 1500; ++i) mml += "1[V] 12[C]\n";
+    const Compiled c = compile_text(mml);
+    EXPECT_FALSE(c.ok);
+    ASSERT_EQ(c.diagnostics.size(), 2u * Compiler::kMaxShown + 1);
+    EXPECT_EQ(c.diagnostics.back(),
+              (Diagnostic{Severity::note, 0, 0, "500 more warnings and 500 more errors not shown"}));
+}
+
+}  // namespace
+}  // namespace zirvon

@@ -5,7 +5,7 @@
 
 namespace zirvon {
 
-enum class Severity { warning, error };
+enum class Severity { note, warning, error };
 
 struct Diagnostic {
     Severity severity = Severity::error;

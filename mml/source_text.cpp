@@ -23,25 +23,24 @@ bool SourceText::load(const std::string& path, std::string& error) {
 void SourceText::index_lines() {
     if (text_.empty() || text_.back() != '\n') text_ += "\r\n";
     starts_.clear();
-    ends_.clear();
     const char* const base = text_.data();
     const std::size_t n = text_.size();
-    std::size_t start = 0;
-    // Every line ends at an LF, which the text always ends with; a CR just
-    // before that LF belongs to the terminator.
-    while (start < n) {
+    // Every line ends at an LF, which the text always ends with.
+    for (std::size_t start = 0; start < n;) {
+        starts_.push_back(static_cast<std::uint32_t>(start));
         const void* lf = std::memchr(base + start, '\n', n - start);
-        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - base);
-        const std::size_t end = (at > start && base[at - 1] == '\r') ? at - 1 : at;
-        starts_.push_back(start);
-        ends_.push_back(end);
-        start = at + 1;
+        start = static_cast<std::size_t>(static_cast<const char*>(lf) - base) + 1;
     }
 }
 
 std::string_view SourceText::line(int k) const {
     if (k < 0 || k >= count_lines()) return {};
-    return std::string_view(text_).substr(starts_[k], ends_[k] - starts_[k]);
+    const std::size_t start = starts_[k];
+    const std::size_t next = k + 1 < count_lines() ? starts_[k + 1] : text_.size();
+    std::size_t end = next - 1;  // the LF
+    // A CR just before the LF belongs to the terminator.
+    if (end > start && text_[end - 1] == '\r') --end;
+    return std::string_view(text_).substr(start, end - start);
 }
 
 }  // namespace zirvon

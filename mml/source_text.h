@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,12 +29,12 @@ private:
     void index_lines();
 
     std::string text_;
-    std::vector<std::size_t> starts_;  // first byte of each line
-    std::vector<std::size_t> ends_;    // first byte of each line's terminator
+    std::vector<std::uint32_t> starts_;  // first byte of each line
 };
 
-/// The largest MML source that is read, in bytes. A text this long is far
-/// beyond what ten tracks can hold, so anything bigger is not music.
-inline constexpr std::size_t kMaxSourceSize = std::size_t{256} << 20;
+/// The largest MML source that is read, in bytes: a hundred times more than
+/// the fullest image needs even with generous comments, and small enough that
+/// the line index stays modest whatever the text.
+inline constexpr std::size_t kMaxSourceSize = std::size_t{64} << 20;
 
 }  // namespace zirvon

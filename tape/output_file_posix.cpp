@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "tape/output_file.h"
@@ -60,15 +62,26 @@ mode_t mode_for(const std::string& path) {
     return 0666 & ~mask;
 }
 
+/// The file a name stands for: a symbolic link is followed, so that the
+/// file it points at is replaced rather than the link.
+std::string resolve_link(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+    return resolved ? std::string(resolved.get()) : path;
+}
+
 }  // namespace
 
-bool write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes,
+bool write_file_atomically(const std::string& name, std::span<const std::uint8_t> bytes,
                            std::string& error) {
     const auto fail = [&](const std::string& why) {
-        error = "cannot write '" + path + "': " + why;
+        error = "cannot write '" + name + "': " + why;
         return false;
     };
-    if (path.empty()) return fail("empty file name");
+    if (name.empty()) return fail("empty file name");
+    const std::string path = resolve_link(name);
 
     struct stat target {};
     if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {

@@ -68,6 +68,14 @@ struct RunResult {
 RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                      const std::vector<std::string>& env = {});
 
+/// Starts the zirvon binary like run_zirvon, with its output thrown away,
+/// and returns its process id without waiting for it.
+int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+
+/// Waits for a process started by start_zirvon; returns its status as
+/// RunResult::status does.
+int wait_zirvon(int pid);
+
 /// The folder of the project's sources (for examples/).
 std::filesystem::path source_dir();
 

@@ -62,13 +62,13 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                     const std::vector<std::string>& env) {
-    // Output goes to files, so that a lot of it on both streams cannot block.
-    TempDir capture;
-    const std::string out_path = (capture / "out").string();
-    const std::string err_path = (capture / "err").string();
+namespace {
 
+/// Starts the binary with `args` in `cwd`, input from /dev/null and output to
+/// the named files (/dev/null when empty), the environment extended by `env`.
+pid_t spawn_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                   const std::vector<std::string>& env, const std::string& out_path,
+                   const std::string& err_path) {
     std::vector<std::string> argv_store{ZIRVON_BINARY};
     argv_store.insert(argv_store.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -83,9 +83,13 @@ RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem
 
     const pid_t pid = ::fork();
     if (pid == 0) {
+        const auto output = [](const std::string& path) {
+            return ::open(path.empty() ? "/dev/null" : path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                          0600);
+        };
         const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int out = output(out_path);
+        const int err = output(err_path);
         if (in < 0 || out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
         ::dup2(in, 0);
         ::dup2(out, 1);
@@ -93,18 +97,35 @@ RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+}  // namespace
+
+RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                     const std::vector<std::string>& env) {
+    // Output goes to files, so that a lot of it on both streams cannot block.
+    TempDir capture;
+    const std::string out_path = (capture / "out").string();
+    const std::string err_path = (capture / "err").string();
     RunResult result;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.status = wait_zirvon(spawn_zirvon(args, cwd, env, out_path, err_path));
     result.out = read_bytes(out_path);
     result.err = read_bytes(err_path);
     return result;
 }
 
-std::string null_device() {
-    return "/dev/null";
+int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+    return spawn_zirvon(args, cwd, {}, "", "");
 }
+
+int wait_zirvon(int pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string null_device() { return "/dev/null"; }
 
 }  // namespace zirvon::testing_support

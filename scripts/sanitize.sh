@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs the test suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the tests of the live preview and its timer under ThreadSanitizer.
+# Needs what scripts/test.sh installs; run that first on a fresh machine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$(nproc)"
+ctest --preset asan -j 2
+
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$(nproc)" --target zirvon zirvon_tests
+ctest --preset tsan -j 2 -R 'Player|Timer|Preview|Port|Play|Midi'
