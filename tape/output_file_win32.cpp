@@ -60,6 +60,25 @@ HANDLE create_temp_beside(const std::string& path, std::string& temp) {
     return INVALID_HANDLE_VALUE;
 }
 
+/// The file an existing name stands for, links followed, so that the file a
+/// symbolic link points at is replaced rather than the link. The name as it
+/// is when nothing is there or the system cannot tell.
+std::string resolve_link(const std::string& path) {
+    const Handle h(CreateFileA(path.c_str(), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h.valid()) return path;
+    char final_path[MAX_PATH + 8];
+    const DWORD n = GetFinalPathNameByHandleA(h.get(), final_path, sizeof final_path,
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= sizeof final_path) return path;
+    // The answer has the \\?\ form; the ANSI functions take the plain one.
+    const std::string resolved(final_path, n);
+    if (resolved.starts_with("\\\\?\\UNC\\")) return "\\\\" + resolved.substr(8);
+    if (resolved.starts_with("\\\\?\\")) return resolved.substr(4);
+    return resolved;
+}
+
 bool write_all(HANDLE h, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const DWORD step =
@@ -73,13 +92,14 @@ bool write_all(HANDLE h, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-bool write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes,
+bool write_file_atomically(const std::string& name, std::span<const std::uint8_t> bytes,
                            std::string& error) {
     const auto fail = [&](const std::string& why) {
-        error = "cannot write '" + path + "': " + why;
+        error = "cannot write '" + name + "': " + why;
         return false;
     };
-    if (path.empty()) return fail("empty file name");
+    if (name.empty()) return fail("empty file name");
+    const std::string path = resolve_link(name);
 
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
