@@ -8,9 +8,15 @@
 //   constructors before an error callback can be set. Probing and opening run
 //   with stderr sent to /dev/null, libjack's message handlers are silenced,
 //   and later errors come through the error callback.
-// - Its JACK output frees its ring buffers before it closes the JACK client,
-//   so a process callback still running when the port is destroyed can touch
-//   freed memory. We wait a little after closing the port before destroying it.
+// - Its JACK output hands messages to the JACK process thread through a ring
+//   buffer, and the JACK graph takes a cycle or two to catch up with a new
+//   connection. Messages sent at once after opening can be dropped (about one
+//   run in 150 lost its first reset here); closing while the process thread is
+//   half-way through the buffer can drop the last ones; and the destructor
+//   frees the ring buffers before it closes the JACK client, so a process
+//   callback still running can touch freed memory (a crash about once in 100
+//   runs here). So on JACK we let the connection settle after opening, and
+//   before and after closing the port.
 #include <RtMidi.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -32,8 +38,9 @@ namespace {
 /// Client name under which the MIDI services list us.
 constexpr const char* kClientName = "zirvon";
 constexpr const char* kPortName = "out";
-/// Time for a JACK process callback that began before the port closed to
-/// finish; a callback takes microseconds, this leaves a wide margin.
+/// A few JACK cycles: enough for a new connection to take effect, for the
+/// process thread to empty the ring buffer, and for a callback under way to
+/// finish, with periods of up to about 5 ms (256 frames at 48 kHz).
 constexpr std::chrono::milliseconds kJackSettle{20};
 
 /// Keeps stderr pointed at /dev/null for its lifetime.
@@ -167,6 +174,7 @@ bool MidiPort::open_scanned(std::size_t index, std::string& error) {
     b.port_api = service.api;
     b.services.clear();
     b.entries.clear();
+    if (b.port_api == RtMidi::UNIX_JACK) std::this_thread::sleep_for(kJackSettle);
     return true;
 }
 
@@ -186,14 +194,15 @@ bool MidiPort::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
 bool MidiPort::close() {
     Backend& b = *backend_;
     if (!b.port) return false;
+    const bool jack = b.port_api == RtMidi::UNIX_JACK;
+    if (jack) std::this_thread::sleep_for(kJackSettle);
     QuietStderr quiet;
     try {
-        // Waits until the messages already sent have gone out.
         b.port->closePort();
     } catch (const RtMidiError&) {
         // Closing is best effort; the port object goes below either way.
     }
-    if (b.port_api == RtMidi::UNIX_JACK) std::this_thread::sleep_for(kJackSettle);
+    if (jack) std::this_thread::sleep_for(kJackSettle);
     b.port.reset();
     name_.clear();
     return true;
