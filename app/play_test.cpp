@@ -1,7 +1,9 @@
 // /play, /ports and /port= on the real binary, playing into a JACK MIDI input
 // of the test's own on a JACK server of its own.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -298,6 +300,47 @@ TEST(PlayBinary, NoMidiServiceAtAllTellsHowToGetOneAndNothingElse) {
     EXPECT_EQ(ports.status, 1);
     EXPECT_EQ(ports.out, "");
     EXPECT_EQ(ports.err, message);
+}
+
+/// Runs the binary with its output on a terminal of its own; returns what it
+/// wrote there and its exit status.
+std::pair<std::string, int> run_on_terminal(const std::vector<std::string>& args,
+                                            const fs::path& cwd) {
+    std::vector<std::string> store{ZIRVON_BINARY};
+    store.insert(store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        if (chdir(cwd.c_str()) != 0) _exit(127);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    close(terminal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {text, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+TEST(PlayBinary, ProgressLineOnATerminalIsClearedAtTheEnd) {
+    ZIRVON_REQUIRE_JACK();
+    TempDir dir;
+    write_bytes(dir / "song.mml", "1[C1 C2]\n");  // 97 + 49 + 2 ticks: 2.96 s
+    MidiRecorder recorder;
+    ASSERT_TRUE(recorder.ok()) << recorder.error();
+    const auto [text, status] =
+        run_on_terminal({"song.mml", "/play", "/port=" + recorder.port_name()}, dir.path());
+    EXPECT_EQ(status, 0) << text;
+    // Rewritten in place as the seconds go by, then blanked out.
+    const std::string last = "Playing song.MML  0:02 / 0:02";
+    std::string expected = "\rPlaying song.MML  0:00 / 0:02\rPlaying song.MML  0:01 / 0:02\r";
+    expected.append(last).append("\r").append(last.size(), ' ').append("\r");
+    EXPECT_EQ(text, expected);
 }
 
 TEST(PlayBinary, ManyShortPreviewsAllEndCleanly) {
