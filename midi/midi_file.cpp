@@ -60,7 +60,7 @@ Bytes tempo_track(std::uint64_t end_tick) {
 Bytes note_track(int k, const std::vector<Timed>& messages, std::uint64_t end_tick) {
     const std::string name = "Track " + std::to_string(k);
     Bytes body = {0x00, 0xFF, 0x03, static_cast<std::uint8_t>(name.size())};
-    body.insert(body.end(), name.begin(), name.end());
+    for (const char c : name) body.push_back(static_cast<std::uint8_t>(c));
     std::uint64_t now = 0;
     for (const Timed& t : messages) {
         put_vlq(body, static_cast<std::uint32_t>(t.tick - now));
