@@ -6,7 +6,8 @@
 //     plus a fixed piece of work standing for a slow MIDI driver;
 //   - naive loop: sleep_for(20 ms), then the same work, over and over;
 //   - bare loop: sleep_until(start + n x 20 ms) and nothing else, the best a
-//     thread can do on this machine.
+//     thread can do on this machine, once at ordinary priority and once at
+//     the real-time priority the tick timer asks for.
 // It reports p50, p99 and max of the error and the drift (least-squares slope
 // of the error over the run, in ms per minute), once with the machine idle and
 // once with a thread keeping another core busy.
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "midi/player.h"
+#include "midi/thread_priority.h"
 #include "midi/tick_timer.h"
 
 namespace {
@@ -125,15 +127,27 @@ std::vector<double> run_naive(int ticks) {
     return errors;
 }
 
-std::vector<double> run_bare(int ticks) {
+std::vector<double> run_bare(int ticks, bool realtime) {
     std::vector<double> errors;
-    const auto start = Clock::now();
-    for (int n = 0; n < ticks; ++n) {
-        const auto ideal = start + kPeriod * n;
-        std::this_thread::sleep_until(ideal);
-        errors.push_back(std::chrono::duration<double, std::milli>(Clock::now() - ideal).count());
-    }
+    std::thread loop([&] {
+        if (realtime) zirvon::midi::raise_thread_priority();
+        const auto start = Clock::now();
+        for (int n = 0; n < ticks; ++n) {
+            const auto ideal = start + kPeriod * n;
+            std::this_thread::sleep_until(ideal);
+            errors.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - ideal).count());
+        }
+    });
+    loop.join();
     return errors;
+}
+
+bool realtime_allowed() {
+    bool allowed = false;
+    std::thread probe([&] { allowed = zirvon::midi::raise_thread_priority(); });
+    probe.join();
+    return allowed;
 }
 
 std::string machine() {
@@ -160,9 +174,9 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
     const int ticks = seconds * 50;
     std::printf("Tick timer accuracy: %d ticks of 20 ms per loop; work per tick: player tick + "
-                "%lld us\nMachine: %s\n\n",
+                "%lld us\nMachine: %s; real-time priority %s\n\n",
                 ticks, static_cast<long long>(std::chrono::microseconds(kWork).count()),
-                machine().c_str());
+                machine().c_str(), realtime_allowed() ? "granted" : "refused");
     std::printf("| load  | loop                                | p50 ms | p99 ms |  max ms | "
                 "drift ms/min |\n");
     std::printf("|-------|-------------------------------------|-------:|-------:|--------:|"
@@ -179,7 +193,8 @@ int main(int argc, char** argv) {
         const char* load = busy ? "busy" : "idle";
         row(load, "tick timer (absolute deadlines)", summarize(run_tick_timer(ticks)));
         row(load, "naive sleep_for(20 ms) + work", summarize(run_naive(ticks)));
-        row(load, "bare absolute-deadline loop", summarize(run_bare(ticks)));
+        row(load, "bare absolute-deadline loop", summarize(run_bare(ticks, false)));
+        row(load, "bare loop, real-time priority", summarize(run_bare(ticks, true)));
         stop = true;
         if (burner.joinable()) burner.join();
     }

@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "midi/thread_priority.h"
+
 namespace zirvon::midi {
 
 bool TickTimer::start(Clock::duration period, Callback callback) {
@@ -31,6 +33,8 @@ void TickTimer::stop() {
 }
 
 void TickTimer::run(Clock::duration period) {
+    // Where allowed, wake-ups then come on time even with every core busy.
+    raise_thread_priority();
     std::unique_lock lock(mutex_);
     for (std::uint64_t n = 0;; ++n) {
         const Clock::time_point deadline = epoch_ + period * static_cast<Clock::rep>(n);

@@ -13,7 +13,8 @@ namespace zirvon::midi {
 /// Calls a function every period on its own thread. Deadlines are absolute
 /// (epoch + n x period on the steady clock), so a late tick never shifts the
 /// ones after it: ticks missed while the thread could not run are made up at
-/// once, in order.
+/// once, in order. The thread runs at real-time priority where the host
+/// allows it.
 class TickTimer {
 public:
     using Clock = std::chrono::steady_clock;
