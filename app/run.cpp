@@ -4,6 +4,7 @@
 
 #include "app/diagnostic_printer.h"
 #include "app/listing.h"
+#include "app/midi_commands.h"
 #include "app/usage.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
@@ -47,26 +48,6 @@ bool load_song(const RunPlan& plan, const std::string& path, Song& song, std::os
     return ok;
 }
 
-// The MIDI side of the program; these stand in until the preview is built.
-
-int list_midi_ports(std::ostream& /*out*/, std::ostream& err) {
-    err << kProgram << "MIDI output is not built yet\n";
-    return kExitFailure;
-}
-
-bool write_midi(const RunPlan& /*plan*/, const Song& /*song*/, std::ostream& err) {
-    err << kProgram << "MIDI file export is not built yet\n";
-    return false;
-}
-
-/// Previews `song`; an image read from `path` is written back to it after a
-/// complete preview.
-int play(const RunPlan& /*plan*/, const std::string& /*path*/, const Song& /*song*/,
-         std::ostream& err) {
-    err << kProgram << "the MIDI preview is not built yet\n";
-    return kExitFailure;
-}
-
 }  // namespace
 
 int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
@@ -99,6 +80,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     if (!load_song(plan, path, song, err)) return kExitFailure;
 
     if (plan.list) print_listing(out, song);
+    if (plan.midi || plan.play) warn_about_left_out_notes(song, err);
     if (plan.midi && !write_midi(plan, song, err)) return kExitFailure;
     if (plan.play) return play(plan, path, song, err);
     if (plan.kind != SourceKind::tape && !plan.list) {

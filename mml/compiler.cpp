@@ -86,8 +86,6 @@ int table_ticks(const MmlNumber& number) {
 
 }  // namespace
 
-bool is_table_length(const MmlNumber& number) { return table_ticks(number) != 0; }
-
 int length_ticks(const MmlNumber& number, std::uint64_t dots) {
     int total = table_ticks(number);
     for (int half = total; dots > 0 && half > 1; --dots) {
@@ -267,12 +265,13 @@ void Compiler::emit_note(LineState& s) {
         const MmlNumber& number = s.number.is_zero() ? settings.default_length : s.number;
         MmlNumber ticks = number;
         if (!s.raw) {
-            if (!is_table_length(number)) {
+            const int ticks_of_number = length_ticks(number, s.dots);
+            if (ticks_of_number == 0) {
                 report(Severity::warning, s.line, s.command_column,
                        "length " + number.text() +
                            " is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks");
             }
-            ticks = MmlNumber::of(static_cast<std::uint64_t>(length_ticks(number, s.dots)));
+            ticks = MmlNumber::of(static_cast<std::uint64_t>(ticks_of_number));
         }
         const MmlNumber gate = s.tie ? ticks : gate_ticks(ticks, settings.gate_ratio);
         if (!ticks.at_most(255)) warn_cut(s, "length", ticks);
@@ -330,16 +329,18 @@ void Compiler::emit_parameter(LineState& s) {
 void Compiler::append(int track, TrackEvent event, int line, int column) {
     Track& t = song_.tracks[track];
     // The last place of every track is kept for its EndMark.
-    if (t.count() + 1 >= kTrackCapacity) [[unlikely]] {
-        if (!overflow_reported_[track]) {
-            overflow_reported_[track] = true;
-            report(Severity::error, line, column,
-                   "track " + std::to_string(track) +
-                       " is full: a track holds at most 10,000 events, its end mark included");
-        }
-        return;
+    if (t.count() + 1 < kTrackCapacity) [[likely]] {
+        t.append_event(event);
+    } else if (!overflow_reported_[track]) {
+        report_full_track(track, line, column);
     }
-    t.append_event(event);
+}
+
+void Compiler::report_full_track(int track, int line, int column) {
+    overflow_reported_[track] = true;
+    report(Severity::error, line, column,
+           "track " + std::to_string(track) +
+               " is full: a track holds at most 10,000 events, its end mark included");
 }
 
 void Compiler::report(Severity severity, int line, int column, std::string message) {

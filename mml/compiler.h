@@ -26,9 +26,6 @@ namespace zirvon {
 /// half of what the dot before it added, in whole ticks.
 int length_ticks(const MmlNumber& number, std::uint64_t dots);
 
-/// True when `number` is one of the note lengths of the table.
-bool is_table_length(const MmlNumber& number);
-
 /// Gate ticks: ticks x ratio / 8, truncated, at least 1.
 MmlNumber gate_ticks(const MmlNumber& ticks, const MmlNumber& ratio);
 
@@ -67,7 +64,8 @@ private:
     void emit_note(LineState& s);
     void emit_parameter(LineState& s);
     void append(int track, TrackEvent event, int line, int column);
-    void warn_cut(const LineState& s, const char* what, const MmlNumber& value);
+    [[gnu::noinline]] void report_full_track(int track, int line, int column);
+    [[gnu::noinline]] void warn_cut(const LineState& s, const char* what, const MmlNumber& value);
     void report(Severity severity, int line, int column, std::string message);
 
     Song& song_;

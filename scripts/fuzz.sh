@@ -16,7 +16,7 @@ while (($#)); do
         *) targets+=("$1"); shift ;;
     esac
 done
-((${#targets[@]})) || targets=(compile_fuzz tape_fuzz command_line_fuzz)
+((${#targets[@]})) || targets=(compile_fuzz tape_fuzz command_line_fuzz player_fuzz)
 
 missing=()
 for p in clang libclang-rt-14-dev cmake make libgtest-dev librtmidi-dev pkg-config; do

@@ -1,0 +1,92 @@
+#include "app/midi_commands.h"
+
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "app/run.h"
+#include "midi/midi_file.h"
+#include "midi/midi_port.h"
+#include "midi/player.h"
+#include "midi/port_choice.h"
+#include "midi/preview.h"
+#include "midi/terminal.h"
+#include "tape/output_file.h"
+#include "tape/tape_image.h"
+
+namespace zirvon {
+namespace {
+
+constexpr const char* kProgram = "zirvon: ";
+
+}  // namespace
+
+int list_midi_ports(std::ostream& out, std::ostream& err) {
+    std::vector<std::string> names;
+    std::string error;
+    if (!midi::MidiPort::list_ports(names, error)) {
+        err << kProgram << error << '\n';
+        return kExitFailure;
+    }
+    if (names.empty()) {
+        err << kProgram << midi::no_port_message() << '\n';
+        return kExitFailure;
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) out << i << ": " << names[i] << '\n';
+    return kExitSuccess;
+}
+
+std::string midi_file_name(const std::string& output_name) {
+    constexpr std::string_view kImage = ".MZT";
+    std::string_view base = output_name;
+    if (base.ends_with(kImage)) base.remove_suffix(kImage.size());
+    return std::string(base) + ".MID";
+}
+
+void warn_about_left_out_notes(const Song& song, std::ostream& err) {
+    const int count = midi::play_through(song, nullptr).left_out_notes;
+    if (count == 0) return;
+    err << kProgram << "warning: " << count
+        << (count == 1 ? " note lies above MIDI note 127 and is" : " notes lie above MIDI note 127 and are")
+        << " left out\n";
+}
+
+bool write_midi(const RunPlan& plan, const Song& song, std::ostream& err) {
+    const midi::MidiFileBytes file = midi::build_midi_file(song);
+    std::string error;
+    if (!write_file_atomically(midi_file_name(plan.output_name), file.bytes, error)) {
+        err << kProgram << error << '\n';
+        return false;
+    }
+    return true;
+}
+
+int play(const RunPlan& plan, const std::string& path, const Song& song, std::ostream& err) {
+    midi::PreviewOptions options;
+    options.port_choice = midi::effective_port_choice(plan.port, std::getenv(midi::kPortVariable));
+    options.title = plan.source_name;
+    options.show_progress = midi::stderr_is_terminal();
+    const midi::PreviewResult result = midi::play_live(song, options);
+    switch (result.outcome) {
+        case midi::PreviewOutcome::failed:
+            err << kProgram << result.error << '\n';
+            return kExitFailure;
+        case midi::PreviewOutcome::interrupted:
+            err << kProgram << "preview interrupted";
+            if (plan.kind == SourceKind::tape) err << "; '" << path << "' is left as it was";
+            err << '\n';
+            return kExitInterrupted;
+        case midi::PreviewOutcome::finished:
+            break;
+    }
+    if (plan.kind == SourceKind::tape) {
+        std::string error;
+        if (!save_tape(path, song, plan.tape_name, error)) {
+            err << kProgram << error << '\n';
+            return kExitFailure;
+        }
+    }
+    return kExitSuccess;
+}
+
+}  // namespace zirvon

@@ -1,0 +1,177 @@
+#include "midi/jack_test_support.h"
+
+#include <RtMidi.h>
+#include <fcntl.h>
+#include <jack/jack.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <thread>
+
+namespace zirvon::midi::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kStartupTimeout = 10s;
+
+/// The one server of this test program.
+struct ServerProcess {
+    pid_t pid = -1;
+    bool tried = false;
+    std::string failure;
+};
+
+ServerProcess& server() {
+    static ServerProcess process;
+    return process;
+}
+
+std::string server_name() { return "zirvon-test-" + std::to_string(getpid()); }
+
+bool server_answers(const std::string& name) {
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(
+        "zirvon-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
+        name.c_str());
+    if (client == nullptr) return false;
+    jack_client_close(client);
+    return true;
+}
+
+void stop_server() {
+    ServerProcess& s = server();
+    if (s.pid <= 0) return;
+    kill(s.pid, SIGTERM);
+    for (int i = 0; i < 300; ++i) {
+        if (waitpid(s.pid, nullptr, WNOHANG) == s.pid) {
+            s.pid = -1;
+            return;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    kill(s.pid, SIGKILL);
+    waitpid(s.pid, nullptr, 0);
+    s.pid = -1;
+}
+
+/// Stops the server when the test program ends.
+class StopServerAtEnd : public ::testing::Environment {
+public:
+    void TearDown() override { stop_server(); }
+};
+[[maybe_unused]] const auto* const kStopAtEnd =
+    ::testing::AddGlobalTestEnvironment(new StopServerAtEnd);
+
+bool start_server(std::string& why) {
+    const std::string name = server_name();
+    jack_set_error_function([](const char*) {});
+    jack_set_info_function([](const char*) {});
+    const pid_t pid = fork();
+    if (pid < 0) {
+        why = "cannot fork";
+        return false;
+    }
+    if (pid == 0) {
+        // The server must not outlive a test program that crashes.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        // Real-time and synchronous, or the dummy driver drops messages.
+        execlp("jackd", "jackd", "-n", name.c_str(), "-R", "-P", "70", "-S", "-d", "dummy", "-r",
+               "48000", "-p", "32", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    server().pid = pid;
+    const auto deadline = std::chrono::steady_clock::now() + kStartupTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            server().pid = -1;
+            why = WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "jackd is not installed"
+                                                                 : "jackd exited at start";
+            return false;
+        }
+        if (server_answers(name)) {
+            setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+            setenv("JACK_NO_START_SERVER", "1", 1);
+            return true;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    stop_server();
+    why = "jackd did not answer within 10 s";
+    return false;
+}
+
+}  // namespace
+
+bool JackServer::ensure(std::string& why) {
+    ServerProcess& s = server();
+    if (!s.tried) {
+        s.tried = true;
+        if (!start_server(s.failure)) s.pid = -1;
+    }
+    why = s.failure;
+    return s.pid > 0;
+}
+
+std::string JackServer::name() { return server_name(); }
+
+MidiRecorder::MidiRecorder() {
+    static int serial = 0;
+    const std::string client = "zirvon-rec-" + std::to_string(getpid()) + "-" +
+                               std::to_string(++serial);
+    try {
+        input_ = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, client, 4096);
+        input_->setErrorCallback(
+            [](RtMidiError::Type, const std::string& text, void* self) {
+                static_cast<MidiRecorder*>(self)->error_ = text;
+            },
+            this);
+        input_->ignoreTypes(false, false, false);
+        input_->setCallback(&MidiRecorder::on_message, this);
+        input_->openVirtualPort("in");
+        port_name_ = client + ":in";
+    } catch (const RtMidiError& e) {
+        error_ = e.getMessage();
+    }
+}
+
+MidiRecorder::~MidiRecorder() {
+    if (!input_) return;
+    input_->closePort();
+    // Same settling time as the output side before RtMidi frees its buffers.
+    std::this_thread::sleep_for(20ms);
+}
+
+void MidiRecorder::on_message(double, std::vector<unsigned char>* bytes, void* self) {
+    auto* recorder = static_cast<MidiRecorder*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(recorder->mutex_);
+    recorder->received_.push_back({now, *bytes});
+}
+
+std::vector<Received> MidiRecorder::received() const {
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+bool MidiRecorder::wait_for(std::size_t count, std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        {
+            std::lock_guard lock(mutex_);
+            if (received_.size() >= count) return true;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    std::lock_guard lock(mutex_);
+    return received_.size() >= count;
+}
+
+}  // namespace zirvon::midi::testing

@@ -1,0 +1,73 @@
+// Test support for the MIDI tests that need a real MIDI service: a private
+// JACK server with the dummy driver, and a JACK MIDI input that records what
+// reaches it. Compiled into the test program only.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class RtMidiIn;
+
+namespace zirvon::midi::testing {
+
+/// A JACK server of this test program's own (name zirvon-test-<pid>),
+/// started on first use and stopped by its process id when the program ends.
+/// Once it runs, JACK_DEFAULT_SERVER names it and JACK_NO_START_SERVER is
+/// set, so this process and its children reach it and no other.
+class JackServer {
+public:
+    /// Starts the server unless it runs; false, with the reason, when jackd
+    /// is not installed or does not come up.
+    static bool ensure(std::string& why);
+    static std::string name();
+};
+
+/// Skips the current test, saying why, when no JACK server can be had.
+#define ZIRVON_REQUIRE_JACK()                                                        \
+    do {                                                                             \
+        std::string zirvon_why;                                                      \
+        if (!::zirvon::midi::testing::JackServer::ensure(zirvon_why))                \
+            GTEST_SKIP() << "needs a JACK server (package jackd2): " << zirvon_why;   \
+    } while (false)
+
+/// One message as it arrived, with the steady clock's time of arrival.
+struct Received {
+    std::chrono::steady_clock::time_point time;
+    std::vector<unsigned char> bytes;
+};
+
+/// A JACK MIDI input port that other programs send to.
+class MidiRecorder {
+public:
+    /// Opens the input under a client name unique to this process.
+    MidiRecorder();
+    ~MidiRecorder();
+    MidiRecorder(const MidiRecorder&) = delete;
+    MidiRecorder& operator=(const MidiRecorder&) = delete;
+
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+    /// The port's name as output port lists show it.
+    const std::string& port_name() const { return port_name_; }
+
+    /// Everything received so far.
+    std::vector<Received> received() const;
+    /// Waits until `count` messages have arrived or `timeout` has passed.
+    bool wait_for(std::size_t count, std::chrono::milliseconds timeout) const;
+
+private:
+    static void on_message(double, std::vector<unsigned char>* bytes, void* self);
+
+    std::unique_ptr<RtMidiIn> input_;
+    std::string port_name_;
+    std::string error_;
+    mutable std::mutex mutex_;
+    std::vector<Received> received_;
+};
+
+}  // namespace zirvon::midi::testing

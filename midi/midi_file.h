@@ -1,0 +1,32 @@
+// The preview as a Standard MIDI File, for any player or DAW to open.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "midi/player.h"
+#include "song/song.h"
+
+namespace zirvon::midi {
+
+/// File ticks per quarter note; with the tempo below, one file tick lasts one
+/// 20 ms preview tick.
+inline constexpr std::uint16_t kFileDivision = 25;
+/// Microseconds per quarter note.
+inline constexpr std::uint32_t kFileTempo = 500'000;
+static_assert(kFileTempo / kFileDivision == kTickMicroseconds);
+
+struct MidiFileBytes {
+    std::vector<std::uint8_t> bytes;
+    /// The run of the player that the file records.
+    PlayThrough run;
+};
+
+/// Builds a format 1 file: a tempo track, then one track named "Track k" for
+/// each of tracks 1 to 8 that sends anything, holding exactly the note-ons and
+/// note-offs the live preview sends on channel k, each at the tick the preview
+/// sends it (tick 0 is the first timer tick). Every track ends on the tick the
+/// preview ends; a note still sounding then is ended on that tick.
+MidiFileBytes build_midi_file(const Song& song);
+
+}  // namespace zirvon::midi

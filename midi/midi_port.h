@@ -1,0 +1,57 @@
+// One MIDI output port of the host. The platform's MIDI service sits behind
+// this small interface; each platform has its own midi_port_<platform>.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zirvon::midi {
+
+/// An output port for three-byte channel messages. Errors come back as false
+/// with a message in our own words; nothing is thrown and the MIDI service's
+/// own chatter is kept off the user's terminal.
+class MidiPort {
+public:
+    MidiPort();
+    ~MidiPort();  // closes
+    MidiPort(const MidiPort&) = delete;
+    MidiPort& operator=(const MidiPort&) = delete;
+
+    /// Names of the host's output ports, numbered as /ports shows them.
+    static bool list_ports(std::vector<std::string>& names, std::string& error);
+
+    /// Opens the port that `choice` picks (see choose_port), closing an open
+    /// one first.
+    bool open(std::string_view choice, std::string& error);
+    bool is_open() const;
+    /// Name of the open port.
+    const std::string& name() const { return name_; }
+
+    /// Sends one channel message; false at once when no port is open.
+    bool send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
+    /// Controller 121 (reset all controllers) then 123 (all notes off), on
+    /// channels 0 to 15 in order.
+    void reset_channels();
+    /// Controller 123 (all notes off) on channels 0 to 15.
+    void all_notes_off();
+    /// Closes the port after every message sent has gone out; true if one was
+    /// open.
+    bool close();
+
+private:
+    struct Backend;
+
+    /// Platform part: the host's ports, kept for open_scanned().
+    bool scan(std::vector<std::string>& names, std::string& error);
+    /// Platform part: opens entry `index` of the last scan.
+    bool open_scanned(std::size_t index, std::string& error);
+
+    std::unique_ptr<Backend> backend_;
+    std::string name_;
+};
+
+}  // namespace zirvon::midi

@@ -1,0 +1,66 @@
+#include "midi/port_choice.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace zirvon::midi {
+namespace {
+
+char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+bool contains(std::string_view text, std::string_view part, bool ignore_case) {
+    if (!ignore_case) return text.find(part) != std::string_view::npos;
+    const auto hit = std::search(text.begin(), text.end(), part.begin(), part.end(),
+                                 [](char a, char b) { return lower(a) == lower(b); });
+    return hit != text.end();
+}
+
+bool all_digits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+}  // namespace
+
+std::string effective_port_choice(const std::optional<std::string>& option,
+                                  const char* environment_value) {
+    if (option) return *option;
+    if (environment_value != nullptr) return environment_value;
+    return {};
+}
+
+std::string no_port_message() {
+    return "no MIDI output port to play on; start a software synthesizer such as "
+           "FluidSynth or TiMidity, or write a MIDI file with /midi instead";
+}
+
+std::optional<std::size_t> choose_port(const std::vector<std::string>& names,
+                                       std::string_view choice, std::string& error) {
+    if (choice.empty()) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (!contains(names[i], "through", true)) return i;
+        }
+        error = no_port_message();
+        return std::nullopt;
+    }
+    if (all_digits(choice)) {
+        std::size_t number = 0;
+        const auto [end, ec] = std::from_chars(choice.data(), choice.data() + choice.size(), number);
+        if (ec == std::errc() && number < names.size()) return number;
+        error = "there is no MIDI output port " + std::string(choice) + " (" +
+                std::to_string(names.size()) + " found; /ports lists them)";
+        return std::nullopt;
+    }
+    for (bool ignore_case : {false, true}) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (contains(names[i], choice, ignore_case)) return i;
+        }
+    }
+    error = "no MIDI output port has \"" + std::string(choice) +
+            "\" in its name (/ports lists them)";
+    return std::nullopt;
+}
+
+}  // namespace zirvon::midi
