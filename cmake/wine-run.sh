@@ -14,6 +14,11 @@ set -eu
 export WINEPREFIX="$1"
 shift
 export WINEDEBUG="${WINEDEBUG:--all}"
+# Without an ALSA sequencer Wine's ALSA driver has no MIDI port to offer and
+# only prints ALSA's complaints into the program's standard error.
+if [ ! -e /dev/snd/seq ] && [ -z "${WINEDLLOVERRIDES:-}" ]; then
+    export WINEDLLOVERRIDES="winealsa.drv=d"
+fi
 bin=/usr/lib/wine
 [ -x "$bin/wine64" ] || bin=$(dirname "$(command -v wine64)")
 
