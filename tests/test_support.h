@@ -76,6 +76,17 @@ int start_zirvon(const std::vector<std::string>& args, const std::filesystem::pa
 /// RunResult::status does.
 int wait_zirvon(int pid);
 
+/// Interrupts this process as the user's Ctrl+C would: SIGINT on POSIX; on
+/// Windows a Ctrl+C console event, in a console of the process's own so that
+/// no other program sees it. False when that cannot be done here.
+bool interrupt_self();
+
+/// Interrupts a process that start_zirvon started, as Ctrl+C at its console
+/// would: SIGINT on POSIX; on Windows Ctrl+Break to its process group (the
+/// one console event that can be aimed at one program). False when that
+/// cannot be done here.
+bool interrupt_zirvon(int pid);
+
 /// The folder of the project's sources (for examples/).
 std::filesystem::path source_dir();
 

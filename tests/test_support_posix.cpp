@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -125,6 +126,10 @@ int wait_zirvon(int pid) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
+
+bool interrupt_self() { return ::raise(SIGINT) == 0; }
+
+bool interrupt_zirvon(int pid) { return ::kill(pid, SIGINT) == 0; }
 
 std::string null_device() { return "/dev/null"; }
 

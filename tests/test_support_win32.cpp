@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <map>
 #include <stdexcept>
 
 #include "tests/test_support.h"
@@ -165,6 +166,67 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
+namespace {
+
+/// Starts the binary with `args` in `cwd`, input from NUL and output to the
+/// named files, the environment extended by `env`. The process handle, or
+/// nullptr when it cannot be started.
+HANDLE spawn_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                    const std::vector<std::string>& env, const std::string& out_path,
+                    const std::string& err_path, DWORD flags) {
+    const Handle in = inheritable_file("NUL", false);
+    const Handle out = inheritable_file(out_path, true);
+    const Handle err = inheritable_file(err_path, true);
+    if (!in.valid() || !out.valid() || !err.valid()) return nullptr;
+
+    std::string command_line = quote_argument(ZIRVON_BINARY);
+    for (const std::string& a : args) command_line += ' ' + quote_argument(a);
+    std::string environment = environment_block(env);
+    const std::string folder = cwd.string();
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in.get();
+    startup.hStdOutput = out.get();
+    startup.hStdError = err.get();
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(ZIRVON_BINARY, command_line.data(), nullptr, nullptr, TRUE, flags,
+                        environment.data(), folder.c_str(), &startup, &process)) {
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+int wait_for(HANDLE process) {
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return static_cast<int>(code);
+}
+
+/// Processes from start_zirvon, by id, until wait_zirvon.
+std::map<int, HANDLE> g_started;
+
+/// Gives this process a console of its own, hidden, so that console events
+/// reach it and the programs it starts and nobody else. False when that
+/// cannot be had.
+bool own_console() {
+    static const bool ok = [] {
+        FreeConsole();
+        if (!AllocConsole()) return false;
+        if (HWND window = GetConsoleWindow()) ShowWindow(window, SW_HIDE);
+        // Ctrl+C is sent to this process too: let it pass to the handlers.
+        SetConsoleCtrlHandler(nullptr, FALSE);
+        return true;
+    }();
+    return ok;
+}
+
+}  // namespace
+
 RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                      const std::vector<std::string>& env) {
     // Output goes to files, so that a lot of it on both streams cannot block.
@@ -172,38 +234,40 @@ RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem
     const std::string out_path = (capture / "out").string();
     const std::string err_path = (capture / "err").string();
     RunResult result;
-    {
-        const Handle in = inheritable_file("NUL", false);
-        const Handle out = inheritable_file(out_path, true);
-        const Handle err = inheritable_file(err_path, true);
-        if (!in.valid() || !out.valid() || !err.valid()) return result;
-
-        std::string command_line = quote_argument(ZIRVON_BINARY);
-        for (const std::string& a : args) command_line += ' ' + quote_argument(a);
-        std::string environment = environment_block(env);
-        const std::string folder = cwd.string();
-
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = in.get();
-        startup.hStdOutput = out.get();
-        startup.hStdError = err.get();
-        PROCESS_INFORMATION process{};
-        if (!CreateProcessA(ZIRVON_BINARY, command_line.data(), nullptr, nullptr, TRUE, 0,
-                            environment.data(), folder.c_str(), &startup, &process)) {
-            return result;
-        }
-        const Handle process_handle(process.hProcess);
-        const Handle thread_handle(process.hThread);
-        WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        result.status = static_cast<int>(code);
+    if (const HANDLE process = spawn_zirvon(args, cwd, env, out_path, err_path, 0)) {
+        result.status = wait_for(process);
     }
     result.out = read_bytes(out_path);
     result.err = read_bytes(err_path);
     return result;
+}
+
+// Each in a process group of its own, so that interrupt_zirvon can aim a
+// console event at it alone.
+int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+    own_console();
+    const HANDLE process = spawn_zirvon(args, cwd, {}, "NUL", "NUL", CREATE_NEW_PROCESS_GROUP);
+    if (!process) return -1;
+    const int pid = static_cast<int>(GetProcessId(process));
+    g_started[pid] = process;
+    return pid;
+}
+
+int wait_zirvon(int pid) {
+    const auto it = g_started.find(pid);
+    if (it == g_started.end()) return -1;
+    const HANDLE process = it->second;
+    g_started.erase(it);
+    return wait_for(process);
+}
+
+bool interrupt_self() {
+    return own_console() && GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0;
+}
+
+bool interrupt_zirvon(int pid) {
+    return own_console() &&
+           GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(pid)) != 0;
 }
 
 std::string null_device() {
