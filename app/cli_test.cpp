@@ -33,6 +33,16 @@ std::string one_note_image(const std::string& name) {
     return image;
 }
 
+/// True where file names ignore case (Windows, macOS). There song.MML is
+/// found under that name even when it is stored as song.mml, and messages
+/// name it so.
+bool names_ignore_case(const TempDir& dir) {
+    write_bytes(dir / "case-probe", "");
+    const bool ignore = fs::exists(dir / "CASE-PROBE");
+    fs::remove(dir / "case-probe");
+    return ignore;
+}
+
 TEST(Cli, UsageTextIsByteExactAndTheOnlyOutput) {
     TempDir dir;
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
@@ -88,6 +98,30 @@ TEST(Cli, CompilesToAByteExactImage) {
     }
 }
 
+// Names and the tape name reach the file system and the image as the bytes
+// they are. Byte 0x80 is where a conversion through Latin-1 and the Windows
+// code page 1252 part ways.
+TEST(Cli, NameBytesPassUnchanged) {
+    TempDir dir;
+    const std::string base = dir.path().string() + "/";
+    testing_support::write_named_bytes(base + "t\x80\xC3\xA9.MML", "1[C]");
+    const RunResult r = run_zirvon({"t\x80\xC3\xA9.mml", "N\x80\xC3\xA9"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(testing_support::read_named_bytes(base + "t\x80\xC3\xA9.MZT"),
+              one_note_image("N\x80\xC3\xA9"));
+}
+
+// Wildcards reach the program as typed; some C runtimes would expand them.
+TEST(Cli, WildcardsAreNotExpanded) {
+    TempDir dir;
+    write_bytes(dir / "a.mml", "1[C]");
+    write_bytes(dir / "b.mml", "1[D]");
+    const RunResult r = run_zirvon({"*.mml"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.starts_with("zirvon: cannot read '*.MML': ")) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "a.MZT"));
+}
+
 TEST(Cli, CompileErrorsArePointedAtAndNothingIsWritten) {
     TempDir dir;
     write_bytes(dir / "bad.MML", "1[C]\r\nT1 2[C] 1[O0 C\r\n");
@@ -113,12 +147,12 @@ TEST(Cli, WarningsStillWriteTheImage) {
     TempDir dir;
     write_bytes(dir / "w.mml", "1[C V]");
     const RunResult r = run_zirvon({"w.mml", "/bogus"}, dir.path());
+    const std::string shown = names_ignore_case(dir) ? "w.MML" : "w.mml";
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err,
-              "zirvon: warning: unknown option '/bogus' is ignored\n"
-              "w.mml:1:5: warning: unknown command 'V' is ignored\n"
-              "1[C V]\n"
-              "    ^\n");
+    EXPECT_EQ(r.err, "zirvon: warning: unknown option '/bogus' is ignored\n" + shown +
+                         ":1:5: warning: unknown command 'V' is ignored\n"
+                         "1[C V]\n"
+                         "    ^\n");
     EXPECT_EQ(read_bytes(dir / "w.MZT"), one_note_image("MUSICDATA"));
 }
 
@@ -130,9 +164,10 @@ TEST(Cli, UnreadableSourcesFailWithoutWriting) {
         std::string err;
     };
     const std::string long_name(300, 'x');
+    const std::string folder = names_ignore_case(dir) ? "folder.MML" : "folder.mml";
     const std::vector<Case> cases{
         {{"missing.mml"}, "zirvon: cannot read 'missing.MML': No such file or directory\n"},
-        {{"folder.mml"}, "zirvon: cannot read 'folder.mml': it is a folder, not a file\n"},
+        {{"folder.mml"}, "zirvon: cannot read '" + folder + "': it is a folder, not a file\n"},
         {{long_name + ".mml"}, "zirvon: cannot read '" + long_name + ".MML': File name too long\n"},
     };
     for (const Case& c : cases) {

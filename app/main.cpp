@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/console.h"
 #include "app/run.h"
 
 int main(int argc, char** argv) {
+    zirvon::prepare_console();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = zirvon::run(zirvon::parse_command_line(args), std::cout, std::cerr);
     std::cout.flush();

@@ -9,7 +9,7 @@
 #include "mml/compiler.h"
 #include "mml/source_text.h"
 #include "song/song.h"
-#include "tape/input_file.h"
+#include "tape/file_kind.h"
 #include "tape/tape_image.h"
 
 namespace zirvon {

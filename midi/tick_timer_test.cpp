@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace zirvon::midi {

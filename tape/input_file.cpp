@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
-#include <system_error>
+
+#include "tape/file_kind.h"
 
 namespace zirvon {
 namespace {
@@ -22,30 +22,24 @@ std::string cannot_read(const std::string& path, const std::string& why) {
 
 }  // namespace
 
-bool path_exists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found &&
-           !ec;
-}
-
 bool read_whole_file(const std::string& path, std::size_t limit, std::string& bytes,
                      std::string& error) {
     bytes.clear();
     // Look before opening: opening a named pipe would block until a writer
     // comes, and a folder opens fine on some systems only to fail on read.
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec) {
-        error = cannot_read(path, ec.message());
-        return false;
-    }
-    if (std::filesystem::is_directory(status)) {
-        error = cannot_read(path, "it is a folder, not a file");
-        return false;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        error = cannot_read(path, "it is not a regular file");
-        return false;
+    std::string why;
+    switch (file_kind(path, why)) {
+        case FileKind::regular:
+            break;
+        case FileKind::unknown:
+            error = cannot_read(path, why);
+            return false;
+        case FileKind::folder:
+            error = cannot_read(path, "it is a folder, not a file");
+            return false;
+        case FileKind::other:
+            error = cannot_read(path, "it is not a regular file");
+            return false;
     }
 
     errno = 0;

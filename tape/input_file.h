@@ -16,7 +16,4 @@ namespace zirvon {
 bool read_whole_file(const std::string& path, std::size_t limit, std::string& bytes,
                      std::string& error);
 
-/// True when something (file, folder, link...) exists under `path`.
-bool path_exists(const std::string& path);
-
 }  // namespace zirvon

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,9 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     ~TempDir();
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    std::filesystem::path operator/(const std::filesystem::path& name) const {
+        return path_ / name;
+    }
 
 private:
     std::filesystem::path path_;
@@ -27,8 +30,18 @@ void write_bytes(const std::filesystem::path& file, const std::string& bytes);
 std::string read_bytes(const std::filesystem::path& file);
 std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file);
 
-/// Makes a folder unwritable for this process, even for root (through the
-/// immutable attribute), until destroyed. `ok()` is false where neither
+/// The same for a name given as bytes and handed to the C library's fopen
+/// unchanged, as the program does with its names; std::filesystem::path may
+/// convert the bytes of a name on the way.
+void write_named_bytes(const std::string& name, const std::string& bytes);
+std::string read_named_bytes(const std::string& name);
+
+/// The system's null device: /dev/null, NUL.
+std::string null_device();
+
+/// Makes a folder unwritable for this process until destroyed: on Linux
+/// through its permissions, and for root through the immutable attribute; on
+/// Windows through its access list. `ok()` is false where none of that
 /// works, and the test should then be skipped.
 class UnwritableFolder {
 public:
@@ -40,7 +53,7 @@ public:
 
 private:
     std::filesystem::path folder_;
-    bool immutable_ = false;
+    std::function<void()> undo_;  ///< takes back what was done besides permissions
     bool ok_ = false;
 };
 
@@ -62,6 +75,17 @@ int start_zirvon(const std::vector<std::string>& args, const std::filesystem::pa
 /// Waits for a process started by start_zirvon; returns its status as
 /// RunResult::status does.
 int wait_zirvon(int pid);
+
+/// Interrupts this process as the user's Ctrl+C would: SIGINT on POSIX; on
+/// Windows a Ctrl+C console event, in a console of the process's own so that
+/// no other program sees it. False when that cannot be done here.
+bool interrupt_self();
+
+/// Interrupts a process that start_zirvon started, as Ctrl+C at its console
+/// would: SIGINT on POSIX; on Windows Ctrl+Break to its process group (the
+/// one console event that can be aimed at one program). False when that
+/// cannot be done here.
+bool interrupt_zirvon(int pid);
 
 /// The folder of the project's sources (for examples/).
 std::filesystem::path source_dir();

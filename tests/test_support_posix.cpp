@@ -1,11 +1,10 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "tests/test_support.h"
@@ -30,12 +29,14 @@ UnwritableFolder::UnwritableFolder(std::filesystem::path folder) : folder_(std::
         return;
     }
     // Root may write anywhere, except into an immutable folder.
-    immutable_ = shell("chattr +i '" + folder_.string() + "' 2>/dev/null") == 0;
-    ok_ = immutable_;
+    if (shell("chattr +i '" + folder_.string() + "' 2>/dev/null") == 0) {
+        undo_ = [folder = folder_] { shell("chattr -i '" + folder.string() + "' 2>/dev/null"); };
+        ok_ = true;
+    }
 }
 
 UnwritableFolder::~UnwritableFolder() {
-    if (immutable_) shell("chattr -i '" + folder_.string() + "' 2>/dev/null");
+    if (undo_) undo_();
     std::error_code ec;
     std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
@@ -60,22 +61,6 @@ TempDir::~TempDir() {
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
-}
-
-void write_bytes(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + file.string());
-}
-
-std::string read_bytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file) {
-    const std::string bytes = read_bytes(file);
-    return {bytes.begin(), bytes.end()};
 }
 
 namespace {
@@ -142,6 +127,10 @@ int wait_zirvon(int pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-std::filesystem::path source_dir() { return ZIRVON_SOURCE_DIR; }
+bool interrupt_self() { return ::raise(SIGINT) == 0; }
+
+bool interrupt_zirvon(int pid) { return ::kill(pid, SIGINT) == 0; }
+
+std::string null_device() { return "/dev/null"; }
 
 }  // namespace zirvon::testing_support

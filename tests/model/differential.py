@@ -2,7 +2,10 @@
 """Compiles random MML sources with the real binary and with the reference
 model, and checks that both give the same image bytes, or the same errors.
 
-usage: differential.py ZIRVON [--count N] [--seed S]
+usage: differential.py ZIRVON [--count N] [--seed S] [--emulator COMMAND...]
+
+--emulator, last, runs the binary under a command such as wine64: every
+argument after it belongs to that command.
 """
 import argparse
 import os
@@ -93,13 +96,14 @@ ERROR = re.compile(rb"^src\.MML:(?:(\d+):(\d+):)? error: ", re.M)
 
 
 def check(zirvon, folder, data, tape_name):
+    """zirvon: the command that runs the binary, as a list."""
     path = os.path.join(folder, "src.MML")
     image = os.path.join(folder, "src.MZT")
     with open(path, "wb") as f:
         f.write(data)
     if os.path.exists(image):
         os.remove(image)
-    run = subprocess.run([zirvon, "src.mml", tape_name], cwd=folder, capture_output=True)
+    run = subprocess.run(zirvon + ["src.mml", tape_name], cwd=folder, capture_output=True)
     block, errors = mml_model.compile_source(data)
     got_errors = [(int(m.group(1) or 0), int(m.group(2) or 0)) for m in ERROR.finditer(run.stderr)]
     problems = []
@@ -125,14 +129,16 @@ def main():
     parser.add_argument("zirvon")
     parser.add_argument("--count", type=int, default=1000)
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--emulator", nargs=argparse.REMAINDER, default=[])
     args = parser.parse_args()
+    zirvon = args.emulator + [args.zirvon]
     rng = random.Random(args.seed)
     failures = 0
     with tempfile.TemporaryDirectory() as folder:
         for i in range(args.count):
             data = source(rng)
             tape_name = rng.choice(["MUSICDATA", "T", "A-LONG-TAPE-NAME-HERE"])
-            problems = check(args.zirvon, folder, data, tape_name)
+            problems = check(zirvon, folder, data, tape_name)
             if problems:
                 failures += 1
                 if failures <= 10:

@@ -3,7 +3,10 @@
 and from the binary's own tape images, and checks each against the reference
 player: the same messages, at the same ticks, track by track.
 
-usage: midi_differential.py ZIRVON [--count N] [--seed S]
+usage: midi_differential.py ZIRVON [--count N] [--seed S] [--emulator COMMAND...]
+
+--emulator, last, runs the binary under a command such as wine64: every
+argument after it belongs to that command.
 """
 import argparse
 import os
@@ -62,7 +65,9 @@ def main():
     parser.add_argument("zirvon")
     parser.add_argument("--count", type=int, default=300)
     parser.add_argument("--seed", type=int, default=3)
+    parser.add_argument("--emulator", nargs=argparse.REMAINDER, default=[])
     args = parser.parse_args()
+    zirvon = args.emulator + [args.zirvon]
     rng = random.Random(args.seed)
     failures = checked = 0
     with tempfile.TemporaryDirectory() as folder:
@@ -80,7 +85,7 @@ def main():
             tracks = player_model.read_tape_tracks(mml_model.tape_image(block, b"T"))
             problems = []
             for argv in (["src.mml", "/midi"], ["src.MZT", "/midi"]):
-                run = subprocess.run([args.zirvon, *argv], cwd=folder, capture_output=True)
+                run = subprocess.run([*zirvon, *argv], cwd=folder, capture_output=True)
                 if run.returncode != 0:
                     problems.append(f"{argv}: status {run.returncode}: {run.stderr[:200]!r}")
                     break

@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""Runs the Linux build and the Windows build of zirvon on the same cases and
+checks that they behave the same: exit status, standard output and error,
+and the bytes of every file in the folder afterwards.
+
+usage: compare_builds.py LINUX_ZIRVON WINDOWS_ZIRVON [--count N] [--seed S]
+                         [--jobs J] --emulator COMMAND...
+
+The cases: every example song, a few command lines (usage text, version,
+listings, refusals, an image written through a symbolic link), and N random
+sources from the reference-model test's generator, with a seed of their own
+so that they are not the ones that test tries. --emulator, last, is the
+command that runs the Windows build (every argument after it belongs to it).
+"""
+import argparse
+import concurrent.futures
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "model"))
+import differential  # noqa: E402
+import mml_model  # noqa: E402
+
+ONE_NOTE = b"1[C]\r\n"
+
+
+class Case:
+    """Files to put in a fresh folder, the arguments, and links to make."""
+
+    def __init__(self, name, files, args, links=()):
+        self.name = name
+        self.files = files          # {relative path: bytes}
+        self.args = args
+        self.links = links          # [(link, target)]
+
+    def prepare(self, folder):
+        for path, data in self.files.items():
+            full = os.path.join(folder, path)
+            os.makedirs(os.path.dirname(full), exist_ok=True)
+            with open(full, "wb") as f:
+                f.write(data)
+        for link, target in self.links:
+            os.symlink(target, os.path.join(folder, link))
+
+
+def fixed_cases():
+    cases = []
+    examples = os.path.join(ROOT, "examples")
+    for name in sorted(os.listdir(examples)):
+        if name.endswith(".mml"):
+            with open(os.path.join(examples, name), "rb") as f:
+                cases.append(Case(f"example {name}", {name: f.read()}, [name, "EXAMPLE"]))
+    image = mml_model.tape_image(mml_model.compile_source(b"1[C D E]\r\n2[G]")[0], b"X")
+    cases += [
+        Case("no arguments", {}, []),
+        Case("help", {}, ["/?"]),
+        Case("version", {}, ["--version"]),
+        Case("unknown extension", {"song.txt": ONE_NOTE}, ["song.txt"]),
+        Case("missing source", {}, ["missing.mml"]),
+        Case("listing of MML", {"song.MML": ONE_NOTE}, ["/list", "song.mml"]),
+        Case("compile errors", {"bad.MML": b"1[C]\r\nT1 2[C] 1[O0 C\r\n"}, ["bad.mml"]),
+        Case("unknown option", {"w.MML": b"1[C V]"}, ["w.mml", "/bogus"]),
+        Case("listing of an image", {"song.MZT": image}, ["song.MZT", "/list"]),
+        Case("image without /play", {"song.MZT": image}, ["song.mzt"]),
+        Case("short image", {"short.MZT": b"\0" * 100}, ["short.MZT", "/list"]),
+        Case("through a symbolic link", {"song.MML": ONE_NOTE, "real/song.MZT": b"old"},
+             ["song.mml", "LINKED"], links=[("song.MZT", "real/song.MZT")]),
+    ]
+    return cases
+
+
+def random_cases(count, seed):
+    rng = random.Random(seed)
+    cases = []
+    for i in range(count):
+        data = differential.source(rng)
+        tape_name = rng.choice(["MUSICDATA", "T", "A-LONG-TAPE-NAME-HERE"])
+        cases.append(Case(f"random source {i}", {"src.MML": data}, ["src.mml", tape_name]))
+    return cases
+
+
+def snapshot(folder):
+    """Every file and link under `folder`: {relative path: bytes or link target}."""
+    found = {}
+    for base, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            full = os.path.join(base, name)
+            rel = os.path.relpath(full, folder)
+            if os.path.islink(full):
+                found[rel] = ("link", os.readlink(full))
+            elif os.path.isfile(full):
+                with open(full, "rb") as f:
+                    found[rel] = f.read()
+    return found
+
+
+def run(command, case):
+    folder = tempfile.mkdtemp(prefix="zirvon-compare-")
+    try:
+        case.prepare(folder)
+        done = subprocess.run(command + case.args, cwd=folder, capture_output=True,
+                              stdin=subprocess.DEVNULL, timeout=120)
+        return done.returncode, done.stdout, done.stderr, snapshot(folder)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def compare(linux, windows, case):
+    a = run(linux, case)
+    b = run(windows, case)
+    problems = []
+    for what, x, y in zip(("exit status", "standard output", "standard error", "files"), a, b):
+        if x != y:
+            shown = (x, y) if what != "files" else (
+                sorted(k for k in x if x.get(k) != y.get(k)), sorted(k for k in y if x.get(k) != y.get(k)))
+            problems.append(f"{what}: Linux {shown[0]!r:.300} / Windows {shown[1]!r:.300}")
+    return case, problems
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("linux")
+    parser.add_argument("windows")
+    parser.add_argument("--count", type=int, default=300)
+    parser.add_argument("--seed", type=int, default=20)
+    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--emulator", nargs=argparse.REMAINDER, required=True)
+    args = parser.parse_args()
+    linux = [os.path.abspath(args.linux)]
+    windows = args.emulator + [os.path.abspath(args.windows)]
+
+    cases = fixed_cases() + random_cases(args.count, args.seed)
+    failures = 0
+    with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
+        for case, problems in pool.map(lambda c: compare(linux, windows, c), cases):
+            if problems:
+                failures += 1
+                if failures <= 10:
+                    print(f"{case.name}: {case.args}")
+                    for p in problems:
+                        print("   ", p)
+    print(f"{len(cases) - failures} of {len(cases)} cases the same on Linux and Windows")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,27 @@
+// POSIX twin of the file-kind look-up.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tape/file_kind.h"
+
+namespace zirvon {
+
+FileKind file_kind(const std::string& path, std::string& why) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        why = std::strerror(errno);
+        return FileKind::unknown;
+    }
+    if (S_ISREG(st.st_mode)) return FileKind::regular;
+    if (S_ISDIR(st.st_mode)) return FileKind::folder;
+    return FileKind::other;
+}
+
+bool path_exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace zirvon

@@ -1,0 +1,41 @@
+// Windows twin of the file-kind look-up. It uses the ANSI ("A") functions,
+// which take the name's bytes as the C library's fopen does.
+#include <windows.h>
+
+#include "tape/file_kind.h"
+#include "tape/win32_error.h"
+
+namespace zirvon {
+
+FileKind file_kind(const std::string& path, std::string& why) {
+    if (path.empty()) {
+        why = win32_error_text(ERROR_FILE_NOT_FOUND);
+        return FileKind::unknown;
+    }
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        why = win32_error_text(GetLastError());
+        return FileKind::unknown;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::folder;
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return FileKind::other;
+
+    // Names such as CON or a named pipe are not files on disk; opening one
+    // for no access at all tells which, without reading or blocking.
+    const HANDLE h =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        why = win32_error_text(GetLastError());
+        return FileKind::unknown;
+    }
+    const DWORD type = GetFileType(h);
+    CloseHandle(h);
+    return type == FILE_TYPE_DISK ? FileKind::regular : FileKind::other;
+}
+
+bool path_exists(const std::string& path) {
+    return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace zirvon

@@ -1,0 +1,131 @@
+// Windows twin of the atomic file writer: a temporary file in the same folder,
+// flushed, then moved over the target in one step. Names go to the ANSI ("A")
+// functions as the bytes they are.
+//
+// Unlike rename on POSIX, a read-only file is not replaced (Windows itself
+// refuses to; the check is made first, so that every system that runs this
+// twin agrees), and the new file takes the folder's default security, not
+// the old file's.
+#include <windows.h>
+
+#include <string>
+
+#include "tape/output_file.h"
+#include "tape/win32_error.h"
+
+namespace zirvon {
+namespace {
+
+/// Owns one file handle.
+class Handle {
+  public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() {
+        if (valid()) CloseHandle(h_);
+    }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return h_; }
+    /// Closes now, reporting the result.
+    bool close() {
+        const HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(h) != 0;
+    }
+
+  private:
+    HANDLE h_;
+};
+
+/// The part of `path` up to and including its last separator (`\`, `/`, or
+/// the colon of a drive as in C:song.MZT); empty for a bare name.
+std::string folder_prefix(const std::string& path) {
+    const auto end = path.find_last_of("\\/:");
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+}
+
+/// Creates a new, empty temporary file beside `path`; its name goes to `temp`.
+HANDLE create_temp_beside(const std::string& path, std::string& temp) {
+    static unsigned counter = 0;
+    const std::string prefix = folder_prefix(path) + ".zirvon-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const unsigned long tag =
+            GetCurrentProcessId() * 7919ul + GetTickCount() + ++counter * 104729ul;
+        temp = prefix + std::to_string(tag % 1000000);
+        const HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+/// The file an existing name stands for, links followed, so that the file a
+/// symbolic link points at is replaced rather than the link. The name as it
+/// is when nothing is there or the system cannot tell.
+std::string resolve_link(const std::string& path) {
+    const Handle h(CreateFileA(path.c_str(), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h.valid()) return path;
+    char final_path[MAX_PATH + 8];
+    const DWORD n = GetFinalPathNameByHandleA(h.get(), final_path, sizeof final_path,
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= sizeof final_path) return path;
+    // The answer has the \\?\ form; the ANSI functions take the plain one.
+    const std::string resolved(final_path, n);
+    if (resolved.starts_with("\\\\?\\UNC\\")) return "\\\\" + resolved.substr(8);
+    if (resolved.starts_with("\\\\?\\")) return resolved.substr(4);
+    return resolved;
+}
+
+bool write_all(HANDLE h, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const DWORD step =
+            bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(h, bytes.data(), step, &written, nullptr)) return false;
+        bytes = bytes.subspan(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool write_file_atomically(const std::string& name, std::span<const std::uint8_t> bytes,
+                           std::string& error) {
+    const auto fail = [&](const std::string& why) {
+        error = "cannot write '" + name + "': " + why;
+        return false;
+    };
+    if (name.empty()) return fail("empty file name");
+    const std::string path = resolve_link(name);
+
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return fail("it is a folder");
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return fail(win32_error_text(ERROR_ACCESS_DENIED));
+    }
+
+    std::string temp;
+    Handle file(create_temp_beside(path, temp));
+    if (!file.valid()) return fail(win32_error_text(GetLastError()));
+
+    const auto abandon = [&](DWORD code) {
+        if (file.valid()) file.close();
+        DeleteFileA(temp.c_str());
+        return fail(win32_error_text(code));
+    };
+    if (!write_all(file.get(), bytes)) return abandon(GetLastError());
+    if (!FlushFileBuffers(file.get())) return abandon(GetLastError());
+    if (!file.close()) return abandon(GetLastError());
+    if (!MoveFileExA(temp.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return abandon(GetLastError());
+    }
+    return true;
+}
+
+}  // namespace zirvon

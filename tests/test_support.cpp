@@ -1,0 +1,48 @@
+// The test helpers that are the same on every system.
+#include "tests/test_support.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace zirvon::testing_support {
+
+void write_bytes(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+std::string read_bytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file) {
+    const std::string bytes = read_bytes(file);
+    return {bytes.begin(), bytes.end()};
+}
+
+void write_named_bytes(const std::string& name, const std::string& bytes) {
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f) throw std::runtime_error("cannot write " + name);
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if ((std::fclose(f) != 0) || !ok) throw std::runtime_error("cannot write " + name);
+}
+
+std::string read_named_bytes(const std::string& name) {
+    std::string bytes;
+    std::FILE* f = std::fopen(name.c_str(), "rb");
+    if (!f) return bytes;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+    std::fclose(f);
+    return bytes;
+}
+
+std::filesystem::path source_dir() {
+    return ZIRVON_SOURCE_DIR;
+}
+
+}  // namespace zirvon::testing_support
