@@ -18,19 +18,10 @@ while (($#)); do
 done
 ((${#targets[@]})) || targets=(compile_fuzz tape_fuzz command_line_fuzz player_fuzz)
 
-missing=()
-for p in clang libclang-rt-14-dev cmake make libgtest-dev librtmidi-dev pkg-config; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [[ $(id -u) -eq 0 ]] || sudo="sudo"
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
-
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(nproc)"
+# The fuzz targets are built with the AddressSanitizer preset.
+scripts/setup.sh --sanitizers
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$(nproc)" --target "${targets[@]}"
 
 mkdir -p build/fuzz-crashes
 # One target per core at a time.
@@ -39,7 +30,7 @@ run_target() {
     local seeds="fuzz/corpus/${target%_fuzz}"
     local corpus="build/fuzz-corpus/${target%_fuzz}"
     mkdir -p "$corpus"
-    "build/fuzz/fuzz/$target" "${limit[@]}" -print_final_stats=1 -max_len=65536 \
+    "build/asan/fuzz/$target" "${limit[@]}" -print_final_stats=1 -max_len=65536 \
         -artifact_prefix="build/fuzz-crashes/$target-" "$corpus" "$seeds" \
         > "build/fuzz-crashes/$target.log" 2>&1
 }

@@ -4,9 +4,10 @@
 # ThreadSanitizer. (The live tests against JACK are left out of the
 # ThreadSanitizer run: libjack is not instrumented, and a client slowed that
 # much is dropped by the server.)
-# Needs what scripts/test.sh installs; run that first on a fresh machine.
+# The AddressSanitizer build also holds the fuzz targets (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh --tests --sanitizers
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Installs what building zirvon needs (Debian 12 packages) when it is
 # missing, then configures and builds the release preset.
-#   scripts/setup.sh          what the program needs
-#   scripts/setup.sh --tests  also what the test suite needs
+#   scripts/setup.sh               what the program needs
+#   scripts/setup.sh --tests       also what the test suite needs
+#   scripts/setup.sh --sanitizers  also clang and its sanitizer and fuzzer runtimes
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config libgtest-dev librtmidi-dev)
-if [[ "${1:-}" == "--tests" ]]; then
-    # A JACK server for the live MIDI tests, and tools that read MIDI files.
-    packages+=(jackd2 midicsv timidity python3)
-fi
+for option in "$@"; do
+    case "$option" in
+        # A JACK server for the live MIDI tests, tools that read MIDI files,
+        # and Python for the reference models.
+        --tests) packages+=(jackd2 midicsv timidity python3) ;;
+        --sanitizers) packages+=(clang libclang-rt-14-dev) ;;
+        *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
