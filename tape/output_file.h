@@ -10,7 +10,9 @@ namespace zirvon {
 /// Writes `bytes` to `path` atomically: into a temporary file in the same
 /// folder, flushed to disk, then renamed over `path`. A failure at any step
 /// removes the temporary file and leaves a previous `path` untouched. A new
-/// file gets the usual permissions; a replaced one keeps its own.
+/// file gets the usual permissions; a replaced one keeps its own. An
+/// existing pipe or character device (a terminal, the null device) is
+/// written into instead of replaced; any other special file is refused.
 /// On failure returns false and a message such as
 /// "cannot write 'song.MZT': Permission denied".
 bool write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes,

@@ -72,6 +72,15 @@ std::string resolve_link(const std::string& path) {
     return resolved ? std::string(resolved.get()) : path;
 }
 
+/// Writes into an existing pipe or character device in place.
+template <typename Fail>
+bool write_into(const std::string& path, std::span<const std::uint8_t> bytes, const Fail& fail) {
+    Descriptor fd(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) return fail(std::strerror(errno));
+    if (!write_all(fd.get(), bytes) || !fd.close()) return fail(std::strerror(errno));
+    return true;
+}
+
 }  // namespace
 
 bool write_file_atomically(const std::string& name, std::span<const std::uint8_t> bytes,
@@ -84,8 +93,12 @@ bool write_file_atomically(const std::string& name, std::span<const std::uint8_t
     const std::string path = resolve_link(name);
 
     struct stat target {};
-    if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
-        return fail("it is a folder");
+    if (::stat(path.c_str(), &target) == 0) {
+        if (S_ISDIR(target.st_mode)) return fail("it is a folder");
+        // A pipe or a terminal is written into, as any program would; a
+        // rename would put a plain file in place of the device node.
+        if (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode)) return write_into(path, bytes, fail);
+        if (!S_ISREG(target.st_mode)) return fail("it is not a regular file");
     }
 
     const std::string folder = folder_of(path);
