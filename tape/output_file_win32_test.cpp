@@ -11,13 +11,10 @@
 namespace zirvon {
 namespace {
 
+using testing_support::as_bytes;
 using testing_support::read_bytes;
 using testing_support::TempDir;
 using testing_support::write_bytes;
-
-std::span<const std::uint8_t> as_bytes(const std::string& s) {
-    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
 
 TEST(WriteFileAtomically, ReadOnlyFileIsNotReplaced) {
     TempDir dir;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,11 @@ private:
 void write_bytes(const std::filesystem::path& file, const std::string& bytes);
 std::string read_bytes(const std::filesystem::path& file);
 std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file);
+
+/// The bytes of a string, as the writers take them.
+inline std::span<const std::uint8_t> as_bytes(const std::string& s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
 
 /// The same for a name given as bytes and handed to the C library's fopen
 /// unchanged, as the program does with its names; std::filesystem::path may
