@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 
 namespace zirvon {
 namespace {
@@ -67,6 +68,17 @@ std::string describe_byte(unsigned char c) {
 }
 
 }  // namespace
+
+template <typename Text>
+void Compiler::report(Severity severity, int line, int column, const Text& text) {
+    int& count = severity == Severity::error ? errors_ : warnings_;
+    if (++count > kMaxShown) return;
+    if constexpr (std::is_invocable_v<const Text&>) {
+        diagnostics_.push_back({severity, line, column, std::string(text())});
+    } else {
+        diagnostics_.push_back({severity, line, column, std::string(text)});
+    }
+}
 
 namespace {
 
@@ -216,7 +228,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 if (!s.in_block) break;
                 flush(s);
                 report(Severity::warning, s.line, column(i),
-                       "unknown command " + describe_byte(c) + " is ignored");
+                       [c] { return "unknown command " + describe_byte(c) + " is ignored"; });
                 break;
         }
     }
@@ -233,9 +245,10 @@ void Compiler::open_block(LineState& s, int column) {
         s.track = static_cast<int>(s.number.low);
     } else {
         s.track = -1;
-        report(Severity::error, s.line, column,
-               s.number.huge ? "track number is far outside 0-9"
-                             : "track number " + s.number.text() + " is outside 0-9");
+        report(Severity::error, s.line, column, [&number = s.number] {
+            return number.huge ? "track number is far outside 0-9"
+                               : "track number " + number.text() + " is outside 0-9";
+        });
     }
     s.number = {};
     s.in_block = true;
@@ -267,9 +280,10 @@ void Compiler::emit_note(LineState& s) {
         if (!s.raw) {
             const int ticks_of_number = length_ticks(number, s.dots);
             if (ticks_of_number == 0) {
-                report(Severity::warning, s.line, s.command_column,
-                       "length " + number.text() +
-                           " is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks");
+                report(Severity::warning, s.line, s.command_column, [&number] {
+                    return "length " + number.text() +
+                           " is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks";
+                });
             }
             ticks = MmlNumber::of(static_cast<std::uint64_t>(ticks_of_number));
         }
@@ -281,9 +295,10 @@ void Compiler::emit_note(LineState& s) {
             if (!gate.at_most(255)) warn_cut(s, "gate", gate);
             const std::int64_t pitch = settings.octave * 12 + s.semitone;
             if (pitch < 0 || pitch > kHighestPitch) {
-                report(Severity::error, s.line, s.command_column,
-                       "note is out of range: pitch code " + std::to_string(pitch) +
-                           " is outside 0-252");
+                report(Severity::error, s.line, s.command_column, [pitch] {
+                    return "note is out of range: pitch code " + std::to_string(pitch) +
+                           " is outside 0-252";
+                });
             } else {
                 append(s.track, {static_cast<std::uint8_t>(pitch), ticks.byte(), gate.byte()},
                        s.line, s.command_column);
@@ -298,9 +313,10 @@ void Compiler::emit_note(LineState& s) {
 }
 
 void Compiler::warn_cut(const LineState& s, const char* what, const MmlNumber& value) {
-    report(Severity::warning, s.line, s.command_column,
-           std::string(what) + " of " + value.text() + " ticks is cut to 8 bits: " +
-               std::to_string(value.byte()));
+    report(Severity::warning, s.line, s.command_column, [what, &value] {
+        return std::string(what) + " of " + value.text() + " ticks is cut to 8 bits: " +
+               std::to_string(value.byte());
+    });
 }
 
 void Compiler::emit_parameter(LineState& s) {
@@ -338,15 +354,12 @@ void Compiler::append(int track, TrackEvent event, int line, int column) {
 
 void Compiler::report_full_track(int track, int line, int column) {
     overflow_reported_[track] = true;
-    report(Severity::error, line, column,
-           "track " + std::to_string(track) +
-               " is full: a track holds at most 10,000 events, its end mark included");
+    report(Severity::error, line, column, [track] {
+        return "track " + std::to_string(track) +
+               " is full: a track holds at most 10,000 events, its end mark included";
+    });
 }
 
-void Compiler::report(Severity severity, int line, int column, std::string message) {
-    int& count = severity == Severity::error ? errors_ : warnings_;
-    if (++count <= kMaxShown) diagnostics_.push_back({severity, line, column, std::move(message)});
-}
 
 void Compiler::finish() {
     for (Track& track : song_.tracks) track.append_event(kEndEvent);

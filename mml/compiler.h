@@ -66,7 +66,11 @@ private:
     void append(int track, TrackEvent event, int line, int column);
     [[gnu::noinline]] void report_full_track(int track, int line, int column);
     [[gnu::noinline]] void warn_cut(const LineState& s, const char* what, const MmlNumber& value);
-    void report(Severity severity, int line, int column, std::string message);
+    /// Counts a diagnostic. `text` is a string or a function that makes one;
+    /// the function is called only when the diagnostic will be shown, so that
+    /// a source full of faults costs a counter per fault beyond the shown ones.
+    template <typename Text>
+    void report(Severity severity, int line, int column, const Text& text);
 
     Song& song_;
     std::array<TrackSettings, kTrackCount> settings_{};
