@@ -360,7 +360,6 @@ void Compiler::report_full_track(int track, int line, int column) {
     });
 }
 
-
 void Compiler::finish() {
     for (Track& track : song_.tracks) track.append_event(kEndEvent);
     const std::size_t data_size = 3 * song_.event_count();

@@ -31,16 +31,16 @@ void write_bytes(const std::filesystem::path& file, const std::string& bytes);
 std::string read_bytes(const std::filesystem::path& file);
 std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file);
 
-/// The bytes of a string, as the writers take them.
-inline std::span<const std::uint8_t> as_bytes(const std::string& s) {
-    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
 /// The same for a name given as bytes and handed to the C library's fopen
 /// unchanged, as the program does with its names; std::filesystem::path may
 /// convert the bytes of a name on the way.
 void write_named_bytes(const std::string& name, const std::string& bytes);
 std::string read_named_bytes(const std::string& name);
+
+/// The bytes of a string, as the writers take them.
+inline std::span<const std::uint8_t> as_bytes(const std::string& s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
 
 /// The system's null device: /dev/null, NUL.
 std::string null_device();
