@@ -57,11 +57,6 @@ PreviewResult play_live(const Song& song, const PreviewOptions& options) {
     if (!port.open(options.port_choice, error)) return {PreviewOutcome::failed, error};
     port.get().reset_channels();
 
-    std::optional<ProgressLine> progress;
-    if (options.show_progress) {
-        progress.emplace(stderr, options.title, play_through(song, nullptr).done_tick);
-    }
-
     // The player belongs to the timer thread until the timer stops; the two
     // atomics are all that the main thread reads meanwhile.
     Player player(song);
@@ -79,6 +74,12 @@ PreviewResult play_live(const Song& song, const PreviewOptions& options) {
         return {PreviewOutcome::failed, "cannot start the preview's timer thread"};
     }
 
+    // The song's length takes a dry run through it: done here, while the
+    // timer thread already plays, so that it never delays the first note.
+    std::optional<ProgressLine> progress;
+    if (started && options.show_progress) {
+        progress.emplace(stderr, options.title, play_through(song, nullptr).done_tick);
+    }
     auto next_progress = std::chrono::steady_clock::now();
     while (started && !done.load(std::memory_order_acquire) && !interrupt.requested()) {
         if (progress && std::chrono::steady_clock::now() >= next_progress) {
