@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "app/run.h"
+#include "midi/live_port.h"
 #include "midi/midi_file.h"
 #include "midi/midi_port.h"
-#include "midi/player.h"
 #include "midi/port_choice.h"
-#include "midi/preview.h"
-#include "midi/terminal.h"
+#include "play/player.h"
+#include "play/preview.h"
+#include "play/terminal.h"
 #include "tape/output_file.h"
 #include "tape/tape_image.h"
 
@@ -44,7 +45,7 @@ std::string midi_file_name(const std::string& output_name) {
 }
 
 void warn_about_left_out_notes(const Song& song, std::ostream& err) {
-    const int count = midi::play_through(song, nullptr).left_out_notes;
+    const int count = play::play_through(song, nullptr).left_out_notes;
     if (count == 0) return;
     err << kProgram << "warning: " << count
         << (count == 1 ? " note lies above MIDI note 127 and is" : " notes lie above MIDI note 127 and are")
@@ -61,28 +62,34 @@ bool write_midi(const RunPlan& plan, const Song& song, std::ostream& err) {
     return true;
 }
 
-int play(const RunPlan& plan, const std::string& path, const Song& song, std::ostream& err) {
-    midi::PreviewOptions options;
-    options.port_choice = midi::effective_port_choice(plan.port, std::getenv(midi::kPortVariable));
+int play_song(const RunPlan& plan, const std::string& path, const Song& song, std::ostream& err) {
+    midi::LivePort port;
+    std::string error;
+    if (!port.open(midi::effective_port_choice(plan.port, std::getenv(midi::kPortVariable)), error)) {
+        err << kProgram << error << '\n';
+        return kExitFailure;
+    }
+    play::PreviewOptions options;
     options.title = plan.source_name;
-    options.show_progress = midi::stderr_is_terminal();
-    const midi::PreviewResult result = midi::play_live(song, options);
+    options.show_progress = play::stderr_is_terminal();
+    const play::PreviewResult result = play::play_live(song, port, options);
     switch (result.outcome) {
-        case midi::PreviewOutcome::failed:
+        case play::PreviewOutcome::failed:
+        case play::PreviewOutcome::lost:
             err << kProgram << result.error << '\n';
             return kExitFailure;
-        case midi::PreviewOutcome::interrupted:
+        case play::PreviewOutcome::interrupted:
             err << kProgram << "preview interrupted";
             if (plan.kind == SourceKind::tape) err << "; '" << path << "' is left as it was";
             err << '\n';
             return kExitInterrupted;
-        case midi::PreviewOutcome::finished:
+        case play::PreviewOutcome::finished:
             break;
     }
     if (plan.kind == SourceKind::tape) {
-        std::string error;
-        if (!save_tape(path, song, plan.tape_name, error)) {
-            err << kProgram << error << '\n';
+        std::string save_error;
+        if (!save_tape(path, song, plan.tape_name, save_error)) {
+            err << kProgram << save_error << '\n';
             return kExitFailure;
         }
     }

@@ -24,6 +24,6 @@ bool write_midi(const RunPlan& plan, const Song& song, std::ostream& err);
 /// /play: previews `song` on the chosen MIDI port. An image loaded from
 /// `path` is written back there, its header rebuilt with this run's tape
 /// name, only once the preview has played to its end.
-int play(const RunPlan& plan, const std::string& path, const Song& song, std::ostream& err);
+int play_song(const RunPlan& plan, const std::string& path, const Song& song, std::ostream& err);
 
 }  // namespace zirvon

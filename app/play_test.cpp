@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "midi/jack_test_support.h"
-#include "midi/player.h"
+#include "play/player.h"
 #include "song/song.h"
 #include "tape/tape_image.h"
 #include "tests/test_support.h"
@@ -75,7 +75,7 @@ std::vector<Timed> expected_notes(const fs::path& image) {
     if (!load_tape(image.string(), song, error)) ADD_FAILURE() << error;
     std::vector<Timed> out;
     long first = -1;
-    midi::play_through(song, [&](std::uint64_t tick, const midi::MidiMessage& m) {
+    play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
         if (first < 0) first = static_cast<long>(tick);
         out.push_back({{m.status, m.data1, m.data2}, static_cast<long>(tick) - first});
     });

@@ -82,7 +82,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     if (plan.list) print_listing(out, song);
     if (plan.midi || plan.play) warn_about_left_out_notes(song, err);
     if (plan.midi && !write_midi(plan, song, err)) return kExitFailure;
-    if (plan.play) return play(plan, path, song, err);
+    if (plan.play) return play_song(plan, path, song, err);
     if (plan.kind != SourceKind::tape && !plan.list) {
         std::string error;
         if (!save_tape(plan.output_name, song, plan.tape_name, error)) {

@@ -23,18 +23,18 @@
 #include <thread>
 #include <vector>
 
-#include "midi/player.h"
-#include "midi/thread_priority.h"
-#include "midi/tick_timer.h"
+#include "play/player.h"
+#include "play/thread_priority.h"
+#include "play/tick_timer.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-using zirvon::midi::MidiMessage;
-using zirvon::midi::MidiSink;
-using zirvon::midi::Player;
-using zirvon::midi::TickTimer;
+using zirvon::play::MidiMessage;
+using zirvon::play::MidiSink;
+using zirvon::play::Player;
+using zirvon::play::TickTimer;
 
 constexpr auto kPeriod = 20ms;
 /// Work done on every tick besides the player, as a slow MIDI driver would.
@@ -130,7 +130,7 @@ std::vector<double> run_naive(int ticks) {
 std::vector<double> run_bare(int ticks, bool realtime) {
     std::vector<double> errors;
     std::thread loop([&] {
-        if (realtime) zirvon::midi::raise_thread_priority();
+        if (realtime) zirvon::play::raise_thread_priority();
         const auto start = Clock::now();
         for (int n = 0; n < ticks; ++n) {
             const auto ideal = start + kPeriod * n;
@@ -145,7 +145,7 @@ std::vector<double> run_bare(int ticks, bool realtime) {
 
 bool realtime_allowed() {
     bool allowed = false;
-    std::thread probe([&] { allowed = zirvon::midi::raise_thread_priority(); });
+    std::thread probe([&] { allowed = zirvon::play::raise_thread_priority(); });
     probe.join();
     return allowed;
 }

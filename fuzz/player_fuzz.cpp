@@ -9,7 +9,7 @@
 
 #include "fuzz/song_invariants.h"
 #include "midi/midi_file.h"
-#include "midi/player.h"
+#include "play/player.h"
 #include "tape/tape_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -23,19 +23,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every tick some playing track uses up one tick of an event, or the
     // barrier lets the waiting ones go on: the whole run is bounded.
     std::uint64_t bound = 1;
-    for (int k = midi::kFirstPlayedTrack; k <= midi::kLastPlayedTrack; ++k) {
+    for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k) {
         for (const TrackEvent& e : song.tracks[k].events()) bound += e.length + 1u;
     }
 
     std::array<std::optional<std::uint8_t>, 16> sounding{};
     std::uint64_t last_tick = 0;
-    const midi::PlayThrough run = midi::play_through(
-        song, [&](std::uint64_t tick, const midi::MidiMessage& m) {
+    const play::PlayThrough run = play::play_through(
+        song, [&](std::uint64_t tick, const play::MidiMessage& m) {
             FUZZ_CHECK(tick >= last_tick && tick <= bound);
             last_tick = tick;
             const int channel = m.status & 0x0F;
-            FUZZ_CHECK(channel >= midi::kFirstPlayedTrack && channel <= midi::kLastPlayedTrack);
-            FUZZ_CHECK(m.data1 <= 127 && m.data2 == midi::kVelocity);
+            FUZZ_CHECK(channel >= play::kFirstPlayedTrack && channel <= play::kLastPlayedTrack);
+            FUZZ_CHECK(m.data1 <= 127 && m.data2 == play::kVelocity);
             if ((m.status & 0xF0) == 0x90) {
                 FUZZ_CHECK(!sounding[channel]);  // tracks are monophonic
                 sounding[channel] = m.data1;

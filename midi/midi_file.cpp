@@ -11,7 +11,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 struct Timed {
     std::uint64_t tick;
-    MidiMessage message;
+    play::MidiMessage message;
 };
 
 void put_u16(Bytes& out, std::uint16_t v) {
@@ -77,13 +77,13 @@ MidiFileBytes build_midi_file(const Song& song) {
     // Messages go to the file track of their channel, which is the song's
     // track number.
     std::array<std::vector<Timed>, kTrackCount> by_track;
-    const PlayThrough run = play_through(song, [&](std::uint64_t tick, const MidiMessage& m) {
+    const play::PlayThrough run = play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
         by_track[m.status & 0x0F].push_back({tick, m});
     });
 
     std::vector<Bytes> tracks;
     tracks.push_back(tempo_track(run.done_tick));
-    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+    for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k) {
         if (!by_track[k].empty()) tracks.push_back(note_track(k, by_track[k], run.done_tick));
     }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "midi/player.h"
+#include "play/player.h"
 #include "song/song.h"
 
 namespace zirvon::midi {
@@ -14,12 +14,12 @@ namespace zirvon::midi {
 inline constexpr std::uint16_t kFileDivision = 25;
 /// Microseconds per quarter note.
 inline constexpr std::uint32_t kFileTempo = 500'000;
-static_assert(kFileTempo / kFileDivision == kTickMicroseconds);
+static_assert(kFileTempo / kFileDivision == play::kTickMicroseconds);
 
 struct MidiFileBytes {
     std::vector<std::uint8_t> bytes;
     /// The run of the player that the file records.
-    PlayThrough run;
+    play::PlayThrough run;
 };
 
 /// Builds a format 1 file: a tempo track, then one track named "Track k" for

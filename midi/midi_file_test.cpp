@@ -134,7 +134,7 @@ TEST(MidiFile, MidicsvReadsEveryNoteAtItsTick) {
             got += line + "\n";
         }
     }
-    play_through(song, [&](std::uint64_t tick, const MidiMessage& m) {
+    play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
         const int channel = m.status & 0x0F;
         expected += std::to_string(channel + 1) + ", " + std::to_string(tick) + ", " +
                     ((m.status & 0xF0) == 0x90 ? "Note_on_c, " : "Note_off_c, ") +
@@ -159,7 +159,7 @@ TEST(MidiFile, TimidityRendersItToTheSongsLength) {
     if (!have_tool("timidity")) GTEST_SKIP() << "timidity is not installed (Debian package timidity)";
     const Song song = two_voice_song();
     std::uint64_t last_tick = 0;
-    play_through(song, [&](std::uint64_t tick, const MidiMessage&) { last_tick = tick; });
+    play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage&) { last_tick = tick; });
     ASSERT_EQ(last_tick, 342u);  // 6.84 s
 
     const std::string mid = temp_path("render.mid");

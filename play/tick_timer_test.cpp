@@ -1,4 +1,4 @@
-#include "midi/tick_timer.h"
+#include "play/tick_timer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-namespace zirvon::midi {
+namespace zirvon::play {
 namespace {
 
 using namespace std::chrono_literals;
@@ -116,4 +116,4 @@ TEST(TickTimer, RefusesAnEmptyPeriodOrCallback) {
 }
 
 }  // namespace
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

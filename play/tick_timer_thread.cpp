@@ -4,10 +4,10 @@
 #include <system_error>
 #include <thread>
 
-#include "midi/thread_priority.h"
-#include "midi/tick_timer.h"
+#include "play/thread_priority.h"
+#include "play/tick_timer.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 struct TickTimer::Service {
     void run(Clock::time_point epoch, Clock::duration period);
@@ -73,4 +73,4 @@ void TickTimer::Service::run(Clock::time_point epoch, Clock::duration period) {
     }
 }
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

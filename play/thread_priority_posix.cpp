@@ -1,9 +1,9 @@
 #include <pthread.h>
 #include <sched.h>
 
-#include "midi/thread_priority.h"
+#include "play/thread_priority.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 namespace {
 /// Below the priorities audio servers give their own threads (JACK: 70 and
@@ -17,4 +17,4 @@ bool raise_thread_priority() {
     return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
 }
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

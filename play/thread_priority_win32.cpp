@@ -2,12 +2,12 @@
 // priority class, below the real-time class that audio engines use.
 #include <windows.h>
 
-#include "midi/thread_priority.h"
+#include "play/thread_priority.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 bool raise_thread_priority() {
     return SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL) != 0;
 }
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

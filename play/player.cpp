@@ -1,6 +1,6 @@
-#include "midi/player.h"
+#include "play/player.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 namespace {
 
 constexpr std::uint8_t kNoteOn = 0x90;
@@ -125,4 +125,4 @@ PlayThrough play_through(const Song& song,
     return {player.ticks() - 1, player.left_out_notes()};
 }
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 /// Minutes and seconds of a number of preview ticks, as "m:ss".
 std::string format_play_time(std::uint64_t ticks);
@@ -32,4 +32,4 @@ private:
     std::string shown_;
 };
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

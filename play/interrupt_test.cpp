@@ -1,4 +1,4 @@
-#include "midi/interrupt.h"
+#include "play/interrupt.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "tests/test_support.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 namespace {
 
 using namespace std::chrono_literals;
@@ -31,4 +31,4 @@ TEST(InterruptWatch, CtrlCIsNoticedInsteadOfEndingTheProgram) {
 }
 
 }  // namespace
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

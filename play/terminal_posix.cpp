@@ -1,9 +1,9 @@
 #include <unistd.h>
 
-#include "midi/terminal.h"
+#include "play/terminal.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

@@ -2,9 +2,9 @@
 
 #include <atomic>
 
-#include "midi/interrupt.h"
+#include "play/interrupt.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 namespace {
 
 // Written by the signal handler, which may touch nothing else.
@@ -35,4 +35,4 @@ InterruptWatch::~InterruptWatch() {
 
 bool InterruptWatch::requested() const { return g_requested.load(); }
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

@@ -2,9 +2,9 @@
 // terminal_<platform>.cpp.
 #pragma once
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 /// True when stderr is a terminal, so a progress line there is welcome.
 bool stderr_is_terminal();
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

@@ -5,9 +5,9 @@
 
 #include <atomic>
 
-#include "midi/interrupt.h"
+#include "play/interrupt.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 namespace {
 
 std::atomic<bool> g_requested{false};
@@ -53,4 +53,4 @@ bool InterruptWatch::requested() const {
     return g_requested.load();
 }
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

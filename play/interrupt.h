@@ -3,7 +3,7 @@
 // ends. Each platform has its own interrupt_<platform>.cpp.
 #pragma once
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 /// While one lives, SIGINT and SIGTERM (or the console's Ctrl+C) only set a
 /// flag that requested() reports; the previous handling comes back when it
@@ -18,4 +18,4 @@ public:
     bool requested() const;
 };
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

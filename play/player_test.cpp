@@ -1,4 +1,4 @@
-#include "midi/player.h"
+#include "play/player.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace zirvon::midi {
+namespace zirvon::play {
 namespace {
 
 struct Stamped {
@@ -177,4 +177,4 @@ TEST(Player, ReleaseAllEndsSoundingNotesOnce) {
 }
 
 }  // namespace
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

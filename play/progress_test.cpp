@@ -1,8 +1,8 @@
-#include "midi/progress.h"
+#include "play/progress.h"
 
 #include <gtest/gtest.h>
 
-namespace zirvon::midi {
+namespace zirvon::play {
 namespace {
 
 TEST(FormatProgress, ShowsMinutesAndSecondsOfTicks) {
@@ -52,4 +52,4 @@ TEST(ProgressLine, ClearWritesNothingWhenNothingWasShown) {
 }
 
 }  // namespace
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

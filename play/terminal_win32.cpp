@@ -2,13 +2,13 @@
 // file, a pipe or NUL does not (the C runtime's _isatty says yes to NUL).
 #include <windows.h>
 
-#include "midi/terminal.h"
+#include "play/terminal.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 bool stderr_is_terminal() {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

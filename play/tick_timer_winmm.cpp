@@ -19,9 +19,9 @@
 #include <atomic>
 #include <mutex>
 
-#include "midi/tick_timer.h"
+#include "play/tick_timer.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 struct TickTimer::Service {
     /// Calls the ticks that are due; on the timer service's thread.
@@ -93,4 +93,4 @@ void TickTimer::stop() {
     s.callback = nullptr;
 }
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 /// Calls a function every period on a thread other than the caller's.
 /// Deadlines are absolute (epoch + n x period on the steady clock), so a late
@@ -44,4 +44,4 @@ private:
     std::unique_ptr<Service> service_;
 };
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

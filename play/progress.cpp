@@ -1,10 +1,10 @@
-#include "midi/progress.h"
+#include "play/progress.h"
 
 #include <algorithm>
 
-#include "midi/player.h"
+#include "play/player.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 std::string format_play_time(std::uint64_t ticks) {
     const std::uint64_t seconds = ticks * kTickMicroseconds / 1'000'000;
@@ -37,4 +37,4 @@ void ProgressLine::clear() {
     shown_.clear();
 }
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play

@@ -11,7 +11,7 @@
 
 #include "song/song.h"
 
-namespace zirvon::midi {
+namespace zirvon::play {
 
 /// A three-byte MIDI channel message.
 struct MidiMessage {
@@ -95,4 +95,4 @@ struct PlayThrough {
 PlayThrough play_through(const Song& song,
                          const std::function<void(std::uint64_t, const MidiMessage&)>& emit);
 
-}  // namespace zirvon::midi
+}  // namespace zirvon::play
