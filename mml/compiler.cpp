@@ -346,7 +346,7 @@ void Compiler::append(int track, TrackEvent event, int line, int column) {
     Track& t = song_.tracks[track];
     // The last place of every track is kept for its EndMark.
     if (t.count() + 1 < kTrackCapacity) [[likely]] {
-        t.append_event(event);
+        t.append_event(event, static_cast<std::uint32_t>(line));
     } else if (!overflow_reported_[track]) {
         report_full_track(track, line, column);
     }

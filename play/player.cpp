@@ -1,5 +1,7 @@
 #include "play/player.h"
 
+#include <algorithm>
+
 namespace zirvon::play {
 namespace {
 
@@ -13,7 +15,7 @@ std::uint8_t channel_status(std::uint8_t kind, int track) {
 
 }  // namespace
 
-Player::Player(const Song& song) : song_(song) {}
+Player::Player(const Song& song, TrackMask audible) : song_(&song), audible_(audible) {}
 
 void Player::tick(MidiSink& sink) {
     // Barrier: once no track is left that plays on, the ones waiting at a
@@ -22,8 +24,12 @@ void Player::tick(MidiSink& sink) {
     for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         any_playing = any_playing || (state_[k].active && !state_[k].waiting);
     }
+    released_ = false;
     if (!any_playing) {
-        for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) state_[k].waiting = false;
+        for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+            released_ = released_ || state_[k].waiting;
+            state_[k].waiting = false;
+        }
     }
 
     // Decided before the tracks move, so done comes one tick after the last
@@ -56,9 +62,10 @@ void Player::step_track(int k, MidiSink& sink) {
 
 void Player::read_event(int k, MidiSink& sink) {
     TrackState& t = state_[k];
-    const std::vector<TrackEvent>& events = song_.tracks[k].events();
+    const std::vector<TrackEvent>& events = song_->tracks[k].events();
     // A track that runs out of events without an EndMark ends as if it had one.
     const TrackEvent event = t.position < events.size() ? events[t.position] : kEndEvent;
+    if (read_hook_) read_hook_(k, t.position, ticks_);
     ++t.position;
 
     // Note bytes 253 to 255 are marks; a 255 (which the compiler's 8-bit
@@ -77,7 +84,7 @@ void Player::read_event(int k, MidiSink& sink) {
         if (midi_note <= kHighestMidiNote) {
             t.sounding_note = static_cast<std::uint8_t>(midi_note);
             t.sounding = true;
-            sink.send({channel_status(kNoteOn, k), t.sounding_note, kVelocity});
+            send(k, {channel_status(kNoteOn, k), t.sounding_note, kVelocity}, sink);
         } else {
             ++left_out_notes_;
         }
@@ -88,8 +95,34 @@ void Player::read_event(int k, MidiSink& sink) {
 
 void Player::note_off(int k, MidiSink& sink) {
     TrackState& t = state_[k];
-    sink.send({channel_status(kNoteOff, k), t.sounding_note, kVelocity});
+    send(k, {channel_status(kNoteOff, k), t.sounding_note, kVelocity}, sink);
     t.sounding = false;
+}
+
+std::uint64_t Player::skip_quiet_ticks(std::uint64_t limit) {
+    // A tick is quiet when every playing track still waits out its event
+    // and no sounding note is due to end; with one track playing, no
+    // release can come either.
+    std::uint64_t quiet = limit;
+    bool any_playing = false;
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        const TrackState& t = state_[k];
+        if (!t.active || t.waiting) continue;
+        any_playing = true;
+        quiet = std::min<std::uint64_t>(quiet, static_cast<std::uint64_t>(t.remaining));
+        if (t.sounding) quiet = std::min<std::uint64_t>(quiet, static_cast<std::uint64_t>(t.gate_left));
+    }
+    if (!any_playing || quiet == 0) return 0;
+    const int n = static_cast<int>(quiet);  // at most a remaining count
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        TrackState& t = state_[k];
+        if (!t.active || t.waiting) continue;
+        t.remaining -= n;
+        t.gate_left = std::max(t.gate_left - n, 0);
+    }
+    ticks_ += quiet;
+    released_ = false;
+    return quiet;
 }
 
 void Player::release_all(MidiSink& sink) {
@@ -98,21 +131,7 @@ void Player::release_all(MidiSink& sink) {
     }
 }
 
-PlayThrough play_through(const Song& song,
-                         const std::function<void(std::uint64_t, const MidiMessage&)>& emit) {
-    class StampingSink : public MidiSink {
-    public:
-        explicit StampingSink(const std::function<void(std::uint64_t, const MidiMessage&)>& emit)
-            : emit_(emit) {}
-        void send(const MidiMessage& message) override {
-            if (emit_) emit_(tick, message);
-        }
-        std::uint64_t tick = 0;
-
-    private:
-        const std::function<void(std::uint64_t, const MidiMessage&)>& emit_;
-    };
-
+PlayThrough play_through(const Song& song, const StampedEmit& emit) {
     Player player(song);
     StampingSink sink(emit);
     while (!player.done()) {

@@ -36,23 +36,31 @@ inline constexpr std::size_t kTrackCapacity = 10'000;
 /// Ticks in a whole note; one tick lasts 20 ms in the preview.
 inline constexpr int kTicksPerWhole = 96;
 
-/// Events of one track, never more than kTrackCapacity.
+/// Events of one track, never more than kTrackCapacity, each with the source
+/// line it was compiled from (0 when it has none: end marks, images).
 class Track {
 public:
-    Track() { events_.reserve(kTrackCapacity); }
+    Track() {
+        events_.reserve(kTrackCapacity);
+        lines_.reserve(kTrackCapacity);
+    }
 
     /// Appends an event; false (and nothing stored) when the track is full.
-    bool append_event(TrackEvent event) {
+    bool append_event(TrackEvent event, std::uint32_t line = 0) {
         if (events_.size() >= kTrackCapacity) return false;
         events_.push_back(event);
+        lines_.push_back(line);
         return true;
     }
     const std::vector<TrackEvent>& events() const { return events_; }
+    /// Source line (from 1) of event i, or 0.
+    std::uint32_t line(std::size_t i) const { return i < lines_.size() ? lines_[i] : 0; }
     std::size_t count() const { return events_.size(); }
     bool full() const { return events_.size() >= kTrackCapacity; }
 
 private:
     std::vector<TrackEvent> events_;
+    std::vector<std::uint32_t> lines_;
 };
 
 /// The ten tracks, numbered 0 to 9. Tracks 1 to 8 are the ones previewed.

@@ -1,0 +1,222 @@
+#include "play/passage.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace zirvon::play {
+namespace {
+
+class NullSink : public MidiSink {
+public:
+    void send(const MidiMessage&) override {}
+};
+
+/// "m:ss.cc" of a time in hundredths of a second, for messages.
+std::string format_hundredths(std::uint64_t hundredths) {
+    const std::uint64_t seconds = hundredths / 100;
+    const std::uint64_t cs = hundredths % 100;
+    std::string text = std::to_string(seconds / 60) + (seconds % 60 < 10 ? ":0" : ":") +
+                       std::to_string(seconds % 60);
+    if (cs != 0) text += (cs < 10 ? ".0" : ".") + std::to_string(cs);
+    return text;
+}
+
+std::string describe(const char* option, const Bound& bound) {
+    std::string text = std::string("/") + option + "=";
+    switch (bound.kind) {
+        case Bound::Kind::block:
+            return text + std::to_string(bound.value);
+        case Bound::Kind::time:
+            return text + format_hundredths(bound.value);
+        case Bound::Kind::line:
+            return text + "line:" + std::to_string(bound.value);
+    }
+    return text;
+}
+
+std::string block_count_text(std::size_t count) {
+    if (count == 0) return "the song has no blocks";
+    return "the song has " + std::to_string(count) + (count == 1 ? " block" : " blocks");
+}
+
+/// First tick at or after a time: one tick is two hundredths of a second.
+std::uint64_t tick_at_or_after(std::uint64_t hundredths) { return hundredths / 2 + hundredths % 2; }
+
+/// The lowest and highest block in which notes or rests of the first line
+/// at or after `line` that has any are read; nothing when no line has.
+std::optional<std::pair<std::size_t, std::size_t>> blocks_of_line(const Song& song, const SongMap& map,
+                                                                  std::uint64_t line) {
+    std::uint64_t found = std::numeric_limits<std::uint64_t>::max();
+    std::size_t lowest = 0;
+    std::size_t highest = 0;
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        const std::vector<TrackEvent>& events = song.tracks[k].events();
+        const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            const std::uint32_t at = song.tracks[k].line(i);
+            if (events[i].note >= SyncMark || at < line || at > found) continue;
+            const std::size_t block = map.block_of(ticks[i]);
+            if (at < found) {
+                found = at;
+                lowest = highest = block;
+            } else {
+                lowest = std::min(lowest, block);
+                highest = std::max(highest, block);
+            }
+        }
+    }
+    if (found == std::numeric_limits<std::uint64_t>::max()) return std::nullopt;
+    return std::make_pair(lowest, highest);
+}
+
+/// Song tick of one end of a passage; nothing, with a message, when the
+/// song has no such place.
+std::optional<std::uint64_t> resolve_bound(const char* option, const Bound& bound, bool is_end,
+                                           const Song& song, const SongMap& map, std::string& error) {
+    const std::size_t blocks = map.block_count();
+    switch (bound.kind) {
+        case Bound::Kind::block:
+            if (bound.value == 0 || bound.value > blocks) {
+                error = describe(option, bound) + ": there is no block " + std::to_string(bound.value) +
+                        "; " + block_count_text(blocks);
+                return std::nullopt;
+            }
+            return is_end ? map.block_end(bound.value) : map.block_starts[bound.value - 1];
+        case Bound::Kind::time: {
+            const std::uint64_t tick = tick_at_or_after(bound.value);
+            if (tick > map.done_tick || (!is_end && tick == map.done_tick)) {
+                error = describe(option, bound) + " is past the song's end, at " +
+                        format_hundredths(map.done_tick * 2);
+                return std::nullopt;
+            }
+            return tick;
+        }
+        case Bound::Kind::line: {
+            const auto found = blocks_of_line(song, map, bound.value);
+            if (!found) {
+                error = describe(option, bound) + ": no block of tracks 1 to 8 starts on line " +
+                        std::to_string(bound.value) + " or after it";
+                return std::nullopt;
+            }
+            return is_end ? map.block_end(found->second) : map.block_starts[found->first - 1];
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::size_t SongMap::block_of(std::uint64_t tick) const {
+    return static_cast<std::size_t>(std::upper_bound(block_starts.begin(), block_starts.end(), tick) -
+                                    block_starts.begin());
+}
+
+std::uint64_t SongMap::block_end(std::size_t block) const {
+    return block < block_starts.size() ? block_starts[block] : done_tick;
+}
+
+SongMap map_song(const Song& song) {
+    SongMap map;
+    bool any_sound = false;
+    std::uint64_t last_sound = 0;
+    Player player(song, 0);
+    player.set_read_hook([&](int k, std::size_t i, std::uint64_t tick) {
+        const std::vector<TrackEvent>& events = song.tracks[k].events();
+        if (i >= events.size()) return;  // a track without its end mark
+        map.read_ticks[k].push_back(tick);
+        if (events[i].note < SyncMark) {
+            any_sound = true;
+            last_sound = tick;
+        }
+    });
+    NullSink sink;
+    while (!player.done()) {
+        player.skip_quiet_ticks(std::numeric_limits<std::uint64_t>::max());
+        player.tick(sink);
+        if (player.released()) map.releases.push_back(player.ticks() - 1);
+    }
+    map.done_tick = player.ticks() - 1;
+
+    // Blocks start on tick 0 and on each release; the last release starts
+    // one only when something is played on or after it.
+    if (!map.releases.empty() || any_sound) {
+        map.block_starts.push_back(0);
+        map.block_starts.insert(map.block_starts.end(), map.releases.begin(), map.releases.end());
+        const bool sound_after_last = any_sound && (map.releases.empty() || last_sound >= map.releases.back());
+        if (!sound_after_last) map.block_starts.pop_back();
+    }
+    return map;
+}
+
+Passage whole_song(const SongMap& map) { return {0, map.done_tick, kAllPlayedTracks}; }
+
+std::optional<Passage> resolve_passage(const PassageRequest& request, const Song& song,
+                                       const SongMap& map, std::string& error) {
+    Passage passage = whole_song(map);
+    passage.audible = request.audible;
+    if (request.from) {
+        const auto start = resolve_bound("from", *request.from, false, song, map, error);
+        if (!start) return std::nullopt;
+        passage.start = *start;
+    }
+    if (request.to) {
+        const auto end = resolve_bound("to", *request.to, true, song, map, error);
+        if (!end) return std::nullopt;
+        passage.end = *end;
+    }
+    if (passage.end <= passage.start) {
+        error = request.to && request.from
+                    ? describe("to", *request.to) + " is at or before " + describe("from", *request.from) +
+                          ": the passage would be empty"
+                    : "the passage would be empty";
+        return std::nullopt;
+    }
+    return passage;
+}
+
+PassagePlayer::PassagePlayer(const Song& song, const Passage& passage)
+    : passage_(passage), at_start_(song, passage.audible), player_(song, passage.audible) {
+    NullSink sink;
+    while (at_start_.ticks() < passage.start && !at_start_.done()) {
+        if (at_start_.skip_quiet_ticks(passage.start - at_start_.ticks()) == 0) at_start_.tick(sink);
+    }
+    player_ = at_start_;
+}
+
+void PassagePlayer::tick(MidiSink& sink) {
+    if (done_) return;
+    if (song_tick() >= passage_.end) {
+        player_.release_all(sink);
+        done_ = true;
+        return;
+    }
+    if (ticks_ == 0) {
+        // Notes that sound across the start are heard from its first tick.
+        for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+            const int note = player_.sounding_note(k);
+            if (note >= 0 && player_.audible(k)) {
+                sink.send({static_cast<std::uint8_t>(0x90 + k), static_cast<std::uint8_t>(note), kVelocity});
+            }
+        }
+    }
+    player_.tick(sink);
+    ++ticks_;
+}
+
+void PassagePlayer::restart() {
+    player_ = at_start_;
+    ticks_ = 0;
+    done_ = false;
+}
+
+PassageRun play_passage(const Song& song, const Passage& passage, const StampedEmit& emit) {
+    PassagePlayer player(song, passage);
+    StampingSink sink(emit);
+    while (!player.done()) {
+        sink.tick = player.ticks();
+        player.tick(sink);
+    }
+    return {player.ticks(), player.left_out_notes()};
+}
+
+}  // namespace zirvon::play

@@ -1,0 +1,209 @@
+#include "play/passage.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "mml/compiler.h"
+
+namespace zirvon::play {
+namespace {
+
+constexpr TrackEvent S = kSyncEvent;
+constexpr TrackEvent E = kEndEvent;
+constexpr TrackEvent C{36, 24, 21};
+
+Song make_song(const std::map<int, std::vector<TrackEvent>>& tracks) {
+    Song song;
+    for (const auto& [number, events] : tracks) {
+        for (const TrackEvent& e : events) song.tracks[number].append_event(e);
+    }
+    return song;
+}
+
+Song compile_text(const std::string& text) {
+    Song song;
+    std::vector<Diagnostic> diagnostics;
+    EXPECT_TRUE(compile(SourceText(text), song, diagnostics));
+    return song;
+}
+
+struct MapCase {
+    const char* name;
+    std::map<int, std::vector<TrackEvent>> tracks;
+    std::vector<std::uint64_t> block_starts;
+    std::uint64_t done_tick;
+};
+
+TEST(SongMap, BlocksStartOnTickZeroAndOnReleasesThatPlaySomething) {
+    const MapCase cases[] = {
+        {"nothing to play", {{0, {C, S, E}}, {1, {E}}}, {}, 1},
+        {"one block", {{1, {C, S, E}}}, {0}, 27},
+        {"two blocks; the end marks read on the last release", {{1, {C, S, C, S, E}}}, {0, 26}, 53},
+        {"notes after the last release", {{1, {C, S, C, E}}}, {0, 26}, 52},
+        {"only sync marks", {{1, {S, E}}, {2, {S, S, E}}}, {0, 1}, 3},
+        {"the slower track sets the release", {{1, {C, S, E}}, {2, {{36, 48, 42}, S, C, E}}}, {0, 50}, 76},
+        {"track 9's sync mark holds nothing", {{9, {S, S, E}}, {1, {{36, 2, 1}, E}}}, {0}, 4},
+    };
+    for (const MapCase& c : cases) {
+        const SongMap map = map_song(make_song(c.tracks));
+        EXPECT_EQ(map.block_starts, c.block_starts) << c.name;
+        EXPECT_EQ(map.done_tick, c.done_tick) << c.name;
+    }
+}
+
+struct Stamped {
+    std::uint64_t tick;
+    MidiMessage message;
+    friend bool operator==(const Stamped&, const Stamped&) = default;
+};
+
+std::vector<Stamped> run(const Song& song, const Passage& passage) {
+    std::vector<Stamped> out;
+    play_passage(song, passage, [&](std::uint64_t t, const MidiMessage& m) { out.push_back({t, m}); });
+    return out;
+}
+
+/// What a passage must send, worked out from the whole run: the held notes'
+/// note-ons, the window shifted to start at 0, the closing note-offs.
+std::vector<Stamped> expected_passage(const std::vector<Stamped>& whole, const Passage& p) {
+    std::array<int, 16> sounding;
+    sounding.fill(-1);
+    std::vector<Stamped> out;
+    bool held_sent = false;
+    const auto send_held = [&] {
+        for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+            if (sounding[k] >= 0 && ((p.audible >> k) & 1u)) {
+                out.push_back({0, {std::uint8_t(0x90 + k), std::uint8_t(sounding[k]), kVelocity}});
+            }
+        }
+        held_sent = true;
+    };
+    for (const Stamped& s : whole) {
+        if (s.tick >= p.end) break;
+        if (s.tick >= p.start) {
+            if (!held_sent) send_held();
+            const int k = s.message.status & 0x0F;
+            if ((p.audible >> k) & 1u) out.push_back({s.tick - p.start, s.message});
+        }
+        const int k = s.message.status & 0x0F;
+        sounding[k] = (s.message.status & 0xF0) == 0x90 ? s.message.data1 : -1;
+    }
+    if (!held_sent) send_held();
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        if (sounding[k] >= 0 && ((p.audible >> k) & 1u)) {
+            out.push_back({p.length(), {std::uint8_t(0x80 + k), std::uint8_t(sounding[k]), kVelocity}});
+        }
+    }
+    return out;
+}
+
+Song random_song(std::mt19937& rng) {
+    Song song;
+    std::uniform_int_distribution<int> kind(0, 9), pitch(0, 110), length(0, 30);
+    for (int k = 0; k < kTrackCount; ++k) {
+        const int events = std::uniform_int_distribution<int>(0, 40)(rng);
+        for (int i = 0; i < events; ++i) {
+            const int what = kind(rng);
+            const auto len = static_cast<std::uint8_t>(length(rng));
+            if (what == 0) {
+                song.tracks[k].append_event(S);
+            } else {
+                // Gates up to twice the length: some notes overlap the next.
+                const auto gate = static_cast<std::uint8_t>(what == 1 ? 0 : std::uniform_int_distribution<int>(0, 2 * len)(rng));
+                song.tracks[k].append_event({static_cast<std::uint8_t>(pitch(rng)), len, gate});
+            }
+        }
+        song.tracks[k].append_event(E);
+    }
+    return song;
+}
+
+TEST(PassagePlayer, PlaysTheWholeRunsWindowWithHeldNotesAndClosingNoteOffs) {
+    std::mt19937 rng(20261207);
+    for (int n = 0; n < 150; ++n) {
+        const Song song = random_song(rng);
+        std::vector<Stamped> whole;
+        play_through(song, [&](std::uint64_t t, const MidiMessage& m) { whole.push_back({t, m}); });
+        const SongMap map = map_song(song);
+        ASSERT_EQ(run(song, whole_song(map)), whole) << "song " << n;
+
+        // Every block, and a random stretch with a random set of tracks.
+        for (std::size_t b = 1; b <= map.block_count(); ++b) {
+            const Passage p{map.block_starts[b - 1], map.block_end(b), kAllPlayedTracks};
+            if (p.end > p.start) {
+                EXPECT_EQ(run(song, p), expected_passage(whole, p)) << "song " << n << " block " << b;
+            }
+        }
+        if (map.done_tick < 2) continue;
+        std::uniform_int_distribution<std::uint64_t> at(0, map.done_tick);
+        std::uint64_t a = at(rng), b = at(rng);
+        if (a == b) continue;
+        const Passage p{std::min(a, b), std::max(a, b),
+                        static_cast<TrackMask>(std::uniform_int_distribution<int>(0, 0x3FF)(rng) & 0x1FE)};
+        EXPECT_EQ(run(song, p), expected_passage(whole, p)) << "song " << n << " ticks " << p.start << "-" << p.end;
+    }
+}
+
+TEST(PassagePlayer, LoopTurnsRepeatWithoutAGap) {
+    // The closing note-offs of one turn and the first tick of the next fall
+    // on the same tick.
+    const Song song = make_song({{1, {{36, 10, 30}, {38, 10, 5}, E}}});
+    PassagePlayer player(song, {5, 15, kAllPlayedTracks});
+    std::vector<Stamped> turns[2];
+    std::uint64_t clock = 0;
+    for (auto& turn : turns) {
+        StampedEmit emit = [&](std::uint64_t, const MidiMessage& m) { turn.push_back({clock, m}); };
+        StampingSink sink(emit);
+        if (&turn != &turns[0]) player.restart();
+        for (;;) {
+            player.tick(sink);
+            if (player.done()) break;
+            ++clock;
+        }
+    }
+    ASSERT_FALSE(turns[0].empty());
+    EXPECT_EQ(turns[0].back().tick, 10u);
+    EXPECT_EQ(turns[1].front().tick, 10u);  // the held note starts the next turn at once
+    EXPECT_EQ(turns[1].front().message, (MidiMessage{0x91, 60, 127}));
+    EXPECT_EQ(turns[1].size(), turns[0].size());
+}
+
+TEST(ResolvePassage, FindsBlocksTimesAndLinesOrSaysWhatIsMissing) {
+    // Line 2 has one block of track 1; line 3 holds only a comment; line 4
+    // the third block.
+    const Song song = compile_text("1[C] 2[D]\n1[E]\n; nothing\n1[F] 9[G]\n");
+    const SongMap map = map_song(song);
+    ASSERT_EQ(map.block_starts, (std::vector<std::uint64_t>{0, 26, 52}));
+    using K = Bound::Kind;
+    struct Case {
+        std::optional<Bound> from, to;
+        std::uint64_t start, end;
+        const char* error;
+    };
+    const Case cases[] = {
+        {Bound{K::block, 2}, std::nullopt, 26, 79, ""},
+        {std::nullopt, Bound{K::block, 2}, 0, 52, ""},
+        {Bound{K::time, 51}, Bound{K::time, 100}, 26, 50, ""},  // 0:00.51 is tick 25.5
+        {Bound{K::line, 2}, Bound{K::line, 2}, 26, 52, ""},
+        {Bound{K::line, 3}, std::nullopt, 52, 79, ""},  // the next line with a block
+        {Bound{K::block, 0}, std::nullopt, 0, 0, "/from=0: there is no block 0; the song has 3 blocks"},
+        {Bound{K::block, 4}, std::nullopt, 0, 0, "/from=4: there is no block 4; the song has 3 blocks"},
+        {std::nullopt, Bound{K::time, 159}, 0, 0, "/to=0:01.59 is past the song's end, at 0:01.58"},
+        {Bound{K::time, 158}, std::nullopt, 0, 0, "/from=0:01.58 is past the song's end, at 0:01.58"},
+        {Bound{K::block, 2}, Bound{K::block, 1}, 0, 0, "/to=1 is at or before /from=2: the passage would be empty"},
+        {Bound{K::line, 5}, std::nullopt, 0, 0, "/from=line:5: no block of tracks 1 to 8 starts on line 5 or after it"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const auto passage = resolve_passage({c.from, c.to, kAllPlayedTracks}, song, map, error);
+        EXPECT_EQ(error, c.error);
+        if (passage) {
+            EXPECT_EQ(std::make_pair(passage->start, passage->end), std::make_pair(c.start, c.end));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zirvon::play
