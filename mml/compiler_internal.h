@@ -1,0 +1,60 @@
+// The parts of the compiler that its two source files share: the state of
+// the line being compiled, and how a problem is counted and kept. Private to
+// mml/.
+#pragma once
+
+#include <string>
+#include <type_traits>
+
+#include "mml/compiler.h"
+
+namespace zirvon {
+
+/// State of the line being compiled; every line starts with a fresh one.
+struct Compiler::LineState {
+    enum class Pending { none, note, parameter };
+
+    int line = 0;
+    int track = -1;  ///< -1: no block yet, or a block whose number is no track
+    bool in_block = false;
+    int block_column = 0;
+    bool overlap_warned = false;  ///< in this block
+    Pending pending = Pending::none;
+    char command = 0;
+    int command_column = 0;
+    MmlNumber number;
+    int digits = 0;         ///< digits read into the number
+    int number_column = 0;  ///< of its first digit
+    bool number_outside = false;  ///< its first digit stood outside a block
+    std::int64_t semitone = 0;
+    bool rest = false;
+    std::uint64_t dots = 0;
+    int dot_column = 0;  ///< of the first dot
+    bool raw = false;
+    int raw_column = 0;
+    bool tie = false;
+    /// An unknown command letter waiting to be reported, once it is known
+    /// whether a number follows it that goes on to the next command.
+    char unknown = 0;
+    int unknown_column = 0;
+    bool unknown_digits = false;
+    bool quiet_length = false;  ///< the note's length was reported with `unknown`
+
+    void clear_number() {
+        number = {};
+        digits = 0;
+    }
+};
+
+template <typename Text>
+void Compiler::report(Severity severity, int line, int column, const Text& text) {
+    int& count = severity == Severity::error ? errors_ : warnings_;
+    if (++count > kMaxShown) return;
+    if constexpr (std::is_invocable_v<const Text&>) {
+        diagnostics_.push_back({severity, line, column, std::string(text())});
+    } else {
+        diagnostics_.push_back({severity, line, column, std::string(text)});
+    }
+}
+
+}  // namespace zirvon
