@@ -104,6 +104,7 @@ MmlNumber gate_ticks(const MmlNumber& ticks, const MmlNumber& ratio) {
 
 void Compiler::compile_line(std::string_view text, int line_number) {
     LineState s;
+    s.text = text;
     s.line = line_number;
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
@@ -121,12 +122,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 i = n;
                 break;
             case kDigit:
-                if (s.digits++ == 0) {
-                    s.number_column = column(i);
-                    s.number_outside = !s.in_block;
-                }
                 s.number.push_digit(c - '0');
-                if (s.unknown) s.unknown_digits = true;
                 break;
             case kOpen:
                 open_block(s, column(i));
@@ -197,7 +193,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 s.tie = true;
                 break;
             case kOther:
-                other_byte(s, bytes, i, n);
+                i += other_byte(s, bytes, i, n);
                 break;
         }
     }
@@ -208,6 +204,22 @@ void Compiler::compile_line(std::string_view text, int line_number) {
         report(Severity::warning, s.line, s.block_column,
                "block is not closed on this line: its notes are kept, but no sync mark is written");
     }
+}
+
+namespace {
+
+bool all_digits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+/// Column of the first digit of the number that a `[` at `column`, outside
+/// any block, takes: outside blocks only a block's `]` starts a new number.
+int Compiler::first_digit_since_block(const LineState& s, int column) {
+    const std::string_view before = s.text.substr(0, static_cast<std::size_t>(column - 1));
+    const std::size_t first = before.find_first_of("0123456789", static_cast<std::size_t>(s.closed_column));
+    return first == std::string_view::npos ? column : static_cast<int>(first) + 1;
 }
 
 void Compiler::open_block(LineState& s, int column) {
@@ -226,8 +238,9 @@ void Compiler::open_block(LineState& s, int column) {
         s.track = -1;
         // Digits apart from the `[`, outside blocks, are most likely a
         // comment's: point at the first of them.
-        const bool stray = s.number_outside && s.number_column + s.digits != column;
-        report(Severity::error, s.line, stray ? s.number_column : column, [&s, stray] {
+        const int first = s.in_block ? column : first_digit_since_block(s, column);
+        const bool stray = first != column && !all_digits(s.text.substr(first - 1, column - first));
+        report(Severity::error, s.line, stray ? first : column, [&s, stray] {
             std::string text = s.number.huge ? "track number is far outside 0-9"
                                              : "track number " + s.number.text() + " is outside 0-9";
             if (stray) {
@@ -243,7 +256,7 @@ void Compiler::open_block(LineState& s, int column) {
     s.overlap_warned = false;
 }
 
-void Compiler::close_block(LineState& s, int column) {
+[[gnu::always_inline]] inline void Compiler::close_block(LineState& s, int column) {
     if (!s.in_block) {
         report(Severity::warning, s.line, column, "']' without an open block is ignored");
         return;
@@ -253,6 +266,7 @@ void Compiler::close_block(LineState& s, int column) {
     if (s.track >= 0) append(s.track, kSyncEvent, s.line, column);
     s.clear_number();
     s.in_block = false;
+    s.closed_column = column;
 }
 
 void Compiler::flush(LineState& s) {
@@ -295,8 +309,8 @@ void Compiler::emit_note(LineState& s) {
             append(s.track, {0, ticks.byte(), 0}, s.line, s.command_column);
         } else {
             if (!gate.at_most(255)) warn_cut(s, "gate", gate);
-            if (!s.overlap_warned && !ticks.is_zero() && !ticks.huge &&
-                (gate.huge || gate.low > ticks.low)) [[unlikely]] {
+            if ((gate.low > ticks.low || gate.huge) && !ticks.huge && !ticks.is_zero() &&
+                !s.overlap_warned) [[unlikely]] {
                 warn_overlap(s, ticks, gate);
             }
             const std::int64_t pitch = settings.octave * 12 + s.semitone;

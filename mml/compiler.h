@@ -62,8 +62,11 @@ private:
     struct LineState;
 
     void open_block(LineState& s, int column);
+    static int first_digit_since_block(const LineState& s, int column);
     void close_block(LineState& s, int column);
-    void other_byte(LineState& s, const unsigned char* bytes, std::size_t& i, std::size_t n);
+    /// A byte of no MML meaning at bytes[i]; returns how many more bytes
+    /// of the same character it took.
+    std::size_t other_byte(LineState& s, const unsigned char* bytes, std::size_t i, std::size_t n);
     void end_unknown_command(LineState& s, char next);
     void flush(LineState& s);
     void emit_pending(LineState& s);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "mml/compiler.h"
@@ -14,18 +15,17 @@ namespace zirvon {
 struct Compiler::LineState {
     enum class Pending { none, note, parameter };
 
+    std::string_view text;  ///< the line
     int line = 0;
     int track = -1;  ///< -1: no block yet, or a block whose number is no track
     bool in_block = false;
     int block_column = 0;
+    int closed_column = 0;  ///< of the last `]` that closed a block; 0: none yet
     bool overlap_warned = false;  ///< in this block
     Pending pending = Pending::none;
     char command = 0;
     int command_column = 0;
     MmlNumber number;
-    int digits = 0;         ///< digits read into the number
-    int number_column = 0;  ///< of its first digit
-    bool number_outside = false;  ///< its first digit stood outside a block
     std::int64_t semitone = 0;
     bool rest = false;
     std::uint64_t dots = 0;
@@ -37,13 +37,10 @@ struct Compiler::LineState {
     /// whether a number follows it that goes on to the next command.
     char unknown = 0;
     int unknown_column = 0;
-    bool unknown_digits = false;
+    MmlNumber number_at_unknown;  ///< digits after it change the number, which goes on
     bool quiet_length = false;  ///< the note's length was reported with `unknown`
 
-    void clear_number() {
-        number = {};
-        digits = 0;
-    }
+    void clear_number() { number = {}; }
 };
 
 template <typename Text>

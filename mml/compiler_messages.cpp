@@ -36,7 +36,8 @@ std::size_t utf8_length(const unsigned char* bytes, std::size_t i, std::size_t n
 
 }  // namespace
 
-void Compiler::other_byte(LineState& s, const unsigned char* bytes, std::size_t& i, std::size_t n) {
+std::size_t Compiler::other_byte(LineState& s, const unsigned char* bytes, std::size_t i,
+                                 std::size_t n) {
     const unsigned char c = bytes[i];
     const int column = static_cast<int>(std::min<std::size_t>(i + 1, INT32_MAX));
     if (!s.in_block) {
@@ -44,31 +45,32 @@ void Compiler::other_byte(LineState& s, const unsigned char* bytes, std::size_t&
         if (c == 0xEF && n - i >= 3 && bytes[i + 1] == 0xBC && (bytes[i + 2] | 2) == 0xBF) {
             clues_.fullwidth_bracket = true;
         }
-        return;
+        return 0;
     }
     flush(s);
     if (s.unknown) end_unknown_command(s, 0);
     if (c < 0x80) {
         s.unknown = static_cast<char>(c);
         s.unknown_column = column;
-        s.unknown_digits = false;
-        return;
+        s.number_at_unknown = s.number;
+        return 0;
     }
     const std::size_t length = utf8_length(bytes, i, n);
     if (length == 0) {
         report(Severity::warning, s.line, column,
                [c] { return "unknown command " + describe_byte(c) + " is ignored"; });
-        return;
+        return 0;
     }
     const std::string character(reinterpret_cast<const char*>(bytes + i), length);
     report(Severity::warning, s.line, column, [&character] {
         return "unknown character '" + character + "' is ignored (MML is written in ASCII)";
     });
-    i += length - 1;
+    return length - 1;
 }
 
 void Compiler::end_unknown_command(LineState& s, char next) {
-    const bool passes_on = next != 0 && s.unknown_digits && !s.number.is_zero();
+    const bool changed = s.number.low != s.number_at_unknown.low || s.number.huge != s.number_at_unknown.huge;
+    const bool passes_on = next != 0 && changed && !s.number.is_zero();
     report(Severity::warning, s.line, s.unknown_column, [&] {
         std::string text = "unknown command " + describe_byte(static_cast<unsigned char>(s.unknown)) +
                            " is ignored";
@@ -89,7 +91,9 @@ void Compiler::warn_cut(const LineState& s, const char* what, const MmlNumber& v
 void Compiler::warn_raw_length(const LineState& s, const MmlNumber& number) {
     if (s.number.is_zero()) {
         report(Severity::warning, s.line, s.raw_column, [&] {
-            return std::string(s.digits > 0 ? "'%0'" : "'%' without a number") +
+            const auto after = static_cast<std::size_t>(s.raw_column);
+            const bool zero = after < s.text.size() && s.text[after] == '0';
+            return std::string(zero ? "'%0'" : "'%' without a number") +
                    " makes the default length " + number.text() +
                    " a count of ticks: the note lasts " + number.text() + " ticks";
         });
