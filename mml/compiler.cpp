@@ -206,22 +206,6 @@ void Compiler::compile_line(std::string_view text, int line_number) {
     }
 }
 
-namespace {
-
-bool all_digits(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-}  // namespace
-
-/// Column of the first digit of the number that a `[` at `column`, outside
-/// any block, takes: outside blocks only a block's `]` starts a new number.
-int Compiler::first_digit_since_block(const LineState& s, int column) {
-    const std::string_view before = s.text.substr(0, static_cast<std::size_t>(column - 1));
-    const std::size_t first = before.find_first_of("0123456789", static_cast<std::size_t>(s.closed_column));
-    return first == std::string_view::npos ? column : static_cast<int>(first) + 1;
-}
-
 void Compiler::open_block(LineState& s, int column) {
     if (s.in_block) {
         if (s.unknown) end_unknown_command(s, 0);
@@ -239,8 +223,8 @@ void Compiler::open_block(LineState& s, int column) {
         // Digits apart from the `[`, outside blocks, are most likely a
         // comment's: point at the first of them.
         const int first = s.in_block ? column : first_digit_since_block(s, column);
-        const bool stray = first != column && !all_digits(s.text.substr(first - 1, column - first));
-        report(Severity::error, s.line, stray ? first : column, [&s, stray] {
+        const bool stray = first != column;
+        report(Severity::error, s.line, first, [&s, stray] {
             std::string text = s.number.huge ? "track number is far outside 0-9"
                                              : "track number " + s.number.text() + " is outside 0-9";
             if (stray) {

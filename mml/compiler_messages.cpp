@@ -68,6 +68,17 @@ std::size_t Compiler::other_byte(LineState& s, const unsigned char* bytes, std::
     return length - 1;
 }
 
+/// Column of the first digit of the number that a `[` at `column`, outside
+/// any block, takes, when other characters stand between it and the `[`;
+/// else `column`. Outside blocks only a block's `]` starts a new number.
+int Compiler::first_digit_since_block(const LineState& s, int column) {
+    const std::string_view before = s.text.substr(0, static_cast<std::size_t>(column - 1));
+    const std::size_t first = before.find_first_of("0123456789", static_cast<std::size_t>(s.closed_column));
+    if (first == std::string_view::npos) return column;
+    const bool together = before.find_first_not_of("0123456789", first) == std::string_view::npos;
+    return together ? column : static_cast<int>(first) + 1;
+}
+
 void Compiler::end_unknown_command(LineState& s, char next) {
     const bool changed = s.number.low != s.number_at_unknown.low || s.number.huge != s.number_at_unknown.huge;
     const bool passes_on = next != 0 && changed && !s.number.is_zero();
