@@ -1,7 +1,7 @@
 // MidiPort on RtMidi, which reaches the ALSA sequencer and JACK on Linux and
 // CoreMIDI on macOS.
 //
-// Three habits of RtMidi 5 shape this file:
+// Four habits of RtMidi 5 shape this file:
 // - With its default API it gives up when the ALSA sequencer is missing
 //   instead of trying JACK, so every compiled API is tried on its own.
 // - It and the libraries under it print to stderr, some of it from
@@ -17,6 +17,10 @@
 //   callback still running can touch freed memory (a crash about once in 100
 //   runs here). So on JACK we let the connection settle after opening, and
 //   before and after closing the port.
+// - Nothing tells it that the JACK server, or the client it plays into, went
+//   away; its JACK output then waits for ever for room in that ring buffer.
+//   A JackWatch notices instead, and once the port is lost nothing more is
+//   sent to it.
 #include <RtMidi.h>
 #include <fcntl.h>
 #include <unistd.h>

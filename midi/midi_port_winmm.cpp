@@ -7,7 +7,8 @@
 //
 // midiOutShortMsg hands each message to the driver before it returns, so
 // closing loses nothing; midiOutReset before midiOutClose ends any note a
-// driver still holds.
+// driver still holds. A send that fails means the device went away (it was
+// unplugged, its driver stopped): the port counts as lost from then on.
 #include <windows.h>
 // after windows.h, which it needs
 #include <mmsystem.h>
