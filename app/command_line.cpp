@@ -136,7 +136,9 @@ std::string unknown_option(std::string_view arg) {
     }
     std::string text = "unknown option '" + std::string(arg) + "'; ";
     if (close == nullptr || tie || best > allowed) return text + "'zirvon --help' lists the options";
-    text += "did you mean '" + std::string(1, arg[0]) + std::string(close->name);
+    text += "did you mean '";
+    text += arg[0];
+    text += close->name;
     if (close->takes == Takes::value) text += '=';
     return text + "'?";
 }
