@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/usage.h"
 #include "tests/test_support.h"
 
@@ -43,16 +44,59 @@ bool names_ignore_case(const TempDir& dir) {
     return ignore;
 }
 
-TEST(Cli, UsageTextIsByteExactAndTheOnlyOutput) {
+TEST(Cli, UsageAndHelpAreTheOnlyOutput) {
     TempDir dir;
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"/?"}, {"-?x"}, {"-h"}, {"--help"}}) {
-        const RunResult r = run_zirvon(args, dir.path());
-        EXPECT_EQ(r.status, 0) << testing::PrintToString(args);
-        EXPECT_EQ(r.out, kUsageText);
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+    };
+    // /? keeps the original usage text byte for byte; -h and --help explain.
+    const std::vector<Case> cases{{{}, std::string(kUsageText)},
+                                  {{"/?"}, std::string(kUsageText)},
+                                  {{"-?x"}, std::string(kUsageText)},
+                                  {{"-h"}, help_text()},
+                                  {{"--help"}, help_text()},
+                                  {{"/help", "song.mml"}, help_text()},
+                                  {{"-HELP"}, help_text()}};
+    for (const Case& c : cases) {
+        const RunResult r = run_zirvon(c.args, dir.path());
+        EXPECT_EQ(r.status, 0) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.out, c.out) << testing::PrintToString(c.args);
         EXPECT_EQ(r.err, "");
     }
     EXPECT_TRUE(std::string(kUsageText).ends_with("Play MML\x81\x41MZT file\n"));
+}
+
+// A mistake on the command line is exit 2, and nothing is read or written.
+TEST(Cli, CommandLineMistakesDoNothing) {
+    TempDir dir;
+    write_bytes(dir / "melody.MML", "1[C]");
+    write_bytes(dir / "melody.MZT", "previous image");
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::vector<Case> cases{
+        {{"melody.mml", "/lsit"}, "zirvon: unknown option '/lsit'; did you mean '/list'?\n"},
+        {{"melody.mml", "T", "melody2.mml"},
+         "zirvon: one name too many: 'melody2.mml' (zirvon takes a source and a tape name; -o PATH "
+         "names the image)\n"},
+        {{"melody.mml", "-o"}, "zirvon: option '-o' needs a value after it: -o PATH\n"},
+        {{"melody.mml", "-o", "melody.MML"}, "zirvon: 'melody.MML' is the source itself; the image would replace it\n"},
+        {{"melody.mzt"},
+         "zirvon: 'melody.mzt' is a tape image: /play previews it, /list lists it and /midi writes it "
+         "as a MIDI file; it is left as it is\n"},
+        {{"/list"}, "zirvon: no MML file given; 'zirvon --help' shows how to call it\n"},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = run_zirvon(c.args, dir.path());
+        EXPECT_EQ(r.status, 2) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, c.err);
+    }
+    EXPECT_EQ(read_bytes(dir / "melody.MZT"), "previous image");
+    EXPECT_EQ(read_bytes(dir / "melody.MML"), "1[C]");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 
 TEST(Cli, UnknownExtensionPrintsUsageAndExits2) {
@@ -76,26 +120,56 @@ TEST(Cli, CompilesToAByteExactImage) {
     struct Case {
         std::string file, text;
         std::vector<std::string> args;
-        std::string image, tape_name;
+        std::string image, tape_name, err;
     };
+    const std::string long_name_warning =
+        "zirvon: warning: tape name 'A-VERY-LONG-TAPE-NAME' is longer than 15 characters; it is cut "
+        "to 'A-VERY-LONG-TAP'\n";
+    const std::string file_name_warning =
+        "zirvon: warning: tape name 'out.mzt' looks like a file name; it only goes into the image "
+        "header (-o PATH chooses where the image is written)\n";
     const std::vector<Case> cases{
-        {"song.MML", "1[C]", {"song.mml"}, "song.MZT", "MUSICDATA"},
-        {"song.MML", "1[C]", {"song.MML", "A-VERY-LONG-TAPE-NAME"}, "song.MZT", "A-VERY-LONG-TAPE-NAME"},
+        {"song.MML", "1[C]", {"song.mml"}, "song.MZT", "MUSICDATA", ""},
+        {"song.MML", "1[C]", {"song.MML", "A-VERY-LONG-TAPE-NAME"}, "song.MZT", "A-VERY-LONG-TAPE-NAME",
+         long_name_warning},
+        {"song.MML", "1[C]", {"song.mml", "out.mzt"}, "song.MZT", "out.mzt", file_name_warning},
         // Where case matters, the name as typed when the normalised one is missing.
-        {"tune.mml", "1[C]", {"tune.mml"}, "tune.MZT", "MUSICDATA"},
-        {"tune", "1[C]", {"tune"}, "tune.MZT", "MUSICDATA"},
+        {"tune.mml", "1[C]", {"tune.mml"}, "tune.MZT", "MUSICDATA", ""},
+        {"tune", "1[C]", {"tune"}, "tune.MZT", "MUSICDATA", ""},
         // Lines ended by LF alone: the comment ends with its line.
-        {"unix.mml", "; a comment at the top\n1[C]\n", {"unix.mml"}, "unix.MZT", "MUSICDATA"},
+        {"unix.mml", "; a comment at the top\n1[C]\n", {"unix.mml"}, "unix.MZT", "MUSICDATA", ""},
+        // -o and /out= put the image elsewhere.
+        {"song.MML", "1[C]", {"song.mml", "-o", "elsewhere.bin"}, "elsewhere.bin", "MUSICDATA", ""},
+        {"song.MML", "1[C]", {"/out=sub/x.MZT", "song.mml"}, "sub/x.MZT", "MUSICDATA", ""},
     };
     for (const Case& c : cases) {
         TempDir dir;
+        fs::create_directory(dir / "sub");
         write_bytes(dir / c.file, c.text);
         const RunResult r = run_zirvon(c.args, dir.path());
         EXPECT_EQ(r.status, 0) << c.file;
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(read_bytes(dir / c.image), one_note_image(c.tape_name)) << c.file;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(read_bytes(dir / c.image), one_note_image(c.tape_name)) << c.image;
     }
+}
+
+// With -o the source's folder may be read-only, and every output follows
+// the image's name.
+TEST(Cli, OutputOptionWritesElsewhereAndTheMidiFileFollows) {
+    TempDir dir;
+    fs::create_directory(dir / "src");
+    fs::create_directory(dir / "out");
+    write_bytes(dir / "src" / "song.mml", "1[C]");
+    const testing_support::UnwritableFolder locked(dir / "src");
+    const RunResult r = run_zirvon({"src/song.mml", "/midi", "-o", "out/tune.mzt"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_bytes(dir / "out" / "tune.mzt"), one_note_image("MUSICDATA"));
+    EXPECT_TRUE(fs::exists(dir / "out" / "tune.MID"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "src"), fs::directory_iterator()), 1);
+    const RunResult unused = run_zirvon({"src/song.mml", "/list", "-o", "out/x.MZT"}, dir.path());
+    EXPECT_EQ(unused.status, 0);
+    EXPECT_EQ(unused.err, "zirvon: warning: 'out/x.MZT' is not written: /list writes no image\n");
 }
 
 // Names and the tape name reach the file system and the image as the bytes
@@ -118,42 +192,59 @@ TEST(Cli, WildcardsAreNotExpanded) {
     write_bytes(dir / "b.mml", "1[D]");
     const RunResult r = run_zirvon({"*.mml"}, dir.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.starts_with("zirvon: cannot read '*.MML': ")) << r.err;
+    EXPECT_TRUE(r.err.starts_with("zirvon: cannot read '*.mml' (tried '*.MML' and '*.mml'): ")) << r.err;
     EXPECT_FALSE(fs::exists(dir / "a.MZT"));
 }
 
-TEST(Cli, CompileErrorsArePointedAtAndNothingIsWritten) {
+TEST(Cli, CompileErrorsArePointedAtCountedAndNothingIsWritten) {
     TempDir dir;
     write_bytes(dir / "bad.MML", "1[C]\r\nT1 2[C] 1[O0 C\r\n");
     write_bytes(dir / "bad.MZT", "previous image");
-    const RunResult r = run_zirvon({"bad.mml"}, dir.path());
+    const RunResult r = run_zirvon({"bad.mml", "/midi"}, dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
-              "bad.MML:2:5: error: track number 12 is outside 0-9\n"
+              "bad.MML:2:2: error: track number 12 is outside 0-9; text outside blocks is a comment, "
+              "but digits there join the next block's track number: put them after ';'\n"
               "T1 2[C] 1[O0 C\n"
-              "    ^\n"
+              " ^\n"
               "bad.MML:2:14: error: note is out of range: pitch code -12 is outside 0-252\n"
               "T1 2[C] 1[O0 C\n"
               "             ^\n"
               "bad.MML:2:10: warning: block is not closed on this line: its notes are kept, but no "
               "sync mark is written\n"
               "T1 2[C] 1[O0 C\n"
-              "         ^\n");
+              "         ^\n"
+              "zirvon: 2 errors, 1 warning; 'bad.MZT' and 'bad.MID' not written\n");
     EXPECT_EQ(read_bytes(dir / "bad.MZT"), "previous image");
+    EXPECT_FALSE(fs::exists(dir / "bad.MID"));
 }
 
-TEST(Cli, WarningsStillWriteTheImage) {
+TEST(Cli, WarningsStillWriteTheImageAndAreCounted) {
     TempDir dir;
     write_bytes(dir / "w.mml", "1[C V]");
-    const RunResult r = run_zirvon({"w.mml", "/bogus"}, dir.path());
+    const RunResult r = run_zirvon({"w.mml"}, dir.path());
     const std::string shown = names_ignore_case(dir) ? "w.MML" : "w.mml";
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "zirvon: warning: unknown option '/bogus' is ignored\n" + shown +
+    EXPECT_EQ(r.err, shown +
                          ":1:5: warning: unknown command 'V' is ignored\n"
                          "1[C V]\n"
-                         "    ^\n");
+                         "    ^\n"
+                         "zirvon: 1 warning\n");
     EXPECT_EQ(read_bytes(dir / "w.MZT"), one_note_image("MUSICDATA"));
+}
+
+// Refused on every system, though a rename could replace it on some.
+TEST(Cli, ReadOnlyImageIsNotReplaced) {
+    TempDir dir;
+    write_bytes(dir / "song.MML", "1[C]");
+    write_bytes(dir / "song.MZT", "previous image");
+    fs::permissions(dir / "song.MZT", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const RunResult r = run_zirvon({"song.mml"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zirvon: cannot write 'song.MZT': it is read-only\n");
+    EXPECT_EQ(read_bytes(dir / "song.MZT"), "previous image");
 }
 
 TEST(Cli, UnreadableSourcesFailWithoutWriting) {
@@ -166,9 +257,13 @@ TEST(Cli, UnreadableSourcesFailWithoutWriting) {
     const std::string long_name(300, 'x');
     const std::string folder = names_ignore_case(dir) ? "folder.MML" : "folder.mml";
     const std::vector<Case> cases{
-        {{"missing.mml"}, "zirvon: cannot read 'missing.MML': No such file or directory\n"},
+        {{"missing.mml"},
+         "zirvon: cannot read 'missing.mml' (tried 'missing.MML' and 'missing.mml'): No such file or "
+         "directory\n"},
+        {{"missing.MML"}, "zirvon: cannot read 'missing.MML': No such file or directory\n"},
         {{"folder.mml"}, "zirvon: cannot read '" + folder + "': it is a folder, not a file\n"},
-        {{long_name + ".mml"}, "zirvon: cannot read '" + long_name + ".MML': File name too long\n"},
+        {{long_name + ".mml"}, "zirvon: cannot read '" + long_name + ".mml' (tried '" + long_name +
+                                   ".MML' and '" + long_name + ".mml'): File name too long\n"},
     };
     for (const Case& c : cases) {
         const RunResult r = run_zirvon(c.args, dir.path());
@@ -201,21 +296,29 @@ TEST(Cli, UnwritableOutputFolderKeepsThePreviousImage) {
     EXPECT_EQ(read_bytes(dir / "out" / "song.MZT"), "previous image");
 }
 
-TEST(Cli, TapeImageWithoutPlayIsLeftAlone) {
+// Where names ignore case the two are one file, and nothing is said.
+TEST(Cli, BothSpellingsOfTheSourceSayWhichIsRead) {
     TempDir dir;
-    write_bytes(dir / "song.MZT", one_note_image("X"));
-    const RunResult r = run_zirvon({"song.mzt"}, dir.path());
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err,
-              "zirvon: 'song.mzt' is a tape image: /play previews an image and /list lists it; it "
-              "is left as it is\n");
-    EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("X"));
+    write_bytes(dir / "song.MML", "1[C]");
+    write_bytes(dir / "song.mml", "1[D]");
+    const RunResult r = run_zirvon({"song.mml"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, names_ignore_case(dir)
+                         ? ""
+                         : "zirvon: warning: both 'song.MML' and 'song.mml' exist; reading 'song.MML'\n");
 }
 
-TEST(Cli, ListShowsEventsAndWritesNothing) {
+TEST(Cli, ListShowsTheHeaderAndEventsAndWritesNothing) {
     TempDir dir;
     write_bytes(dir / "song.MZT", one_note_image("X"));
     write_bytes(dir / "tune.mml", "1[C]");
+    const std::string header =
+        "Tape name:          X\n"
+        "Data size:          36 bytes\n"
+        "Load address:       0x315A\n"
+        "Execution address:  0x1200\n"
+        "\n"
+        "Track 0: 1 event\n";
     const std::string track1 =
         "Track 1: 3 events\n"
         "  index  note  code  length  gate\n"
@@ -225,11 +328,27 @@ TEST(Cli, ListShowsEventsAndWritesNothing) {
     for (const char* name : {"song.MZT", "tune.mml"}) {
         const RunResult r = run_zirvon({"/list", name}, dir.path());
         EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
         EXPECT_NE(r.out.find(track1), std::string::npos) << r.out;
-        EXPECT_TRUE(r.out.starts_with("Track 0: 1 event\n")) << r.out;
+        EXPECT_TRUE(r.out.starts_with(name == std::string("song.MZT") ? header : "Track 0: 1 event\n"))
+            << r.out;
     }
     EXPECT_FALSE(fs::exists(dir / "tune.MZT"));
     EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("X"));
+
+    // A header that disagrees with the data is shown as it is, with a warning.
+    std::string odd = one_note_image("X") + "junk";
+    odd[18] = 40;
+    odd[20] = 0;
+    write_bytes(dir / "odd.MZT", odd);
+    const RunResult r = run_zirvon({"odd.MZT", "/list"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.starts_with("Tape name:          X\nData size:          40 bytes\n"
+                                  "Load address:       0x3100\n")) << r.out;
+    EXPECT_EQ(r.err,
+              "zirvon: warning: odd.MZT: the header gives 40 bytes of data, the tracks hold 36\n"
+              "zirvon: warning: odd.MZT: the load address is 0x3100, not 0x315A\n"
+              "zirvon: warning: odd.MZT: 4 bytes follow the tenth end mark and belong to no track\n");
 }
 
 TEST(Cli, BrokenImagesAreRefused) {
@@ -247,13 +366,6 @@ TEST(Cli, BrokenImagesAreRefused) {
     EXPECT_EQ(r.err,
               "zirvon: cut.MZT: not a tape image: its data ends inside track 1, before the end marks "
               "of all ten tracks\n");
-}
-
-TEST(Cli, NoSourceIsAUsageError) {
-    TempDir dir;
-    const RunResult r = run_zirvon({"/list"}, dir.path());
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "zirvon: no MML file given; 'zirvon /?' shows how to call it\n");
 }
 
 TEST(Cli, BinaryJunkNeverCrashes) {

@@ -2,54 +2,152 @@
 
 #include <algorithm>
 #include <cctype>
-#include <string_view>
+#include <limits>
 
 #include "tape/tape_image.h"
 
 namespace zirvon {
 namespace {
 
-char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 bool same_letters(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return upper(x) == upper(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
 bool starts_with_letters(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && same_letters(text.substr(0, prefix.size()), prefix);
 }
 
-bool is_option(std::string_view arg) {
-    if (arg.empty() || (arg[0] != '/' && arg[0] != '-')) return false;
-    // "/home/me/song.mml" is a path on the systems whose paths start with '/'.
-    return !(arg[0] == '/' && arg.find('/', 1) != std::string_view::npos);
+/// How the word after the `/` or `-` must match an option's name.
+enum class Match {
+    word,    ///< the whole word, in any case: /list, -LIST
+    prefix,  ///< the word begins with the name: /playback is /play, -?x is /?
+};
+
+/// What an option takes besides its name.
+enum class Takes {
+    nothing,
+    value,          ///< a value joined by `=`: /port=2
+    next_argument,  ///< the argument after it: -o PATH
+};
+
+/// One option: a row of the table below.
+struct Option {
+    std::string_view name;  ///< the word after the `/` or `-`, in lower case
+    Takes takes;
+    Match match;
+    void (*apply)(RunPlan& plan, const std::string& value);
+    std::string_view shown;  ///< as the help shows it; empty: another spelling of the row above
+    std::string_view help;   ///< the option's line in the help
+};
+
+void set_output(RunPlan& plan, const std::string& path) {
+    if (path.empty()) {
+        plan.errors.push_back("-o and /out= need a file name");
+        return;
+    }
+    plan.output_name = path;
+    plan.output_given = true;
 }
 
-void read_option(std::string_view arg, RunPlan& plan) {
-    const std::string_view body = arg.substr(1);
-    // "play" is matched on its first four letters and "?" on its first
-    // character, so /playback and -?x count too; no other option may begin
-    // with either.
-    if (starts_with_letters(body, "play")) {
-        plan.play = true;
-    } else if (!body.empty() && body[0] == '?') {
-        plan.help = true;
-    } else if (same_letters(body, "list")) {
-        plan.list = true;
-    } else if (same_letters(body, "midi")) {
-        plan.midi = true;
-    } else if (same_letters(body, "ports")) {
-        plan.ports = true;
-    } else if (starts_with_letters(body, "port=")) {
-        plan.port = std::string(body.substr(5));
-    } else if (same_letters(body, "h") || same_letters(body, "-help")) {
-        plan.help = true;
-    } else if (same_letters(body, "-version")) {
-        plan.version = true;
-    } else {
-        plan.warnings.push_back("unknown option '" + std::string(arg) + "' is ignored");
+/// Every option. "play" and "?" match on their beginning, so no other option
+/// may begin with either; rows are tried in this order.
+constexpr Option kOptions[] = {
+    {"play", Takes::nothing, Match::prefix, [](RunPlan& p, const std::string&) { p.play = true; },
+     "/play", "preview through MIDI (four letters count: /playback too)"},
+    {"?", Takes::nothing, Match::prefix, [](RunPlan& p, const std::string&) { p.usage = true; },
+     "/?", "print the short usage text"},
+    {"list", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.list = true; },
+     "/list", "print the events (and an image's header); write nothing"},
+    {"midi", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.midi = true; },
+     "/midi", "also write a Standard MIDI File beside the image (song.MID)"},
+    {"ports", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.ports = true; },
+     "/ports", "list the MIDI output ports, numbered, and exit"},
+    {"port", Takes::value, Match::word, [](RunPlan& p, const std::string& v) { p.port = v; },
+     "/port=N|TEXT", "preview through port N, or the first whose name holds TEXT"},
+    {"o", Takes::next_argument, Match::word, set_output,
+     "-o PATH", "write the image to PATH; other outputs follow its name"},
+    {"out", Takes::value, Match::word, set_output, "/out=PATH", "the same as -o PATH"},
+    {"h", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.help = true; },
+     "-h, --help", "print this help (/help and -help too)"},
+    {"-help", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.help = true; }, "", ""},
+    {"help", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.help = true; }, "", ""},
+    {"-version", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.version = true; },
+     "--version", "print the version"},
+};
+
+/// The row that `word` (the option without its `/` or `-`) names, and the
+/// value after its `=`.
+const Option* find_option(std::string_view word, std::string& value, bool& has_value) {
+    for (const Option& option : kOptions) {
+        if (option.takes == Takes::value && starts_with_letters(word, option.name) &&
+            word.size() > option.name.size() && word[option.name.size()] == '=') {
+            value = std::string(word.substr(option.name.size() + 1));
+            has_value = true;
+            return &option;
+        }
+        const bool matches = option.match == Match::prefix ? starts_with_letters(word, option.name)
+                                                           : same_letters(word, option.name);
+        if (matches) {
+            has_value = false;
+            return &option;
+        }
     }
+    return nullptr;
+}
+
+/// Edits (insert, delete, change, swap two neighbours) that turn `a` into `b`.
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t change = lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) && lower(a[i - 2]) == lower(b[j - 1])) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+/// The message for an option that no row matches, with the one option that
+/// is close to it, if there is one.
+std::string unknown_option(std::string_view arg) {
+    std::string_view word = arg.substr(1);
+    word = word.substr(0, word.find('='));
+    const std::size_t allowed = word.size() <= 4 ? 1 : 2;
+    std::size_t best = std::numeric_limits<std::size_t>::max();
+    const Option* close = nullptr;
+    bool tie = false;
+    for (const Option& option : kOptions) {
+        const std::size_t d = edit_distance(word, option.name);
+        if (d < best) {
+            best = d;
+            close = &option;
+            tie = false;
+        } else if (d == best) {
+            tie = true;
+        }
+    }
+    std::string text = "unknown option '" + std::string(arg) + "'; ";
+    if (close == nullptr || tie || best > allowed) return text + "'zirvon --help' lists the options";
+    text += "did you mean '";
+    text += arg[0];
+    text += close->name;
+    if (close->takes == Takes::value) text += '=';
+    return text + "'?";
+}
+
+bool is_option(std::string_view arg) {
+    if (arg.empty() || (arg[0] != '/' && arg[0] != '-')) return false;
+    // "/home/me/song.mml" is a path on the systems whose paths start with
+    // '/'; "/out=build/song.MZT" is an option with a path for its value.
+    return !(arg[0] == '/' && arg.find('/', 1) < arg.find('='));
 }
 
 void read_source_name(const std::string& arg, RunPlan& plan) {
@@ -79,7 +177,30 @@ void read_source_name(const std::string& arg, RunPlan& plan) {
             plan.source_name = plan.bad_extension ? base : arg;
             break;
     }
-    plan.output_name = base + ".MZT";
+    if (!plan.output_given) plan.output_name = base + ".MZT";
+}
+
+/// True for a name such as out.mzt or dir/tune: one that was probably meant
+/// as a file rather than as the name inside the image.
+bool looks_like_a_file_name(std::string_view name) {
+    if (name.find_first_of("/\\") != std::string_view::npos) return true;
+    const std::size_t n = name.size();
+    return n >= 5 && name[n - 4] == '.' &&
+           std::all_of(name.end() - 3, name.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; });
+}
+
+void check_tape_name(RunPlan& plan) {
+    constexpr std::size_t kLongest = 15;
+    const std::string quoted = "'" + plan.tape_name + "'";
+    if (looks_like_a_file_name(plan.tape_name)) {
+        plan.warnings.push_back("tape name " + quoted +
+                                " looks like a file name; it only goes into the image header (-o PATH "
+                                "chooses where the image is written)");
+    }
+    if (plan.tape_name.size() > kLongest) {
+        plan.warnings.push_back("tape name " + quoted + " is longer than 15 characters; it is cut to '" +
+                                plan.tape_name.substr(0, kLongest) + "'");
+    }
 }
 
 }  // namespace
@@ -88,21 +209,93 @@ RunPlan parse_command_line(const std::vector<std::string>& args) {
     RunPlan plan;
     plan.no_arguments = args.empty();
     bool options_ended = false;
-    for (const std::string& arg : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (!options_ended && arg == "--") {
             options_ended = true;
         } else if (!options_ended && is_option(arg)) {
-            read_option(arg, plan);
+            std::string value;
+            bool has_value = false;
+            const Option* option = find_option(std::string_view(arg).substr(1), value, has_value);
+            if (option == nullptr) {
+                plan.errors.push_back(unknown_option(arg));
+            } else if (option->takes == Takes::value && !has_value) {
+                plan.errors.push_back("option '" + arg + "' needs a value: " + std::string(option->shown));
+            } else if (option->takes == Takes::next_argument) {
+                if (i + 1 < args.size()) {
+                    option->apply(plan, args[++i]);
+                } else {
+                    plan.errors.push_back("option '" + arg + "' needs a value after it: " +
+                                          std::string(option->shown));
+                }
+            } else {
+                option->apply(plan, value);
+            }
         } else if (!plan.have_source) {
             read_source_name(arg, plan);
-        } else if (plan.tape_name.empty()) {
+        } else if (!plan.tape_name_given) {
             plan.tape_name = arg;
+            plan.tape_name_given = true;
         } else {
-            plan.warnings.push_back("extra argument '" + arg + "' is ignored");
+            plan.errors.push_back("one name too many: '" + arg +
+                                  "' (zirvon takes a source and a tape name; -o PATH names the image)");
         }
     }
-    if (plan.tape_name.empty()) plan.tape_name = kDefaultTapeName;
+    if (plan.tape_name_given) {
+        check_tape_name(plan);
+    } else {
+        plan.tape_name = kDefaultTapeName;
+    }
     return plan;
+}
+
+std::string output_name_for(const RunPlan& plan, std::string_view extension) {
+    const std::string& image = plan.output_name;
+    const std::size_t folder_end = image.find_last_of("/\\:");
+    const std::size_t name_start = folder_end == std::string::npos ? 0 : folder_end + 1;
+    const std::size_t dot = image.rfind('.');
+    // A leading dot, as in .hidden, starts a name rather than an extension.
+    const bool has_extension = dot != std::string::npos && dot > name_start;
+    return image.substr(0, has_extension ? dot : image.size()) + std::string(extension);
+}
+
+std::string help_text() {
+    std::string text =
+        "zirvon " ZIRVON_VERSION ": compiles CMU800 MML into an MZT tape image, and previews it\n"
+        "\n"
+        "Usage: zirvon [options] SOURCE [TAPENAME]\n"
+        "\n"
+        "SOURCE is an MML file (.mml) or a tape image (.mzt); the image goes beside\n"
+        "it (song.mml gives song.MZT). TAPENAME is the name recorded in the image\n"
+        "header, at most 15 characters; without it a new image is named MUSICDATA and\n"
+        "an image that is played back keeps its own name.\n"
+        "\n"
+        "Options (they start with / or - and may stand anywhere):\n";
+    constexpr std::size_t kColumn = 16;
+    for (const Option& option : kOptions) {
+        if (option.shown.empty()) continue;
+        std::string line = "  " + std::string(option.shown);
+        line.resize(std::max(line.size() + 2, kColumn + 2), ' ');
+        text += line + std::string(option.help) + '\n';
+    }
+    text +=
+        "  --              everything after it is a name, even if it starts with - or /\n"
+        "\n"
+        "Exit status:\n"
+        "  0    success, or help was asked for\n"
+        "  1    the source cannot be read, the MML has errors, a file cannot be\n"
+        "       written, an image is broken, or the MIDI port failed\n"
+        "  2    the command line is wrong: an unknown option, no source, an image\n"
+        "       without /play, /list or /midi\n"
+        "  130  a preview was stopped with Ctrl+C\n"
+        "\n"
+        "Environment:\n"
+        "  ZIRVON_MIDI_PORT  the port /play uses when /port= is not given: a number\n"
+        "                    from /ports or part of a port's name\n"
+        "\n"
+        "The manual: 'man zirvon', and README.md with the program (the MML dialect,\n"
+        "the timing rules and the tape image in full).\n";
+    return text;
 }
 
 }  // namespace zirvon

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zirvon {
@@ -11,7 +12,8 @@ enum class SourceKind { none, mml, tape };
 
 struct RunPlan {
     bool no_arguments = false;
-    bool help = false;
+    bool usage = false;  ///< /?: the original usage text
+    bool help = false;   ///< -h, --help: the full help
     bool version = false;
     bool play = false;
     bool list = false;
@@ -22,18 +24,32 @@ struct RunPlan {
     bool have_source = false;
     std::string typed_name;   ///< the source argument as typed
     std::string source_name;  ///< with its extension in upper case: song.MML
-    std::string output_name;  ///< the image to write: song.MZT
+    std::string output_name;  ///< the image to write: song.MZT, or the -o PATH
+    bool output_given = false;  ///< output_name comes from -o or /out=
     std::string tape_name;    ///< recorded in the image header
+    bool tape_name_given = false;  ///< false: the default, MUSICDATA
     SourceKind kind = SourceKind::none;
     bool bad_extension = false;  ///< a three-letter extension other than MML or MZT
 
-    std::vector<std::string> warnings;  ///< about arguments that are ignored
+    std::vector<std::string> errors;    ///< the command line cannot be carried out
+    std::vector<std::string> warnings;  ///< about arguments that are odd but used
 };
 
 /// Reads the arguments that follow the program name. Options start with `/`
 /// or `-` and may stand anywhere; the first other argument names the source,
 /// the second the tape. An argument that starts with `/` and holds another
-/// `/` is an absolute path, not an option, and `--` ends the options.
+/// `/` before any `=` is an absolute path, not an option, and `--` ends the
+/// options. An
+/// unknown option or a third name is an error in `errors`.
 RunPlan parse_command_line(const std::vector<std::string>& args);
+
+/// The name of an output of this run other than the image: the image's name
+/// with its extension replaced, so song.MZT gives song.MID and -o out/tune
+/// gives out/tune.MID. `extension` includes its dot.
+std::string output_name_for(const RunPlan& plan, std::string_view extension);
+
+/// The text of -h and --help: usage, one line per option, exit statuses,
+/// the environment and where the manual is.
+std::string help_text();
 
 }  // namespace zirvon

@@ -41,41 +41,121 @@ TEST(CommandLine, DerivesSourceOutputAndKindFromTheName) {
 TEST(CommandLine, ReadsOptionsAnywhere) {
     struct Case {
         std::vector<std::string> args;
-        bool play, help, list, midi, ports, version;
-        std::size_t warnings;
+        bool play, usage, help, list, midi, ports, version;
     };
     const std::vector<Case> cases{
-        {{"/PLAY", "a.mml"}, true, false, false, false, false, false, 0},
-        {{"a.mml", "-play"}, true, false, false, false, false, false, 0},
-        {{"/playback"}, true, false, false, false, false, false, 0},
-        {{"/pla"}, false, false, false, false, false, false, 1},
-        {{"/?"}, false, true, false, false, false, false, 0},
-        {{"-?x"}, false, true, false, false, false, false, 0},
-        {{"-h"}, false, true, false, false, false, false, 0},
-        {{"--help"}, false, true, false, false, false, false, 0},
-        {{"--version"}, false, false, false, false, false, true, 0},
-        {{"/LIST", "-midi", "/ports"}, false, false, true, true, true, false, 0},
-        {{"/x", "-", "/"}, false, false, false, false, false, false, 3},
+        {{"/PLAY", "a.mml"}, true, false, false, false, false, false, false},
+        {{"a.mml", "-play"}, true, false, false, false, false, false, false},
+        {{"/playback"}, true, false, false, false, false, false, false},
+        {{"/?"}, false, true, false, false, false, false, false},
+        {{"-?x"}, false, true, false, false, false, false, false},
+        {{"-h"}, false, false, true, false, false, false, false},
+        {{"--help"}, false, false, true, false, false, false, false},
+        {{"/HELP"}, false, false, true, false, false, false, false},
+        {{"-help"}, false, false, true, false, false, false, false},
+        {{"--version"}, false, false, false, false, false, false, true},
+        {{"/LIST", "-midi", "/ports"}, false, false, false, true, true, true, false},
     };
     for (const Case& c : cases) {
         const RunPlan plan = parse_command_line(c.args);
         const std::string what = testing::PrintToString(c.args);
         EXPECT_EQ(plan.play, c.play) << what;
+        EXPECT_EQ(plan.usage, c.usage) << what;
         EXPECT_EQ(plan.help, c.help) << what;
         EXPECT_EQ(plan.list, c.list) << what;
         EXPECT_EQ(plan.midi, c.midi) << what;
         EXPECT_EQ(plan.ports, c.ports) << what;
         EXPECT_EQ(plan.version, c.version) << what;
-        EXPECT_EQ(plan.warnings.size(), c.warnings) << what;
+        EXPECT_TRUE(plan.errors.empty()) << what;
     }
 }
 
-TEST(CommandLine, SecondNameIsTheTapeNameAndMoreAreIgnored) {
+TEST(CommandLine, MistakesAreErrorsWithASuggestionWhenOneOptionIsClose) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const std::vector<Case> cases{
+        {{"a.mml", "/lsit"}, "unknown option '/lsit'; did you mean '/list'?"},
+        {{"-mdi"}, "unknown option '-mdi'; did you mean '-midi'?"},
+        {{"/pla"}, "unknown option '/pla'; did you mean '/play'?"},
+        {{"--hepl"}, "unknown option '--hepl'; did you mean '--help'?"},
+        {{"/prot=2"}, "unknown option '/prot=2'; did you mean '/port='?"},
+        {{"/x"}, "unknown option '/x'; 'zirvon --help' lists the options"},
+        {{"-"}, "unknown option '-'; 'zirvon --help' lists the options"},
+        {{"/bogus"}, "unknown option '/bogus'; 'zirvon --help' lists the options"},
+        {{"/port"}, "option '/port' needs a value: /port=N|TEXT"},
+        {{"a.mml", "-o"}, "option '-o' needs a value after it: -o PATH"},
+        {{"a.mml", "/out="}, "-o and /out= need a file name"},
+        {{"a.mml", "T", "extra"},
+         "one name too many: 'extra' (zirvon takes a source and a tape name; -o PATH names the image)"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parse_command_line(c.args).errors, std::vector<std::string>{c.error})
+            << testing::PrintToString(c.args);
+    }
+}
+
+TEST(CommandLine, TapeNameIsTheSecondNameAndOddOnesAreWarnedAbout) {
     RunPlan plan = parse_command_line({"song.mml"});
     EXPECT_EQ(plan.tape_name, "MUSICDATA");
-    plan = parse_command_line({"song.mml", "/play", "tune", "extra"});
+    EXPECT_FALSE(plan.tape_name_given);
+    plan = parse_command_line({"song.mml", "/play", "tune"});
     EXPECT_EQ(plan.tape_name, "tune");
-    EXPECT_EQ(plan.warnings, std::vector<std::string>{"extra argument 'extra' is ignored"});
+    EXPECT_TRUE(plan.tape_name_given);
+    EXPECT_TRUE(plan.warnings.empty());
+    struct Case {
+        std::string name, warning;
+    };
+    const std::vector<Case> cases{
+        {"out.mzt",
+         "tape name 'out.mzt' looks like a file name; it only goes into the image header (-o PATH "
+         "chooses where the image is written)"},
+        {"dir/OUT",
+         "tape name 'dir/OUT' looks like a file name; it only goes into the image header (-o PATH "
+         "chooses where the image is written)"},
+        {"A-VERY-LONG-TAPE-NAME",
+         "tape name 'A-VERY-LONG-TAPE-NAME' is longer than 15 characters; it is cut to "
+         "'A-VERY-LONG-TAP'"},
+        {"VER.1", ""},
+    };
+    for (const Case& c : cases) {
+        plan = parse_command_line({"song.mml", c.name});
+        EXPECT_EQ(plan.warnings, c.warning.empty() ? std::vector<std::string>{}
+                                                   : std::vector<std::string>{c.warning});
+    }
+}
+
+TEST(CommandLine, OutputsFollowTheImageName) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string image, midi;
+    };
+    const std::vector<Case> cases{
+        {{"song.mml"}, "song.MZT", "song.MID"},
+        {{"song.ml"}, "song.ml.MZT", "song.ml.MID"},
+        {{"-o", "out/tune.mzt", "song.mml"}, "out/tune.mzt", "out/tune.MID"},
+        {{"song.mml", "/OUT=dir.x/tune"}, "dir.x/tune", "dir.x/tune.MID"},
+        {{"song.mml", "-o", ".hidden"}, ".hidden", ".hidden.MID"},
+    };
+    for (const Case& c : cases) {
+        const RunPlan plan = parse_command_line(c.args);
+        EXPECT_EQ(plan.output_name, c.image);
+        EXPECT_EQ(output_name_for(plan, ".MID"), c.midi);
+    }
+}
+
+TEST(CommandLine, HelpHasALineForEveryOption) {
+    const std::string help = help_text();
+    for (const char* shown : {"/play", "/?", "/list", "/midi", "/ports", "/port=N|TEXT", "-o PATH",
+                              "/out=PATH", "-h, --help", "--version", "--", "ZIRVON_MIDI_PORT", "130"}) {
+        EXPECT_NE(help.find(std::string("\n  ") + shown), std::string::npos) << shown;
+    }
+    std::size_t longest = 0;
+    for (std::size_t start = 0, end; (end = help.find('\n', start)) != std::string::npos; start = end + 1) {
+        longest = std::max(longest, end - start);
+    }
+    EXPECT_LE(longest, 79u);
 }
 
 TEST(CommandLine, PortTakesTheRestOfTheOption) {

@@ -45,4 +45,19 @@ void print_listing(std::ostream& out, const Song& song) {
     }
 }
 
+void print_tape_header(std::ostream& out, const TapeHeaderFields& header) {
+    std::string name = header.name();
+    // The name is shown as the bytes it is, but no control byte reaches the terminal.
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    char lines[160];
+    std::snprintf(lines, sizeof lines,
+                  "Data size:          %u bytes\n"
+                  "Load address:       0x%04X\n"
+                  "Execution address:  0x%04X\n\n",
+                  unsigned{header.data_size}, unsigned{header.load_address}, unsigned{header.exec_address});
+    out << "Tape name:          " << name << '\n' << lines;
+}
+
 }  // namespace zirvon

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "song/song.h"
+#include "tape/tape_header.h"
 
 namespace zirvon {
 
@@ -13,5 +14,9 @@ namespace zirvon {
 std::string note_name(std::uint8_t pitch);
 
 void print_listing(std::ostream& out, const Song& song);
+
+/// The header of a tape image, then a blank line: what /list of an image
+/// starts with.
+void print_tape_header(std::ostream& out, const TapeHeaderFields& header);
 
 }  // namespace zirvon

@@ -1,7 +1,6 @@
 #include "app/midi_commands.h"
 
 #include <cstdlib>
-#include <string_view>
 #include <vector>
 
 #include "app/run.h"
@@ -13,7 +12,6 @@
 #include "play/preview.h"
 #include "play/terminal.h"
 #include "tape/output_file.h"
-#include "tape/tape_image.h"
 
 namespace zirvon {
 namespace {
@@ -30,18 +28,11 @@ int list_midi_ports(std::ostream& out, std::ostream& err) {
         return kExitFailure;
     }
     if (names.empty()) {
-        err << kProgram << midi::no_port_message() << '\n';
+        err << kProgram << midi::no_ports_found_message(midi::MidiPort::services()) << '\n';
         return kExitFailure;
     }
     for (std::size_t i = 0; i < names.size(); ++i) out << i << ": " << names[i] << '\n';
     return kExitSuccess;
-}
-
-std::string midi_file_name(const std::string& output_name) {
-    constexpr std::string_view kImage = ".MZT";
-    std::string_view base = output_name;
-    if (base.ends_with(kImage)) base.remove_suffix(kImage.size());
-    return std::string(base) + ".MID";
 }
 
 void warn_about_left_out_notes(const Song& song, std::ostream& err) {
@@ -55,7 +46,7 @@ void warn_about_left_out_notes(const Song& song, std::ostream& err) {
 bool write_midi(const RunPlan& plan, const Song& song, std::ostream& err) {
     const midi::MidiFileBytes file = midi::build_midi_file(song);
     std::string error;
-    if (!write_file_atomically(midi_file_name(plan.output_name), file.bytes, error)) {
+    if (!write_file_atomically(output_name_for(plan, ".MID"), file.bytes, error)) {
         err << kProgram << error << '\n';
         return false;
     }
@@ -65,12 +56,15 @@ bool write_midi(const RunPlan& plan, const Song& song, std::ostream& err) {
 int play_song(const RunPlan& plan, const std::string& path, const Song& song, std::ostream& err) {
     midi::LivePort port;
     std::string error;
-    if (!port.open(midi::effective_port_choice(plan.port, std::getenv(midi::kPortVariable)), error)) {
-        err << kProgram << error << '\n';
+    const char* environment = std::getenv(midi::kPortVariable);
+    if (!port.open(midi::effective_port_choice(plan.port, environment), error)) {
+        // Name where the choice came from: a forgotten variable misleads.
+        const std::string origin = midi::port_choice_origin(plan.port, environment);
+        err << kProgram << (origin.empty() ? "" : origin + ": ") << error << '\n';
         return kExitFailure;
     }
     play::PreviewOptions options;
-    options.title = plan.source_name;
+    options.title = path;
     options.show_progress = play::stderr_is_terminal();
     const play::PreviewResult result = play::play_live(song, port, options);
     switch (result.outcome) {
@@ -79,19 +73,10 @@ int play_song(const RunPlan& plan, const std::string& path, const Song& song, st
             err << kProgram << result.error << '\n';
             return kExitFailure;
         case play::PreviewOutcome::interrupted:
-            err << kProgram << "preview interrupted";
-            if (plan.kind == SourceKind::tape) err << "; '" << path << "' is left as it was";
-            err << '\n';
+            err << kProgram << "preview interrupted; every file is left as it was\n";
             return kExitInterrupted;
         case play::PreviewOutcome::finished:
             break;
-    }
-    if (plan.kind == SourceKind::tape) {
-        std::string save_error;
-        if (!save_tape(path, song, plan.tape_name, save_error)) {
-            err << kProgram << save_error << '\n';
-            return kExitFailure;
-        }
     }
     return kExitSuccess;
 }

@@ -12,18 +12,16 @@ namespace zirvon {
 /// /ports: the host's MIDI output ports, numbered as /port=N counts them.
 int list_midi_ports(std::ostream& out, std::ostream& err);
 
-/// The MIDI file beside the image: song.MZT gives song.MID.
-std::string midi_file_name(const std::string& output_name);
-
 /// One warning for the notes that MIDI cannot carry, if the song has any.
 void warn_about_left_out_notes(const Song& song, std::ostream& err);
 
-/// /midi: writes the preview of `song` as a Standard MIDI File, atomically.
+/// /midi: writes the preview of `song` as a Standard MIDI File beside the
+/// image (output_name_for ".MID"), atomically.
 bool write_midi(const RunPlan& plan, const Song& song, std::ostream& err);
 
-/// /play: previews `song` on the chosen MIDI port. An image loaded from
-/// `path` is written back there, its header rebuilt with this run's tape
-/// name, only once the preview has played to its end.
+/// /play: previews `song`, read from `path`, on the chosen MIDI port. Writes
+/// no file; the exit status of the preview (kExitSuccess once it has played
+/// to its end).
 int play_song(const RunPlan& plan, const std::string& path, const Song& song, std::ostream& err);
 
 }  // namespace zirvon

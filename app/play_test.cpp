@@ -110,6 +110,8 @@ std::string example(const std::string& name) {
     return read_bytes(testing_support::source_dir() / "examples" / name);
 }
 
+constexpr const char* kLongSong = "1[O4 C1 D1 E1 F1 G1]\n2[O3 C1 D1 E1 F1 G1]\n";
+
 TEST(PlayBinary, CompiledSongSoundsExactlyAndOnTime) {
     ZIRVON_REQUIRE_JACK();
     TempDir dir;
@@ -149,24 +151,66 @@ TEST(PlayBinary, CompiledSongSoundsExactlyAndOnTime) {
     EXPECT_EQ(late, "");
 }
 
-TEST(PlayBinary, LoadAndPlayWritesTheImageBackWithThisRunsTapeName) {
+TEST(PlayBinary, LoadAndPlayWritesTheImageBackOnlyWhenItChanges) {
     ZIRVON_REQUIRE_JACK();
     TempDir dir;
-    const fs::path image = compile_image(dir, "1[L16 C D E]\n2[L16 G]\n");
+    fs::create_directory(dir / "tapes");
+    write_bytes(dir / "tapes" / "song.mml", "1[L16 C D E]\n2[L16 G]\n");
+    ASSERT_EQ(run_zirvon({"song.mml", "TWINKLE"}, dir / "tapes").status, 0);
+    const fs::path image = dir / "tapes" / "song.MZT";
+    const std::string twinkle = read_bytes(image);
     // What the image must become: the same events under the new tape name.
-    write_bytes(dir / "ref.mml", "1[L16 C D E]\n2[L16 G]\n");
-    ASSERT_EQ(run_zirvon({"ref.mml", "NEWNAME"}, dir.path()).status, 0);
+    ASSERT_EQ(run_zirvon({"song.mml", "NEWNAME", "-o", "../ref.MZT"}, dir / "tapes").status, 0);
     const std::string wanted = read_bytes(dir / "ref.MZT");
-    ASSERT_NE(read_bytes(image), wanted);
 
     MidiRecorder recorder;
     ASSERT_TRUE(recorder.ok()) << recorder.error();
-    const RunResult r =
-        run_zirvon({"song.MZT", "NEWNAME", "/play", "/port=" + recorder.port_name()}, dir.path());
+    const std::string port = "/port=" + recorder.port_name();
+    {
+        // No tape name: the image keeps its own, nothing changes, nothing is
+        // written, and listening needs no write access.
+        const testing_support::UnwritableFolder locked(dir / "tapes");
+        if (!locked.ok()) GTEST_SKIP() << "cannot make a folder unwritable here";
+        const RunResult r = run_zirvon({"song.MZT", "/play", port}, dir / "tapes");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(read_bytes(image), twinkle);
+    }
+    const RunResult r = run_zirvon({"song.MZT", "NEWNAME", "/play", port}, dir / "tapes");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, "zirvon: 'song.MZT' written back with tape name 'NEWNAME'\n");
     EXPECT_EQ(read_bytes(image), wanted);
-    EXPECT_EQ(recorder.received().size(), 32u + 8u + 32u);
+    EXPECT_EQ(recorder.received().size(), 2 * (32u + 8u + 32u));
+}
+
+// The server is killed half-way through: one line, exit 1, nothing written,
+// and not a word of the MIDI libraries' own.
+TEST(PlayBinary, JackServerKilledDuringThePreviewStopsItWithOneLine) {
+    ZIRVON_REQUIRE_JACK();
+    midi::testing::KillableJackServer doomed;
+    ASSERT_TRUE(doomed.ok()) << doomed.error();
+    TempDir dir;
+    const fs::path image = compile_image(dir, kLongSong);
+    const std::string before = read_bytes(image);
+
+    const std::string usual = std::getenv("JACK_DEFAULT_SERVER");
+    setenv("JACK_DEFAULT_SERVER", doomed.name().c_str(), 1);
+    RunResult r;
+    {
+        MidiRecorder recorder;
+        ASSERT_TRUE(recorder.ok()) << recorder.error();
+        std::thread preview([&] {
+            r = run_zirvon({"song.MZT", "NEW", "/play", "/port=" + recorder.port_name()}, dir.path());
+        });
+        const bool sounding = recorder.wait_for(32 + 1, 10s);
+        doomed.kill();
+        preview.join();
+        EXPECT_TRUE(sounding);
+        EXPECT_EQ(r.err, "zirvon: the MIDI port '" + recorder.port_name() + "' went away during the preview\n");
+    }
+    setenv("JACK_DEFAULT_SERVER", usual.c_str(), 1);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read_bytes(image), before);
 }
 
 /// Starts a long preview, waits until it sounds, then interrupts it with
@@ -190,8 +234,6 @@ Interrupted interrupt_preview(const TempDir& dir, const std::vector<std::string>
     EXPECT_TRUE(sounding);
     return {status, recorder.received(), signalled, ended};
 }
-
-constexpr const char* kLongSong = "1[O4 C1 D1 E1 F1 G1]\n2[O3 C1 D1 E1 F1 G1]\n";
 
 TEST(PlayBinary, CtrlCSilencesEveryChannelAndExits130) {
     ZIRVON_REQUIRE_JACK();
@@ -222,7 +264,9 @@ TEST(PlayBinary, CtrlCSilencesEveryChannelAndExits130) {
     }
 }
 
-TEST(PlayBinary, InterruptedLoadAndPlayLeavesTheImageAsItWas) {
+// Files are written after the preview: an interrupted one writes none, the
+// .MID of /midi included.
+TEST(PlayBinary, InterruptedLoadAndPlayLeavesEveryFileAsItWas) {
     ZIRVON_REQUIRE_JACK();
     TempDir dir;
     const fs::path image = compile_image(dir, kLongSong);
@@ -230,7 +274,8 @@ TEST(PlayBinary, InterruptedLoadAndPlayLeavesTheImageAsItWas) {
     MidiRecorder recorder;
     ASSERT_TRUE(recorder.ok()) << recorder.error();
     const Interrupted run = interrupt_preview(
-        dir, {"song.MZT", "OTHERNAME", "/play", "/port=" + recorder.port_name()}, recorder, SIGINT);
+        dir, {"song.MZT", "OTHERNAME", "/play", "/midi", "/port=" + recorder.port_name()}, recorder,
+        SIGINT);
     EXPECT_EQ(run.status, 130);
     EXPECT_EQ(read_bytes(image), before);
     std::vector<std::string> left;
@@ -273,12 +318,20 @@ TEST(PlayBinary, EnvironmentPicksThePortUnlessPortIsGiven) {
     EXPECT_EQ(by_env.status, 0) << by_env.err;
     EXPECT_EQ(recorder.received().size(), 32u + 2u + 32u);
 
+    // Messages say where the choice came from.
     const RunResult by_option =
         run_zirvon({"song.mml", "/play", "/port=no-such-synth"}, dir.path(),
                    {"ZIRVON_MIDI_PORT=" + recorder.port_name()});
     EXPECT_EQ(by_option.status, 1);
     EXPECT_EQ(by_option.err,
-              "zirvon: no MIDI output port has \"no-such-synth\" in its name (/ports lists them)\n");
+              "zirvon: /port=no-such-synth: no MIDI output port has \"no-such-synth\" in its name "
+              "(/ports lists them)\n");
+    const RunResult wrong_env =
+        run_zirvon({"song.mml", "/play"}, dir.path(), {"ZIRVON_MIDI_PORT=nope"});
+    EXPECT_EQ(wrong_env.status, 1);
+    EXPECT_EQ(wrong_env.err,
+              "zirvon: ZIRVON_MIDI_PORT=nope: no MIDI output port has \"nope\" in its name (/ports "
+              "lists them)\n");
     EXPECT_EQ(recorder.received().size(), 32u + 2u + 32u);
 }
 
@@ -297,15 +350,17 @@ TEST(PlayBinary, NoMidiServiceAtAllTellsHowToGetOneAndNothingElse) {
     if (old) setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
     else unsetenv("JACK_DEFAULT_SERVER");
 
-    const std::string message =
-        "zirvon: no MIDI output port to play on; start a software synthesizer such as FluidSynth "
-        "or TiMidity, or write a MIDI file with /midi instead\n";
     EXPECT_EQ(play.status, 1);
-    EXPECT_EQ(play.err, message);  // and none of the MIDI libraries' own chatter
+    // Saying which services were asked, and none of their own chatter.
+    EXPECT_EQ(play.err,
+              "zirvon: no MIDI output port to play on (asked: ALSA sequencer, JACK); start a software "
+              "synthesizer such as FluidSynth or TiMidity, or write a MIDI file with /midi instead\n");
     EXPECT_EQ(read_bytes(image), before);
     EXPECT_EQ(ports.status, 1);
     EXPECT_EQ(ports.out, "");
-    EXPECT_EQ(ports.err, message);
+    EXPECT_EQ(ports.err,
+              "zirvon: no MIDI output ports found (asked: ALSA sequencer, JACK); a software "
+              "synthesizer such as FluidSynth or TiMidity adds one\n");
 }
 
 /// Runs the binary with its output on a terminal of its own; returns what it
@@ -342,9 +397,11 @@ TEST(PlayBinary, ProgressLineOnATerminalIsClearedAtTheEnd) {
     const auto [text, status] =
         run_on_terminal({"song.mml", "/play", "/port=" + recorder.port_name()}, dir.path());
     EXPECT_EQ(status, 0) << text;
-    // Rewritten in place as the seconds go by, then blanked out.
-    const std::string last = "Playing song.MML  0:02 / 0:02";
-    std::string expected = "\rPlaying song.MML  0:00 / 0:02\rPlaying song.MML  0:01 / 0:02\r";
+    // Rewritten in place as the seconds go by, then blanked out; it names
+    // the file that was read and the port.
+    const std::string playing = "Playing song.mml on " + recorder.port_name() + "  ";
+    const std::string last = playing + "0:02 / 0:02";
+    std::string expected = "\r" + playing + "0:00 / 0:02\r" + playing + "0:01 / 0:02\r";
     expected.append(last).append("\r").append(last.size(), ' ').append("\r");
     EXPECT_EQ(text, expected);
 }

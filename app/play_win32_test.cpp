@@ -26,12 +26,16 @@ TEST(PlayWindows, WithoutMidiOutputsPlayAndPortsSayHowToGetOne) {
     if (midiOutGetNumDevs() != 0) GTEST_SKIP() << "this system has MIDI outputs";
     TempDir dir;
     write_bytes(dir / "song.MML", "1[C]");
-    const std::string message = "zirvon: " + midi::no_port_message() + "\n";
-    for (const char* option : {"/play", "/ports"}) {
-        const RunResult r = run_zirvon({"song.mml", option}, dir.path());
-        EXPECT_EQ(r.status, 1) << option;
-        EXPECT_EQ(r.out, "") << option;
-        EXPECT_EQ(r.err, message) << option;
+    struct Case {
+        const char* option;
+        std::string err;
+    };
+    for (const Case& c : {Case{"/play", "zirvon: " + midi::no_port_message("winmm") + "\n"},
+                          Case{"/ports", "zirvon: " + midi::no_ports_found_message("winmm") + "\n"}}) {
+        const RunResult r = run_zirvon({"song.mml", c.option}, dir.path());
+        EXPECT_EQ(r.status, 1) << c.option;
+        EXPECT_EQ(r.out, "") << c.option;
+        EXPECT_EQ(r.err, c.err) << c.option;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "song.MZT"));
 }

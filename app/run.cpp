@@ -5,6 +5,7 @@
 #include "app/diagnostic_printer.h"
 #include "app/listing.h"
 #include "app/midi_commands.h"
+#include "app/tape_commands.h"
 #include "app/usage.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
@@ -17,21 +18,61 @@ namespace {
 
 constexpr const char* kProgram = "zirvon: ";
 
-/// The file to read: the name with its extension normalised (song.MML) when
-/// it exists, else the name as typed (song.mml), which matters where case does.
-std::string source_path(const RunPlan& plan) {
-    if (path_exists(plan.source_name) || plan.typed_name == plan.source_name) {
-        return plan.source_name;
+/// Finds the file to read: the name with its extension normalised (song.MML)
+/// when it exists, else the name as typed (song.mml), which matters where
+/// case does. Says which one when both exist, and both names when neither does.
+bool find_source(const RunPlan& plan, std::string& path, std::ostream& err) {
+    path = plan.source_name;
+    if (plan.typed_name == plan.source_name) return true;  // the reader tells what is wrong
+    const bool normalised = path_exists(plan.source_name);
+    const bool typed = path_exists(plan.typed_name);
+    if (normalised && typed && !same_file(plan.source_name, plan.typed_name)) {
+        err << kProgram << "warning: both '" << plan.source_name << "' and '" << plan.typed_name
+            << "' exist; reading '" << plan.source_name << "'\n";
     }
-    return path_exists(plan.typed_name) ? plan.typed_name : plan.source_name;
+    if (normalised) return true;
+    if (typed) {
+        path = plan.typed_name;
+        return true;
+    }
+    std::string why;
+    file_kind(plan.source_name, why);
+    err << kProgram << "cannot read '" << plan.typed_name << "' (tried '" << plan.source_name
+        << "' and '" << plan.typed_name << "'): " << why << '\n';
+    return false;
 }
 
-/// Fills `song` from the source: compiles MML or loads a tape image. Prints
-/// every problem; false when there was an error.
-bool load_song(const RunPlan& plan, const std::string& path, Song& song, std::ostream& err) {
+std::string count(int n, const char* what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
+/// After the problems of a compile, one line that counts them and says what
+/// the run does not do because of them: "2 errors, 7 warnings; 'oops.MZT'
+/// not written".
+void print_summary(const RunPlan& plan, const DiagnosticCounts& counts, std::ostream& err) {
+    if (counts.errors == 0 && counts.warnings == 0) return;
+    std::string text;
+    if (counts.errors > 0) text = count(counts.errors, "error");
+    if (counts.errors > 0 && counts.warnings > 0) text += ", ";
+    if (counts.warnings > 0) text += count(counts.warnings, "warning");
+    if (counts.errors > 0) {
+        std::string files;
+        if (!plan.play && !plan.list) files = "'" + plan.output_name + "'";
+        if (plan.midi) files += (files.empty() ? "'" : " and '") + output_name_for(plan, ".MID") + "'";
+        std::string lost = plan.play ? "nothing played" : plan.list ? "nothing listed" : "";
+        if (!files.empty()) lost += (lost.empty() ? "" : ", ") + files + " not written";
+        text += "; " + lost;
+    }
+    err << kProgram << text << '\n';
+}
+
+/// Fills `song` from the source: compiles MML or loads a tape image, whose
+/// bytes go to `image`. Prints every problem; false when there was an error.
+bool load_song(const RunPlan& plan, const std::string& path, Song& song,
+               std::vector<std::uint8_t>& image, std::ostream& err) {
     std::string error;
     if (plan.kind == SourceKind::tape) {
-        if (!load_tape(path, song, error)) {
+        if (!load_tape(path, song, error, &image)) {
             err << kProgram << error << '\n';
             return false;
         }
@@ -43,49 +84,88 @@ bool load_song(const RunPlan& plan, const std::string& path, Song& song, std::os
         return false;
     }
     std::vector<Diagnostic> diagnostics;
-    const bool ok = compile(source, song, diagnostics);
+    DiagnosticCounts counts;
+    const bool ok = compile(source, song, diagnostics, &counts);
     print_diagnostics(err, path, source, diagnostics);
+    print_summary(plan, counts, err);
     return ok;
+}
+
+/// Whether this run writes the image: compiling does, and playing an image
+/// writes it back; /list and playing MML do not.
+bool writes_image(const RunPlan& plan) {
+    return plan.kind == SourceKind::tape ? plan.play : !plan.list && !plan.play;
 }
 
 }  // namespace
 
 int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
-    for (const std::string& warning : plan.warnings) err << kProgram << "warning: " << warning << '\n';
-
-    if (plan.no_arguments || plan.help || plan.bad_extension) {
+    // A command line with a mistake does nothing at all.
+    if (!plan.errors.empty()) {
+        for (const std::string& error : plan.errors) err << kProgram << error << '\n';
+        return kExitUsage;
+    }
+    if (plan.no_arguments || plan.usage || plan.bad_extension) {
         out << kUsageText;
         if (!plan.bad_extension) return kExitSuccess;
         err << kProgram << "'" << plan.typed_name
             << "' is neither an MML source (.MML) nor a tape image (.MZT)\n";
         return kExitUsage;
     }
+    if (plan.help) {
+        out << help_text();
+        return kExitSuccess;
+    }
     if (plan.version) {
         out << kVersionLine;
         return kExitSuccess;
     }
+    for (const std::string& warning : plan.warnings) err << kProgram << "warning: " << warning << '\n';
     if (plan.ports) return list_midi_ports(out, err);
     if (!plan.have_source) {
-        err << kProgram << "no MML file given; 'zirvon /?' shows how to call it\n";
+        err << kProgram << "no MML file given; 'zirvon --help' shows how to call it\n";
         return kExitUsage;
     }
     if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.midi) {
         err << kProgram << "'" << plan.typed_name
-            << "' is a tape image: /play previews an image and /list lists it; it is left as it is\n";
+            << "' is a tape image: /play previews it, /list lists it and /midi writes it as a MIDI "
+               "file; it is left as it is\n";
         return kExitUsage;
     }
 
-    const std::string path = source_path(plan);
-    Song song;
-    if (!load_song(plan, path, song, err)) return kExitFailure;
+    std::string path;
+    if (!find_source(plan, path, err)) return kExitFailure;
+    if (plan.output_given && plan.kind != SourceKind::tape && same_file(path, plan.output_name)) {
+        err << kProgram << "'" << plan.output_name
+            << "' is the source itself; the image would replace it\n";
+        return kExitUsage;
+    }
+    if (plan.output_given && !writes_image(plan) && !plan.midi) {
+        err << kProgram << "warning: '" << plan.output_name << "' is not written: "
+            << (plan.list ? "/list" : "/play of an MML source") << " writes no image\n";
+    }
 
-    if (plan.list) print_listing(out, song);
+    Song song;
+    std::vector<std::uint8_t> image;
+    if (!load_song(plan, path, song, image, err)) return kExitFailure;
+
+    if (plan.list) {
+        if (plan.kind == SourceKind::tape) list_tape_header(path, image, song, out, err);
+        print_listing(out, song);
+    }
     if (plan.midi || plan.play) warn_about_left_out_notes(song, err);
+    if (plan.play) {
+        const int status = play_song(plan, path, song, err);
+        if (status != kExitSuccess) return status;
+    }
+    // Files are written only now: a preview that did not play to its end
+    // leaves every file as it was.
     if (plan.midi && !write_midi(plan, song, err)) return kExitFailure;
-    if (plan.play) return play_song(plan, path, song, err);
-    if (plan.kind != SourceKind::tape && !plan.list) {
+    if (writes_image(plan)) {
         std::string error;
-        if (!save_tape(plan.output_name, song, plan.tape_name, error)) {
+        if (plan.kind == SourceKind::tape) {
+            if (!write_back_image(plan, path, image, song, err)) return kExitFailure;
+        } else if (!save_tape(plan.output_name, song, plan.tape_name, error)) {
             err << kProgram << error << '\n';
             return kExitFailure;
         }

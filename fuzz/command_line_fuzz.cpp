@@ -21,11 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const RunPlan plan = parse_command_line(args);
 
     FUZZ_CHECK(plan.no_arguments == args.empty());
-    FUZZ_CHECK(!plan.tape_name.empty());
-    if (plan.have_source) {
+    FUZZ_CHECK(plan.tape_name_given || plan.tape_name == "MUSICDATA");
+    if (plan.output_given) FUZZ_CHECK(!plan.output_name.empty());
+    FUZZ_CHECK(output_name_for(plan, ".MID").ends_with(".MID"));
+    if (plan.have_source && !plan.output_given) {
         FUZZ_CHECK(plan.output_name.size() >= 4);
         FUZZ_CHECK(plan.output_name.ends_with(".MZT"));
-        if (plan.kind == SourceKind::tape) FUZZ_CHECK(plan.source_name == plan.output_name);
+    }
+    if (plan.have_source) {
+        if (plan.kind == SourceKind::tape && !plan.output_given) {
+            FUZZ_CHECK(plan.source_name == plan.output_name);
+        }
         if (plan.kind == SourceKind::mml) FUZZ_CHECK(plan.source_name.ends_with(".MML"));
         if (plan.kind == SourceKind::none && !plan.bad_extension) {
             FUZZ_CHECK(plan.source_name == plan.typed_name);

@@ -42,21 +42,23 @@ bool server_answers(const std::string& name) {
     return true;
 }
 
-void stop_server() {
-    ServerProcess& s = server();
-    if (s.pid <= 0) return;
-    kill(s.pid, SIGTERM);
+/// Stops a server this program started: SIGTERM, then SIGKILL after 3 s.
+void stop_jackd(pid_t& pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
     for (int i = 0; i < 300; ++i) {
-        if (waitpid(s.pid, nullptr, WNOHANG) == s.pid) {
-            s.pid = -1;
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = -1;
             return;
         }
         std::this_thread::sleep_for(10ms);
     }
-    kill(s.pid, SIGKILL);
-    waitpid(s.pid, nullptr, 0);
-    s.pid = -1;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
 }
+
+void stop_server() { stop_jackd(server().pid); }
 
 /// Stops the server when the test program ends.
 class StopServerAtEnd : public ::testing::Environment {
@@ -66,14 +68,15 @@ public:
 [[maybe_unused]] const auto* const kStopAtEnd =
     ::testing::AddGlobalTestEnvironment(new StopServerAtEnd);
 
-bool start_server(std::string& why) {
-    const std::string name = server_name();
+/// Starts jackd under `name` and waits until it answers; its process id, or
+/// -1 with the reason.
+pid_t start_jackd(const std::string& name, std::string& why) {
     jack_set_error_function([](const char*) {});
     jack_set_info_function([](const char*) {});
     const pid_t pid = fork();
     if (pid < 0) {
         why = "cannot fork";
-        return false;
+        return -1;
     }
     if (pid == 0) {
         // The server must not outlive a test program that crashes.
@@ -86,26 +89,30 @@ bool start_server(std::string& why) {
                "48000", "-p", "32", static_cast<char*>(nullptr));
         _exit(127);
     }
-    server().pid = pid;
     const auto deadline = std::chrono::steady_clock::now() + kStartupTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) {
-            server().pid = -1;
             why = WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "jackd is not installed"
                                                                  : "jackd exited at start";
-            return false;
+            return -1;
         }
-        if (server_answers(name)) {
-            setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-            setenv("JACK_NO_START_SERVER", "1", 1);
-            return true;
-        }
+        if (server_answers(name)) return pid;
         std::this_thread::sleep_for(50ms);
     }
-    stop_server();
+    pid_t running = pid;
+    stop_jackd(running);
     why = "jackd did not answer within 10 s";
-    return false;
+    return -1;
+}
+
+bool start_server(std::string& why) {
+    const std::string name = server_name();
+    server().pid = start_jackd(name, why);
+    if (server().pid <= 0) return false;
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    return true;
 }
 
 }  // namespace
@@ -121,6 +128,24 @@ bool JackServer::ensure(std::string& why) {
 }
 
 std::string JackServer::name() { return server_name(); }
+
+KillableJackServer::KillableJackServer() {
+    static int serial = 0;
+    name_ = server_name() + "-killable-" + std::to_string(++serial);
+    pid_ = start_jackd(name_, error_);
+}
+
+KillableJackServer::~KillableJackServer() {
+    pid_t pid = pid_;
+    stop_jackd(pid);
+}
+
+void KillableJackServer::kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
 
 MidiRecorder::MidiRecorder() {
     static int serial = 0;

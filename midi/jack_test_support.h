@@ -27,6 +27,27 @@ public:
     static std::string name();
 };
 
+/// A second JACK server, for a test that stops it on purpose. The caller
+/// points JACK_DEFAULT_SERVER at name() for what should reach it.
+class KillableJackServer {
+public:
+    KillableJackServer();  ///< starts it; see ok()
+    ~KillableJackServer();
+    KillableJackServer(const KillableJackServer&) = delete;
+    KillableJackServer& operator=(const KillableJackServer&) = delete;
+
+    bool ok() const { return pid_ > 0; }
+    const std::string& error() const { return error_; }
+    const std::string& name() const { return name_; }
+    /// Kills the server with SIGKILL, as a crash would end it, and waits for it.
+    void kill();
+
+private:
+    std::string name_;
+    std::string error_;
+    int pid_ = -1;
+};
+
 /// Skips the current test, saying why, when no JACK server can be had.
 #define ZIRVON_REQUIRE_JACK()                                                        \
     do {                                                                             \

@@ -38,6 +38,10 @@ void LivePort::stop() { timer_.stop(); }
 
 void LivePort::silence() { port_.all_notes_off(); }
 
-bool LivePort::lost(std::string&) const { return false; }
+bool LivePort::lost(std::string& why) const {
+    if (!port_.lost()) return false;
+    why = "the MIDI port '" + port_.name() + "' went away during the preview";
+    return true;
+}
 
 }  // namespace zirvon::midi

@@ -23,7 +23,10 @@ bool MidiPort::open(std::string_view choice, std::string& error) {
     std::vector<std::string> names;
     if (!scan(names, error)) return false;
     const auto index = choose_port(names, choice, error);
-    if (!index) return false;
+    if (!index) {
+        if (names.empty() || choice.empty()) error = no_port_message(services());
+        return false;
+    }
     if (!open_scanned(*index, error)) {
         error = "cannot open MIDI output port \"" + names[*index] + "\": " + error;
         return false;

@@ -23,6 +23,9 @@ public:
 
     /// Names of the host's output ports, numbered as /ports shows them.
     static bool list_ports(std::vector<std::string>& names, std::string& error);
+    /// The MIDI services that are asked for ports, for messages:
+    /// "ALSA sequencer, JACK".
+    static std::string services();
 
     /// Opens the port that `choice` picks (see choose_port), closing an open
     /// one first.
@@ -31,8 +34,12 @@ public:
     /// Name of the open port.
     const std::string& name() const { return name_; }
 
-    /// Sends one channel message; false at once when no port is open.
+    /// Sends one channel message; false at once when no port is open or it
+    /// is lost. May be called on another thread than the rest.
     bool send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
+    /// True once the open port has gone away: a send failed, or (on JACK)
+    /// the server or the port's owner went. Safe on any thread.
+    bool lost() const;
     /// Controller 121 (reset all controllers) then 123 (all notes off), on
     /// channels 0 to 15 in order.
     void reset_channels();

@@ -1,7 +1,7 @@
 // MidiPort on RtMidi, which reaches the ALSA sequencer and JACK on Linux and
 // CoreMIDI on macOS.
 //
-// Three habits of RtMidi 5 shape this file:
+// Four habits of RtMidi 5 shape this file:
 // - With its default API it gives up when the ALSA sequencer is missing
 //   instead of trying JACK, so every compiled API is tried on its own.
 // - It and the libraries under it print to stderr, some of it from
@@ -17,10 +17,15 @@
 //   callback still running can touch freed memory (a crash about once in 100
 //   runs here). So on JACK we let the connection settle after opening, and
 //   before and after closing the port.
+// - Nothing tells it that the JACK server, or the client it plays into, went
+//   away; its JACK output then waits for ever for room in that ring buffer.
+//   A JackWatch notices instead, and once the port is lost nothing more is
+//   sent to it.
 #include <RtMidi.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -30,6 +35,8 @@
 
 #ifdef ZIRVON_HAVE_LIBJACK
 #include <jack/jack.h>
+
+#include "midi/jack_watch.h"
 #endif
 
 namespace zirvon::midi {
@@ -114,7 +121,25 @@ struct MidiPort::Backend {
     RtMidi::Api port_api = RtMidi::UNSPECIFIED;
     bool failed = false;
     std::string error;
+    std::atomic<bool> send_failed = false;
+#ifdef ZIRVON_HAVE_LIBJACK
+    std::unique_ptr<JackWatch> watch;
+#endif
 };
+
+std::string MidiPort::services() {
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    std::string text;
+    for (const RtMidi::Api api : apis) {
+        if (api == RtMidi::RTMIDI_DUMMY) continue;
+        if (!text.empty()) text += ", ";
+        text += api == RtMidi::LINUX_ALSA ? "ALSA sequencer"
+                : api == RtMidi::UNIX_JACK ? "JACK"
+                                           : RtMidi::getApiDisplayName(api);
+    }
+    return text;
+}
 
 MidiPort::MidiPort() : backend_(std::make_unique<Backend>()) {}
 
@@ -172,22 +197,42 @@ bool MidiPort::open_scanned(std::size_t index, std::string& error) {
     }
     b.port = std::move(service.out);
     b.port_api = service.api;
+    b.send_failed = false;
+#ifdef ZIRVON_HAVE_LIBJACK
+    if (b.port_api == RtMidi::UNIX_JACK) {
+        // Without the watch a lost JACK port would go unnoticed: better to
+        // play on without it than not at all.
+        b.watch = std::make_unique<JackWatch>();
+        if (!b.watch->start(b.port->getPortName(entry.index))) b.watch.reset();
+    }
+#endif
     b.services.clear();
     b.entries.clear();
     if (b.port_api == RtMidi::UNIX_JACK) std::this_thread::sleep_for(kJackSettle);
     return true;
 }
 
+bool MidiPort::lost() const {
+    const Backend& b = *backend_;
+#ifdef ZIRVON_HAVE_LIBJACK
+    if (b.watch && b.watch->gone()) return true;
+#endif
+    return b.send_failed.load(std::memory_order_acquire);
+}
+
 bool MidiPort::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
     Backend& b = *backend_;
-    if (!b.port) return false;
+    // RtMidi's JACK output waits for room in its buffer, which a lost server
+    // never makes: nothing more is sent once the port is lost.
+    if (!b.port || lost()) return false;
     const unsigned char bytes[3] = {status, data1, data2};
     b.failed = false;
     try {
         b.port->sendMessage(bytes, sizeof bytes);
     } catch (const RtMidiError&) {
-        return false;
+        b.failed = true;
     }
+    if (b.failed) b.send_failed.store(true, std::memory_order_release);
     return !b.failed;
 }
 
@@ -204,6 +249,9 @@ bool MidiPort::close() {
     }
     if (jack) std::this_thread::sleep_for(kJackSettle);
     b.port.reset();
+#ifdef ZIRVON_HAVE_LIBJACK
+    b.watch.reset();
+#endif
     name_.clear();
     return true;
 }

@@ -7,10 +7,13 @@
 //
 // midiOutShortMsg hands each message to the driver before it returns, so
 // closing loses nothing; midiOutReset before midiOutClose ends any note a
-// driver still holds.
+// driver still holds. A send that fails means the device went away (it was
+// unplugged, its driver stopped): the port counts as lost from then on.
 #include <windows.h>
 // after windows.h, which it needs
 #include <mmsystem.h>
+
+#include <atomic>
 
 #include "midi/midi_port.h"
 
@@ -37,7 +40,12 @@ std::string device_name(UINT_PTR id) {
 struct MidiPort::Backend {
     std::vector<UINT_PTR> ids;  // device id of each scanned port
     HMIDIOUT out = nullptr;
+    std::atomic<bool> send_failed = false;  // the device went (unplugged, driver gone)
 };
+
+std::string MidiPort::services() {
+    return "winmm";
+}
 
 MidiPort::MidiPort() : backend_(std::make_unique<Backend>()) {}
 
@@ -82,15 +90,22 @@ bool MidiPort::open_scanned(std::size_t index, std::string& error) {
         return false;
     }
     b.out = out;
+    b.send_failed = false;
     b.ids.clear();
     return true;
 }
 
+bool MidiPort::lost() const {
+    return backend_->send_failed.load(std::memory_order_acquire);
+}
+
 bool MidiPort::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
     Backend& b = *backend_;
-    if (!b.out) return false;
+    if (!b.out || lost()) return false;
     const DWORD message = status | (DWORD{data1} << 8) | (DWORD{data2} << 16);
-    return midiOutShortMsg(b.out, message) == MMSYSERR_NOERROR;
+    if (midiOutShortMsg(b.out, message) == MMSYSERR_NOERROR) return true;
+    b.send_failed.store(true, std::memory_order_release);
+    return false;
 }
 
 bool MidiPort::close() {

@@ -31,9 +31,30 @@ std::string effective_port_choice(const std::optional<std::string>& option,
     return {};
 }
 
-std::string no_port_message() {
-    return "no MIDI output port to play on; start a software synthesizer such as "
-           "FluidSynth or TiMidity, or write a MIDI file with /midi instead";
+std::string port_choice_origin(const std::optional<std::string>& option,
+                               const char* environment_value) {
+    if (option) return "/port=" + *option;
+    if (environment_value != nullptr) return std::string(kPortVariable) + "=" + environment_value;
+    return {};
+}
+
+namespace {
+
+std::string asked(std::string_view services) {
+    return services.empty() ? std::string() : " (asked: " + std::string(services) + ")";
+}
+
+}  // namespace
+
+std::string no_port_message(std::string_view services) {
+    return "no MIDI output port to play on" + asked(services) +
+           "; start a software synthesizer such as FluidSynth or TiMidity, or write a MIDI file "
+           "with /midi instead";
+}
+
+std::string no_ports_found_message(std::string_view services) {
+    return "no MIDI output ports found" + asked(services) +
+           "; a software synthesizer such as FluidSynth or TiMidity adds one";
 }
 
 std::optional<std::size_t> choose_port(const std::vector<std::string>& names,

@@ -18,6 +18,11 @@ inline constexpr const char* kPortVariable = "ZIRVON_MIDI_PORT";
 std::string effective_port_choice(const std::optional<std::string>& option,
                                   const char* environment_value);
 
+/// Where the choice came from, for messages: "/port=TEXT" or
+/// "ZIRVON_MIDI_PORT=TEXT"; "" for the default port.
+std::string port_choice_origin(const std::optional<std::string>& option,
+                               const char* environment_value);
+
 /// Index into `names` of the port that `choice` names:
 /// - "" : the first port that is not a "through" port;
 /// - digits : that port number, as /ports shows them (from 0);
@@ -27,7 +32,11 @@ std::string effective_port_choice(const std::optional<std::string>& option,
 std::optional<std::size_t> choose_port(const std::vector<std::string>& names,
                                        std::string_view choice, std::string& error);
 
-/// The message for a host without any port to play on.
-std::string no_port_message();
+/// The message for a host without any port to play on; `services` names
+/// the MIDI services that were asked (MidiPort::services()).
+std::string no_port_message(std::string_view services = {});
+
+/// The message of /ports when there are none.
+std::string no_ports_found_message(std::string_view services);
 
 }  // namespace zirvon::midi

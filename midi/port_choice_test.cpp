@@ -58,11 +58,14 @@ TEST(ChoosePort, NoPortOrOnlyThroughPortsTellsHowToGetOne) {
     EXPECT_NE(no_port_message().find("/midi"), std::string::npos);
 }
 
-TEST(EffectivePortChoice, OptionWinsOverEnvironment) {
+TEST(EffectivePortChoice, OptionWinsOverEnvironmentAndMessagesSayWhichWasUsed) {
     EXPECT_EQ(effective_port_choice(std::string("2"), "synth"), "2");
     EXPECT_EQ(effective_port_choice(std::string(""), "synth"), "");
     EXPECT_EQ(effective_port_choice(std::nullopt, "synth"), "synth");
     EXPECT_EQ(effective_port_choice(std::nullopt, nullptr), "");
+    EXPECT_EQ(port_choice_origin(std::string("2"), "synth"), "/port=2");
+    EXPECT_EQ(port_choice_origin(std::nullopt, "synth"), "ZIRVON_MIDI_PORT=synth");
+    EXPECT_EQ(port_choice_origin(std::nullopt, nullptr), "");
 }
 
 }  // namespace

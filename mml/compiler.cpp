@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <string>
-#include <type_traits>
+
+#include "mml/compiler_internal.h"
 
 namespace zirvon {
 namespace {
@@ -61,24 +62,7 @@ constexpr std::array<int, 7> kSemitones{9, 11, 0, 2, 4, 5, 7};
 /// bring a note back into range, so the bound changes no result.
 constexpr std::int64_t kOctaveLimit = std::int64_t{1} << 40;
 
-std::string describe_byte(unsigned char c) {
-    if (c >= 0x21 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    return std::string("byte 0x") + kHex[c >> 4] + kHex[c & 15];
-}
-
 }  // namespace
-
-template <typename Text>
-void Compiler::report(Severity severity, int line, int column, const Text& text) {
-    int& count = severity == Severity::error ? errors_ : warnings_;
-    if (++count > kMaxShown) return;
-    if constexpr (std::is_invocable_v<const Text&>) {
-        diagnostics_.push_back({severity, line, column, std::string(text())});
-    } else {
-        diagnostics_.push_back({severity, line, column, std::string(text)});
-    }
-}
 
 namespace {
 
@@ -118,27 +102,9 @@ MmlNumber gate_ticks(const MmlNumber& ticks, const MmlNumber& ratio) {
     return MmlNumber::of(std::max<std::uint64_t>(product / 8, 1));
 }
 
-/// State of the line being compiled; every line starts with a fresh one.
-struct Compiler::LineState {
-    enum class Pending { none, note, parameter };
-
-    int line = 0;
-    int track = -1;  ///< -1: no block yet, or a block whose number is no track
-    bool in_block = false;
-    int block_column = 0;
-    Pending pending = Pending::none;
-    char command = 0;
-    int command_column = 0;
-    MmlNumber number;
-    std::int64_t semitone = 0;
-    bool rest = false;
-    std::uint64_t dots = 0;
-    bool raw = false;
-    bool tie = false;
-};
-
 void Compiler::compile_line(std::string_view text, int line_number) {
     LineState s;
+    s.text = text;
     s.line = line_number;
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
@@ -162,10 +128,13 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 open_block(s, column(i));
                 break;
             case kRaw:
-                if (s.in_block) s.raw = true;
+                if (!s.in_block) break;
+                s.raw = true;
+                s.raw_column = column(i);
                 break;
             case kDot:
-                if (s.in_block) ++s.dots;
+                if (!s.in_block) break;
+                if (s.dots++ == 0) s.dot_column = column(i);
                 break;
             case kSharp:
             case kFlat:
@@ -182,21 +151,19 @@ void Compiler::compile_line(std::string_view text, int line_number) {
             case kNote:
                 if (!s.in_block) break;
                 flush(s);
+                if (s.unknown) end_unknown_command(s, static_cast<char>(c & ~0x20));
                 s.pending = LineState::Pending::note;
                 s.rest = false;
                 s.semitone = kSemitones[(c & ~0x20) - 'A'];
                 s.command_column = column(i);
                 break;
             case kClose:
-                if (!s.in_block) break;
-                flush(s);
-                if (s.track >= 0) append(s.track, kSyncEvent, s.line, column(i));
-                s.number = {};
-                s.in_block = false;
+                close_block(s, column(i));
                 break;
             case kRest:
                 if (!s.in_block) break;
                 flush(s);
+                if (s.unknown) end_unknown_command(s, 'R');
                 s.pending = LineState::Pending::note;
                 s.rest = true;
                 s.semitone = 0;
@@ -205,8 +172,9 @@ void Compiler::compile_line(std::string_view text, int line_number) {
             case kParameter:
                 if (!s.in_block) break;
                 flush(s);
-                s.pending = LineState::Pending::parameter;
                 s.command = static_cast<char>(c & ~0x20);
+                if (s.unknown) end_unknown_command(s, s.command);
+                s.pending = LineState::Pending::parameter;
                 s.command_column = column(i);
                 break;
             case kOctaveUp:
@@ -225,34 +193,64 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 s.tie = true;
                 break;
             case kOther:
-                if (!s.in_block) break;
-                flush(s);
-                report(Severity::warning, s.line, column(i),
-                       [c] { return "unknown command " + describe_byte(c) + " is ignored"; });
+                i += other_byte(s, bytes, i, n);
                 break;
         }
     }
     // The end of the line, or a `;`, emits the command still pending.
     if (s.in_block) {
         emit_pending(s);
+        if (s.unknown) end_unknown_command(s, 0);
         report(Severity::warning, s.line, s.block_column,
                "block is not closed on this line: its notes are kept, but no sync mark is written");
     }
 }
 
 void Compiler::open_block(LineState& s, int column) {
-    if (s.number.at_most(kTrackCount - 1)) {
-        s.track = static_cast<int>(s.number.low);
-    } else {
-        s.track = -1;
-        report(Severity::error, s.line, column, [&number = s.number] {
-            return number.huge ? "track number is far outside 0-9"
-                               : "track number " + number.text() + " is outside 0-9";
+    if (s.in_block) {
+        if (s.unknown) end_unknown_command(s, 0);
+        report(Severity::warning, s.line, column, [&s] {
+            return "'[' inside the block opened at column " + std::to_string(s.block_column) +
+                   ": that block gets no sync mark, so its voice falls out of step; close it with "
+                   "']' first";
         });
     }
-    s.number = {};
+    if (s.number.at_most(kTrackCount - 1)) {
+        s.track = static_cast<int>(s.number.low);
+        clues_.last_block[s.track] = {s.line, column};
+    } else {
+        s.track = -1;
+        // Digits apart from the `[`, outside blocks, are most likely a
+        // comment's: point at the first of them.
+        const int first = s.in_block ? column : first_digit_since_block(s, column);
+        const bool stray = first != column;
+        report(Severity::error, s.line, first, [&s, stray] {
+            std::string text = s.number.huge ? "track number is far outside 0-9"
+                                             : "track number " + s.number.text() + " is outside 0-9";
+            if (stray) {
+                text += "; text outside blocks is a comment, but digits there join the next "
+                        "block's track number: put them after ';'";
+            }
+            return text;
+        });
+    }
+    s.clear_number();
     s.in_block = true;
     s.block_column = column;
+    s.overlap_warned = false;
+}
+
+[[gnu::always_inline]] inline void Compiler::close_block(LineState& s, int column) {
+    if (!s.in_block) {
+        report(Severity::warning, s.line, column, "']' without an open block is ignored");
+        return;
+    }
+    flush(s);
+    if (s.unknown) end_unknown_command(s, 0);
+    if (s.track >= 0) append(s.track, kSyncEvent, s.line, column);
+    s.clear_number();
+    s.in_block = false;
+    s.closed_column = column;
 }
 
 void Compiler::flush(LineState& s) {
@@ -279,13 +277,15 @@ void Compiler::emit_note(LineState& s) {
         MmlNumber ticks = number;
         if (!s.raw) {
             const int ticks_of_number = length_ticks(number, s.dots);
-            if (ticks_of_number == 0) {
+            if (ticks_of_number == 0 && !s.quiet_length) {
                 report(Severity::warning, s.line, s.command_column, [&number] {
                     return "length " + number.text() +
                            " is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks";
                 });
             }
             ticks = MmlNumber::of(static_cast<std::uint64_t>(ticks_of_number));
+        } else if (s.number.is_zero() || s.dots > 0) [[unlikely]] {
+            warn_raw_length(s, number);
         }
         const MmlNumber gate = s.tie ? ticks : gate_ticks(ticks, settings.gate_ratio);
         if (!ticks.at_most(255)) warn_cut(s, "length", ticks);
@@ -293,6 +293,10 @@ void Compiler::emit_note(LineState& s) {
             append(s.track, {0, ticks.byte(), 0}, s.line, s.command_column);
         } else {
             if (!gate.at_most(255)) warn_cut(s, "gate", gate);
+            if ((gate.low > ticks.low || gate.huge) && !ticks.huge && !ticks.is_zero() &&
+                !s.overlap_warned) [[unlikely]] {
+                warn_overlap(s, ticks, gate);
+            }
             const std::int64_t pitch = settings.octave * 12 + s.semitone;
             if (pitch < 0 || pitch > kHighestPitch) {
                 report(Severity::error, s.line, s.command_column, [pitch] {
@@ -307,16 +311,10 @@ void Compiler::emit_note(LineState& s) {
     }
     s.raw = false;
     s.pending = LineState::Pending::none;
-    s.number = {};
+    s.clear_number();
     s.dots = 0;
     s.tie = false;
-}
-
-void Compiler::warn_cut(const LineState& s, const char* what, const MmlNumber& value) {
-    report(Severity::warning, s.line, s.command_column, [what, &value] {
-        return std::string(what) + " of " + value.text() + " ticks is cut to 8 bits: " +
-               std::to_string(value.byte());
-    });
+    s.quiet_length = false;
 }
 
 void Compiler::emit_parameter(LineState& s) {
@@ -339,7 +337,8 @@ void Compiler::emit_parameter(LineState& s) {
         }
     }
     s.pending = LineState::Pending::none;
-    s.number = {};
+    s.clear_number();
+    s.quiet_length = false;
 }
 
 void Compiler::append(int track, TrackEvent event, int line, int column) {
@@ -352,14 +351,6 @@ void Compiler::append(int track, TrackEvent event, int line, int column) {
     }
 }
 
-void Compiler::report_full_track(int track, int line, int column) {
-    overflow_reported_[track] = true;
-    report(Severity::error, line, column, [track] {
-        return "track " + std::to_string(track) +
-               " is full: a track holds at most 10,000 events, its end mark included";
-    });
-}
-
 void Compiler::finish() {
     for (Track& track : song_.tracks) track.append_event(kEndEvent);
     const std::size_t data_size = 3 * song_.event_count();
@@ -367,6 +358,10 @@ void Compiler::finish() {
         report(Severity::error, 0, 0,
                "the tape image would hold " + std::to_string(data_size) +
                    " bytes of data; at most 65535 fit in its header");
+    }
+    // A song with errors is not written; what it would sound like is moot.
+    if (errors_ == 0) {
+        for (Diagnostic& d : check_song(song_, clues_)) report(d.severity, d.line, d.column, d.message);
     }
     const int hidden_warnings = std::max(warnings_ - kMaxShown, 0);
     const int hidden_errors = std::max(errors_ - kMaxShown, 0);
@@ -381,12 +376,14 @@ void Compiler::finish() {
     }
 }
 
-bool compile(const SourceText& source, Song& song, std::vector<Diagnostic>& diagnostics) {
+bool compile(const SourceText& source, Song& song, std::vector<Diagnostic>& diagnostics,
+             DiagnosticCounts* counts) {
     Compiler compiler(song);
     const int lines = source.count_lines();
     for (int k = 0; k < lines; ++k) compiler.compile_line(source.line(k), k + 1);
     compiler.finish();
     diagnostics = compiler.take_diagnostics();
+    if (counts != nullptr) *counts = {compiler.error_count(), compiler.warning_count()};
     return compiler.error_count() == 0;
 }
 

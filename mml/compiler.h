@@ -16,6 +16,7 @@
 
 #include "mml/diagnostic.h"
 #include "mml/mml_number.h"
+#include "mml/song_checks.h"
 #include "mml/source_text.h"
 #include "song/song.h"
 
@@ -44,7 +45,8 @@ public:
     /// is used in diagnostics.
     void compile_line(std::string_view line, int line_number);
 
-    /// Appends every track's EndMark and checks that the image fits.
+    /// Appends every track's EndMark, checks that the image fits, and warns
+    /// about what only the whole song shows (see check_song).
     void finish();
 
     /// Problems in the order found. Past kMaxShown of a kind they are only
@@ -52,6 +54,7 @@ public:
     const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
     std::vector<Diagnostic> take_diagnostics() { return std::move(diagnostics_); }
     int error_count() const { return errors_; }
+    int warning_count() const { return warnings_; }
 
     static constexpr int kMaxShown = 1000;
 
@@ -59,6 +62,12 @@ private:
     struct LineState;
 
     void open_block(LineState& s, int column);
+    static int first_digit_since_block(const LineState& s, int column);
+    void close_block(LineState& s, int column);
+    /// A byte of no MML meaning at bytes[i]; returns how many more bytes
+    /// of the same character it took.
+    std::size_t other_byte(LineState& s, const unsigned char* bytes, std::size_t i, std::size_t n);
+    void end_unknown_command(LineState& s, char next);
     void flush(LineState& s);
     void emit_pending(LineState& s);
     void emit_note(LineState& s);
@@ -66,6 +75,8 @@ private:
     void append(int track, TrackEvent event, int line, int column);
     [[gnu::noinline]] void report_full_track(int track, int line, int column);
     [[gnu::noinline]] void warn_cut(const LineState& s, const char* what, const MmlNumber& value);
+    [[gnu::noinline]] void warn_raw_length(const LineState& s, const MmlNumber& number);
+    [[gnu::noinline]] void warn_overlap(LineState& s, const MmlNumber& ticks, const MmlNumber& gate);
     /// Counts a diagnostic. `text` is a string or a function that makes one;
     /// the function is called only when the diagnostic will be shown, so that
     /// a source full of faults costs a counter per fault beyond the shown ones.
@@ -75,14 +86,23 @@ private:
     Song& song_;
     std::array<TrackSettings, kTrackCount> settings_{};
     std::array<bool, kTrackCount> overflow_reported_{};
+    SongClues clues_;
     std::vector<Diagnostic> diagnostics_;
     int errors_ = 0;
     int warnings_ = 0;
 };
 
+/// How many problems a compile found, the ones past Compiler::kMaxShown too.
+struct DiagnosticCounts {
+    int errors = 0;
+    int warnings = 0;
+};
+
 /// Compiles every line of `source` into the empty tracks of `song` and ends
 /// the tracks. Returns false when any error was found; `diagnostics` then
-/// holds every problem of the source, in order.
-bool compile(const SourceText& source, Song& song, std::vector<Diagnostic>& diagnostics);
+/// holds every problem of the source, in order, and `counts` (if given) how
+/// many there were.
+bool compile(const SourceText& source, Song& song, std::vector<Diagnostic>& diagnostics,
+             DiagnosticCounts* counts = nullptr);
 
 }  // namespace zirvon

@@ -138,11 +138,17 @@ TEST_P(CompilerDiagnostics, ArePointedAt) {
 
 constexpr Severity E = Severity::error;
 constexpr Severity W = Severity::warning;
+constexpr const char* kOutOfStep1 =
+    "track 1 has 0 blocks, track 2 has 1 block: the voices wait for each other at every ']', so "
+    "they fall out of step";
+constexpr const char* kOverlap =
+    "Q9 makes the note sound longer than it lasts (gate 27, length 24), so it overlaps the next "
+    "one; Q8 sounds notes their full length";
 
 INSTANTIATE_TEST_SUITE_P(
     Mml, CompilerDiagnostics,
     testing::Values(
-        DiagnosticCase{"T1 2[C]", {{E, 1, 5, "track number 12 is outside 0-9"}}},
+        DiagnosticCase{"12[C]", {{E, 1, 3, "track number 12 is outside 0-9"}}},
         DiagnosticCase{"1[C]\r\n 4294967297[C] 10[D]",
                        {{E, 2, 12, "track number 4294967297 is outside 0-9"},
                         {E, 2, 18, "track number 10 is outside 0-9"}}},
@@ -158,7 +164,11 @@ INSTANTIATE_TEST_SUITE_P(
                        {{W, 1, 3, "length of 256 ticks is cut to 8 bits: 0"},
                         {W, 1, 10, "length of 300 ticks is cut to 8 bits: 44"},
                         {W, 1, 10, "gate of 300 ticks is cut to 8 bits: 44"}}},
-        DiagnosticCase{"1[Q80 C1]", {{W, 1, 7, "gate of 960 ticks is cut to 8 bits: 192"}}},
+        DiagnosticCase{"1[Q80 C1]",
+                       {{W, 1, 7, "gate of 960 ticks is cut to 8 bits: 192"},
+                        {W, 1, 7,
+                         "Q80 makes the note sound longer than it lasts (gate 960, length 96), so it "
+                         "overlaps the next one; Q8 sounds notes their full length"}}},
         DiagnosticCase{"1[C V10 @]",
                        {{W, 1, 5, "unknown command 'V' is ignored"},
                         {W, 1, 9, "unknown command '@' is ignored"}}},
@@ -170,7 +180,42 @@ INSTANTIATE_TEST_SUITE_P(
                          "block is not closed on this line: its notes are kept, but no sync mark is "
                          "written"}}},
         // Events of a block without a track go nowhere, and raise no more errors.
-        DiagnosticCase{"12[O0 C]", {{E, 1, 3, "track number 12 is outside 0-9"}}}));
+        DiagnosticCase{"12[O0 C]", {{E, 1, 3, "track number 12 is outside 0-9"}}},
+        // Mistakes that would pass without a word, one row each.
+        DiagnosticCase{"1[C D 2[E F]",
+                       {{W, 1, 8,
+                         "'[' inside the block opened at column 2: that block gets no sync mark, so its "
+                         "voice falls out of step; close it with ']' first"},
+                        {W, 1, 2, kOutOfStep1}}},
+        DiagnosticCase{"2[C D E] 3]", {{W, 1, 11, "']' without an open block is ignored"}}},
+        DiagnosticCase{"1[C]]", {{W, 1, 5, "']' without an open block is ignored"}}},
+        DiagnosticCase{"1[T120 C D]", {{W, 1, 3, "unknown command 'T' is ignored; its number 120 goes on to 'C'"}}},
+        DiagnosticCase{"Tempo 120: 1[C]",
+                       {{E, 1, 7,
+                         "track number 1201 is outside 0-9; text outside blocks is a comment, but digits "
+                         "there join the next block's track number: put them after ';'"}}},
+        DiagnosticCase{"", {{W, 0, 0, "nothing to hear: tracks 1 to 8 hold no notes (notes go in blocks such as 1[C D E])"}}},
+        DiagnosticCase{"[C] 9[D] 1[R]",
+                       {{W, 0, 0,
+                         "nothing to hear: tracks 1 to 8 hold no notes (tracks 0 and 9 are kept in the "
+                         "image but not played)"}}},
+        DiagnosticCase{"1\xEF\xBC\xBB C \xEF\xBC\xBD",
+                       {{W, 0, 0,
+                         "nothing to hear: tracks 1 to 8 hold no notes (full-width brackets open no "
+                         "block: write n[ ... ] with ASCII brackets)"}}},
+        DiagnosticCase{"1[C] 1[D]\n2[E] 2[F]\n3[G]",
+                       {{W, 3, 2,
+                         "track 3 has 1 block, tracks 1 and 2 have 2 blocks: the voices wait for each "
+                         "other at every ']', so they fall out of step"}}},
+        DiagnosticCase{"1[Q9 C D] 1[E] 1[Q8 F]",
+                       {{W, 1, 6, kOverlap}, {W, 1, 13, kOverlap}}},
+        DiagnosticCase{"1[C \xC3\xA9]", {{W, 1, 5, "unknown character '\xC3\xA9' is ignored (MML is written in ASCII)"}}},
+        DiagnosticCase{"1[C% C%0 C%30.]",
+                       {{W, 1, 4,
+                         "'%' without a number makes the default length 4 a count of ticks: the note "
+                         "lasts 4 ticks"},
+                        {W, 1, 7, "'%0' makes the default length 4 a count of ticks: the note lasts 4 ticks"},
+                        {W, 1, 14, "a dot does nothing with '%': the note lasts 30 ticks"}}}));
 
 TEST(Compiler, FullTrackIsOneErrorAtTheFirstEventThatDoesNotFit) {
     std::string mml = "1[";
@@ -197,6 +242,13 @@ TEST(Compiler, ImageOfMoreThan65535DataBytesIsAnError) {
     const Compiled fits = song_of(21'835);
     EXPECT_TRUE(fits.ok);
     EXPECT_EQ(fits.song.event_count(), 21'845u);
+    // Data past 52,902 bytes runs beyond the target's memory when loaded at 0x315A.
+    const Diagnostic beyond_memory{W, 0, 0,
+                                   "the image holds 52905 bytes of data; loaded at 0x315A, only 52902 "
+                                   "fit below the end of the 64 KB address space, so it cannot load "
+                                   "on the target"};
+    EXPECT_EQ(song_of(17'624).diagnostics.back().line, 2);  // the last line's open block, no more
+    EXPECT_EQ(song_of(17'625).diagnostics.back(), beyond_memory);
     const Compiled too_big = song_of(21'836);
     EXPECT_FALSE(too_big.ok);
     ASSERT_FALSE(too_big.diagnostics.empty());

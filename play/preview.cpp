@@ -46,7 +46,8 @@ PreviewResult play_live(const Song& song, LiveOutput& output, const PreviewOptio
     // clock already plays, so that it never delays the first note.
     std::optional<ProgressLine> progress;
     if (options.show_progress) {
-        progress.emplace(stderr, options.title, play_through(song, nullptr).done_tick);
+        progress.emplace(stderr, options.title + " on " + output.name(),
+                         play_through(song, nullptr).done_tick);
     }
     auto next_progress = std::chrono::steady_clock::now();
     std::string why;

@@ -22,7 +22,8 @@ struct PreviewResult {
 };
 
 struct PreviewOptions {
-    /// Name on the progress line, usually the source file's.
+    /// Name on the progress line, usually the file that was read; the
+    /// line adds the output's name: "Playing song.MML on FLUID Synth".
     std::string title;
     /// Whether to keep a progress line on stderr.
     bool show_progress = false;

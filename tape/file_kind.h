@@ -22,4 +22,8 @@ FileKind file_kind(const std::string& path, std::string& why);
 /// name `path`.
 bool path_exists(const std::string& path);
 
+/// True when both names reach one and the same file: song.MML and song.mml
+/// where names ignore case, a link and its target.
+bool same_file(const std::string& a, const std::string& b);
+
 }  // namespace zirvon

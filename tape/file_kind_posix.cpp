@@ -24,4 +24,11 @@ bool path_exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 }  // namespace zirvon

@@ -9,7 +9,9 @@ namespace zirvon {
 
 /// Writes `bytes` to `path` atomically: into a temporary file in the same
 /// folder, flushed to disk, then renamed over `path`. A failure at any step
-/// removes the temporary file and leaves a previous `path` untouched. A new
+/// removes the temporary file and leaves a previous `path` untouched. An
+/// existing file that is read-only, or that the user may not write, is
+/// refused ("cannot write 'song.MZT': it is read-only"). A new
 /// file gets the usual permissions; a replaced one keeps its own. An
 /// existing pipe or character device (a terminal, the null device) is
 /// written into instead of replaced; any other special file is refused.

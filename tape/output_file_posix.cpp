@@ -99,6 +99,13 @@ bool write_file_atomically(const std::string& name, std::span<const std::uint8_t
         // rename would put a plain file in place of the device node.
         if (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode)) return write_into(path, bytes, fail);
         if (!S_ISREG(target.st_mode)) return fail("it is not a regular file");
+        // A rename would replace a file the user may not write, or one made
+        // read-only on purpose (as root may write anything): refuse both,
+        // as Windows does.
+        if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return fail("it is read-only");
+        if (::access(path.c_str(), W_OK) != 0) {
+            return fail(errno == EACCES ? "it is read-only" : std::strerror(errno));
+        }
     }
 
     const std::string folder = folder_of(path);

@@ -45,6 +45,22 @@ TEST(WriteFileAtomically, FailureLeavesThePreviousFileUntouched) {
     EXPECT_EQ(read_bytes(target), "previous image");
 }
 
+// Refused everywhere, even where a rename could replace it (and for root).
+TEST(WriteFileAtomically, ReadOnlyFileIsNotReplaced) {
+    TempDir dir;
+    const auto target = dir / "song.MZT";
+    write_bytes(target, "previous image");
+    std::filesystem::permissions(target, std::filesystem::perms::owner_write |
+                                             std::filesystem::perms::group_write |
+                                             std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    std::string error;
+    EXPECT_FALSE(write_file_atomically(target.string(), as_bytes("new"), error));
+    EXPECT_EQ(error, "cannot write '" + target.string() + "': it is read-only");
+    EXPECT_EQ(read_bytes(target), "previous image");
+    EXPECT_EQ(entries_in(dir.path()), 1u);
+}
+
 TEST(WriteFileAtomically, RefusesFoldersAndMissingFolders) {
     TempDir dir;
     std::string error;

@@ -2,10 +2,10 @@
 // flushed, then moved over the target in one step. Names go to the ANSI ("A")
 // functions as the bytes they are.
 //
-// Unlike rename on POSIX, a read-only file is not replaced (Windows itself
-// refuses to; the check is made first, so that every system that runs this
-// twin agrees), and the new file takes the folder's default security, not
-// the old file's.
+// A read-only file is not replaced (Windows itself refuses to; the check is
+// made first, so that every system that runs this twin agrees, and the POSIX
+// twin refuses too), and the new file takes the folder's default security,
+// not the old file's.
 #include <windows.h>
 
 #include <string>
@@ -106,7 +106,7 @@ bool write_file_atomically(const std::string& name, std::span<const std::uint8_t
         return fail("it is a folder");
     }
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        return fail(win32_error_text(ERROR_ACCESS_DENIED));
+        return fail("it is read-only");
     }
 
     std::string temp;

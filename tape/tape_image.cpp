@@ -93,7 +93,8 @@ bool load_tape_image(std::span<const std::uint8_t> image, Song& song, std::strin
     return true;
 }
 
-bool load_tape(const std::string& path, Song& song, std::string& error) {
+bool load_tape(const std::string& path, Song& song, std::string& error,
+               std::vector<std::uint8_t>* bytes_out) {
     std::string bytes;
     if (!read_whole_file(path, kMaxTapeImage, bytes, error)) return false;
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
@@ -106,6 +107,7 @@ bool load_tape(const std::string& path, Song& song, std::string& error) {
         error = path + ": " + error;
         return false;
     }
+    if (bytes_out != nullptr) bytes_out->assign(data, data + bytes.size());
     return true;
 }
 

@@ -44,8 +44,10 @@ bool save_tape(const std::string& path, const Song& song, std::string_view tape_
 /// has a track of more than 10,000 events; `song` is then left empty.
 bool load_tape_image(std::span<const std::uint8_t> image, Song& song, std::string& error);
 
-/// Reads the image file at `path` into the empty tracks of `song`.
+/// Reads the image file at `path` into the empty tracks of `song`, and its
+/// bytes into `bytes` when given (for the header, see tape_header.h).
 /// Messages name the file: "song.MZT: not a tape image: ...".
-bool load_tape(const std::string& path, Song& song, std::string& error);
+bool load_tape(const std::string& path, Song& song, std::string& error,
+               std::vector<std::uint8_t>* bytes = nullptr);
 
 }  // namespace zirvon

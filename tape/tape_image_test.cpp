@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mml/compiler.h"
+#include "tape/tape_header.h"
 
 namespace zirvon {
 namespace {
@@ -75,6 +76,20 @@ TEST(TapeImage, IgnoresTheHeaderAndBytesAfterTheTenthEndMark) {
     std::string error;
     ASSERT_TRUE(load_tape_image(image, song, error)) << error;
     EXPECT_EQ(song.tracks[9].events(), (std::vector<TrackEvent>{{0xFE, 1, 2}}));
+
+    // ...but /list and the write-back say where it disagrees with the data.
+    EXPECT_EQ(tape_header_problems(image, song),
+              (std::vector<std::string>{"the attribute byte is 0xAA, not 0xC8",
+                                        "the tape name field does not end with CR",
+                                        "the header gives 43690 bytes of data, the tracks hold 30",
+                                        "the load address is 0xAAAA, not 0x315A",
+                                        "the execution address is 0xAAAA, not 0x1200",
+                                        "2 bytes follow the tenth end mark and belong to no track"}));
+    // A rebuilt image keeps the name field as it was, but for its final CR.
+    const Bytes rebuilt = rebuild_tape_image(song, image);
+    EXPECT_EQ(Bytes(rebuilt.begin() + 1, rebuilt.begin() + 16), Bytes(15, 0xAA));
+    EXPECT_EQ(rebuilt[16], 0x0D);
+    EXPECT_EQ(tape_header_problems(rebuilt, song), std::vector<std::string>{});
 }
 
 Bytes image_with_data(const Bytes& data) {

@@ -58,9 +58,14 @@ class Model:
         where = None
         number = semitone = dots = 0
         raw = tie = False
+        # Where the number's first digit stood, whether outside a block, and
+        # how many digits it has: a track number out of range is reported at
+        # its first digit when they stood apart from the `[` outside blocks.
+        first_digit = digits = 0
+        digits_outside = False
 
         def emit():
-            nonlocal pending, number, dots, raw, tie
+            nonlocal pending, number, dots, raw, tie, digits
             if pending is None:
                 return
             if pending in ("note", "rest"):
@@ -87,7 +92,7 @@ class Model:
                 else:
                     self.ratio[track] = number
             pending = None
-            number = 0
+            number = digits = 0
 
         for i, byte in enumerate(text):
             column = i + 1
@@ -95,6 +100,9 @@ class Model:
             if c == ";":
                 break
             if c.isdigit() and byte < 0x80:
+                if digits == 0:
+                    first_digit, digits_outside = column, not in_block
+                digits += 1
                 number = number * 10 + int(c)
                 continue
             if c == "[":
@@ -102,8 +110,9 @@ class Model:
                     track = number
                 else:
                     track = None
-                    self.errors.append((line_no, column))
-                number = 0
+                    apart = digits_outside and first_digit + digits != column
+                    self.errors.append((line_no, first_digit if apart else column))
+                number = digits = 0
                 in_block = True
                 continue
             if not in_block:
@@ -121,7 +130,7 @@ class Model:
                 if c == "]":
                     if track is not None:
                         self.append(track, SYNC, (line_no, column))
-                    number = 0
+                    number = digits = 0
                     in_block = False
                 elif c == ">":
                     if track is not None:

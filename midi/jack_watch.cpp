@@ -1,0 +1,39 @@
+#include "midi/jack_watch.h"
+
+#include <jack/jack.h>
+
+namespace zirvon::midi {
+
+JackWatch::~JackWatch() {
+    if (client_ != nullptr) jack_client_close(client_);
+}
+
+bool JackWatch::start(const std::string& port) {
+    port_client_ = port.substr(0, port.find(':'));
+    jack_status_t status{};
+    client_ = jack_client_open("zirvon-watch", JackNoStartServer, &status);
+    if (client_ == nullptr) return false;
+    jack_on_info_shutdown(
+        client_,
+        [](jack_status_t, const char* reason, void* self) { on_shutdown(0, reason, self); }, this);
+    jack_set_client_registration_callback(client_, &JackWatch::on_client, this);
+    if (jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        client_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void JackWatch::on_shutdown(int, const char*, void* self) {
+    static_cast<JackWatch*>(self)->gone_.store(true, std::memory_order_release);
+}
+
+void JackWatch::on_client(const char* name, int registered, void* self) {
+    auto* watch = static_cast<JackWatch*>(self);
+    if (registered == 0 && watch->port_client_ == name) {
+        watch->gone_.store(true, std::memory_order_release);
+    }
+}
+
+}  // namespace zirvon::midi

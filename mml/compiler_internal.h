@@ -1,0 +1,57 @@
+// The parts of the compiler that its two source files share: the state of
+// the line being compiled, and how a problem is counted and kept. Private to
+// mml/.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "mml/compiler.h"
+
+namespace zirvon {
+
+/// State of the line being compiled; every line starts with a fresh one.
+struct Compiler::LineState {
+    enum class Pending { none, note, parameter };
+
+    std::string_view text;  ///< the line
+    int line = 0;
+    int track = -1;  ///< -1: no block yet, or a block whose number is no track
+    bool in_block = false;
+    int block_column = 0;
+    int closed_column = 0;  ///< of the last `]` that closed a block; 0: none yet
+    bool overlap_warned = false;  ///< in this block
+    Pending pending = Pending::none;
+    char command = 0;
+    int command_column = 0;
+    MmlNumber number;
+    std::int64_t semitone = 0;
+    bool rest = false;
+    std::uint64_t dots = 0;
+    int dot_column = 0;  ///< of the first dot
+    bool raw = false;
+    int raw_column = 0;
+    bool tie = false;
+    /// An unknown command letter waiting to be reported, once it is known
+    /// whether a number follows it that goes on to the next command.
+    char unknown = 0;
+    int unknown_column = 0;
+    MmlNumber number_at_unknown;  ///< digits after it change the number, which goes on
+    bool quiet_length = false;  ///< the note's length was reported with `unknown`
+
+    void clear_number() { number = {}; }
+};
+
+template <typename Text>
+void Compiler::report(Severity severity, int line, int column, const Text& text) {
+    int& count = severity == Severity::error ? errors_ : warnings_;
+    if (++count > kMaxShown) return;
+    if constexpr (std::is_invocable_v<const Text&>) {
+        diagnostics_.push_back({severity, line, column, std::string(text())});
+    } else {
+        diagnostics_.push_back({severity, line, column, std::string(text)});
+    }
+}
+
+}  // namespace zirvon

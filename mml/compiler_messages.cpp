@@ -1,0 +1,137 @@
+// The compiler's messages about what a line holds: unknown characters and
+// commands, cut lengths and gates, odd uses of % and Q, full tracks.
+#include <algorithm>
+#include <string>
+
+#include "mml/compiler_internal.h"
+
+namespace zirvon {
+namespace {
+
+std::string describe_byte(unsigned char c) {
+    if (c >= 0x21 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return std::string("byte 0x") + kHex[c >> 4] + kHex[c & 15];
+}
+
+/// Length of the UTF-8 character that starts at bytes[i], or 0 when no valid
+/// one starts there.
+std::size_t utf8_length(const unsigned char* bytes, std::size_t i, std::size_t n) {
+    const unsigned char c = bytes[i];
+    const std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
+                               : c >= 0xF0 && c <= 0xF4                       ? 4
+                                                                              : 0;
+    if (length == 0 || n - i < length) return 0;
+    // The second byte's range rules out overlong forms, surrogates and
+    // code points past U+10FFFF.
+    const unsigned char second = bytes[i + 1];
+    const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > high) return 0;
+    for (std::size_t k = 2; k < length; ++k) {
+        if ((bytes[i + k] & 0xC0) != 0x80) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::size_t Compiler::other_byte(LineState& s, const unsigned char* bytes, std::size_t i,
+                                 std::size_t n) {
+    const unsigned char c = bytes[i];
+    const int column = static_cast<int>(std::min<std::size_t>(i + 1, INT32_MAX));
+    if (!s.in_block) {
+        // A full-width bracket (U+FF3B, U+FF3D) opens no block.
+        if (c == 0xEF && n - i >= 3 && bytes[i + 1] == 0xBC && (bytes[i + 2] | 2) == 0xBF) {
+            clues_.fullwidth_bracket = true;
+        }
+        return 0;
+    }
+    flush(s);
+    if (s.unknown) end_unknown_command(s, 0);
+    if (c < 0x80) {
+        s.unknown = static_cast<char>(c);
+        s.unknown_column = column;
+        s.number_at_unknown = s.number;
+        return 0;
+    }
+    const std::size_t length = utf8_length(bytes, i, n);
+    if (length == 0) {
+        report(Severity::warning, s.line, column,
+               [c] { return "unknown command " + describe_byte(c) + " is ignored"; });
+        return 0;
+    }
+    const std::string character(reinterpret_cast<const char*>(bytes + i), length);
+    report(Severity::warning, s.line, column, [&character] {
+        return "unknown character '" + character + "' is ignored (MML is written in ASCII)";
+    });
+    return length - 1;
+}
+
+/// Column of the first digit of the number that a `[` at `column`, outside
+/// any block, takes, when other characters stand between it and the `[`;
+/// else `column`. Outside blocks only a block's `]` starts a new number.
+int Compiler::first_digit_since_block(const LineState& s, int column) {
+    const std::string_view before = s.text.substr(0, static_cast<std::size_t>(column - 1));
+    const std::size_t first = before.find_first_of("0123456789", static_cast<std::size_t>(s.closed_column));
+    if (first == std::string_view::npos) return column;
+    const bool together = before.find_first_not_of("0123456789", first) == std::string_view::npos;
+    return together ? column : static_cast<int>(first) + 1;
+}
+
+void Compiler::end_unknown_command(LineState& s, char next) {
+    const bool changed = s.number.low != s.number_at_unknown.low || s.number.huge != s.number_at_unknown.huge;
+    const bool passes_on = next != 0 && changed && !s.number.is_zero();
+    report(Severity::warning, s.line, s.unknown_column, [&] {
+        std::string text = "unknown command " + describe_byte(static_cast<unsigned char>(s.unknown)) +
+                           " is ignored";
+        if (passes_on) text += "; its number " + s.number.text() + " goes on to '" + next + "'";
+        return text;
+    });
+    s.quiet_length = passes_on;
+    s.unknown = 0;
+}
+
+void Compiler::warn_cut(const LineState& s, const char* what, const MmlNumber& value) {
+    report(Severity::warning, s.line, s.command_column, [what, &value] {
+        return std::string(what) + " of " + value.text() + " ticks is cut to 8 bits: " +
+               std::to_string(value.byte());
+    });
+}
+
+void Compiler::warn_raw_length(const LineState& s, const MmlNumber& number) {
+    if (s.number.is_zero()) {
+        report(Severity::warning, s.line, s.raw_column, [&] {
+            const auto after = static_cast<std::size_t>(s.raw_column);
+            const bool zero = after < s.text.size() && s.text[after] == '0';
+            return std::string(zero ? "'%0'" : "'%' without a number") +
+                   " makes the default length " + number.text() +
+                   " a count of ticks: the note lasts " + number.text() + " ticks";
+        });
+    }
+    if (s.dots > 0) {
+        report(Severity::warning, s.line, s.dot_column, [&] {
+            return "a dot does nothing with '%': the note lasts " + number.text() + " ticks";
+        });
+    }
+}
+
+void Compiler::warn_overlap(LineState& s, const MmlNumber& ticks, const MmlNumber& gate) {
+    s.overlap_warned = true;
+    report(Severity::warning, s.line, s.command_column, [&] {
+        std::string text = "Q";
+        text += settings_[s.track].gate_ratio.text();
+        return text + " makes the note sound longer than it lasts (gate " + gate.text() + ", length " +
+               ticks.text() + "), so it overlaps the next one; Q8 sounds notes their full length";
+    });
+}
+
+void Compiler::report_full_track(int track, int line, int column) {
+    overflow_reported_[track] = true;
+    report(Severity::error, line, column, [track] {
+        return "track " + std::to_string(track) +
+               " is full: a track holds at most 10,000 events, its end mark included";
+    });
+}
+
+}  // namespace zirvon

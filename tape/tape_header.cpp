@@ -1,0 +1,77 @@
+#include "tape/tape_header.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "tape/tape_image.h"
+
+namespace zirvon {
+namespace {
+
+constexpr std::size_t kNameField = 1;
+constexpr std::size_t kSizeField = 18;
+constexpr std::size_t kLoadField = 20;
+constexpr std::size_t kExecField = 22;
+
+std::uint16_t get16(std::span<const std::uint8_t> image, std::size_t at) {
+    return static_cast<std::uint16_t>(image[at] | (image[at + 1] << 8));
+}
+
+std::string hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+}  // namespace
+
+std::string TapeHeaderFields::name() const {
+    const auto cr = std::find(name_field.begin(), name_field.end(), 0x0D);
+    return std::string(name_field.begin(), cr);
+}
+
+TapeHeaderFields read_tape_header(std::span<const std::uint8_t> image) {
+    TapeHeaderFields fields;
+    fields.attribute = image[0];
+    std::copy_n(image.begin() + kNameField, fields.name_field.size(), fields.name_field.begin());
+    fields.data_size = get16(image, kSizeField);
+    fields.load_address = get16(image, kLoadField);
+    fields.exec_address = get16(image, kExecField);
+    return fields;
+}
+
+std::vector<std::string> tape_header_problems(std::span<const std::uint8_t> image, const Song& song) {
+    const TapeHeaderFields header = read_tape_header(image);
+    const std::size_t data_size = 3 * song.event_count();
+    const std::size_t extra = image.size() - kTapeHeaderSize - data_size;
+    std::vector<std::string> problems;
+    if (header.attribute != kTapeAttribute) {
+        problems.push_back("the attribute byte is " + hex(header.attribute, 2) + ", not 0xC8");
+    }
+    if (header.name_field.back() != 0x0D) problems.push_back("the tape name field does not end with CR");
+    if (header.data_size != data_size) {
+        problems.push_back("the header gives " + std::to_string(header.data_size) +
+                           " bytes of data, the tracks hold " + std::to_string(data_size));
+    }
+    if (header.load_address != kLoadAddress) {
+        problems.push_back("the load address is " + hex(header.load_address, 4) + ", not 0x315A");
+    }
+    if (header.exec_address != kExecAddress) {
+        problems.push_back("the execution address is " + hex(header.exec_address, 4) + ", not 0x1200");
+    }
+    if (extra > 0) {
+        problems.push_back(std::to_string(extra) + (extra == 1 ? " byte follows" : " bytes follow") +
+                           " the tenth end mark and belong to no track");
+    }
+    return problems;
+}
+
+std::vector<std::uint8_t> rebuild_tape_image(const Song& song, std::span<const std::uint8_t> old_image) {
+    std::vector<std::uint8_t> image = build_tape_image(song, "");
+    const TapeHeaderFields old = read_tape_header(old_image);
+    std::copy(old.name_field.begin(), old.name_field.end(), image.begin() + kNameField);
+    image[kNameField + old.name_field.size() - 1] = 0x0D;  // the field always ends with CR
+    return image;
+}
+
+}  // namespace zirvon
