@@ -18,9 +18,16 @@ using testing_support::TempDir;
 using testing_support::write_bytes;
 namespace fs = std::filesystem;
 
+/// The rows of a picture, without the source lines that only MML knows.
+std::string rows_without_lines(std::string svg) {
+    svg.erase(0, svg.find("<g class=\"row\""));
+    for (std::size_t at; (at = svg.find(", line 1<")) != std::string::npos;) svg.erase(at, 8);
+    return svg;
+}
+
 TEST(PictureCli, SvgBesideTheImageFromSourceAndFromImage) {
     TempDir dir;
-    write_bytes(dir / "tune.mml", "1[C D] 2[E]\n");
+    write_bytes(dir / "tune.MML", "1[C D] 2[E]\n");
     RunResult r = run_zirvon({"tune.mml", "/svg", "TUNE"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -40,8 +47,7 @@ TEST(PictureCli, SvgBesideTheImageFromSourceAndFromImage) {
     const std::string from_image = read_bytes(dir / "tune.SVG");
     EXPECT_NE(from_image.find("<title>tune.MZT \u00B7 TUNE \u00B7"), std::string::npos)
         << from_image.substr(0, 400);
-    EXPECT_EQ(from_image.substr(from_image.find("<g class=\"row\"")),
-              from_source.substr(from_source.find("<g class=\"row\"")));
+    EXPECT_EQ(rows_without_lines(from_image), rows_without_lines(from_source));
     EXPECT_EQ(read_bytes(dir / "tune.MZT"), image);
 
     // With /list no image is written, but the picture is.
