@@ -77,7 +77,9 @@ def dense():
             head = f"O{2 + k % 4} Q{rng.randint(4, 8)} " if bar == 0 else ""
             body = []
             for _ in range(rng.randint(4, 10)):
-                body.append(rng.choice(NOTES + ["R"]) + rng.choice(["", "#", "-"]) + rng.choice(["4", "8", "16", "8."]))
+                letter = rng.choice(NOTES + ["R"])
+                accidental = rng.choice(["", "#", "-"]) if letter != "R" else ""
+                body.append(letter + accidental + rng.choice(["4", "8", "16", "8."]))
             if k == 1 and bar == 5:
                 body = ["O9 A B > C < O4"]  # above MIDI 127
             if k in (2, 3) and bar == 9:

@@ -13,7 +13,8 @@ constexpr int kRuler = 20;
 constexpr int kRowGap = 14;
 constexpr int kMidiNotes = 128;
 
-/// Sets a row's pitch range from the notes it draws.
+/// Sets a row's pitch range from the notes it draws: from the lowest to the
+/// highest, down to a C when it holds none, and at least an octave.
 void find_range(const Roll& roll, Row& row) {
     if (row.pieces.empty()) return;
     int low = kMidiNotes;
@@ -22,8 +23,9 @@ void find_range(const Roll& roll, Row& row) {
         low = std::min(low, roll.notes[p.note].midi);
         high = std::max(high, roll.notes[p.note].midi);
     }
-    row.low = low - low % 12;
-    row.high = std::max(high, row.low + 11);
+    if (high / 12 == low / 12 && low % 12 != 0) low -= low % 12;
+    row.low = low;
+    row.high = std::max(high, low + 11);
 }
 
 }  // namespace

@@ -48,8 +48,8 @@ struct Row {
     std::vector<Piece> pieces;
     /// Left-out notes that start in the row.
     std::vector<std::size_t> left_out;
-    /// MIDI numbers of its lowest and highest lane: from a C, at least an
-    /// octave. high < low when the row draws no note.
+    /// MIDI numbers of its lowest and highest lane: its notes' range, with
+    /// a C in it, at least an octave. high < low when the row draws no note.
     int low = 0;
     int high = -1;
     /// Its top (the band of block numbers), the top and bottom of its

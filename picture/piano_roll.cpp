@@ -21,6 +21,7 @@ constexpr int kLegendTop = 38;
 constexpr int kRowsTop = 66;
 constexpr int kLegendEntry = 84;
 constexpr std::uint64_t kTicksPerSecond = 50;
+constexpr std::string_view kLeftOutLegend = "above a row: left out, above MIDI 127";
 
 /// Appends markup and numbers; text from outside goes through text().
 class Svg {
@@ -120,8 +121,8 @@ class RollWriter {
         const std::vector<Row> rows = lay_out(roll_, kRowsTop);
         std::uint64_t widest = 0;
         for (const Row& row : rows) widest = std::max(widest, row.span.end - row.span.start);
-        const int legend =
-            legend_entries() * kLegendEntry + (roll_.left_out.empty() ? 0 : 2 * kLegendEntry);
+        const int legend = legend_entries() * kLegendEntry +
+                           (roll_.left_out.empty() ? 0 : 19 + text_width(kLeftOutLegend, 12));
         const int width = std::max({kLeft + static_cast<int>(widest) * kTickWidth + kRight,
                                     2 * 16 + text_width(title_, 15), 2 * 16 + legend});
         const int height = rows.empty() ? kRowsTop + 12 : rows.back().bottom + 12;
@@ -164,10 +165,10 @@ class RollWriter {
             x += kLegendEntry;
         }
         if (!roll_.left_out.empty()) {
-            svg_ << "<rect x=\"" << x << "\" y=\"" << kLegendTop + 3
+            svg_ << "<rect x=\"" << x << "\" y=\"" << kLegendTop + 4
                  << "\" width=\"14\" height=\"5\" fill=\"" << kBackground << "\" stroke=\""
-                 << kLeftOutOutline << "\"/><text x=\"" << x + 19 << "\" y=\"" << kLegendTop + 11
-                 << "\">on top: left out, above MIDI 127</text>\n";
+                 << kLeftOutOutline << "\" stroke-dasharray=\"2 1\"/><text x=\"" << x + 19
+                 << "\" y=\"" << kLegendTop + 11 << "\">" << kLeftOutLegend << "</text>\n";
         }
         if (roll_.empty()) {
             svg_ << "<text x=\"16\" y=\"" << kLegendTop + 11 << "\" fill=\"" << kFaintText
@@ -209,7 +210,7 @@ class RollWriter {
                  << "\" font-size=\"10\" fill=\"" << kFaintText << "\">no notes</text>\n";
             return;
         }
-        for (int c = row.low; c <= row.high; c += 12) {
+        for (int c = row.low + (12 - row.low % 12) % 12; c <= row.high; c += 12) {
             const int below = y_of(row, c) + kLaneHeight;
             if (c != row.low) {
                 svg_ << "<line x1=\"" << kLeft << "\" y1=\"";
@@ -305,21 +306,28 @@ class RollWriter {
         }
     }
 
+    /// Left-out notes: dashed bars above the row's frame, "> 127" beside them.
     void write_left_out(const Row& row) {
+        if (row.left_out.empty()) return;
+        const int y = row.top + 15;
+        svg_ << "<text x=\"" << kLeft - 6 << "\" y=\"" << y + 6
+             << "\" font-size=\"9\" text-anchor=\"end\" fill=\"" << kFaintText
+             << "\">&gt; 127</text>\n<g stroke=\"" << kLeftOutOutline
+             << "\" stroke-dasharray=\"2 1\">\n";
         for (const std::size_t j : row.left_out) {
             const RollNote& n = roll_.left_out[j];
             const std::uint64_t to = std::min(n.off, row.span.end);
             svg_ << "<rect class=\"left-out\" data-track=\"" << n.track << "\" data-tick=\"" << n.on
                  << "\" data-off=\"" << n.off << "\" data-midi=\"" << n.midi << "\" x=\""
-                 << x_of(row, n.on) << "\" y=\"" << row.top + 15 << "\" width=\""
+                 << x_of(row, n.on) << "\" y=\"" << y << "\" width=\""
                  << std::max(static_cast<int>(to - n.on) * kTickWidth - 1, 1)
-                 << "\" height=\"5\" fill=\"" << kTrackColours[n.track - 1].fill << "\" stroke=\""
-                 << kLeftOutOutline << "\"><title>track " << n.track << ' ' << note_name(n.midi)
-                 << " (MIDI " << n.midi << ") left out, block " << n.block << ", "
-                 << exact_time(n.on);
+                 << "\" height=\"5\" fill=\"" << kTrackColours[n.track - 1].fill
+                 << "\"><title>track " << n.track << ' ' << note_name(n.midi) << " (MIDI " << n.midi
+                 << ") left out, block " << n.block << ", " << exact_time(n.on);
             if (n.line != 0) svg_ << ", line " << n.line;
             svg_ << "</title></rect>\n";
         }
+        svg_ << "</g>\n";
     }
 
     /// A mark every second of the passage's time, each labelled m:ss.
