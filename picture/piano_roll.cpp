@@ -118,7 +118,8 @@ class RollWriter {
     }
 
     std::string write() {
-        const std::vector<Row> rows = lay_out(roll_, kRowsTop);
+        // A picture of nothing is its title alone, however long the silence.
+        const std::vector<Row> rows = roll_.empty() ? std::vector<Row>{} : lay_out(roll_, kRowsTop);
         std::uint64_t widest = 0;
         for (const Row& row : rows) widest = std::max(widest, row.span.end - row.span.start);
         const int legend = legend_entries() * kLegendEntry +
@@ -293,6 +294,8 @@ class RollWriter {
                 svg_ << " x=\"" << x_of(row, p.from) << "\" y=\"" << y_of(row, n.midi) + inset
                      << "\" width=\"" << width << "\" height=\"" << height << "\" fill=\""
                      << colour.fill << '"';
+                // A thin bar in a unison shows its colour unmixed with an outline.
+                if (levels_[p.note] > 0) svg_ << " stroke=\"none\"";
                 if (p.continuation) {
                     svg_ << "/>\n";
                     continue;
