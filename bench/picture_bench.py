@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Times `zirvon SONG /svg` on the songs that bound the piano roll's size and
-reports the picture's size, the median time of the whole command and its
-peak memory:
+reports the picture's size, the median and longest time of the whole command,
+its processor time and its peak memory:
 
   eighths.mml   five minutes of eighth notes on all eight tracks, one bar a line
   most.MZT      the most notes an image holds: 21,835 notes and ten end marks
@@ -15,7 +15,6 @@ usage: picture_bench.py ZIRVON [--runs N] [--keep FOLDER]
 import argparse
 import os
 import random
-import resource
 import statistics
 import subprocess
 import sys
@@ -92,15 +91,23 @@ def dense():
 
 
 def measure(zirvon, folder, name, runs):
-    times = []
+    """The picture's size, the median and the longest time of the whole
+    command, its median processor time (user and system), and its largest
+    peak resident memory, over `runs` runs."""
+    times, cpus, peaks = [], [], []
     for _ in range(runs):
         start = time.perf_counter()
-        done = subprocess.run([zirvon, name, "/svg"], cwd=folder, capture_output=True)
+        child = subprocess.Popen([zirvon, name, "/svg"], cwd=folder, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.PIPE)
+        _, status, usage = os.wait4(child.pid, 0)
         times.append(time.perf_counter() - start)
-        if done.returncode != 0:
-            raise SystemExit(f"{name}: status {done.returncode}: {done.stderr.decode(errors='replace')}")
+        cpus.append(usage.ru_utime + usage.ru_stime)
+        peaks.append(usage.ru_maxrss / 1024)
+        if status != 0:
+            raise SystemExit(f"{name}: status {status}: {child.stderr.read().decode(errors='replace')}")
+        child.stderr.close()
     svg = os.path.join(folder, os.path.splitext(name)[0] + ".SVG")
-    return os.path.getsize(svg), statistics.median(times), max(times)
+    return os.path.getsize(svg), statistics.median(times), max(times), statistics.median(cpus), max(peaks)
 
 
 def main():
@@ -113,15 +120,13 @@ def main():
     folder = args.keep or tempfile.mkdtemp(prefix="zirvon-picture-bench-")
     os.makedirs(folder, exist_ok=True)
     songs = {"eighths.mml": eighths(), "most.MZT": most_notes(), "longest.MZT": longest(), "dense.mml": dense()}
-    print(f"{'song':<12} {'SVG bytes':>11} {'median ms':>10} {'max ms':>8} {'peak RSS MB':>12}")
+    print(f"{'song':<12} {'SVG bytes':>11} {'median ms':>10} {'max ms':>8} {'CPU ms':>7} {'peak RSS MB':>12}")
     for name, data in songs.items():
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
-        before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-        size, median, worst = measure(zirvon, folder, name, args.runs)
-        peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-        rss = f"{peak / 1024:.1f}" if peak > before else f"<= {peak / 1024:.1f}"
-        print(f"{name:<12} {size:>11,} {median * 1000:>10.1f} {worst * 1000:>8.1f} {rss:>12}")
+        size, median, worst, cpu, peak = measure(zirvon, folder, name, args.runs)
+        print(f"{name:<12} {size:>11,} {median * 1000:>10.1f} {worst * 1000:>8.1f} {cpu * 1000:>7.1f} "
+              f"{peak:>12.1f}")
     if not args.keep:
         subprocess.run(["rm", "-rf", folder])
 
