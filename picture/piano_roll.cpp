@@ -228,18 +228,24 @@ class RollWriter {
 
     void write_block_lines(const Row& row) {
         int label_end = 0;
-        const auto label = [&](std::size_t block, int x) {
+        const auto label = [&](std::size_t block, int x, const char* colour) {
             const std::string number = std::to_string(block);
             if (x < label_end + 4) return;
             svg_ << "<text x=\"" << x + 3 << "\" y=\"" << row.top + 11
-                 << "\" font-size=\"10\" fill=\"" << kText << "\">" << number << "</text>\n";
+                 << "\" font-size=\"10\" fill=\"" << colour << "\">" << number << "</text>\n";
             label_end = x + 3 + text_width(number, 10);
         };
-        // The passage's first block has no line, only its number.
-        if (row.span.start == 0 && roll_.first_block != 0) label(roll_.first_block, kLeft);
         const auto first = std::lower_bound(
             roll_.block_lines.begin(), roll_.block_lines.end(), row.span.start,
             [](const BlockLine& line, std::uint64_t tick) { return line.tick < tick; });
+        // The block the row starts in, when no line stands there: the
+        // passage's first block, or in grey the block that a row before began.
+        if (roll_.first_block != 0 &&
+            (first == roll_.block_lines.end() || first->tick != row.span.start)) {
+            const std::size_t block =
+                first == roll_.block_lines.begin() ? roll_.first_block : (first - 1)->block;
+            label(block, kLeft, row.span.start == 0 ? kText : kFaintText);
+        }
         for (auto line = first; line != roll_.block_lines.end() && line->tick < row.span.end;
              ++line) {
             const int x = x_of(row, line->tick);
@@ -250,7 +256,7 @@ class RollWriter {
             svg_.half(x);
             svg_ << "\" y2=\"" << row.plot_bottom + kPlotPad << "\" stroke=\"" << kBlockLine
                  << "\"/>\n";
-            label(line->block, x);
+            label(line->block, x, kText);
         }
     }
 
