@@ -23,9 +23,24 @@ constexpr int kLegendEntry = 84;
 constexpr std::uint64_t kTicksPerSecond = 50;
 constexpr std::string_view kLeftOutLegend = "above a row: left out, above MIDI 127";
 
+/// A note's name: C4 is MIDI note 60.
+struct NoteName {
+    int midi;
+};
+
+/// "m:ss.cc" of a passage tick: one tick is two hundredths of a second.
+struct ExactTime {
+    std::uint64_t tick;
+};
+
 /// Appends markup and numbers; text from outside goes through text().
 class Svg {
   public:
+    template <std::size_t N>
+    Svg& operator<<(const char (&literal)[N]) {
+        out_.append(literal, N - 1);
+        return *this;
+    }
     Svg& operator<<(std::string_view s) {
         out_ += s;
         return *this;
@@ -41,6 +56,18 @@ class Svg {
         out_.append(digits, end);
         return *this;
     }
+    Svg& operator<<(NoteName name) {
+        static constexpr std::array<std::string_view, 12> kNames{"C",  "C#", "D",  "D#", "E",  "F",
+                                                                 "F#", "G",  "G#", "A",  "A#", "B"};
+        return *this << kNames[static_cast<std::size_t>(name.midi % 12)] << name.midi / 12 - 1;
+    }
+    Svg& operator<<(ExactTime time) {
+        const std::uint64_t hundredths = time.tick * 2;
+        const std::uint64_t seconds = hundredths / 100 % 60;
+        const std::uint64_t cs = hundredths % 100;
+        return *this << hundredths / 6000 << (seconds < 10 ? ":0" : ":") << seconds
+                     << (cs < 10 ? ".0" : ".") << cs;
+    }
     /// A pixel's centre: crisp one-pixel lines.
     Svg& half(int pixel) { return *this << pixel << ".5"; }
     Svg& text(std::string_view s) {
@@ -53,19 +80,6 @@ class Svg {
   private:
     std::string out_;
 };
-
-std::string note_name(int midi) {
-    static constexpr std::array<const char*, 12> kNames{"C",  "C#", "D",  "D#", "E",  "F",
-                                                        "F#", "G",  "G#", "A",  "A#", "B"};
-    return kNames[static_cast<std::size_t>(midi % 12)] + std::to_string(midi / 12 - 1);
-}
-
-/// "m:ss.cc" of a passage tick: one tick is two hundredths of a second.
-std::string exact_time(std::uint64_t tick) {
-    const std::uint64_t hundredths = tick * 2;
-    const std::uint64_t cs = hundredths % 100;
-    return play::format_play_time(tick) + (cs < 10 ? ".0" : ".") + std::to_string(cs);
-}
 
 std::string counted(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + ' ' + (n == 1 ? one : many);
@@ -222,7 +236,7 @@ class RollWriter {
             }
             svg_ << "<text x=\"" << kLeft - 6 << "\" y=\"" << below - 1
                  << "\" font-size=\"10\" text-anchor=\"end\" fill=\"" << kFaintText << "\">"
-                 << note_name(c) << "</text>\n";
+                 << NoteName{c} << "</text>\n";
         }
     }
 
@@ -306,8 +320,8 @@ class RollWriter {
                     svg_ << "/>\n";
                     continue;
                 }
-                svg_ << "><title>track " << k << ' ' << note_name(n.midi) << ", block " << n.block
-                     << ", " << exact_time(n.on);
+                svg_ << "><title>track " << k << ' ' << NoteName{n.midi} << ", block " << n.block
+                     << ", " << ExactTime{n.on};
                 if (n.line != 0) svg_ << ", line " << n.line;
                 svg_ << "</title></rect>\n";
             }
@@ -331,8 +345,8 @@ class RollWriter {
                  << x_of(row, n.on) << "\" y=\"" << y << "\" width=\""
                  << std::max(static_cast<int>(to - n.on) * kTickWidth - 1, 1)
                  << "\" height=\"5\" fill=\"" << kTrackColours[n.track - 1].fill
-                 << "\"><title>track " << n.track << ' ' << note_name(n.midi) << " (MIDI " << n.midi
-                 << ") left out, block " << n.block << ", " << exact_time(n.on);
+                 << "\"><title>track " << n.track << ' ' << NoteName{n.midi} << " (MIDI " << n.midi
+                 << ") left out, block " << n.block << ", " << ExactTime{n.on};
             if (n.line != 0) svg_ << ", line " << n.line;
             svg_ << "</title></rect>\n";
         }
