@@ -13,7 +13,8 @@ namespace {
 
 constexpr const char* kProgram = "zirvon: ";
 
-/// The file name without its folder.
+/// The file name without its folder: after the last '/', or '\\' as Windows
+/// writes them, on every system, so that both builds title a song alike.
 std::string base_name(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
