@@ -46,11 +46,17 @@ bool write_svg(const RunPlan& plan, const std::string& path, const Song& song, s
     title.tape_name =
         plan.kind == SourceKind::tape ? image_tape_name(path) : plan.tape_name.substr(0, 15);
     const play::SongMap map = play::map_song(song);
-    const std::string svg = picture::piano_roll_svg(song, map, play::whole_song(map), title);
+    const picture::Roll roll = picture::collect_roll(song, map, play::whole_song(map));
     std::string error;
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(svg.data()),
-                                              svg.size());
-    if (!write_file_atomically(svg_file_name(plan.output_name), bytes, error)) {
+    const bool written = write_file_atomically(
+        svg_file_name(plan.output_name),
+        [&](const ByteSink& sink) {
+            return picture::write_piano_roll(roll, title, [&](std::string_view piece) {
+                return sink({reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()});
+            });
+        },
+        error);
+    if (!written) {
         err << kProgram << error << '\n';
         return false;
     }

@@ -1,7 +1,7 @@
 #include "picture/layout.h"
 
 #include <algorithm>
-#include <array>
+#include <bit>
 
 namespace zirvon::picture {
 namespace {
@@ -12,17 +12,21 @@ constexpr int kEmptyPlot = 18;
 constexpr int kRuler = 20;
 constexpr int kRowGap = 14;
 constexpr int kMidiNotes = 128;
+/// No note sounds longer than the largest gate.
+constexpr std::uint64_t kLongestNote = 255;
 
 /// Sets a row's pitch range from the notes it draws: from the lowest to the
 /// highest, down to a C when it holds none, and at least an octave.
 void find_range(const Roll& roll, Row& row) {
-    if (row.pieces.empty()) return;
+    if (row.first_note == row.end_note && row.continued.empty()) return;
     int low = kMidiNotes;
     int high = -1;
-    for (const Piece& p : row.pieces) {
-        low = std::min(low, roll.notes[p.note].midi);
-        high = std::max(high, roll.notes[p.note].midi);
-    }
+    const auto widen = [&](std::size_t j) {
+        low = std::min(low, roll.notes[j].midi);
+        high = std::max(high, roll.notes[j].midi);
+    };
+    for (std::size_t j = row.first_note; j < row.end_note; ++j) widen(j);
+    for (const std::size_t j : row.continued) widen(j);
     if (high / 12 == low / 12 && low % 12 != 0) low -= low % 12;
     row.low = low;
     row.high = std::max(high, low + 11);
@@ -67,13 +71,20 @@ std::vector<Row> lay_out(const Roll& roll, int top) {
         const auto at = std::upper_bound(starts.begin(), starts.end(), tick);
         return static_cast<std::size_t>(std::max<std::ptrdiff_t>(at - starts.begin() - 1, 0));
     };
+    const auto first_at = [&](std::uint64_t tick) {
+        return static_cast<std::size_t>(
+            std::lower_bound(roll.notes.begin(), roll.notes.end(), tick,
+                             [](const RollNote& n, std::uint64_t t) { return n.on < t; }) -
+            roll.notes.begin());
+    };
+    for (Row& row : rows) {
+        row.first_note = first_at(row.span.start);
+        row.end_note = first_at(row.span.end);
+    }
     for (std::size_t j = 0; j < roll.notes.size(); ++j) {
-        const RollNote& n = roll.notes[j];
-        for (std::size_t r = row_of(n.on); r < rows.size(); ++r) {
-            const RowSpan& s = rows[r].span;
-            rows[r].pieces.push_back(
-                {j, std::max(n.on, s.start), std::min(n.off, s.end), n.on < s.start});
-            if (n.off <= s.end) break;
+        for (std::size_t r = row_of(roll.notes[j].on);
+             roll.notes[j].off > rows[r].span.end && r + 1 < rows.size();) {
+            rows[++r].continued.push_back(j);
         }
     }
     for (std::size_t j = 0; j < roll.left_out.size(); ++j) {
@@ -93,26 +104,29 @@ std::vector<Row> lay_out(const Roll& roll, int top) {
 }
 
 std::vector<int> unison_levels(const std::vector<RollNote>& notes) {
-    // Each track's notes of each pitch, in time order; a track sounds one
-    // note at a time, so they follow one another and their ends are in
-    // order too.
-    struct Span {
-        std::uint64_t on, off;
-    };
-    std::array<std::array<std::vector<Span>, kMidiNotes>, kTrackCount> by_pitch;
-    for (const RollNote& n : notes) by_pitch[n.track][n.midi].push_back({n.on, n.off});
-    std::vector<int> levels;
-    levels.reserve(notes.size());
-    for (const RollNote& n : notes) {
-        int level = 0;
-        for (int t = 0; t < n.track; ++t) {
-            const std::vector<Span>& spans = by_pitch[t][n.midi];
-            const auto first =
-                std::upper_bound(spans.begin(), spans.end(), n.on,
-                                 [](std::uint64_t tick, const Span& s) { return tick < s.off; });
-            if (first != spans.end() && first->on < n.off) ++level;
+    // The notes by pitch, then in time order. A note lasts at most its
+    // gate, so the notes of a pitch that overlap one lie close to it.
+    std::vector<std::uint32_t> order(notes.size());
+    for (std::size_t j = 0; j < order.size(); ++j) order[j] = static_cast<std::uint32_t>(j);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return notes[a].midi != notes[b].midi ? notes[a].midi < notes[b].midi : a < b;
+    });
+    std::vector<int> levels(notes.size(), 0);
+    for (std::size_t at = 0; at < order.size(); ++at) {
+        const RollNote& n = notes[order[at]];
+        unsigned lower = 0;  // tracks below n's that sound its pitch with it
+        const auto look = [&](std::size_t i) {
+            const RollNote& o = notes[order[i]];
+            if (o.midi != n.midi) return false;
+            if (o.track < n.track && o.on < n.off && n.on < o.off) lower |= 1u << o.track;
+            return true;
+        };
+        for (std::size_t i = at; i-- > 0 && n.on - notes[order[i]].on <= kLongestNote && look(i);) {
         }
-        levels.push_back(level);
+        for (std::size_t i = at + 1; i < order.size() && notes[order[i]].on < n.off && look(i);
+             ++i) {
+        }
+        levels[order[at]] = std::popcount(lower);
     }
     return levels;
 }

@@ -34,18 +34,14 @@ struct RowSpan {
 std::vector<RowSpan> break_rows(std::uint64_t length, const std::vector<BlockLine>& block_lines,
                                 std::uint64_t row_ticks = kRowTicks);
 
-/// The part of a note that one row draws: the note itself, up to the row's
-/// end, or the continuation of a note that started in a row before.
-struct Piece {
-    std::size_t note = 0;
-    std::uint64_t from = 0;
-    std::uint64_t to = 0;
-    bool continuation = false;
-};
-
 struct Row {
     RowSpan span;
-    std::vector<Piece> pieces;
+    /// The notes that start in the row, [first_note, end_note) of the
+    /// roll's, which are in time order; each is drawn up to the row's end.
+    std::size_t first_note = 0;
+    std::size_t end_note = 0;
+    /// Notes that started in a row before and still sound at its start.
+    std::vector<std::size_t> continued;
     /// Left-out notes that start in the row.
     std::vector<std::size_t> left_out;
     /// MIDI numbers of its lowest and highest lane: its notes' range, with

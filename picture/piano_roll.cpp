@@ -34,8 +34,14 @@ struct ExactTime {
 };
 
 /// Appends markup and numbers; text from outside goes through text().
+/// Hands the document to its sink in pieces of about kPiece bytes, so a
+/// large one is never held whole.
 class Svg {
   public:
+    static constexpr std::size_t kPiece = 64 * 1024;
+
+    explicit Svg(const TextSink& sink) : sink_(sink) { out_.reserve(kPiece + 4096); }
+
     template <std::size_t N>
     Svg& operator<<(const char (&literal)[N]) {
         out_.append(literal, N - 1);
@@ -74,11 +80,18 @@ class Svg {
         append_xml_text(out_, s);
         return *this;
     }
-    std::string take() { return std::move(out_); }
-    void reserve(std::size_t n) { out_.reserve(n); }
+    /// Passes on what is written once it makes a piece, or everything when
+    /// `all`; false from the first piece the sink refused.
+    bool flush(bool all = false) {
+        if (ok_ && (all || out_.size() >= kPiece) && !out_.empty()) ok_ = sink_(out_);
+        if (all || out_.size() >= kPiece) out_.clear();
+        return ok_;
+    }
 
   private:
+    const TextSink& sink_;
     std::string out_;
+    bool ok_ = true;
 };
 
 std::string counted(std::size_t n, const char* one, const char* many) {
@@ -125,13 +138,16 @@ int text_width(std::string_view text, int font_size) {
 
 class RollWriter {
   public:
-    RollWriter(const Roll& roll, const PictureTitle& title)
-        : roll_(roll), title_(title_text(roll, title)), levels_(unison_levels(roll.notes)) {
+    RollWriter(const Roll& roll, const PictureTitle& title, const TextSink& sink)
+        : roll_(roll),
+          title_(title_text(roll, title)),
+          levels_(unison_levels(roll.notes)),
+          svg_(sink) {
         for (const RollNote& n : roll.notes) shown_[n.track] = true;
         for (const RollNote& n : roll.left_out) shown_[n.track] = true;
     }
 
-    std::string write() {
+    bool write() {
         // A picture of nothing is its title alone, however long the silence.
         const std::vector<Row> rows = roll_.empty() ? std::vector<Row>{} : lay_out(roll_, kRowsTop);
         std::uint64_t widest = 0;
@@ -142,8 +158,6 @@ class RollWriter {
                                     2 * 16 + text_width(title_, 15), 2 * 16 + legend});
         const int height = rows.empty() ? kRowsTop + 12 : rows.back().bottom + 12;
 
-        svg_.reserve(4096 + (roll_.notes.size() + roll_.left_out.size()) * 240 +
-                     rows.size() * 4096);
         svg_ << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
              << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" << width
              << "\" height=\"" << height << "\" viewBox=\"0 0 " << width << ' ' << height
@@ -157,9 +171,12 @@ class RollWriter {
         svg_.text(title_);
         svg_ << "</text>\n";
         write_legend();
-        for (const Row& row : rows) write_row(row);
+        for (const Row& row : rows) {
+            write_row(row);
+            if (!svg_.flush()) return false;
+        }
         svg_ << "</svg>\n";
-        return svg_.take();
+        return svg_.flush(true);
     }
 
   private:
@@ -289,44 +306,54 @@ class RollWriter {
         }
     }
 
+    /// The notes of a row, a group for each track: first the bars that
+    /// carry on notes from the row before, then the notes that start here.
     void write_notes(const Row& row) {
         for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k) {
-            bool opened = false;
-            const TrackColour& colour = kTrackColours[k - 1];
-            for (const Piece& p : row.pieces) {
-                const RollNote& n = roll_.notes[p.note];
-                if (n.track != k) continue;
-                if (!opened) {
-                    svg_ << "<g stroke=\"" << colour.outline << "\">\n";
-                    opened = true;
-                }
-                const auto [inset, height] = bar_inset(levels_[p.note]);
-                const bool cut = n.off > row.span.end;  // goes on in the next row
-                const int width =
-                    std::max(static_cast<int>(p.to - p.from) * kTickWidth - (cut ? 0 : 1), 1);
-                if (p.continuation) {
-                    svg_ << "<rect class=\"cont\" data-track=\"" << k << "\" data-tick=\"" << n.on
-                         << "\"";
-                } else {
-                    svg_ << "<rect class=\"note\" data-track=\"" << k << "\" data-tick=\"" << n.on
-                         << "\" data-off=\"" << n.off << "\" data-midi=\"" << n.midi << "\"";
-                }
-                svg_ << " x=\"" << x_of(row, p.from) << "\" y=\"" << y_of(row, n.midi) + inset
-                     << "\" width=\"" << width << "\" height=\"" << height << "\" fill=\""
-                     << colour.fill << '"';
-                // A thin bar in a unison shows its colour unmixed with an outline.
-                if (levels_[p.note] > 0) svg_ << " stroke=\"none\"";
-                if (p.continuation) {
-                    svg_ << "/>\n";
-                    continue;
-                }
-                svg_ << "><title>track " << k << ' ' << NoteName{n.midi} << ", block " << n.block
-                     << ", " << ExactTime{n.on};
-                if (n.line != 0) svg_ << ", line " << n.line;
-                svg_ << "</title></rect>\n";
+            opened_ = false;
+            for (const std::size_t j : row.continued) {
+                if (roll_.notes[j].track == k) write_bar(row, j, true);
             }
-            if (opened) svg_ << "</g>\n";
+            for (std::size_t j = row.first_note; j < row.end_note; ++j) {
+                if (roll_.notes[j].track == k) write_bar(row, j, false);
+            }
+            if (opened_) svg_ << "</g>\n";
         }
+    }
+
+    void write_bar(const Row& row, std::size_t j, bool continuation) {
+        const RollNote& n = roll_.notes[j];
+        const TrackColour& colour = kTrackColours[n.track - 1];
+        if (!opened_) {
+            svg_ << "<g stroke=\"" << colour.outline << "\">\n";
+            opened_ = true;
+        }
+        const auto [inset, height] = bar_inset(levels_[j]);
+        const std::uint64_t from = std::max(n.on, row.span.start);
+        const bool cut = n.off > row.span.end;  // goes on in the next row
+        const std::uint64_t to = cut ? row.span.end : n.off;
+        const int width = std::max(static_cast<int>(to - from) * kTickWidth - (cut ? 0 : 1), 1);
+        if (continuation) {
+            svg_ << "<rect class=\"cont\" data-track=\"" << n.track << "\" data-tick=\"" << n.on
+                 << "\"";
+        } else {
+            svg_ << "<rect class=\"note\" data-track=\"" << n.track << "\" data-tick=\"" << n.on
+                 << "\" data-off=\"" << n.off << "\" data-midi=\"" << n.midi << "\"";
+        }
+        svg_ << " x=\"" << x_of(row, from) << "\" y=\"" << y_of(row, n.midi) + inset
+             << "\" width=\"" << width << "\" height=\"" << height << "\" fill=\"" << colour.fill
+             << '"';
+        // A thin bar in a unison shows its colour unmixed with an outline.
+        if (levels_[j] > 0) svg_ << " stroke=\"none\"";
+        if (continuation) {
+            svg_ << "/>\n";
+            return;
+        }
+        svg_ << "><title>track " << n.track << ' ' << NoteName{n.midi} << ", block " << n.block
+             << ", " << ExactTime{n.on};
+        if (n.line != 0) svg_ << ", line " << n.line;
+        svg_ << "</title></rect>\n";
+        svg_.flush();
     }
 
     /// Left-out notes: dashed bars above the row's frame, "> 127" beside them.
@@ -375,12 +402,22 @@ class RollWriter {
     std::vector<int> levels_;
     std::array<bool, kTrackCount> shown_{};
     Svg svg_;
+    bool opened_ = false;  ///< a track's group of notes is open
 };
 
 }  // namespace
 
+bool write_piano_roll(const Roll& roll, const PictureTitle& title, const TextSink& sink) {
+    return RollWriter(roll, title, sink).write();
+}
+
 std::string draw_piano_roll(const Roll& roll, const PictureTitle& title) {
-    return RollWriter(roll, title).write();
+    std::string document;
+    write_piano_roll(roll, title, [&](std::string_view piece) {
+        document += piece;
+        return true;
+    });
+    return document;
 }
 
 std::string piano_roll_svg(const Song& song, const play::SongMap& map, const play::Passage& passage,

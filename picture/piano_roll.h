@@ -4,7 +4,9 @@
 // depends on the platform: the same song gives the same bytes everywhere.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "picture/roll.h"
 #include "play/passage.h"
@@ -19,7 +21,14 @@ struct PictureTitle {
     std::string tape_name;
 };
 
-/// The document of a roll.
+/// Takes the next piece of a document; false when it cannot.
+using TextSink = std::function<bool(std::string_view)>;
+
+/// Writes the document of a roll into `sink`, piece by piece, so that a
+/// long song's is never held whole; false when the sink refused a piece.
+bool write_piano_roll(const Roll& roll, const PictureTitle& title, const TextSink& sink);
+
+/// The whole document of a roll.
 std::string draw_piano_roll(const Roll& roll, const PictureTitle& title);
 
 /// The document of `passage` of `song`, which `map` describes.
