@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
-#include <concepts>
 #include <string_view>
 
 #include "picture/layout.h"
 #include "picture/palette.h"
-#include "picture/xml_text.h"
+#include "picture/svg_writer.h"
 #include "play/progress.h"
 
 namespace zirvon::picture {
@@ -22,77 +20,6 @@ constexpr int kRowsTop = 66;
 constexpr int kLegendEntry = 84;
 constexpr std::uint64_t kTicksPerSecond = 50;
 constexpr std::string_view kLeftOutLegend = "above a row: left out, above MIDI 127";
-
-/// A note's name: C4 is MIDI note 60.
-struct NoteName {
-    int midi;
-};
-
-/// "m:ss.cc" of a passage tick: one tick is two hundredths of a second.
-struct ExactTime {
-    std::uint64_t tick;
-};
-
-/// Appends markup and numbers; text from outside goes through text().
-/// Hands the document to its sink in pieces of about kPiece bytes, so a
-/// large one is never held whole.
-class Svg {
-  public:
-    static constexpr std::size_t kPiece = 64 * 1024;
-
-    explicit Svg(const TextSink& sink) : sink_(sink) { out_.reserve(kPiece + 4096); }
-
-    template <std::size_t N>
-    Svg& operator<<(const char (&literal)[N]) {
-        out_.append(literal, N - 1);
-        return *this;
-    }
-    Svg& operator<<(std::string_view s) {
-        out_ += s;
-        return *this;
-    }
-    Svg& operator<<(char c) {
-        out_ += c;
-        return *this;
-    }
-    template <std::integral T>
-    Svg& operator<<(T value) {
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        out_.append(digits, end);
-        return *this;
-    }
-    Svg& operator<<(NoteName name) {
-        static constexpr std::array<std::string_view, 12> kNames{"C",  "C#", "D",  "D#", "E",  "F",
-                                                                 "F#", "G",  "G#", "A",  "A#", "B"};
-        return *this << kNames[static_cast<std::size_t>(name.midi % 12)] << name.midi / 12 - 1;
-    }
-    Svg& operator<<(ExactTime time) {
-        const std::uint64_t hundredths = time.tick * 2;
-        const std::uint64_t seconds = hundredths / 100 % 60;
-        const std::uint64_t cs = hundredths % 100;
-        return *this << hundredths / 6000 << (seconds < 10 ? ":0" : ":") << seconds
-                     << (cs < 10 ? ".0" : ".") << cs;
-    }
-    /// A pixel's centre: crisp one-pixel lines.
-    Svg& half(int pixel) { return *this << pixel << ".5"; }
-    Svg& text(std::string_view s) {
-        append_xml_text(out_, s);
-        return *this;
-    }
-    /// Passes on what is written once it makes a piece, or everything when
-    /// `all`; false from the first piece the sink refused.
-    bool flush(bool all = false) {
-        if (ok_ && (all || out_.size() >= kPiece) && !out_.empty()) ok_ = sink_(out_);
-        if (all || out_.size() >= kPiece) out_.clear();
-        return ok_;
-    }
-
-  private:
-    const TextSink& sink_;
-    std::string out_;
-    bool ok_ = true;
-};
 
 std::string counted(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + ' ' + (n == 1 ? one : many);
@@ -401,7 +328,7 @@ class RollWriter {
     std::string title_;
     std::vector<int> levels_;
     std::array<bool, kTrackCount> shown_{};
-    Svg svg_;
+    SvgWriter svg_;
     bool opened_ = false;  ///< a track's group of notes is open
 };
 

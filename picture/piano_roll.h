@@ -4,11 +4,10 @@
 // depends on the platform: the same song gives the same bytes everywhere.
 #pragma once
 
-#include <functional>
 #include <string>
-#include <string_view>
 
 #include "picture/roll.h"
+#include "picture/svg_writer.h"
 #include "play/passage.h"
 #include "song/song.h"
 
@@ -20,9 +19,6 @@ struct PictureTitle {
     std::string file_name;
     std::string tape_name;
 };
-
-/// Takes the next piece of a document; false when it cannot.
-using TextSink = std::function<bool(std::string_view)>;
 
 /// Writes the document of a roll into `sink`, piece by piece, so that a
 /// long song's is never held whole; false when the sink refused a piece.
