@@ -36,7 +36,7 @@ CHOSEN = [
     b"",                                          # nothing at all
     b"1[R R] 9[C D] 0[E]",                        # only rests, and tracks 0 and 9
     b"1[O9 C A B > C]\n2[C]",                     # above MIDI 127, one after another
-    b"1[O9 Q8 A%200 R] 2[C%255]",                 # a left-out note ended by the next event
+    b"1[O9 Q7 A%290 R] 2[C%255]",                 # left out, gate 253 > length 34: the rest ends it
     b"1[C C Q8 C C &C]",                          # repeated notes, a tie
     b"1[O4 C2 E2] 2[O4 C2 E2] 3[O4 C2 E2]",       # unison on three tracks
     b"1[C1 C1 C1 C1 C1 C1 C1 C1 C1 C1] 2[C]",     # a block longer than a row
