@@ -63,6 +63,8 @@ constexpr Option kOptions[] = {
      "/list", "print the events (and an image's header); write nothing"},
     {"midi", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.midi = true; },
      "/midi", "also write a Standard MIDI File beside the image (song.MID)"},
+    {"svg", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.svg = true; },
+     "/svg", "also draw the song as a piano roll, song.SVG"},
     {"ports", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.ports = true; },
      "/ports", "list the MIDI output ports, numbered, and exit"},
     {"port", Takes::value, Match::word, [](RunPlan& p, const std::string& v) { p.port = v; },
@@ -286,7 +288,7 @@ std::string help_text() {
         "  1    the source cannot be read, the MML has errors, a file cannot be\n"
         "       written, an image is broken, or the MIDI port failed\n"
         "  2    the command line is wrong: an unknown option, no source, an image\n"
-        "       without /play, /list or /midi\n"
+        "       without /play, /list, /midi or /svg\n"
         "  130  a preview was stopped with Ctrl+C\n"
         "\n"
         "Environment:\n"

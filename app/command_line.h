@@ -18,6 +18,7 @@ struct RunPlan {
     bool play = false;
     bool list = false;
     bool midi = false;
+    bool svg = false;
     bool ports = false;
     std::optional<std::string> port;  ///< from /port=: a number or part of a name
 

@@ -5,12 +5,14 @@
 #include "app/diagnostic_printer.h"
 #include "app/listing.h"
 #include "app/midi_commands.h"
+#include "app/picture_commands.h"
 #include "app/tape_commands.h"
 #include "app/usage.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
 #include "song/song.h"
 #include "tape/file_kind.h"
+#include "tape/tape_header.h"
 #include "tape/tape_image.h"
 
 namespace zirvon {
@@ -56,9 +58,14 @@ void print_summary(const RunPlan& plan, const DiagnosticCounts& counts, std::ost
     if (counts.errors > 0 && counts.warnings > 0) text += ", ";
     if (counts.warnings > 0) text += count(counts.warnings, "warning");
     if (counts.errors > 0) {
+        std::vector<std::string> names;
+        if (!plan.play && !plan.list) names.push_back(plan.output_name);
+        if (plan.midi) names.push_back(output_name_for(plan, ".MID"));
+        if (plan.svg) names.push_back(output_name_for(plan, ".SVG"));
         std::string files;
-        if (!plan.play && !plan.list) files = "'" + plan.output_name + "'";
-        if (plan.midi) files += (files.empty() ? "'" : " and '") + output_name_for(plan, ".MID") + "'";
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            files += (i == 0 ? "'" : i + 1 == names.size() ? " and '" : ", '") + names[i] + "'";
+        }
         std::string lost = plan.play ? "nothing played" : plan.list ? "nothing listed" : "";
         if (!files.empty()) lost += (lost.empty() ? "" : ", ") + files + " not written";
         text += "; " + lost;
@@ -126,10 +133,10 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         err << kProgram << "no MML file given; 'zirvon --help' shows how to call it\n";
         return kExitUsage;
     }
-    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.midi) {
+    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.midi && !plan.svg) {
         err << kProgram << "'" << plan.typed_name
-            << "' is a tape image: /play previews it, /list lists it and /midi writes it as a MIDI "
-               "file; it is left as it is\n";
+            << "' is a tape image: /play previews it, /list lists it, /midi and /svg write it as a "
+               "MIDI file and a picture; it is left as it is\n";
         return kExitUsage;
     }
 
@@ -140,7 +147,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
             << "' is the source itself; the image would replace it\n";
         return kExitUsage;
     }
-    if (plan.output_given && !writes_image(plan) && !plan.midi) {
+    if (plan.output_given && !writes_image(plan) && !plan.midi && !plan.svg) {
         err << kProgram << "warning: '" << plan.output_name << "' is not written: "
             << (plan.list ? "/list" : "/play of an MML source") << " writes no image\n";
     }
@@ -161,6 +168,12 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     // Files are written only now: a preview that did not play to its end
     // leaves every file as it was.
     if (plan.midi && !write_midi(plan, song, err)) return kExitFailure;
+    if (plan.svg) {
+        // An image shows the name in its header; a source the name it is given.
+        const std::string tape_name = plan.kind == SourceKind::tape ? read_tape_header(image).name()
+                                                                    : plan.tape_name.substr(0, 15);
+        if (!write_svg(plan, path, tape_name, song, err)) return kExitFailure;
+    }
     if (writes_image(plan)) {
         std::string error;
         if (plan.kind == SourceKind::tape) {

@@ -1,5 +1,5 @@
 // Arbitrary tracks, as a tape image would hold them, played to the end on a
-// virtual clock and written as a MIDI file.
+// virtual clock, written as a MIDI file and drawn as a piano roll.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +9,7 @@
 
 #include "fuzz/song_invariants.h"
 #include "midi/midi_file.h"
+#include "picture/piano_roll.h"
 #include "play/player.h"
 #include "tape/tape_image.h"
 
@@ -29,8 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::array<std::optional<std::uint8_t>, 16> sounding{};
     std::uint64_t last_tick = 0;
-    const play::PlayThrough run = play::play_through(
-        song, [&](std::uint64_t tick, const play::MidiMessage& m) {
+    std::size_t note_ons = 0;
+    const play::PlayThrough run =
+        play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
             FUZZ_CHECK(tick >= last_tick && tick <= bound);
             last_tick = tick;
             const int channel = m.status & 0x0F;
@@ -38,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(m.data1 <= 127 && m.data2 == play::kVelocity);
             if ((m.status & 0xF0) == 0x90) {
                 FUZZ_CHECK(!sounding[channel]);  // tracks are monophonic
+                ++note_ons;
                 sounding[channel] = m.data1;
             } else {
                 FUZZ_CHECK((m.status & 0xF0) == 0x80);
@@ -51,5 +54,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const midi::MidiFileBytes file = midi::build_midi_file(song);
     FUZZ_CHECK(file.run.done_tick == run.done_tick);
     FUZZ_CHECK(file.bytes.size() >= 14 && file.bytes[0] == 'M' && file.bytes[3] == 'd');
+
+    // The piano roll of the whole song draws every note the player sends,
+    // and that of its middle third every note within the passage.
+    const play::SongMap map = play::map_song(song);
+    const play::Passage middle{map.done_tick / 3, map.done_tick - map.done_tick / 3,
+                               play::kAllPlayedTracks};
+    for (const play::Passage& passage : {play::whole_song(map), middle}) {
+        if (passage.end <= passage.start) continue;
+        const picture::Roll roll = picture::collect_roll(song, map, passage);
+        FUZZ_CHECK(roll.length == passage.length());
+        if (passage.start == 0) FUZZ_CHECK(roll.notes.size() == note_ons);
+        for (const auto* notes : {&roll.notes, &roll.left_out}) {
+            for (const picture::RollNote& n : *notes)
+                FUZZ_CHECK(n.on <= n.off && n.off <= roll.length);
+        }
+        const std::string svg = picture::draw_piano_roll(roll, {"song.MZT", "FUZZ"});
+        FUZZ_CHECK(svg.ends_with("</svg>\n"));
+    }
     return 0;
 }

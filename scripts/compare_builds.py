@@ -6,11 +6,13 @@ and the bytes of every file in the folder afterwards.
 usage: compare_builds.py LINUX_ZIRVON WINDOWS_ZIRVON [--count N] [--seed S]
                          [--jobs J] --emulator COMMAND...
 
-The cases: every example song, a few command lines (usage text, version,
-listings, refusals, an image written through a symbolic link), and N random
-sources from the reference-model test's generator, with a seed of their own
-so that they are not the ones that test tries. --emulator, last, is the
-command that runs the Windows build (every argument after it belongs to it).
+The cases: every example song, compiled and drawn (/svg), a few command
+lines (usage text, version, listings, refusals, an image written through a
+symbolic link, the picture of an image), and N random sources from the
+reference-model test's generator, with a seed of their own so that they are
+not the ones that test tries; every third of them is drawn too. --emulator,
+last, is the command that runs the Windows build (every argument after it
+belongs to it).
 """
 import argparse
 import concurrent.futures
@@ -54,7 +56,12 @@ def fixed_cases():
     for name in sorted(os.listdir(examples)):
         if name.endswith(".mml"):
             with open(os.path.join(examples, name), "rb") as f:
-                cases.append(Case(f"example {name}", {name: f.read()}, [name, "EXAMPLE"]))
+                source = f.read()
+            cases.append(Case(f"example {name}", {name: source}, [name, "EXAMPLE"]))
+            # The picture's title names the file as it was read, song.MML
+            # where case is ignored: give the name that both systems read.
+            upper = name[:-4] + ".MML"
+            cases.append(Case(f"picture of example {name}", {upper: source}, [name, "/svg", "EXAMPLE"]))
     image = mml_model.tape_image(mml_model.compile_source(b"1[C D E]\r\n2[G]")[0], b"X")
     cases += [
         Case("no arguments", {}, []),
@@ -70,6 +77,9 @@ def fixed_cases():
         Case("image elsewhere", {"song.MML": ONE_NOTE}, ["song.mml", "/midi", "-o", "out.bin"]),
         Case("listing of an image", {"song.MZT": image}, ["song.MZT", "/list"]),
         Case("image without /play", {"song.MZT": image}, ["song.mzt"]),
+        Case("picture of an image", {"song.MZT": image}, ["song.MZT", "/svg"]),
+        Case("picture with markup in its names", {"a&b'.MML": b"1[O9 C A B]\r\n2[C]"},
+             ["a&b'.mml", "/svg", "T<&>'"]),
         Case("short image", {"short.MZT": b"\0" * 100}, ["short.MZT", "/list"]),
         Case("through a symbolic link", {"song.MML": ONE_NOTE, "real/song.MZT": b"old"},
              ["song.mml", "LINKED"], links=[("song.MZT", "real/song.MZT")]),
@@ -83,7 +93,8 @@ def random_cases(count, seed):
     for i in range(count):
         data = differential.source(rng)
         tape_name = rng.choice(["MUSICDATA", "T", "A-LONG-TAPE-NAME-HERE"])
-        cases.append(Case(f"random source {i}", {"src.MML": data}, ["src.mml", tape_name]))
+        drawn = ["/svg"] if i % 3 == 0 else []
+        cases.append(Case(f"random source {i}", {"src.MML": data}, ["src.mml", tape_name, *drawn]))
     return cases
 
 

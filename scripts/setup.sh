@@ -11,8 +11,9 @@ packages=(cmake g++ make pkg-config libgtest-dev librtmidi-dev libjack-jackd2-de
 for option in "$@"; do
     case "$option" in
         # A JACK server for the live MIDI tests, tools that read MIDI files,
-        # and Python for the reference models.
-        --tests) packages+=(jackd2 midicsv timidity python3) ;;
+        # Python for the reference models, and a checker of XML and a
+        # browser for the pictures.
+        --tests) packages+=(jackd2 midicsv timidity python3 libxml2-utils chromium) ;;
         --sanitizers) packages+=(clang libclang-rt-14-dev) ;;
         *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
     esac

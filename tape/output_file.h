@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -19,5 +20,14 @@ namespace zirvon {
 /// "cannot write 'song.MZT': Permission denied".
 bool write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes,
                            std::string& error);
+
+/// Takes the next bytes of a file being written; false once writing failed.
+using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
+
+/// The same for bytes that are made while the file is written, so that a
+/// large file is never held whole: `produce` hands them to the sink piece by
+/// piece and returns false when the sink refused one (it should then stop).
+bool write_file_atomically(const std::string& path,
+                           const std::function<bool(const ByteSink&)>& produce, std::string& error);
 
 }  // namespace zirvon

@@ -72,18 +72,40 @@ std::string resolve_link(const std::string& path) {
     return resolved ? std::string(resolved.get()) : path;
 }
 
+/// Lets `produce` write into a descriptor. On failure `error` is the errno
+/// of the write that failed, kept before the producer's own work can
+/// overwrite it.
+bool produce_into(int fd, const std::function<bool(const ByteSink&)>& produce, int& error) {
+    error = 0;
+    const bool ok = produce([&](std::span<const std::uint8_t> bytes) {
+        if (error == 0 && !write_all(fd, bytes)) error = errno != 0 ? errno : EIO;
+        return error == 0;
+    });
+    if (!ok && error == 0) error = EIO;
+    return error == 0;
+}
+
 /// Writes into an existing pipe or character device in place.
 template <typename Fail>
-bool write_into(const std::string& path, std::span<const std::uint8_t> bytes, const Fail& fail) {
+bool write_into(const std::string& path, const std::function<bool(const ByteSink&)>& produce,
+                const Fail& fail) {
     Descriptor fd(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) return fail(std::strerror(errno));
-    if (!write_all(fd.get(), bytes) || !fd.close()) return fail(std::strerror(errno));
+    int error = 0;
+    if (!produce_into(fd.get(), produce, error)) return fail(std::strerror(error));
+    if (!fd.close()) return fail(std::strerror(errno));
     return true;
 }
 
 }  // namespace
 
 bool write_file_atomically(const std::string& name, std::span<const std::uint8_t> bytes,
+                           std::string& error) {
+    return write_file_atomically(name, [&](const ByteSink& sink) { return sink(bytes); }, error);
+}
+
+bool write_file_atomically(const std::string& name,
+                           const std::function<bool(const ByteSink&)>& produce,
                            std::string& error) {
     const auto fail = [&](const std::string& why) {
         error = "cannot write '" + name + "': " + why;
@@ -97,7 +119,7 @@ bool write_file_atomically(const std::string& name, std::span<const std::uint8_t
         if (S_ISDIR(target.st_mode)) return fail("it is a folder");
         // A pipe or a terminal is written into, as any program would; a
         // rename would put a plain file in place of the device node.
-        if (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode)) return write_into(path, bytes, fail);
+        if (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode)) return write_into(path, produce, fail);
         if (!S_ISREG(target.st_mode)) return fail("it is not a regular file");
         // A rename would replace a file the user may not write, or one made
         // read-only on purpose (as root may write anything): refuse both,
@@ -120,7 +142,8 @@ bool write_file_atomically(const std::string& name, std::span<const std::uint8_t
         return fail(std::strerror(saved_errno));
     };
     if (::fchmod(fd.get(), mode_for(path)) != 0) return abandon(errno);
-    if (!write_all(fd.get(), bytes)) return abandon(errno);
+    int write_error = 0;
+    if (!produce_into(fd.get(), produce, write_error)) return abandon(write_error);
     if (::fsync(fd.get()) != 0) return abandon(errno);
     if (!fd.close()) return abandon(errno);
     if (::rename(temp.c_str(), path.c_str()) != 0) return abandon(errno);

@@ -30,6 +30,27 @@ TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNoTemporaryBehind) {
     EXPECT_EQ(entries_in(dir.path()), 1u);
 }
 
+TEST(WriteFileAtomically, BytesMadeWhileWritingArriveWholeAndAProducerThatGivesUpWritesNothing) {
+    TempDir dir;
+    const auto target = dir / "song.SVG";
+    write_bytes(target, "old picture");
+    std::string error;
+    const auto pieces = [](const ByteSink& sink) {
+        return sink(as_bytes("new ")) && sink(as_bytes("picture"));
+    };
+    ASSERT_TRUE(write_file_atomically(target.string(), pieces, error)) << error;
+    EXPECT_EQ(read_bytes(target), "new picture");
+
+    const auto gives_up = [](const ByteSink& sink) {
+        sink(as_bytes("half a pic"));
+        return false;
+    };
+    EXPECT_FALSE(write_file_atomically(target.string(), gives_up, error));
+    EXPECT_TRUE(error.starts_with("cannot write '")) << error;
+    EXPECT_EQ(read_bytes(target), "new picture");
+    EXPECT_EQ(entries_in(dir.path()), 1u);
+}
+
 TEST(WriteFileAtomically, FailureLeavesThePreviousFileUntouched) {
     TempDir dir;
     const auto folder = dir / "locked";

@@ -94,6 +94,13 @@ bool write_all(HANDLE h, std::span<const std::uint8_t> bytes) {
 
 bool write_file_atomically(const std::string& name, std::span<const std::uint8_t> bytes,
                            std::string& error) {
+    return write_file_atomically(
+        name, [&](const ByteSink& sink) { return sink(bytes); }, error);
+}
+
+bool write_file_atomically(const std::string& name,
+                           const std::function<bool(const ByteSink&)>& produce,
+                           std::string& error) {
     const auto fail = [&](const std::string& why) {
         error = "cannot write '" + name + "': " + why;
         return false;
@@ -118,7 +125,17 @@ bool write_file_atomically(const std::string& name, std::span<const std::uint8_t
         DeleteFileA(temp.c_str());
         return fail(win32_error_text(code));
     };
-    if (!write_all(file.get(), bytes)) return abandon(GetLastError());
+    // The code of a failed write, kept before the producer's own work can
+    // overwrite it.
+    DWORD write_error = 0;
+    const bool produced = produce([&](std::span<const std::uint8_t> bytes) {
+        if (write_error == 0 && !write_all(file.get(), bytes)) {
+            write_error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+        }
+        return write_error == 0;
+    });
+    if (!produced || write_error != 0)
+        return abandon(write_error != 0 ? write_error : ERROR_WRITE_FAULT);
     if (!FlushFileBuffers(file.get())) return abandon(GetLastError());
     if (!file.close()) return abandon(GetLastError());
     if (!MoveFileExA(temp.c_str(), path.c_str(),

@@ -7,9 +7,14 @@ number (code + 24) passes 127 is not sent but still ends the note before it.
 """
 
 
-def play(tracks):
+def play(tracks, info=None):
     """tracks: ten lists of (note, length, gate). Returns (messages, done_tick)
-    where messages are (tick, status, data1, data2) in the order sent."""
+    where messages are (tick, status, data1, data2) in the order sent. A dict
+    given as info gets "releases", the ticks on which waiting tracks go on,
+    and "reads", for each track 1-8 the (tick, event) of every event read."""
+    releases, reads = [], {k: [] for k in range(1, 9)}
+    if info is not None:
+        info.update(releases=releases, reads=reads)
     state = {}
     for k in range(1, 9):
         state[k] = dict(active=True, waiting=False, sounding=None, pos=0, remaining=0, gate_left=0)
@@ -17,6 +22,8 @@ def play(tracks):
     tick = 0
     while True:
         if not any(s["active"] and not s["waiting"] for s in state.values()):
+            if any(s["waiting"] for s in state.values()):
+                releases.append(tick)
             for s in state.values():
                 s["waiting"] = False
         if not any(s["active"] for s in state.values()):
@@ -33,6 +40,7 @@ def play(tracks):
                     s["active"] = False
                     continue
                 note, length, gate = events[s["pos"]]
+                reads[k].append((tick, events[s["pos"]]))
                 s["pos"] += 1
                 if note >= 253:
                     if s["sounding"] is not None:

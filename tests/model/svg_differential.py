@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""Draws the piano rolls of the examples, a few chosen songs and random songs
+with the real binary (/svg), from MML and from the binary's own tape images,
+and checks each against the reference player: one rect.note for each note the
+player sends (track, on tick, off tick, MIDI number), a block line at each
+block start, a left-out mark for each note above MIDI 127; and that the
+document is well-formed (xmllint), plain (no scripts, event attributes, links
+or outside references), laid out on one scale, and the same bytes every time.
+
+usage: svg_differential.py ZIRVON [--count N] [--seed S] [--emulator COMMAND...]
+
+--emulator, last, runs the binary under a command such as wine64: every
+argument after it belongs to that command.
+"""
+import argparse
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import differential  # noqa: E402
+import mml_model  # noqa: E402
+import player_model  # noqa: E402
+
+SVG = "{http://www.w3.org/2000/svg}"
+LEFT, TICK_WIDTH = 48, 2
+ALLOWED = {"svg", "title", "rect", "line", "text", "g", "path"}
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+CHOSEN = [
+    b"",                                          # nothing at all
+    b"1[R R] 9[C D] 0[E]",                        # only rests, and tracks 0 and 9
+    b"1[O9 C A B > C]\n2[C]",                     # above MIDI 127, one after another
+    b"1[O9 Q7 A%290 R] 2[C%255]",                 # left out, gate 253 > length 34: the rest ends it
+    b"1[C C Q8 C C &C]",                          # repeated notes, a tie
+    b"1[O4 C2 E2] 2[O4 C2 E2] 3[O4 C2 E2]",       # unison on three tracks
+    b"1[C1 C1 C1 C1 C1 C1 C1 C1 C1 C1] 2[C]",     # a block longer than a row
+    b"1[C] 2[D]\n1[]\n1[E]\n1[] 2[]",             # empty blocks, a release with nothing after it
+]
+
+
+def expected(tracks):
+    """The notes, block lines and left-out marks the picture must show."""
+    info = {}
+    messages, done = player_model.play(tracks, info)
+    notes, sounding = set(), {}
+    for tick, status, midi, _ in messages:
+        k = status & 0x0F
+        if k in sounding:
+            on, sounding_midi = sounding.pop(k)
+            notes.add((k, on, tick, sounding_midi))
+        if status & 0xF0 == 0x90:
+            sounding[k] = (tick, midi)
+    assert not sounding
+    sound = [t for k in info["reads"] for t, e in info["reads"][k] if e[0] < 253]
+    starts = [0] + info["releases"] if info["releases"] or sound else []
+    if starts and len(starts) > 1 and not (sound and max(sound) >= starts[-1]):
+        starts.pop()
+    lines = {(b + 1, t) for b, t in enumerate(starts) if 0 < t < done}
+    left_out = set()
+    for k, reads in info["reads"].items():
+        for i, (tick, (note, _, gate)) in enumerate(reads):
+            if note < 253 and gate and note + 24 > 127:
+                off = min(tick + gate, done, reads[i + 1][0] if i + 1 < len(reads) else done)
+                left_out.add((k, tick, off, note + 24))
+    return notes, lines, left_out, done
+
+
+def data(element, *names):
+    return tuple(int(element.get("data-" + n)) for n in names)
+
+
+def check_document(text, tracks):
+    problems = []
+    root = ET.fromstring(text)
+    for element in root.iter():
+        tag = element.tag.replace(SVG, "")
+        if tag not in ALLOWED:
+            problems.append(f"element <{tag}>")
+        for name, value in element.attrib.items():
+            if name.startswith("on") or "href" in name or "url(" in value:
+                problems.append(f"attribute {name}={value!r} on <{tag}>")
+    want_notes, want_lines, want_left_out, done = expected(tracks)
+    notes, conts = [], []
+    for row in root.iter(SVG + "g"):
+        if row.get("class") != "row":
+            continue
+        start, end = int(row.get("data-start")), int(row.get("data-end"))
+        for rect in row.iter(SVG + "rect"):
+            kind = rect.get("class")
+            if kind not in ("note", "cont"):
+                continue
+            x, width = int(rect.get("x")), int(rect.get("width"))
+            if kind == "note":
+                track, on, off, midi = data(rect, "track", "tick", "off", "midi")
+                notes.append((track, on, off, midi))
+                if not start <= on < end or on == end or x != LEFT + (on - start) * TICK_WIDTH:
+                    problems.append(f"note {notes[-1]} at x={x} in row {start}-{end}")
+                if x + width > LEFT + (end - start) * TICK_WIDTH:
+                    problems.append(f"note {notes[-1]} runs past its row's end")
+                if off > end:
+                    conts.append((track, on, end))
+            elif kind == "cont":
+                if x != LEFT:
+                    problems.append(f"continuation bar at x={x}")
+                cut = (*data(rect, "track", "tick"), start)
+                if cut in conts:
+                    conts.remove(cut)
+                else:
+                    problems.append(f"continuation bar {cut} of no cut note")
+    if conts:
+        problems.append(f"cut notes without a continuation bar: {conts[:3]}")
+    if len(notes) != len(set(notes)) or set(notes) != want_notes:
+        problems.append(f"notes: {len(notes)} drawn, {len(want_notes)} expected; extra "
+                        f"{sorted(set(notes) - want_notes)[:3]}, missing {sorted(want_notes - set(notes))[:3]}")
+    lines = {data(e, "block", "tick") for e in root.iter(SVG + "line") if e.get("class") == "block"}
+    if lines != want_lines:
+        problems.append(f"block lines {sorted(lines)[:5]}, expected {sorted(want_lines)[:5]}")
+    left_out = {data(e, "track", "tick", "off", "midi") for e in root.iter(SVG + "rect") if e.get("class") == "left-out"}
+    if left_out != want_left_out:
+        problems.append(f"left-out marks {sorted(left_out)[:3]}, expected {sorted(want_left_out)[:3]}")
+    title = root.find(SVG + "title").text
+    counted = "empty" if not want_notes and not want_left_out else f"{len(want_notes)} note"
+    if counted not in title or (want_left_out and f"{len(want_left_out)} left out" not in title):
+        problems.append(f"title {title!r}")
+    if not want_notes and not want_left_out and len(text) > 50_000:
+        problems.append(f"an empty picture of {len(text)} bytes")
+    return problems
+
+
+def check_case(zirvon, folder, source, xmllint):
+    for name in os.listdir(folder):
+        os.remove(os.path.join(folder, name))
+    with open(os.path.join(folder, "src.MML"), "wb") as f:
+        f.write(source)
+    block, errors = mml_model.compile_source(source)
+    if errors:
+        return None
+    tracks = player_model.read_tape_tracks(mml_model.tape_image(block, b"T"))
+    problems = []
+    pictures = []
+    for argv in (["src.mml", "/svg"], ["src.MZT", "/svg"], ["src.MZT", "/svg"]):
+        run = subprocess.run([*zirvon, *argv], cwd=folder, capture_output=True)
+        if run.returncode != 0:
+            return [f"{argv}: status {run.returncode}: {run.stderr[:200]!r}"]
+        with open(os.path.join(folder, "src.SVG"), "rb") as f:
+            pictures.append(f.read())
+    if xmllint:
+        lint = subprocess.run([xmllint, "--noout", os.path.join(folder, "src.SVG")], capture_output=True)
+        if lint.returncode != 0:
+            problems.append(f"xmllint: {lint.stderr[:300]!r}")
+    problems += check_document(pictures[0], tracks)
+    # From the image: the same picture but for the title's file and tape
+    # names and the source lines in the tooltips.
+    rows = [re.sub(rb", line \d+", b"", re.sub(rb"src\.(MML|mml|MZT)", b"src", p)) for p in pictures]
+    if rows[1] != rows[0] or pictures[2] != pictures[1]:
+        problems.append("the image's picture differs from the source's, or from itself")
+    return problems
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("zirvon")
+    parser.add_argument("--count", type=int, default=200)
+    parser.add_argument("--seed", type=int, default=13)
+    parser.add_argument("--emulator", nargs=argparse.REMAINDER, default=[])
+    args = parser.parse_args()
+    zirvon = args.emulator + [os.path.abspath(args.zirvon)]
+    xmllint = shutil.which("xmllint")
+    if not xmllint:
+        print("xmllint is missing (Debian package libxml2-utils): the documents are parsed by Python only")
+    sources = list(CHOSEN)
+    for name in sorted(os.listdir(os.path.join(ROOT, "examples"))):
+        with open(os.path.join(ROOT, "examples", name), "rb") as f:
+            sources.append(f.read())
+    rng = random.Random(args.seed)
+    failures = checked = 0
+    with tempfile.TemporaryDirectory() as folder:
+        while checked < len(CHOSEN) + args.count:
+            source = sources[checked] if checked < len(sources) else differential.source(rng)
+            problems = check_case(zirvon, folder, source, xmllint)
+            if problems is None:
+                if checked < len(sources):
+                    raise SystemExit(f"the model does not compile {source!r}")
+                continue
+            checked += 1
+            if problems:
+                failures += 1
+                if failures <= 10:
+                    print(f"case {checked}: {source[:300]!r}")
+                    for p in problems:
+                        print("   ", p)
+    print(f"{checked - failures} passed, {failures} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
