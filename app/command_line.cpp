@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "tape/tape_image.h"
 
@@ -26,6 +28,65 @@ bool is_option(std::string_view arg) {
     return !(arg[0] == '/' && arg.find('/', 1) != std::string_view::npos);
 }
 
+/// "/from=12", "/from" and "/from=" give the value after '=', which may be
+/// empty; anything else is not this option.
+std::optional<std::string_view> option_value(std::string_view body, std::string_view name) {
+    if (!starts_with_letters(body, name)) return std::nullopt;
+    const std::string_view rest = body.substr(name.size());
+    if (rest.empty()) return rest;
+    if (rest[0] != '=') return std::nullopt;
+    return rest.substr(1);
+}
+
+void set_error(RunPlan& plan, const std::string& error) {
+    if (plan.error.empty()) plan.error = error;
+}
+
+/// /from=, /to=, /solo= and /mute=; false when `body` is none of them.
+bool read_passage_option(std::string_view body, RunPlan& plan) {
+    std::string error;
+    for (const auto& [name, bound] : {std::pair{"from", &plan.passage.from}, std::pair{"to", &plan.passage.to}}) {
+        if (const auto value = option_value(body, name)) {
+            play::Bound b;
+            if (!parse_bound(name, *value, b, error)) {
+                set_error(plan, error);
+            } else {
+                *bound = b;
+            }
+            return true;
+        }
+    }
+    for (const auto& [name, list] : {std::pair{"solo", &plan.passage.solo}, std::pair{"mute", &plan.passage.mute}}) {
+        if (const auto value = option_value(body, name)) {
+            play::TrackMask tracks = 0;
+            if (!parse_track_list(name, *value, tracks, plan.warnings, error)) {
+                set_error(plan, error);
+            } else {
+                *list = tracks;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+/// What the options ask for together that cannot be done.
+void check_options(RunPlan& plan) {
+    std::string error;
+    if (!check_passage_options(plan.passage, plan.kind == SourceKind::tape, error)) set_error(plan, error);
+    if (plan.loop && !plan.play) set_error(plan, "/loop plays the passage again and again: it goes with /play");
+    if (plan.watch && plan.list) set_error(plan, "/watch rebuilds or replays the song on every save; it does not go with /list");
+    if (plan.watch && plan.kind == SourceKind::tape) {
+        set_error(plan, "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
+    }
+    if (plan.passage.given() && !plan.play && !plan.midi) {
+        const std::string names = plan.passage.names();
+        const bool one = names.find(' ') == std::string::npos;
+        plan.warnings.push_back(names + (one ? " changes nothing here: it applies" : " change nothing here: they apply") +
+                                " to /play and /midi");
+    }
+}
+
 void read_option(std::string_view arg, RunPlan& plan) {
     const std::string_view body = arg.substr(1);
     // "play" is matched on its first four letters and "?" on its first
@@ -47,7 +108,11 @@ void read_option(std::string_view arg, RunPlan& plan) {
         plan.help = true;
     } else if (same_letters(body, "-version")) {
         plan.version = true;
-    } else {
+    } else if (same_letters(body, "loop")) {
+        plan.loop = true;
+    } else if (same_letters(body, "watch")) {
+        plan.watch = true;
+    } else if (!read_passage_option(body, plan)) {
         plan.warnings.push_back("unknown option '" + std::string(arg) + "' is ignored");
     }
 }
@@ -102,6 +167,7 @@ RunPlan parse_command_line(const std::vector<std::string>& args) {
         }
     }
     if (plan.tape_name.empty()) plan.tape_name = kDefaultTapeName;
+    check_options(plan);
     return plan;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/passage_options.h"
+
 namespace zirvon {
 
 enum class SourceKind { none, mml, tape };
@@ -18,6 +20,9 @@ struct RunPlan {
     bool midi = false;
     bool ports = false;
     std::optional<std::string> port;  ///< from /port=: a number or part of a name
+    bool loop = false;                ///< /loop: play the passage again and again
+    bool watch = false;               ///< /watch: rebuild or replay on every save
+    PassageOptions passage;           ///< /from=, /to=, /solo=, /mute=
 
     bool have_source = false;
     std::string typed_name;   ///< the source argument as typed
@@ -28,6 +33,9 @@ struct RunPlan {
     bool bad_extension = false;  ///< a three-letter extension other than MML or MZT
 
     std::vector<std::string> warnings;  ///< about arguments that are ignored
+    /// The first thing the command line asks for that cannot be done: the
+    /// run says so and ends with status 2 before it reads anything.
+    std::string error;
 };
 
 /// Reads the arguments that follow the program name. Options start with `/`

@@ -1,6 +1,7 @@
 #include "app/midi_commands.h"
 
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -44,35 +45,41 @@ std::string midi_file_name(const std::string& output_name) {
     return std::string(base) + ".MID";
 }
 
-void warn_about_left_out_notes(const Song& song, std::ostream& err) {
-    const int count = play::play_through(song, nullptr).left_out_notes;
+void warn_about_left_out_notes(int count, std::ostream& err) {
     if (count == 0) return;
     err << kProgram << "warning: " << count
         << (count == 1 ? " note lies above MIDI note 127 and is" : " notes lie above MIDI note 127 and are")
         << " left out\n";
 }
 
-bool write_midi(const RunPlan& plan, const Song& song, std::ostream& err) {
-    const midi::MidiFileBytes file = midi::build_midi_file(song);
-    std::string error;
-    if (!write_file_atomically(midi_file_name(plan.output_name), file.bytes, error)) {
-        err << kProgram << error << '\n';
-        return false;
-    }
-    return true;
+bool write_midi(const RunPlan& plan, const Song& song, const play::Passage& passage, std::string& error,
+                std::size_t* size) {
+    const midi::MidiFileBytes file = midi::build_midi_file(song, passage);
+    if (size) *size = file.bytes.size();
+    return write_file_atomically(midi_file_name(plan.output_name), file.bytes, error);
 }
 
-int play_song(const RunPlan& plan, const std::string& path, const Song& song, std::ostream& err) {
-    midi::LivePort port;
+std::unique_ptr<play::LiveOutput> open_live_output(const RunPlan& plan, std::string& error) {
+    auto port = std::make_unique<midi::LivePort>();
+    if (!port->open(midi::effective_port_choice(plan.port, std::getenv(midi::kPortVariable)), error)) {
+        return nullptr;
+    }
+    return port;
+}
+
+int play_song(const RunPlan& plan, const std::string& path, const Song& song, const play::SongMap& map,
+              const play::Passage& passage, std::ostream& err) {
     std::string error;
-    if (!port.open(midi::effective_port_choice(plan.port, std::getenv(midi::kPortVariable)), error)) {
+    const std::unique_ptr<play::LiveOutput> output = open_live_output(plan, error);
+    if (!output) {
         err << kProgram << error << '\n';
         return kExitFailure;
     }
     play::PreviewOptions options;
     options.title = plan.source_name;
     options.show_progress = play::stderr_is_terminal();
-    const play::PreviewResult result = play::play_live(song, port, options);
+    options.loop = plan.loop;
+    const play::PreviewResult result = play::play_live(song, map, passage, *output, options);
     switch (result.outcome) {
         case play::PreviewOutcome::failed:
         case play::PreviewOutcome::lost:

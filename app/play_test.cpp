@@ -343,8 +343,9 @@ TEST(PlayBinary, ProgressLineOnATerminalIsClearedAtTheEnd) {
         run_on_terminal({"song.mml", "/play", "/port=" + recorder.port_name()}, dir.path());
     EXPECT_EQ(status, 0) << text;
     // Rewritten in place as the seconds go by, then blanked out.
-    const std::string last = "Playing song.MML  0:02 / 0:02";
-    std::string expected = "\rPlaying song.MML  0:00 / 0:02\rPlaying song.MML  0:01 / 0:02\r";
+    const std::string last = "Playing song.MML  block 1/1  0:02 / 0:02";
+    std::string expected =
+        "\rPlaying song.MML  block 1/1  0:00 / 0:02\rPlaying song.MML  block 1/1  0:01 / 0:02\r";
     expected.append(last).append("\r").append(last.size(), ' ').append("\r");
     EXPECT_EQ(text, expected);
 }

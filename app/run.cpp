@@ -5,9 +5,12 @@
 #include "app/diagnostic_printer.h"
 #include "app/listing.h"
 #include "app/midi_commands.h"
+#include "app/passage_options.h"
 #include "app/usage.h"
+#include "app/watch.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
+#include "play/passage.h"
 #include "song/song.h"
 #include "tape/file_kind.h"
 #include "tape/tape_image.h"
@@ -16,15 +19,6 @@ namespace zirvon {
 namespace {
 
 constexpr const char* kProgram = "zirvon: ";
-
-/// The file to read: the name with its extension normalised (song.MML) when
-/// it exists, else the name as typed (song.mml), which matters where case does.
-std::string source_path(const RunPlan& plan) {
-    if (path_exists(plan.source_name) || plan.typed_name == plan.source_name) {
-        return plan.source_name;
-    }
-    return path_exists(plan.typed_name) ? plan.typed_name : plan.source_name;
-}
 
 /// Fills `song` from the source: compiles MML or loads a tape image. Prints
 /// every problem; false when there was an error.
@@ -50,8 +44,19 @@ bool load_song(const RunPlan& plan, const std::string& path, Song& song, std::os
 
 }  // namespace
 
+std::string source_path(const RunPlan& plan) {
+    if (path_exists(plan.source_name) || plan.typed_name == plan.source_name) {
+        return plan.source_name;
+    }
+    return path_exists(plan.typed_name) ? plan.typed_name : plan.source_name;
+}
+
 int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     for (const std::string& warning : plan.warnings) err << kProgram << "warning: " << warning << '\n';
+    if (!plan.error.empty()) {
+        err << kProgram << plan.error << '\n';
+        return kExitUsage;
+    }
 
     if (plan.no_arguments || plan.help || plan.bad_extension) {
         out << kUsageText;
@@ -75,14 +80,27 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
 
+    if (plan.watch) return watch_source(plan, err);
+
     const std::string path = source_path(plan);
     Song song;
     if (!load_song(plan, path, song, err)) return kExitFailure;
 
-    if (plan.list) print_listing(out, song);
-    if (plan.midi || plan.play) warn_about_left_out_notes(song, err);
-    if (plan.midi && !write_midi(plan, song, err)) return kExitFailure;
-    if (plan.play) return play_song(plan, path, song, err);
+    const play::SongMap map = play::map_song(song);
+    if (plan.list) print_listing(out, song, map);
+    if (plan.midi || plan.play) {
+        // A passage the song does not have is a usage error, found only now
+        // that the song is known.
+        const std::optional<play::Passage> passage = plan_passage(plan.passage, song, map, err);
+        if (!passage) return kExitUsage;
+        warn_about_left_out_notes(play::left_out_notes(song, map, *passage), err);
+        std::string error;
+        if (plan.midi && !write_midi(plan, song, *passage, error)) {
+            err << kProgram << error << '\n';
+            return kExitFailure;
+        }
+        if (plan.play) return play_song(plan, path, song, map, *passage, err);
+    }
     if (plan.kind != SourceKind::tape && !plan.list) {
         std::string error;
         if (!save_tape(plan.output_name, song, plan.tape_name, error)) {

@@ -2,6 +2,7 @@
 // Names are bytes, handed to the system unchanged.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace zirvon {
@@ -21,5 +22,19 @@ FileKind file_kind(const std::string& path, std::string& why);
 /// True when something (file, folder, link, even a dangling one) has the
 /// name `path`.
 bool path_exists(const std::string& path);
+
+/// What tells that a file may have changed without reading it: its size,
+/// the time of its last change and which file the name stands for.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  ///< in the system's own units
+    std::uint64_t identity = 0;  ///< the file behind the name, where the system tells it cheaply
+
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+/// The stamp of `path`, links followed. False when it cannot be had;
+/// `missing` then says whether nothing at all has that name.
+bool file_stamp(const std::string& path, FileStamp& stamp, bool& missing);
 
 }  // namespace zirvon

@@ -116,8 +116,9 @@ RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem
     return result;
 }
 
-int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
-    return spawn_zirvon(args, cwd, {}, "", "");
+int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                 const std::string& err_path) {
+    return spawn_zirvon(args, cwd, {}, "", err_path);
 }
 
 int wait_zirvon(int pid) {
