@@ -211,11 +211,11 @@ void Watcher::show_progress() {
         const play::LiveSession::Position at = session_->position();
         if (at.serial != serial_) return;  // the clock has not taken the last change yet
         if (playing_ && at.state == play::LiveSession::State::playing) {
-            text = play::progress_text(plan_.source_name, map_, passage_, at.ticks, at.song_tick);
+            text = play::progress_text(file_.path(), map_, passage_, at.ticks, at.song_tick);
         } else if (playing_) {
-            text = "Played " + plan_.source_name + " to the end; waiting for a change";
+            text = "Played " + file_.path() + " to the end; waiting for a change";
         } else {
-            text = "Waiting for a change to " + plan_.source_name;
+            text = "Waiting for a change to " + file_.path();
         }
     }
     progress_->show(text);

@@ -249,6 +249,13 @@ TEST(WatchPlayBinary, EverySaveStopsTheOldNotesAndPlaysTheNewSongFromItsStart) {
     }
     const std::string report = late(after, got.size(), expected);
     RecordProperty("timing_after_save", report.empty() ? "on time" : report);
+
+    // Ctrl+C: all notes off on every channel, then the reset as the port closes.
+    const std::size_t tail = got.size() + expected.size();
+    ASSERT_EQ(after.size(), tail + 16 + kReset);
+    for (int channel = 0; channel < 16; ++channel) {
+        EXPECT_EQ(after[tail + channel].bytes, (Bytes{static_cast<unsigned char>(0xB0 + channel), 123, 0}));
+    }
 }
 
 TEST(WatchPlayBinary, SaveToFirstNoteLatencyOverTwentySaves) {
@@ -263,7 +270,8 @@ TEST(WatchPlayBinary, SaveToFirstNoteLatencyOverTwentySaves) {
     ASSERT_TRUE(wait_for_message(recorder, 0, on(1, 60))) << watch.err();
     std::vector<double> latencies;
     for (int i = 0; i < 20; ++i) {
-        std::this_thread::sleep_for(300ms);
+        // Saves fall anywhere between two looks at the file, as a user's do.
+        std::this_thread::sleep_for(300ms + std::chrono::milliseconds(i * 37 % 100));
         const int octave = std::array{3, 5, 6, 7}[i % 4];
         const std::size_t before = recorder.received().size();
         const Clock::time_point saved = save(dir, song_at(octave), "in place");

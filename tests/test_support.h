@@ -95,6 +95,10 @@ bool interrupt_self();
 /// cannot be done here.
 bool interrupt_zirvon(int pid);
 
+/// Ends a process that start_zirvon started at once, giving it no chance to
+/// clean up: for a test that cannot interrupt it here.
+void kill_zirvon(int pid);
+
 /// The folder of the project's sources (for examples/).
 std::filesystem::path source_dir();
 

@@ -132,6 +132,8 @@ bool interrupt_self() { return ::raise(SIGINT) == 0; }
 
 bool interrupt_zirvon(int pid) { return ::kill(pid, SIGINT) == 0; }
 
+void kill_zirvon(int pid) { ::kill(pid, SIGKILL); }
+
 std::string null_device() { return "/dev/null"; }
 
 }  // namespace zirvon::testing_support

@@ -272,6 +272,11 @@ bool interrupt_zirvon(int pid) {
            GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(pid)) != 0;
 }
 
+void kill_zirvon(int pid) {
+    const auto it = g_started.find(pid);
+    if (it != g_started.end()) TerminateProcess(it->second, 1);
+}
+
 std::string null_device() {
     return "NUL";
 }
