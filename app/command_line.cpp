@@ -45,7 +45,8 @@ void set_error(RunPlan& plan, const std::string& error) {
 /// /from=, /to=, /solo= and /mute=; false when `body` is none of them.
 bool read_passage_option(std::string_view body, RunPlan& plan) {
     std::string error;
-    for (const auto& [name, bound] : {std::pair{"from", &plan.passage.from}, std::pair{"to", &plan.passage.to}}) {
+    for (const auto& [name, bound] :
+         {std::pair{"from", &plan.passage.from}, std::pair{"to", &plan.passage.to}}) {
         if (const auto value = option_value(body, name)) {
             play::Bound b;
             if (!parse_bound(name, *value, b, error)) {
@@ -56,7 +57,8 @@ bool read_passage_option(std::string_view body, RunPlan& plan) {
             return true;
         }
     }
-    for (const auto& [name, list] : {std::pair{"solo", &plan.passage.solo}, std::pair{"mute", &plan.passage.mute}}) {
+    for (const auto& [name, list] :
+         {std::pair{"solo", &plan.passage.solo}, std::pair{"mute", &plan.passage.mute}}) {
         if (const auto value = option_value(body, name)) {
             play::TrackMask tracks = 0;
             if (!parse_track_list(name, *value, tracks, plan.warnings, error)) {
@@ -73,16 +75,25 @@ bool read_passage_option(std::string_view body, RunPlan& plan) {
 /// What the options ask for together that cannot be done.
 void check_options(RunPlan& plan) {
     std::string error;
-    if (!check_passage_options(plan.passage, plan.kind == SourceKind::tape, error)) set_error(plan, error);
-    if (plan.loop && !plan.play) set_error(plan, "/loop plays the passage again and again: it goes with /play");
-    if (plan.watch && plan.list) set_error(plan, "/watch rebuilds or replays the song on every save; it does not go with /list");
+    if (!check_passage_options(plan.passage, plan.kind == SourceKind::tape, error)) {
+        set_error(plan, error);
+    }
+    if (plan.loop && !plan.play) {
+        set_error(plan, "/loop plays the passage again and again: it goes with /play");
+    }
+    if (plan.watch && plan.list) {
+        set_error(plan, "/watch rebuilds or replays the song on every save; it does not go with /list");
+    }
     if (plan.watch && plan.kind == SourceKind::tape) {
-        set_error(plan, "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
+        set_error(plan,
+                  "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
     }
     if (plan.passage.given() && !plan.play && !plan.midi) {
         const std::string names = plan.passage.names();
         const bool one = names.find(' ') == std::string::npos;
-        plan.warnings.push_back(names + (one ? " changes nothing here: it applies" : " change nothing here: they apply") +
+        plan.warnings.push_back(names +
+                                (one ? " changes nothing here: it applies"
+                                     : " change nothing here: they apply") +
                                 " to /play and /midi");
     }
 }

@@ -37,7 +37,8 @@ FileWatch::Event FileWatch::missing() {
 FileWatch::Event FileWatch::failed(Clock::time_point now, bool at_once) {
     candidate_.reset();
     if (!unreadable_since_) unreadable_since_ = now;
-    if (unreadable_told_ || (!at_once && now - *unreadable_since_ <= kUnreadableFor)) return Event::none;
+    if (unreadable_told_ || (!at_once && now - *unreadable_since_ <= kUnreadableFor))
+        return Event::none;
     unreadable_told_ = true;
     return Event::unreadable;
 }

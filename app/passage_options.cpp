@@ -28,7 +28,9 @@ std::uint64_t saturating_number(std::string_view digits) {
     return value;
 }
 
-std::uint64_t saturating_sum(std::uint64_t a, std::uint64_t b) { return a > kMax - b ? kMax : a + b; }
+std::uint64_t saturating_sum(std::uint64_t a, std::uint64_t b) {
+    return a > kMax - b ? kMax : a + b;
+}
 
 std::uint64_t saturating_product(std::uint64_t a, std::uint64_t b) {
     return b != 0 && a > kMax / b ? kMax : a * b;
@@ -53,7 +55,8 @@ bool parse_time(std::string_view text, std::uint64_t& hundredths) {
         rest = rest.substr(0, dot);
         if (fraction.empty() || fraction.size() > 2 || !all_digits(fraction)) return false;
     }
-    if (!all_digits(minutes) || rest.size() != 2 || !all_digits(rest) || rest[0] > '5') return false;
+    if (!all_digits(minutes) || rest.size() != 2 || !all_digits(rest) || rest[0] > '5')
+        return false;
     std::uint64_t cs = fraction.empty() ? 0 : saturating_number(fraction);
     if (fraction.size() == 1) cs *= 10;
     hundredths = saturating_sum(saturating_product(saturating_number(minutes), 6000),
@@ -95,7 +98,8 @@ play::PassageRequest PassageOptions::request() const {
     return request;
 }
 
-bool parse_bound(std::string_view option, std::string_view value, play::Bound& bound, std::string& error) {
+bool parse_bound(std::string_view option, std::string_view value, play::Bound& bound,
+                 std::string& error) {
     using Kind = play::Bound::Kind;
     const std::string what = quoted(option, value);
     bound.text = std::string(value);
@@ -121,8 +125,9 @@ bool parse_bound(std::string_view option, std::string_view value, play::Bound& b
     if (value.find(':') != std::string_view::npos) {
         bound.kind = Kind::time;
         if (!parse_time(value, bound.value)) {
-            error = what + ": not a time; write minutes and two digits of seconds below 60, such as "
-                           "1:05 or 1:05.25";
+            error = what +
+                    ": not a time; write minutes and two digits of seconds below 60, such as "
+                    "1:05 or 1:05.25";
             return false;
         }
         return true;
@@ -155,7 +160,8 @@ bool parse_track_list(std::string_view option, std::string_view value, play::Tra
         const std::string_view item = value.substr(at, comma - at);
         const std::size_t dash = item.find('-');
         const std::string_view first = item.substr(0, dash);
-        const std::string_view last = dash == std::string_view::npos ? first : item.substr(dash + 1);
+        const std::string_view last =
+            dash == std::string_view::npos ? first : item.substr(dash + 1);
         if (!all_digits(first) || !all_digits(last)) {
             error = what + ": not a list of tracks; write them like 1,3-5, with no blanks";
             return false;
@@ -163,7 +169,8 @@ bool parse_track_list(std::string_view option, std::string_view value, play::Tra
         for (const std::string_view number : {first, last}) {
             const std::uint64_t n = saturating_number(number);
             if (n < play::kFirstPlayedTrack || n > play::kLastPlayedTrack) {
-                error = what + ": track " + std::string(number) + " is not played; only tracks 1 to 8 are";
+                error = what + ": track " + std::string(number) +
+                        " is not played; only tracks 1 to 8 are";
                 return false;
             }
         }
@@ -175,7 +182,8 @@ bool parse_track_list(std::string_view option, std::string_view value, play::Tra
         }
         for (std::uint64_t k = low; k <= high; ++k) {
             const auto bit = static_cast<play::TrackMask>(1u << k);
-            if (tracks & bit) warnings.push_back(what + ": track " + std::to_string(k) + " is listed twice");
+            if (tracks & bit)
+                warnings.push_back(what + ": track " + std::to_string(k) + " is listed twice");
             tracks = static_cast<play::TrackMask>(tracks | bit);
         }
         at = comma + 1;
@@ -186,12 +194,16 @@ bool parse_track_list(std::string_view option, std::string_view value, play::Tra
 bool check_passage_options(const PassageOptions& options, bool image, std::string& error) {
     using Kind = play::Bound::Kind;
     if (options.solo && options.mute) {
-        error = "/solo and /mute do not go together: /solo plays only the tracks it lists, /mute all others";
+        error =
+            "/solo and /mute do not go together: /solo plays only the tracks it lists, /mute all "
+            "others";
         return false;
     }
-    for (const auto& [name, bound] : {std::pair{"from", &options.from}, std::pair{"to", &options.to}}) {
+    for (const auto& [name, bound] :
+         {std::pair{"from", &options.from}, std::pair{"to", &options.to}}) {
         if (image && *bound && (*bound)->kind == Kind::line) {
-            error = quoted(name, (*bound)->text) + ": an image has no source lines; line:N works with MML sources";
+            error = quoted(name, (*bound)->text) +
+                    ": an image has no source lines; line:N works with MML sources";
             return false;
         }
     }
@@ -199,12 +211,13 @@ bool check_passage_options(const PassageOptions& options, bool image, std::strin
     if (options.from && options.to && options.from->kind == options.to->kind) {
         const std::uint64_t from = options.from->value;
         const std::uint64_t to = options.to->value;
-        const bool empty = options.from->kind == Kind::block  ? to < from
-                           : options.from->kind == Kind::time ? to / 2 + to % 2 <= from / 2 + from % 2
-                                                              : false;
+        const bool empty = options.from->kind == Kind::block ? to < from
+                           : options.from->kind == Kind::time
+                               ? to / 2 + to % 2 <= from / 2 + from % 2
+                               : false;
         if (empty) {
-            error = quoted("to", options.to->text) + " is at or before " + quoted("from", options.from->text) +
-                    ": the passage would be empty";
+            error = quoted("to", options.to->text) + " is at or before " +
+                    quoted("from", options.from->text) + ": the passage would be empty";
             return false;
         }
     }
@@ -214,7 +227,8 @@ bool check_passage_options(const PassageOptions& options, bool image, std::strin
 std::optional<play::Passage> plan_passage(const PassageOptions& options, const Song& song,
                                           const play::SongMap& map, std::ostream& err) {
     std::string error;
-    std::optional<play::Passage> passage = play::resolve_passage(options.request(), song, map, error);
+    std::optional<play::Passage> passage =
+        play::resolve_passage(options.request(), song, map, error);
     if (!passage) err << "zirvon: " << error << '\n';
     return passage;
 }

@@ -30,7 +30,8 @@ struct PassageOptions {
 /// hundredths) or a source line ("line:40"). Numbers of any length saturate
 /// instead of overflowing. False, with a message naming `option` ("from"),
 /// when it is none of these, or block or line 0.
-bool parse_bound(std::string_view option, std::string_view value, play::Bound& bound, std::string& error);
+bool parse_bound(std::string_view option, std::string_view value, play::Bound& bound,
+                 std::string& error);
 
 /// Reads the value of /solo= or /mute=: tracks 1 to 8, comma-separated,
 /// with ranges ("1,3-5"). A track listed twice adds a warning. False, with

@@ -41,7 +41,8 @@ std::string time_of_day() {
     const std::time_t now = std::time(nullptr);
     char text[16] = "??:??:??";
     // Only this thread asks for the local time.
-    if (const std::tm* local = std::localtime(&now)) std::strftime(text, sizeof text, "%H:%M:%S", local);
+    if (const std::tm* local = std::localtime(&now))
+        std::strftime(text, sizeof text, "%H:%M:%S", local);
     return text;
 }
 
@@ -75,13 +76,13 @@ std::string followed_path(const RunPlan& plan) {
 }
 
 class Watcher {
-public:
+  public:
     Watcher(const RunPlan& plan, std::ostream& err)
         : plan_(plan), err_(err), file_(followed_path(plan)) {}
 
     int run();
 
-private:
+  private:
     void handle(FileWatch::Event event);
     Build build(const std::string& contents);
     void write_outputs(const Build& result);
@@ -118,8 +119,8 @@ Build Watcher::build(const std::string& contents) {
     Build result;
     hide_progress();
     if (contents.size() > kMaxSourceSize) {
-        status("cannot read '" + file_.path() + "': it is larger than " + std::to_string(kMaxSourceSize >> 20) +
-               " MiB, too large for an MML source");
+        status("cannot read '" + file_.path() + "': it is larger than " +
+               std::to_string(kMaxSourceSize >> 20) + " MiB, too large for an MML source");
         result.errors = 1;
         return result;
     }
@@ -141,13 +142,15 @@ std::string Watcher::write_midi_file(const Song& song, const play::Passage& pass
     const std::string name = midi_file_name(plan_.output_name);
     std::string error;
     std::size_t size = 0;
-    if (!write_midi(plan_, song, passage, error, &size)) return error + "; " + name + " left as it was";
+    if (!write_midi(plan_, song, passage, error, &size))
+        return error + "; " + name + " left as it was";
     return name + " written (" + with_commas(size) + " bytes)";
 }
 
 void Watcher::write_outputs(const Build& result) {
     if (!result.song) {
-        status(counted(result.errors, "error", "errors") + "; " + plan_.output_name + " left as it was");
+        status(counted(result.errors, "error", "errors") + "; " + plan_.output_name +
+               " left as it was");
         return;
     }
     std::string error;
@@ -296,6 +299,8 @@ int Watcher::run() {
 
 }  // namespace
 
-int watch_source(const RunPlan& plan, std::ostream& err) { return Watcher(plan, err).run(); }
+int watch_source(const RunPlan& plan, std::ostream& err) {
+    return Watcher(plan, err).run();
+}
 
 }  // namespace zirvon

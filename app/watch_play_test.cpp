@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -42,7 +42,8 @@ double ms_between(Clock::time_point from, Clock::time_point to) {
 }
 
 /// The messages a passage of the image `image` sends, with their ticks.
-std::vector<std::pair<std::uint64_t, Bytes>> passage_messages(const fs::path& image, const PassageOptions& options) {
+std::vector<std::pair<std::uint64_t, Bytes>> passage_messages(const fs::path& image,
+                                                              const PassageOptions& options) {
     Song song;
     std::string error;
     EXPECT_TRUE(load_tape(image.string(), song, error)) << error;
@@ -60,7 +61,8 @@ std::vector<std::pair<std::uint64_t, Bytes>> passage_messages(const fs::path& im
 
 /// Index of the first message at or after `from` that is `bytes`, waiting
 /// up to `timeout` for it.
-std::optional<std::size_t> wait_for_message(const MidiRecorder& recorder, std::size_t from, const Bytes& bytes,
+std::optional<std::size_t> wait_for_message(const MidiRecorder& recorder, std::size_t from,
+                                            const Bytes& bytes,
                                             std::chrono::milliseconds timeout = 5s) {
     const auto deadline = Clock::now() + timeout;
     do {
@@ -81,7 +83,8 @@ std::string late(const std::vector<Received>& got, std::size_t first,
     for (std::size_t i = 0; i < expected.size() && first + i < got.size(); ++i) {
         const double off = ms_between(got[first].time, got[first + i].time) -
                            20.0 * double(expected[i].first - expected[0].first);
-        if (std::abs(off) > 10.0) report += "message " + std::to_string(i) + " " + std::to_string(off) + " ms off\n";
+        if (std::abs(off) > 10.0)
+            report += "message " + std::to_string(i) + " " + std::to_string(off) + " ms off\n";
     }
     return report;
 }
@@ -104,9 +107,10 @@ TEST(LoopBinary, APassageLoopsWithoutAGapOrDriftUntilCtrlC) {
 
     MidiRecorder recorder;
     ASSERT_TRUE(recorder.ok()) << recorder.error();
-    const int pid = testing_support::start_zirvon({"song.mml", "/play", "/loop", "/from=2", "/to=0:01.80",
-                                                   "/mute=3", "/port=" + recorder.port_name()},
-                                                  dir.path());
+    const int pid =
+        testing_support::start_zirvon({"song.mml", "/play", "/loop", "/from=2", "/to=0:01.80",
+                                       "/mute=3", "/port=" + recorder.port_name()},
+                                      dir.path());
     const bool three_turns = recorder.wait_for(kReset + 3 * turn.size(), 10s);
     kill(pid, SIGINT);
     EXPECT_EQ(testing_support::wait_zirvon(pid), 130);
@@ -125,16 +129,18 @@ TEST(LoopBinary, APassageLoopsWithoutAGapOrDriftUntilCtrlC) {
     }
     const std::string report = late(got, kReset, three);
     RecordProperty("loop_timing", report.empty() ? "on time" : report);
-    if (!report.empty()) GTEST_SKIP() << "timing disturbed (the machine stalls now and then):\n" << report;
+    if (!report.empty())
+        GTEST_SKIP() << "timing disturbed (the machine stalls now and then):\n" << report;
 }
 
 /// A /watch /play run; stopped with Ctrl+C when the test ends.
 class WatchPlay {
-public:
+  public:
     WatchPlay(const TempDir& dir, const MidiRecorder& recorder)
         : err_((dir / "watch.err").string()),
-          pid_(testing_support::start_zirvon({"song.mml", "/watch", "/play", "/port=" + recorder.port_name()},
-                                             dir.path(), err_)) {}
+          pid_(testing_support::start_zirvon(
+              {"song.mml", "/watch", "/play", "/port=" + recorder.port_name()}, dir.path(), err_)) {
+    }
     ~WatchPlay() {
         if (pid_ > 0) stop();
     }
@@ -146,7 +152,7 @@ public:
     }
     std::string err() const { return read_bytes(err_); }
 
-private:
+  private:
     std::string err_;
     int pid_;
 };
@@ -254,7 +260,8 @@ TEST(WatchPlayBinary, EverySaveStopsTheOldNotesAndPlaysTheNewSongFromItsStart) {
     const std::size_t tail = got.size() + expected.size();
     ASSERT_EQ(after.size(), tail + 16 + kReset);
     for (int channel = 0; channel < 16; ++channel) {
-        EXPECT_EQ(after[tail + channel].bytes, (Bytes{static_cast<unsigned char>(0xB0 + channel), 123, 0}));
+        EXPECT_EQ(after[tail + channel].bytes,
+                  (Bytes{static_cast<unsigned char>(0xB0 + channel), 123, 0}));
     }
 }
 
@@ -283,7 +290,8 @@ TEST(WatchPlayBinary, SaveToFirstNoteLatencyOverTwentySaves) {
     const double median = (latencies[9] + latencies[10]) / 2;
     RecordProperty("save_to_first_note_median_ms", std::to_string(median));
     RecordProperty("save_to_first_note_max_ms", std::to_string(latencies.back()));
-    std::printf("save to first note over 20 saves: median %.1f ms, max %.1f ms\n", median, latencies.back());
+    std::printf("save to first note over 20 saves: median %.1f ms, max %.1f ms\n", median,
+                latencies.back());
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST(FileWatch, SomethingUnreadableIsToldOnlyWhenItLastsOverASecond) {
 
 /// A /watch run of the real binary, its stderr in a file.
 class WatchRun {
-public:
+  public:
     WatchRun(const TempDir& dir, const std::vector<std::string>& args)
         : err_path_((dir / "watch.err").string()),
           pid_(testing_support::start_zirvon(args, dir.path(), err_path_)) {}
@@ -142,11 +142,12 @@ public:
     }
     /// Waits, for 20 s at most, until there are `count` status lines.
     bool wait_for_status(std::size_t count) const {
-        for (int i = 0; i < 2000 && status_lines().size() < count; ++i) std::this_thread::sleep_for(10ms);
+        for (int i = 0; i < 2000 && status_lines().size() < count; ++i)
+            std::this_thread::sleep_for(10ms);
         return status_lines().size() >= count;
     }
 
-private:
+  private:
     std::string err_path_;
     int pid_;
 };
@@ -164,7 +165,8 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
     WatchRun run(dir, {"song.mml", "/watch", "/midi", "/from=2"});
     ASSERT_GT(run.pid(), 0);
     std::vector<std::string> expected{
-        "song.MZT written (164 bytes); song.MID left as it was: /from=2: there is no block 2; the song has "
+        "song.MZT written (164 bytes); song.MID left as it was: /from=2: there is no block 2; the "
+        "song has "
         "1 block"};
     ASSERT_TRUE(run.wait_for_status(1)) << run.err();
     EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n"));
@@ -181,7 +183,8 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
     write_bytes(dir / "song.MML", "1[C]\n12[D E]\n");
     expected.push_back("1 error; song.MZT left as it was");
     ASSERT_TRUE(run.wait_for_status(3)) << run.err();
-    EXPECT_NE(run.err().find("song.MML:2:3: error: track number 12 is outside 0-9\n"), std::string::npos);
+    EXPECT_NE(run.err().find("song.MML:2:3: error: track number 12 is outside 0-9\n"),
+              std::string::npos);
     EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n1[D E]\n"));
 
     // Renamed over; then deleted and written anew.

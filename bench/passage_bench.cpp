@@ -47,10 +47,12 @@ const Song& dense_song() {
     return song;
 }
 
-const Song& song_of(std::int64_t which) { return which == 0 ? long_song() : dense_song(); }
+const Song& song_of(std::int64_t which) {
+    return which == 0 ? long_song() : dense_song();
+}
 
 class NullSink : public play::MidiSink {
-public:
+  public:
     void send(const play::MidiMessage& m) override { benchmark::DoNotOptimize(m); }
 };
 

@@ -13,7 +13,9 @@ struct LiveSession::Turn {
 
 LiveSession::LiveSession(LiveOutput& output) : output_(output) {}
 
-LiveSession::~LiveSession() { stop(); }
+LiveSession::~LiveSession() {
+    stop();
+}
 
 bool LiveSession::start(std::string& error) {
     running_ = output_.start([this](std::uint64_t, MidiSink& sink) { tick(sink); }, error);
@@ -26,11 +28,14 @@ void LiveSession::stop() {
     running_ = false;
 }
 
-std::uint64_t LiveSession::play(std::shared_ptr<const Song> song, const Passage& passage, bool loop) {
+std::uint64_t LiveSession::play(std::shared_ptr<const Song> song, const Passage& passage,
+                                bool loop) {
     return hand_over(std::make_unique<Turn>(std::move(song), passage, loop));
 }
 
-std::uint64_t LiveSession::hush() { return hand_over(nullptr); }
+std::uint64_t LiveSession::hush() {
+    return hand_over(nullptr);
+}
 
 std::uint64_t LiveSession::hand_over(std::unique_ptr<Turn> next) {
     // What is replaced or done with is freed here, out of the clock's way.
@@ -68,7 +73,8 @@ void LiveSession::tick(MidiSink& sink) {
             current_ = std::move(pending_);
             has_pending_ = false;
             ticks_.store(0, std::memory_order_relaxed);
-            if (current_) song_tick_.store(current_->player.passage().start, std::memory_order_relaxed);
+            if (current_)
+                song_tick_.store(current_->player.passage().start, std::memory_order_relaxed);
             state_.store(current_ ? State::playing : State::idle, std::memory_order_relaxed);
             serial_.store(requested_, std::memory_order_release);
         }
