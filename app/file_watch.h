@@ -13,7 +13,7 @@
 namespace zirvon {
 
 class FileWatch {
-  public:
+public:
     using Clock = std::chrono::steady_clock;
 
     /// How often the caller is meant to poll.
@@ -48,7 +48,7 @@ class FileWatch {
     /// Why the file cannot be read, after `unreadable`.
     const std::string& why() const { return why_; }
 
-  private:
+private:
     enum class Read { ok, missing, failed };
     Read read(std::string& bytes);
     Event missing();

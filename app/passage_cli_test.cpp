@@ -44,6 +44,8 @@ TEST(PassageCli, EveryBadInputIsOneLineAndStatus2WithNothingPlayedOrWritten) {
          "/from=abc: not a block number, a time (M:SS or M:SS.ss) or line:N"},
         {{"song.mml", "/play", "/from=13"},
          "/from=13: there is no block 13; the song has 12 blocks"},
+        {{"song.mml", "/list", "/midi", "/from=13"},  // no listing either
+         "/from=13: there is no block 13; the song has 12 blocks"},
         {{"song.mml", "/midi", "/from=4294967297"},
          "/from=4294967297: there is no block 4294967297; the song has 12 blocks"},
         {{"song.mml", "/midi", "/from=18446744073709551617"},

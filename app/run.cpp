@@ -87,12 +87,15 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     if (!load_song(plan, path, song, err)) return kExitFailure;
 
     const play::SongMap map = play::map_song(song);
-    if (plan.list) print_listing(out, song, map);
+    // A passage the song does not have is a usage error, found only now that
+    // the song is known, and before anything is shown or written.
+    std::optional<play::Passage> passage;
     if (plan.midi || plan.play) {
-        // A passage the song does not have is a usage error, found only now
-        // that the song is known.
-        const std::optional<play::Passage> passage = plan_passage(plan.passage, song, map, err);
+        passage = plan_passage(plan.passage, song, map, err);
         if (!passage) return kExitUsage;
+    }
+    if (plan.list) print_listing(out, song, map);
+    if (passage) {
         warn_about_left_out_notes(play::left_out_notes(song, map, *passage), err);
         std::string error;
         if (plan.midi && !write_midi(plan, song, *passage, error)) {

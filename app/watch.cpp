@@ -76,13 +76,13 @@ std::string followed_path(const RunPlan& plan) {
 }
 
 class Watcher {
-  public:
+public:
     Watcher(const RunPlan& plan, std::ostream& err)
         : plan_(plan), err_(err), file_(followed_path(plan)) {}
 
     int run();
 
-  private:
+private:
     void handle(FileWatch::Event event);
     Build build(const std::string& contents);
     void write_outputs(const Build& result);
@@ -119,8 +119,8 @@ Build Watcher::build(const std::string& contents) {
     Build result;
     hide_progress();
     if (contents.size() > kMaxSourceSize) {
-        status("cannot read '" + file_.path() + "': it is larger than " +
-               std::to_string(kMaxSourceSize >> 20) + " MiB, too large for an MML source");
+        err_ << "zirvon: cannot read '" << file_.path() << "': it is larger than "
+             << (kMaxSourceSize >> 20) << " MiB, too large for an MML source\n";
         result.errors = 1;
         return result;
     }

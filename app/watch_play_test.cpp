@@ -135,7 +135,7 @@ TEST(LoopBinary, APassageLoopsWithoutAGapOrDriftUntilCtrlC) {
 
 /// A /watch /play run; stopped with Ctrl+C when the test ends.
 class WatchPlay {
-  public:
+public:
     WatchPlay(const TempDir& dir, const MidiRecorder& recorder)
         : err_((dir / "watch.err").string()),
           pid_(testing_support::start_zirvon(
@@ -152,7 +152,7 @@ class WatchPlay {
     }
     std::string err() const { return read_bytes(err_); }
 
-  private:
+private:
     std::string err_;
     int pid_;
 };

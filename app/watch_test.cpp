@@ -107,7 +107,7 @@ TEST(FileWatch, SomethingUnreadableIsToldOnlyWhenItLastsOverASecond) {
 
 /// A /watch run of the real binary, its stderr in a file.
 class WatchRun {
-  public:
+public:
     WatchRun(const TempDir& dir, const std::vector<std::string>& args)
         : err_path_((dir / "watch.err").string()),
           pid_(testing_support::start_zirvon(args, dir.path(), err_path_)) {}
@@ -147,7 +147,7 @@ class WatchRun {
         return status_lines().size() >= count;
     }
 
-  private:
+private:
     std::string err_path_;
     int pid_;
 };

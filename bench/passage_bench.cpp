@@ -52,7 +52,7 @@ const Song& song_of(std::int64_t which) {
 }
 
 class NullSink : public play::MidiSink {
-  public:
+public:
     void send(const play::MidiMessage& m) override { benchmark::DoNotOptimize(m); }
 };
 

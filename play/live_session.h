@@ -22,7 +22,7 @@ namespace zirvon::play {
 /// next turn's tick 0, so turns join without a gap and the clock's deadlines
 /// keep running.
 class LiveSession {
-  public:
+public:
     enum class State { idle, playing, ended };
 
     /// Where the clock thread has got to with the last passage it took.
@@ -58,7 +58,7 @@ class LiveSession {
     void silence() { output_.silence(); }
     bool lost(std::string& why) const { return output_.lost(why); }
 
-  private:
+private:
     struct Turn;
 
     std::uint64_t hand_over(std::unique_ptr<Turn> next);

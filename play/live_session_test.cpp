@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 
 /// A clock thread as fast as it goes, recording what each tick sends.
 class RecordingOutput : public LiveOutput {
-  public:
+public:
     struct Sent {
         std::uint64_t tick;
         MidiMessage message;
@@ -45,7 +45,7 @@ class RecordingOutput : public LiveOutput {
         return sent_;
     }
 
-  private:
+private:
     class Sink : public MidiSink {
       public:
         Sink(RecordingOutput& out, std::uint64_t n) : out_(out), n_(n) {}
