@@ -55,8 +55,9 @@ bool parse_time(std::string_view text, std::uint64_t& hundredths) {
         rest = rest.substr(0, dot);
         if (fraction.empty() || fraction.size() > 2 || !all_digits(fraction)) return false;
     }
-    if (!all_digits(minutes) || rest.size() != 2 || !all_digits(rest) || rest[0] > '5')
+    if (!all_digits(minutes) || rest.size() != 2 || !all_digits(rest) || rest[0] > '5') {
         return false;
+    }
     std::uint64_t cs = fraction.empty() ? 0 : saturating_number(fraction);
     if (fraction.size() == 1) cs *= 10;
     hundredths = saturating_sum(saturating_product(saturating_number(minutes), 6000),
