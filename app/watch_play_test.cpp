@@ -105,32 +105,37 @@ TEST(LoopBinary, APassageLoopsWithoutAGapOrDriftUntilCtrlC) {
     const std::uint64_t length = turn.back().first;  // the closing note-offs' tick
     ASSERT_EQ(length, 39u);
 
-    MidiRecorder recorder;
-    ASSERT_TRUE(recorder.ok()) << recorder.error();
-    const int pid =
-        testing_support::start_zirvon({"song.mml", "/play", "/loop", "/from=2", "/to=0:01.80",
-                                       "/mute=3", "/port=" + recorder.port_name()},
-                                      dir.path());
-    const bool three_turns = recorder.wait_for(kReset + 3 * turn.size(), 10s);
-    kill(pid, SIGINT);
-    EXPECT_EQ(testing_support::wait_zirvon(pid), 130);
-    ASSERT_TRUE(three_turns);
-
     // Every turn sends the passage's messages (none of the muted track 3),
     // and the turns keep to the clock: turn n starts n x 39 ticks after the
     // first, on the tick of the previous turn's closing note-offs.
-    const std::vector<Received> got = recorder.received();
     std::vector<std::pair<std::uint64_t, Bytes>> three;
     for (std::uint64_t n = 0; n < 3; ++n) {
         for (const auto& [tick, bytes] : turn) three.push_back({tick + n * length, bytes});
     }
-    for (std::size_t i = 0; i < three.size(); ++i) {
-        ASSERT_EQ(got[kReset + i].bytes, three[i].second) << "message " << i;
+    // The machine under test stalls for 10-100 ms a few times a minute; a
+    // run whose timing suffers from that is tried again. What is sent must
+    // be exact every time.
+    std::string report;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        MidiRecorder recorder;
+        ASSERT_TRUE(recorder.ok()) << recorder.error();
+        const int pid = testing_support::start_zirvon(
+            {"song.mml", "/play", "/loop", "/from=2", "/to=0:01.80", "/mute=3",
+             "/port=" + recorder.port_name()},
+            dir.path());
+        const bool three_turns = recorder.wait_for(kReset + 3 * turn.size(), 10s);
+        kill(pid, SIGINT);
+        EXPECT_EQ(testing_support::wait_zirvon(pid), 130);
+        ASSERT_TRUE(three_turns);
+        const std::vector<Received> got = recorder.received();
+        for (std::size_t i = 0; i < three.size(); ++i) {
+            ASSERT_EQ(got[kReset + i].bytes, three[i].second) << "message " << i;
+        }
+        report = late(got, kReset, three);
+        if (report.empty()) break;
     }
-    const std::string report = late(got, kReset, three);
     RecordProperty("loop_timing", report.empty() ? "on time" : report);
-    if (!report.empty())
-        GTEST_SKIP() << "timing disturbed (the machine stalls now and then):\n" << report;
+    EXPECT_EQ(report, "");
 }
 
 /// A /watch /play run; stopped with Ctrl+C when the test ends.
