@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <optional>
+#include <string_view>
+#include <utility>
 
 #include "tape/tape_image.h"
 
@@ -52,6 +55,56 @@ void set_output(RunPlan& plan, const std::string& path) {
     plan.output_given = true;
 }
 
+void set_error(RunPlan& plan, const std::string& error) { plan.errors.push_back(error); }
+
+void set_bound(RunPlan& plan, const char* name, std::optional<play::Bound>& bound,
+               const std::string& value) {
+    std::string error;
+    play::Bound b;
+    if (parse_bound(name, value, b, error)) {
+        bound = b;
+    } else {
+        set_error(plan, error);
+    }
+}
+
+void set_tracks(RunPlan& plan, const char* name, std::optional<play::TrackMask>& tracks,
+                const std::string& value) {
+    std::string error;
+    play::TrackMask mask = 0;
+    if (parse_track_list(name, value, mask, plan.warnings, error)) {
+        tracks = mask;
+    } else {
+        set_error(plan, error);
+    }
+}
+
+/// What the options ask for together that cannot be done.
+void check_options(RunPlan& plan) {
+    std::string error;
+    if (!check_passage_options(plan.passage, plan.kind == SourceKind::tape, error)) {
+        set_error(plan, error);
+    }
+    if (plan.loop && !plan.play) {
+        set_error(plan, "/loop plays the passage again and again: it goes with /play");
+    }
+    if (plan.watch && plan.list) {
+        set_error(plan, "/watch rebuilds or replays the song on every save; it does not go with /list");
+    }
+    if (plan.watch && plan.kind == SourceKind::tape) {
+        set_error(plan,
+                  "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
+    }
+    if (plan.passage.given() && !plan.play && !plan.midi && !plan.svg) {
+        const std::string names = plan.passage.names();
+        const bool one = names.find(' ') == std::string::npos;
+        plan.warnings.push_back(names +
+                                (one ? " changes nothing here: it applies"
+                                     : " change nothing here: they apply") +
+                                " to /play, /midi and /svg");
+    }
+}
+
 /// Every option. "play" and "?" match on their beginning, so no other option
 /// may begin with either; rows are tried in this order.
 constexpr Option kOptions[] = {
@@ -69,6 +122,22 @@ constexpr Option kOptions[] = {
      "/ports", "list the MIDI output ports, numbered, and exit"},
     {"port", Takes::value, Match::word, [](RunPlan& p, const std::string& v) { p.port = v; },
      "/port=N|TEXT", "preview through port N, or the first whose name holds TEXT"},
+    {"from", Takes::value, Match::word,
+     [](RunPlan& p, const std::string& v) { set_bound(p, "from", p.passage.from, v); },
+     "/from=WHERE", "start at block N, time M:SS[.ss] or source line:L"},
+    {"to", Takes::value, Match::word,
+     [](RunPlan& p, const std::string& v) { set_bound(p, "to", p.passage.to, v); },
+     "/to=WHERE", "end with block N, at time M:SS[.ss] or with line:L"},
+    {"solo", Takes::value, Match::word,
+     [](RunPlan& p, const std::string& v) { set_tracks(p, "solo", p.passage.solo, v); },
+     "/solo=LIST", "play only these tracks: 1-8, such as 1,3-5"},
+    {"mute", Takes::value, Match::word,
+     [](RunPlan& p, const std::string& v) { set_tracks(p, "mute", p.passage.mute, v); },
+     "/mute=LIST", "play all tracks but these"},
+    {"loop", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.loop = true; },
+     "/loop", "with /play: play the passage again and again"},
+    {"watch", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.watch = true; },
+     "/watch", "rebuild (with /play: replay) on every save of the source"},
     {"o", Takes::next_argument, Match::word, set_output,
      "-o PATH", "write the image to PATH; other outputs follow its name"},
     {"out", Takes::value, Match::word, set_output, "/out=PATH", "the same as -o PATH"},
@@ -248,6 +317,7 @@ RunPlan parse_command_line(const std::vector<std::string>& args) {
     } else {
         plan.tape_name = kDefaultTapeName;
     }
+    check_options(plan);
     return plan;
 }
 

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/passage_options.h"
+
 namespace zirvon {
 
 enum class SourceKind { none, mml, tape };
@@ -21,6 +23,9 @@ struct RunPlan {
     bool svg = false;
     bool ports = false;
     std::optional<std::string> port;  ///< from /port=: a number or part of a name
+    bool loop = false;                ///< /loop: play the passage again and again
+    bool watch = false;               ///< /watch: rebuild or replay on every save
+    PassageOptions passage;           ///< /from=, /to=, /solo=, /mute=
 
     bool have_source = false;
     std::string typed_name;   ///< the source argument as typed

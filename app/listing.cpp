@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <vector>
 
 namespace zirvon {
 namespace {
@@ -28,18 +29,28 @@ std::string note_name(std::uint8_t pitch) {
     return kNames[pitch % 12] + std::to_string(pitch / 12 + 1);
 }
 
-void print_listing(std::ostream& out, const Song& song) {
+void print_listing(std::ostream& out, const Song& song, const play::SongMap& map) {
     for (int k = 0; k < kTrackCount; ++k) {
         const auto& events = song.tracks[k].events();
+        const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
         if (k > 0) out << '\n';
         out << "Track " << k << ": " << events.size() << (events.size() == 1 ? " event" : " events")
             << '\n';
-        out << "  index  note  code  length  gate\n";
+        out << "  index  note  code  length  gate  block      tick\n";
         for (std::size_t i = 0; i < events.size(); ++i) {
             const TrackEvent& e = events[i];
-            char row[64];
-            std::snprintf(row, sizeof row, "  %5zu  %-4s  %4d  %6d  %4d\n", i,
-                          event_name(e).c_str(), e.note, e.length, e.gate);
+            // Tracks 0 and 9 are never played: no block, no tick.
+            std::string block = "-";
+            std::string tick = "-";
+            if (i < ticks.size()) {
+                const std::size_t b = map.block_of(ticks[i]);
+                if (b != 0) block = std::to_string(b);
+                tick = std::to_string(ticks[i]);
+            }
+            char row[96];
+            std::snprintf(row, sizeof row, "  %5zu  %-4s  %4d  %6d  %4d  %5s  %8s\n", i,
+                          event_name(e).c_str(), e.note, e.length, e.gate, block.c_str(),
+                          tick.c_str());
             out << row;
         }
     }

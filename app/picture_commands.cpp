@@ -21,12 +21,12 @@ std::string base_name(const std::string& path) {
 }  // namespace
 
 bool write_svg(const RunPlan& plan, const std::string& path, const std::string& tape_name,
-               const Song& song, std::ostream& err) {
+               const Song& song, const play::SongMap& map, const play::Passage& passage,
+               std::ostream& err) {
     picture::PictureTitle title;
     title.file_name = base_name(path);
     title.tape_name = tape_name;
-    const play::SongMap map = play::map_song(song);
-    const picture::Roll roll = picture::collect_roll(song, map, play::whole_song(map));
+    const picture::Roll roll = picture::collect_roll(song, map, passage);
     std::string error;
     const bool written = write_file_atomically(
         output_name_for(plan, ".SVG"),

@@ -399,7 +399,7 @@ TEST(PlayBinary, ProgressLineOnATerminalIsClearedAtTheEnd) {
     EXPECT_EQ(status, 0) << text;
     // Rewritten in place as the seconds go by, then blanked out; it names
     // the file that was read and the port.
-    const std::string playing = "Playing song.mml on " + recorder.port_name() + "  ";
+    const std::string playing = "Playing song.mml on " + recorder.port_name() + "  block 1/1  ";
     const std::string last = playing + "0:02 / 0:02";
     std::string expected = "\r" + playing + "0:00 / 0:02\r" + playing + "0:01 / 0:02\r";
     expected.append(last).append("\r").append(last.size(), ' ').append("\r");

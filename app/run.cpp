@@ -5,11 +5,14 @@
 #include "app/diagnostic_printer.h"
 #include "app/listing.h"
 #include "app/midi_commands.h"
+#include "app/passage_options.h"
 #include "app/picture_commands.h"
 #include "app/tape_commands.h"
 #include "app/usage.h"
+#include "app/watch.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
+#include "play/passage.h"
 #include "song/song.h"
 #include "tape/file_kind.h"
 #include "tape/tape_header.h"
@@ -106,6 +109,13 @@ bool writes_image(const RunPlan& plan) {
 
 }  // namespace
 
+std::string source_path(const RunPlan& plan) {
+    if (path_exists(plan.source_name) || plan.typed_name == plan.source_name) {
+        return plan.source_name;
+    }
+    return path_exists(plan.typed_name) ? plan.typed_name : plan.source_name;
+}
+
 int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     // A command line with a mistake does nothing at all.
     if (!plan.errors.empty()) {
@@ -140,6 +150,8 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
 
+    if (plan.watch) return watch_source(plan, err);
+
     std::string path;
     if (!find_source(plan, path, err)) return kExitFailure;
     if (plan.output_given && plan.kind != SourceKind::tape && same_file(path, plan.output_name)) {
@@ -156,26 +168,37 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     std::vector<std::uint8_t> image;
     if (!load_song(plan, path, song, image, err)) return kExitFailure;
 
+    const play::SongMap map = play::map_song(song);
+    // A passage the song does not have is a usage error, found only now that
+    // the song is known, and before anything is shown or written.
+    std::optional<play::Passage> passage;
+    if (plan.midi || plan.play || plan.svg) {
+        passage = plan_passage(plan.passage, song, map, err);
+        if (!passage) return kExitUsage;
+    }
     if (plan.list) {
         if (plan.kind == SourceKind::tape) list_tape_header(path, image, song, out, err);
-        print_listing(out, song);
+        print_listing(out, song, map);
     }
-    if (plan.midi || plan.play) warn_about_left_out_notes(song, err);
+    if (plan.midi || plan.play) warn_about_left_out_notes(play::left_out_notes(song, map, *passage), err);
     if (plan.play) {
-        const int status = play_song(plan, path, song, err);
+        const int status = play_song(plan, path, song, map, *passage, err);
         if (status != kExitSuccess) return status;
     }
     // Files are written only now: a preview that did not play to its end
     // leaves every file as it was.
-    if (plan.midi && !write_midi(plan, song, err)) return kExitFailure;
+    std::string error;
+    if (plan.midi && !write_midi(plan, song, *passage, error)) {
+        err << kProgram << error << '\n';
+        return kExitFailure;
+    }
     if (plan.svg) {
         // An image shows the name in its header; a source the name it is given.
         const std::string tape_name = plan.kind == SourceKind::tape ? read_tape_header(image).name()
                                                                     : plan.tape_name.substr(0, 15);
-        if (!write_svg(plan, path, tape_name, song, err)) return kExitFailure;
+        if (!write_svg(plan, path, tape_name, song, map, *passage, err)) return kExitFailure;
     }
     if (writes_image(plan)) {
-        std::string error;
         if (plan.kind == SourceKind::tape) {
             if (!write_back_image(plan, path, image, song, err)) return kExitFailure;
         } else if (!save_tape(plan.output_name, song, plan.tape_name, error)) {

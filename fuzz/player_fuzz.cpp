@@ -10,6 +10,7 @@
 #include "fuzz/song_invariants.h"
 #include "midi/midi_file.h"
 #include "picture/piano_roll.h"
+#include "play/passage.h"
 #include "play/player.h"
 #include "tape/tape_image.h"
 
@@ -72,5 +73,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string svg = picture::draw_piano_roll(roll, {"song.MZT", "FUZZ"});
         FUZZ_CHECK(svg.ends_with("</svg>\n"));
     }
+    // A passage picked by the input's size, with some tracks silent: the
+    // map agrees with the run, and the passage stays in its window, starts
+    // its held notes once and leaves nothing sounding.
+    const play::SongMap map = play::map_song(song);
+    FUZZ_CHECK(map.done_tick == run.done_tick);
+    FUZZ_CHECK(map.block_count() <= map.releases.size() + 1);
+    const std::uint64_t start = size * 7919u % map.done_tick;
+    const play::Passage passage{start, start + 1 + size * 104729u % (map.done_tick - start),
+                                static_cast<play::TrackMask>(size * 40503u & play::kAllPlayedTracks)};
+    sounding.fill(std::nullopt);
+    const play::PassageRun part = play::play_passage(song, passage, [&](std::uint64_t tick, const play::MidiMessage& m) {
+        FUZZ_CHECK(tick <= passage.length());
+        const int channel = m.status & 0x0F;
+        FUZZ_CHECK((passage.audible >> channel) & 1u);
+        if ((m.status & 0xF0) == 0x90) {
+            FUZZ_CHECK(!sounding[channel]);
+            sounding[channel] = m.data1;
+        } else {
+            FUZZ_CHECK(sounding[channel] == m.data1);
+            sounding[channel].reset();
+        }
+    });
+    FUZZ_CHECK(part.done_tick == passage.length());
+    FUZZ_CHECK(part.left_out_notes == play::left_out_notes(song, map, passage));
+    for (const auto& note : sounding) FUZZ_CHECK(!note);
     return 0;
 }

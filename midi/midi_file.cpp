@@ -74,12 +74,17 @@ Bytes note_track(int k, const std::vector<Timed>& messages, std::uint64_t end_ti
 }  // namespace
 
 MidiFileBytes build_midi_file(const Song& song) {
+    return build_midi_file(song, play::whole_song(play::map_song(song)));
+}
+
+MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage) {
     // Messages go to the file track of their channel, which is the song's
     // track number.
     std::array<std::vector<Timed>, kTrackCount> by_track;
-    const play::PlayThrough run = play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
-        by_track[m.status & 0x0F].push_back({tick, m});
-    });
+    const play::PassageRun run =
+        play::play_passage(song, passage, [&](std::uint64_t tick, const play::MidiMessage& m) {
+            by_track[m.status & 0x0F].push_back({tick, m});
+        });
 
     std::vector<Bytes> tracks;
     tracks.push_back(tempo_track(run.done_tick));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "play/passage.h"
 #include "play/player.h"
 #include "song/song.h"
 
@@ -18,15 +19,18 @@ static_assert(kFileTempo / kFileDivision == play::kTickMicroseconds);
 
 struct MidiFileBytes {
     std::vector<std::uint8_t> bytes;
-    /// The run of the player that the file records.
-    play::PlayThrough run;
+    /// The run of the passage that the file records.
+    play::PassageRun run;
 };
 
-/// Builds a format 1 file: a tempo track, then one track named "Track k" for
-/// each of tracks 1 to 8 that sends anything, holding exactly the note-ons and
-/// note-offs the live preview sends on channel k, each at the tick the preview
-/// sends it (tick 0 is the first timer tick). Every track ends on the tick the
-/// preview ends; a note still sounding then is ended on that tick.
+/// Builds a format 1 file of a passage: a tempo track, then one track named
+/// "Track k" for each of tracks 1 to 8 that sends anything, holding exactly
+/// the note-ons and note-offs the live preview of the passage sends on
+/// channel k, each at the tick the preview sends it (file tick 0 is the
+/// passage's first tick). Every track ends on the passage's closing tick.
+MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage);
+
+/// The same for the whole song with every track.
 MidiFileBytes build_midi_file(const Song& song);
 
 }  // namespace zirvon::midi

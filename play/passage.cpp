@@ -23,6 +23,7 @@ std::string format_hundredths(std::uint64_t hundredths) {
 
 std::string describe(const char* option, const Bound& bound) {
     std::string text = std::string("/") + option + "=";
+    if (!bound.text.empty()) return text + bound.text;
     switch (bound.kind) {
         case Bound::Kind::block:
             return text + std::to_string(bound.value);
@@ -32,6 +33,13 @@ std::string describe(const char* option, const Bound& bound) {
             return text + "line:" + std::to_string(bound.value);
     }
     return text;
+}
+
+/// The number of a block or line bound, as written.
+std::string number_text(const Bound& bound) {
+    if (bound.text.empty()) return std::to_string(bound.value);
+    const std::size_t colon = bound.text.find(':');
+    return colon == std::string::npos ? bound.text : bound.text.substr(colon + 1);
 }
 
 std::string block_count_text(std::size_t count) {
@@ -77,16 +85,20 @@ std::optional<std::uint64_t> resolve_bound(const char* option, const Bound& boun
     switch (bound.kind) {
         case Bound::Kind::block:
             if (bound.value == 0 || bound.value > blocks) {
-                error = describe(option, bound) + ": there is no block " + std::to_string(bound.value) +
+                error = describe(option, bound) + ": there is no block " + number_text(bound) +
                         "; " + block_count_text(blocks);
                 return std::nullopt;
             }
             return is_end ? map.block_end(bound.value) : map.block_starts[bound.value - 1];
         case Bound::Kind::time: {
             const std::uint64_t tick = tick_at_or_after(bound.value);
-            if (tick > map.done_tick || (!is_end && tick == map.done_tick)) {
-                error = describe(option, bound) + " is past the song's end, at " +
+            if (tick > map.done_tick) {
+                error = describe(option, bound) + " is past the end of the song, at " +
                         format_hundredths(map.done_tick * 2);
+                return std::nullopt;
+            }
+            if (!is_end && tick == map.done_tick) {
+                error = describe(option, bound) + " is where the song ends: the passage would be empty";
                 return std::nullopt;
             }
             return tick;
@@ -95,7 +107,7 @@ std::optional<std::uint64_t> resolve_bound(const char* option, const Bound& boun
             const auto found = blocks_of_line(song, map, bound.value);
             if (!found) {
                 error = describe(option, bound) + ": no block of tracks 1 to 8 starts on line " +
-                        std::to_string(bound.value) + " or after it";
+                        number_text(bound) + " or after it";
                 return std::nullopt;
             }
             return is_end ? map.block_end(found->second) : map.block_starts[found->first - 1];
@@ -138,8 +150,9 @@ SongMap map_song(const Song& song) {
     map.done_tick = player.ticks() - 1;
 
     // Blocks start on tick 0 and on each release; the last release starts
-    // one only when something is played on or after it.
-    if (!map.releases.empty() || any_sound) {
+    // one only when something is played on or after it. Sync marks alone
+    // make no blocks: with no note or rest there is nothing to play.
+    if (any_sound) {
         map.block_starts.push_back(0);
         map.block_starts.insert(map.block_starts.end(), map.releases.begin(), map.releases.end());
         const bool sound_after_last = any_sound && (map.releases.empty() || last_sound >= map.releases.back());
@@ -149,6 +162,23 @@ SongMap map_song(const Song& song) {
 }
 
 Passage whole_song(const SongMap& map) { return {0, map.done_tick, kAllPlayedTracks}; }
+
+int left_out_notes(const Song& song, const SongMap& map, const Passage& passage) {
+    int count = 0;
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        if (!((passage.audible >> k) & 1u)) continue;
+        const std::vector<TrackEvent>& events = song.tracks[k].events();
+        const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            const TrackEvent& e = events[i];
+            if (ticks[i] >= passage.start && ticks[i] < passage.end && e.note < SyncMark && e.gate != 0 &&
+                e.note + kPitchToMidi > kHighestMidiNote) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
 
 std::optional<Passage> resolve_passage(const PassageRequest& request, const Song& song,
                                        const SongMap& map, std::string& error) {
@@ -165,10 +195,14 @@ std::optional<Passage> resolve_passage(const PassageRequest& request, const Song
         passage.end = *end;
     }
     if (passage.end <= passage.start) {
-        error = request.to && request.from
-                    ? describe("to", *request.to) + " is at or before " + describe("from", *request.from) +
-                          ": the passage would be empty"
-                    : "the passage would be empty";
+        if (!request.to) {
+            error = "the passage would be empty";
+        } else if (request.from) {
+            error = describe("to", *request.to) + " is at or before " + describe("from", *request.from) +
+                    ": the passage would be empty";
+        } else {
+            error = describe("to", *request.to) + " is at the start of the song: the passage would be empty";
+        }
         return std::nullopt;
     }
     return passage;

@@ -50,6 +50,9 @@ struct Bound {
     /// A block number (from 1), a time in hundredths of a second, or a
     /// source line number (from 1). Saturates rather than overflows.
     std::uint64_t value = 0;
+    /// The value as the user wrote it, for messages (a saturated value
+    /// would misquote it); made from `value` when empty.
+    std::string text;
 };
 
 /// What the user asked for: /from, /to, /solo or /mute.
@@ -71,6 +74,10 @@ struct Passage {
 
 /// The whole song with every track.
 Passage whole_song(const SongMap& map);
+
+/// Notes of the passage that are left out because their MIDI number would
+/// pass 127, counted from the map without playing the passage.
+int left_out_notes(const Song& song, const SongMap& map, const Passage& passage);
 
 /// Works out the ticks of `request` on the song that `map` describes.
 /// Nothing, with a message for the user, when a bound does not exist in the

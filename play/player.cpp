@@ -7,7 +7,6 @@ namespace {
 
 constexpr std::uint8_t kNoteOn = 0x90;
 constexpr std::uint8_t kNoteOff = 0x80;
-constexpr int kHighestMidiNote = 127;
 
 std::uint8_t channel_status(std::uint8_t kind, int track) {
     return static_cast<std::uint8_t>(kind + track);
@@ -85,7 +84,7 @@ void Player::read_event(int k, MidiSink& sink) {
             t.sounding_note = static_cast<std::uint8_t>(midi_note);
             t.sounding = true;
             send(k, {channel_status(kNoteOn, k), t.sounding_note, kVelocity}, sink);
-        } else {
+        } else if (audible(k)) {
             ++left_out_notes_;
         }
     }

@@ -36,6 +36,8 @@ inline constexpr int kLastPlayedTrack = 8;
 inline constexpr std::uint8_t kVelocity = 127;
 /// MIDI note number of a pitch code.
 inline constexpr int kPitchToMidi = 24;
+/// Notes above it are left out: MIDI cannot carry them.
+inline constexpr int kHighestMidiNote = 127;
 /// Length of one tick of the preview.
 inline constexpr int kTickMicroseconds = 20'000;
 
@@ -67,7 +69,8 @@ public:
     /// Whether the last tick's barrier let waiting tracks go on: a new block
     /// started on it.
     bool released() const { return released_; }
-    /// Notes left out so far because their MIDI number would pass 127.
+    /// Notes of the audible tracks left out so far because their MIDI
+    /// number would pass 127.
     int left_out_notes() const { return left_out_notes_; }
     /// MIDI number of the note that track k sounds, or -1.
     int sounding_note(int k) const { return state_[k].sounding ? state_[k].sounding_note : -1; }

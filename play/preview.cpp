@@ -1,13 +1,14 @@
 #include "play/preview.h"
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <thread>
 
 #include "play/interrupt.h"
-#include "play/player.h"
+#include "play/live_session.h"
 #include "play/progress.h"
 
 namespace zirvon::play {
@@ -22,56 +23,62 @@ constexpr auto kProgressEvery = 250ms;
 
 }  // namespace
 
-PreviewResult play_live(const Song& song, LiveOutput& output, const PreviewOptions& options) {
+std::string progress_text(const std::string& title, const SongMap& map, const Passage& passage,
+                          std::uint64_t ticks, std::uint64_t song_tick) {
+    return format_progress(title, map.block_of(song_tick), map.block_count(), std::min(ticks, passage.length()),
+                           passage.length());
+}
+
+PreviewResult play_live(const Song& song, const SongMap& map, const Passage& passage, LiveOutput& output,
+                        const PreviewOptions& options) {
     InterruptWatch interrupt;
     if (interrupt.requested()) return {PreviewOutcome::interrupted, {}};
 
-    // The player belongs to the output's clock thread until it stops; the
-    // two atomics are all that the main thread reads meanwhile.
-    Player player(song);
-    std::atomic<bool> done = false;
-    std::atomic<std::uint64_t> position = 0;
+    LiveSession session(output);
     std::string error;
-    const bool started = output.start(
-        [&](std::uint64_t, MidiSink& sink) {
-            if (done.load(std::memory_order_relaxed)) return;
-            player.tick(sink);
-            position.store(player.ticks(), std::memory_order_relaxed);
-            if (player.done()) done.store(true, std::memory_order_release);
-        },
-        error);
-    if (!started) return {PreviewOutcome::failed, error};
+    if (!session.start(error)) return {PreviewOutcome::failed, error};
+    // The caller keeps the song alive for the whole preview.
+    session.play(std::shared_ptr<const Song>(&song, [](const Song*) {}), passage, options.loop);
 
-    // The song's length takes a dry run through it: done here, while the
-    // clock already plays, so that it never delays the first note.
     std::optional<ProgressLine> progress;
-    if (options.show_progress) {
-        progress.emplace(stderr, options.title + " on " + output.name(),
-                         play_through(song, nullptr).done_tick);
-    }
+    if (options.show_progress) progress.emplace(stderr);
+    const std::string title = options.title + " on " + output.name();
     auto next_progress = std::chrono::steady_clock::now();
     std::string why;
     bool lost = false;
-    while (!done.load(std::memory_order_acquire) && !interrupt.requested()) {
+    bool ended = false;
+    while (!interrupt.requested()) {
+        const LiveSession::Position at = session.position();
+        if (at.serial != 0 && at.state != LiveSession::State::playing) {
+            ended = true;
+            break;
+        }
         if (output.lost(why)) {
             lost = true;
             break;
         }
-        if (progress && std::chrono::steady_clock::now() >= next_progress) {
-            progress->show(position.load(std::memory_order_relaxed));
+        if (progress && at.serial != 0 && std::chrono::steady_clock::now() >= next_progress) {
+            progress->show(progress_text(title, map, passage, at.ticks, at.song_tick));
             next_progress += kProgressEvery;
         }
         std::this_thread::sleep_for(kPoll);
     }
-    output.stop();
-    if (progress) progress->clear();
+    session.stop();
+    if (progress) {
+        // The last position first, as a finished preview shows its length.
+        if (ended) {
+            const LiveSession::Position at = session.position();
+            progress->show(progress_text(title, map, passage, at.ticks, at.song_tick));
+        }
+        progress->clear();
+    }
 
     if (lost) {
-        output.silence();
+        session.silence();
         return {PreviewOutcome::lost, why};
     }
-    if (!done.load(std::memory_order_acquire)) {
-        output.silence();
+    if (!ended) {
+        session.silence();
         return {PreviewOutcome::interrupted, {}};
     }
     return {PreviewOutcome::finished, {}};

@@ -1,16 +1,17 @@
-// The live preview: the player driven by a live output's clock, until the
-// song ends, the output goes away or the user presses Ctrl+C.
+// The live preview: a passage of a song played on a live output's clock,
+// until it ends, the output goes away or the user presses Ctrl+C.
 #pragma once
 
 #include <string>
 
 #include "play/live_output.h"
+#include "play/passage.h"
 #include "song/song.h"
 
 namespace zirvon::play {
 
 enum class PreviewOutcome {
-    finished,     // the song played to its end
+    finished,     // the passage played to its end
     interrupted,  // Ctrl+C or SIGTERM; the output was silenced
     lost,         // the output went away during the preview; see the message
     failed,       // nothing played; see the message
@@ -27,13 +28,21 @@ struct PreviewOptions {
     std::string title;
     /// Whether to keep a progress line on stderr.
     bool show_progress = false;
+    /// Play the passage again and again, until Ctrl+C.
+    bool loop = false;
 };
 
-/// Plays tracks 1 to 8 of `song` on `output`, a tick every 20 ms of its
-/// clock, and returns when the song has ended, the output was lost or an
-/// interrupt came. An interrupt or a lost output turns all notes off within
-/// a tick. Meanwhile SIGINT and SIGTERM end the preview, not the process.
-/// The caller owns `output` and closes it.
-PreviewResult play_live(const Song& song, LiveOutput& output, const PreviewOptions& options);
+/// Plays `passage` of `song` (whose blocks `map` gives, for the progress
+/// line) on `output`, a tick every 20 ms of its clock, and returns when the
+/// passage has ended, the output was lost or an interrupt came. An
+/// interrupt or a lost output turns all notes off within a tick. Meanwhile
+/// SIGINT and SIGTERM end the preview, not the process. The caller owns
+/// `output` and closes it.
+PreviewResult play_live(const Song& song, const SongMap& map, const Passage& passage, LiveOutput& output,
+                        const PreviewOptions& options);
+
+/// The progress line's text for a position of a passage.
+std::string progress_text(const std::string& title, const SongMap& map, const Passage& passage,
+                          std::uint64_t ticks, std::uint64_t song_tick);
 
 }  // namespace zirvon::play

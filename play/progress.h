@@ -1,7 +1,8 @@
 // The one line that shows how far a preview has come:
-// "Playing song.MML  0:12 / 1:05".
+// "Playing song.MML  block 3/12  0:12 / 1:05".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -12,23 +13,25 @@ namespace zirvon::play {
 /// Minutes and seconds of a number of preview ticks, as "m:ss".
 std::string format_play_time(std::uint64_t ticks);
 
-/// The text of the progress line.
-std::string format_progress(std::string_view title, std::uint64_t ticks,
-                            std::uint64_t total_ticks);
+/// The text of the progress line: the block of the song that plays (left
+/// out when the song has no blocks) and the time into the passage against
+/// its length.
+std::string format_progress(std::string_view title, std::size_t block, std::size_t blocks,
+                            std::uint64_t ticks, std::uint64_t total_ticks);
 
-/// Keeps the progress line on one terminal line, rewriting it in place.
+/// Keeps a status text on one terminal line, rewriting it in place.
 class ProgressLine {
 public:
-    ProgressLine(std::FILE* out, std::string title, std::uint64_t total_ticks);
-    /// Shows the position; writes only when the text changes.
-    void show(std::uint64_t ticks);
-    /// Blanks the line and leaves the cursor at its start.
+    explicit ProgressLine(std::FILE* out) : out_(out) {}
+    /// Shows `text`; writes only when it changes, and blanks what a longer
+    /// text before it leaves.
+    void show(const std::string& text);
+    /// Blanks the line and leaves the cursor at its start, so that other
+    /// lines can be written; the next show() writes again.
     void clear();
 
 private:
     std::FILE* out_;
-    std::string title_;
-    std::uint64_t total_ticks_;
     std::string shown_;
 };
 

@@ -5,7 +5,7 @@
 namespace zirvon::play {
 namespace {
 
-TEST(FormatProgress, ShowsMinutesAndSecondsOfTicks) {
+TEST(FormatProgress, ShowsTheBlockAndMinutesAndSecondsOfTicks) {
     struct Case {
         std::uint64_t ticks;
         const char* text;
@@ -14,7 +14,8 @@ TEST(FormatProgress, ShowsMinutesAndSecondsOfTicks) {
         {3000 * 60, "60:00"},
     };
     for (const Case& c : cases) EXPECT_EQ(format_play_time(c.ticks), c.text) << c.ticks;
-    EXPECT_EQ(format_progress("song.MML", 600, 3250), "Playing song.MML  0:12 / 1:05");
+    EXPECT_EQ(format_progress("song.MML", 3, 12, 600, 3250), "Playing song.MML  block 3/12  0:12 / 1:05");
+    EXPECT_EQ(format_progress("song.MML", 0, 0, 0, 1), "Playing song.MML  0:00 / 0:00");
 }
 
 std::string written(std::FILE* file) {
@@ -24,30 +25,22 @@ std::string written(std::FILE* file) {
     return text;
 }
 
-TEST(ProgressLine, RewritesInPlaceOnlyWhenTheTextChangesAndClearsAtTheEnd) {
+TEST(ProgressLine, RewritesInPlaceOnlyWhenTheTextChangesBlanksLeftoversAndClears) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
-    ProgressLine line(file, "a.MZT", 30000);
-    line.show(0);
-    line.show(10);       // still 0:00
-    line.show(29950);    // 9:59
-    line.show(30000);    // 10:00
-    line.show(40000);    // never past the end
+    ProgressLine line(file);
+    line.clear();  // nothing shown: nothing to blank
+    line.show("block 9/10");
+    line.show("block 9/10");
+    line.show("block 10/10");
+    line.show("block 1/10");  // a loop's next turn: shorter
     line.clear();
-    EXPECT_EQ(written(file),
-              "\rPlaying a.MZT  0:00 / 10:00"
-              "\rPlaying a.MZT  9:59 / 10:00"
-              "\rPlaying a.MZT  10:00 / 10:00"
-              "\r                            \r");
-    std::fclose(file);
-}
-
-TEST(ProgressLine, ClearWritesNothingWhenNothingWasShown) {
-    std::FILE* file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    ProgressLine line(file, "a.MZT", 100);
-    line.clear();
-    EXPECT_EQ(written(file), "");
+    line.show("block 1/10");  // after a clear, written again
+    EXPECT_EQ(written(file), "\rblock 9/10"
+                             "\rblock 10/10"
+                             "\rblock 1/10 \b"
+                             "\r" + std::string(10, ' ') + "\r"
+                             "\rblock 1/10");
     std::fclose(file);
 }
 

@@ -8,11 +8,11 @@ usage: compare_builds.py LINUX_ZIRVON WINDOWS_ZIRVON [--count N] [--seed S]
 
 The cases: every example song, compiled and drawn (/svg), a few command
 lines (usage text, version, listings, refusals, an image written through a
-symbolic link, the picture of an image), and N random sources from the
-reference-model test's generator, with a seed of their own so that they are
-not the ones that test tries; every third of them is drawn too. --emulator,
-last, is the command that runs the Windows build (every argument after it
-belongs to it).
+symbolic link, the picture of an image, passages), and N random sources from
+the reference-model test's generator, with a seed of their own so that they
+are not the ones that test tries; every third of them is drawn too.
+--emulator, last, is the command that runs the Windows build (every argument
+after it belongs to it).
 """
 import argparse
 import concurrent.futures
@@ -50,6 +50,11 @@ class Case:
             os.symlink(target, os.path.join(folder, link))
 
 
+def examples_file(name):
+    with open(os.path.join(ROOT, "examples", name), "rb") as f:
+        return f.read()
+
+
 def fixed_cases():
     cases = []
     examples = os.path.join(ROOT, "examples")
@@ -83,6 +88,12 @@ def fixed_cases():
         Case("short image", {"short.MZT": b"\0" * 100}, ["short.MZT", "/list"]),
         Case("through a symbolic link", {"song.MML": ONE_NOTE, "real/song.MZT": b"old"},
              ["song.mml", "LINKED"], links=[("song.MZT", "real/song.MZT")]),
+        Case("a passage through /midi", {"canon.MML": examples_file("canon.mml")},
+             ["canon.mml", "/midi", "/from=line:6", "/to=0:08.12", "/solo=1-2"]),
+        Case("a passage the song lacks", {"canon.MML": examples_file("canon.mml")},
+             ["canon.mml", "/midi", "/from=8"]),
+        Case("passage options that change nothing", {"canon.MML": examples_file("canon.mml")},
+             ["canon.mml", "/list", "/mute=3"]),
     ]
     return cases
 

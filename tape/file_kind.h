@@ -2,6 +2,7 @@
 // Names are bytes, handed to the system unchanged.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace zirvon {
@@ -25,5 +26,19 @@ bool path_exists(const std::string& path);
 /// True when both names reach one and the same file: song.MML and song.mml
 /// where names ignore case, a link and its target.
 bool same_file(const std::string& a, const std::string& b);
+
+/// What tells that a file may have changed without reading it: its size,
+/// the time of its last change and which file the name stands for.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  ///< in the system's own units
+    std::uint64_t identity = 0;  ///< the file behind the name, where the system tells it cheaply
+
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+/// The stamp of `path`, links followed. False when it cannot be had;
+/// `missing` then says whether nothing at all has that name.
+bool file_stamp(const std::string& path, FileStamp& stamp, bool& missing);
 
 }  // namespace zirvon

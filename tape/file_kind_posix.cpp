@@ -31,4 +31,17 @@ bool same_file(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
+bool file_stamp(const std::string& path, FileStamp& stamp, bool& missing) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        missing = errno == ENOENT || errno == ENOTDIR;
+        return false;
+    }
+    missing = false;
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    stamp.identity = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
 }  // namespace zirvon

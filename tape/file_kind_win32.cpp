@@ -61,4 +61,21 @@ bool same_file(const std::string& a, const std::string& b) {
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
+bool file_stamp(const std::string& path, FileStamp& stamp, bool& missing) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD code = path.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
+        missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    missing = false;
+    stamp.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    stamp.modified = static_cast<std::int64_t>((std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                                               data.ftLastWriteTime.dwLowDateTime);
+    // Which file it is would take opening it; the size, the time and the
+    // reads at least once a second tell changes well enough.
+    stamp.identity = 0;
+    return true;
+}
+
 }  // namespace zirvon

@@ -74,9 +74,11 @@ struct RunResult {
 RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                      const std::vector<std::string>& env = {});
 
-/// Starts the zirvon binary like run_zirvon, with its output thrown away,
-/// and returns its process id without waiting for it.
-int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+/// Starts the zirvon binary like run_zirvon, with its output thrown away
+/// (or its standard error written to the file `err_path`, which others may
+/// read meanwhile), and returns its process id without waiting for it.
+int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                 const std::string& err_path = "");
 
 /// Waits for a process started by start_zirvon; returns its status as
 /// RunResult::status does.
@@ -92,6 +94,10 @@ bool interrupt_self();
 /// one console event that can be aimed at one program). False when that
 /// cannot be done here.
 bool interrupt_zirvon(int pid);
+
+/// Ends a process that start_zirvon started at once, giving it no chance to
+/// clean up: for a test that cannot interrupt it here.
+void kill_zirvon(int pid);
 
 /// The folder of the project's sources (for examples/).
 std::filesystem::path source_dir();

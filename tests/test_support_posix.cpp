@@ -116,8 +116,9 @@ RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem
     return result;
 }
 
-int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
-    return spawn_zirvon(args, cwd, {}, "", "");
+int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                 const std::string& err_path) {
+    return spawn_zirvon(args, cwd, {}, "", err_path);
 }
 
 int wait_zirvon(int pid) {
@@ -130,6 +131,8 @@ int wait_zirvon(int pid) {
 bool interrupt_self() { return ::raise(SIGINT) == 0; }
 
 bool interrupt_zirvon(int pid) { return ::kill(pid, SIGINT) == 0; }
+
+void kill_zirvon(int pid) { ::kill(pid, SIGKILL); }
 
 std::string null_device() { return "/dev/null"; }
 

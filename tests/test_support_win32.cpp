@@ -244,9 +244,11 @@ RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem
 
 // Each in a process group of its own, so that interrupt_zirvon can aim a
 // console event at it alone.
-int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+int start_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                 const std::string& err_path) {
     own_console();
-    const HANDLE process = spawn_zirvon(args, cwd, {}, "NUL", "NUL", CREATE_NEW_PROCESS_GROUP);
+    const HANDLE process = spawn_zirvon(args, cwd, {}, "NUL", err_path.empty() ? "NUL" : err_path,
+                                        CREATE_NEW_PROCESS_GROUP);
     if (!process) return -1;
     const int pid = static_cast<int>(GetProcessId(process));
     g_started[pid] = process;
@@ -268,6 +270,11 @@ bool interrupt_self() {
 bool interrupt_zirvon(int pid) {
     return own_console() &&
            GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(pid)) != 0;
+}
+
+void kill_zirvon(int pid) {
+    const auto it = g_started.find(pid);
+    if (it != g_started.end()) TerminateProcess(it->second, 1);
 }
 
 std::string null_device() {

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes MIDI files of random songs with the real binary (/midi), from MML
-and from the binary's own tape images, and checks each against the reference
-player: the same messages, at the same ticks, track by track.
+and from the binary's own tape images, with random passage options (/from,
+/to, /solo, /mute), and checks each against the reference player: the same
+messages, at the same ticks, track by track, or status 2 and no file when the
+model finds no such passage.
 
 usage: midi_differential.py ZIRVON [--count N] [--seed S] [--emulator COMMAND...]
 
@@ -21,15 +23,14 @@ import mml_model  # noqa: E402
 import player_model  # noqa: E402
 
 
-def expected_tracks(tracks):
-    messages, _ = player_model.play(tracks)
-    by_channel = {}
+def by_channel(messages):
+    out = {}
     for tick, status, d1, d2 in messages:
-        by_channel.setdefault(status & 0x0F, []).append((tick, status, d1, d2))
-    return by_channel
+        out.setdefault(status & 0x0F, []).append((tick, status, d1, d2))
+    return out
 
 
-def check_file(path, tracks):
+def check_file(path, want, length):
     with open(path, "rb") as f:
         fmt, division, chunks = player_model.read_midi_file(f.read())
     problems = []
@@ -37,7 +38,9 @@ def check_file(path, tracks):
         problems.append(f"format {fmt}, division {division}")
     if not chunks or chunks[0]["tempo"] != [500000]:
         problems.append("first track lacks the one tempo of 500000")
-    want = expected_tracks(tracks)
+    ends = {chunk["end"] for chunk in chunks}
+    if ends != {length}:
+        problems.append(f"tracks end on ticks {sorted(ends)}, expected {length}")
     got = {}
     for chunk in chunks[1:]:
         channels = {status & 0x0F for _, status, _, _ in chunk["events"]}
@@ -58,6 +61,76 @@ def check_file(path, tracks):
                             f"{g[first] if first < len(g) else None}, expected "
                             f"{w[first] if first < len(w) else None}")
     return problems
+
+
+def time_text(hundredths, rng):
+    text = f"{hundredths // 6000}:{hundredths // 100 % 60:02d}"
+    if hundredths % 100 or rng.random() < 0.2:
+        text += f".{hundredths % 100:02d}" if hundredths % 10 else f".{hundredths % 100 // 10}"
+    return text
+
+
+def random_bound(rng, blocks, done, lines):
+    """(option text, model bound) or None."""
+    roll = rng.random()
+    if roll < 0.35:
+        return None
+    if roll < 0.7:
+        n = rng.randint(1, blocks + 1)
+        return str(n), ("block", n)
+    if roll < 0.85:
+        h = rng.randint(0, done * 2 + 4)
+        return time_text(h, rng), ("time", h)
+    n = rng.randint(1, lines + 1)
+    return f"line:{n}", ("line", n)
+
+
+def random_tracks(rng):
+    """(option text, set of tracks)."""
+    tracks = sorted(rng.sample(range(1, 9), rng.randint(1, 4)))
+    parts, chosen = [], set()
+    i = 0
+    while i < len(tracks):
+        j = i
+        while j + 1 < len(tracks) and tracks[j + 1] == tracks[j] + 1:
+            j += 1
+        parts.append(str(tracks[i]) if i == j else f"{tracks[i]}-{tracks[j]}")
+        chosen.update(range(tracks[i], tracks[j] + 1))
+        i = j + 1
+    return ",".join(parts), chosen
+
+
+def random_passage(rng, tracks, groups, whole, source_lines):
+    """Options for the command line, and what the model makes of them: the
+    expected messages by channel and the length, or None for status 2."""
+    starts = player_model.block_starts(tracks, whole)
+    done = whole["done"]
+    args = []
+    bounds = {}
+    for name in ("from", "to"):
+        bound = random_bound(rng, len(starts), done, source_lines)
+        if bound:
+            args.append(f"/{name}={bound[0]}")
+            bounds[name] = bound[1]
+    audible = set(range(1, 9))
+    roll = rng.random()
+    if roll < 0.3:
+        text, chosen = random_tracks(rng)
+        args.append(f"/solo={text}")
+        audible = chosen
+    elif roll < 0.6:
+        text, chosen = random_tracks(rng)
+        args.append(f"/mute={text}")
+        audible -= chosen
+    blocks = player_model.line_blocks(tracks, groups, whole, starts)
+    start, end = 0, done
+    if "from" in bounds:
+        start = player_model.resolve(bounds["from"], False, starts, done, blocks)
+    if "to" in bounds:
+        end = player_model.resolve(bounds["to"], True, starts, done, blocks)
+    if start is None or end is None or end <= start:
+        return args, None, None
+    return args, by_channel(player_model.passage(whole, start, end, audible)), end - start
 
 
 def main():
@@ -82,14 +155,39 @@ def main():
                     os.remove(os.path.join(folder, name))
             with open(os.path.join(folder, "src.MML"), "wb") as f:
                 f.write(data)
-            tracks = player_model.read_tape_tracks(mml_model.tape_image(block, b"T"))
+            # The image, as the compiler's own differential test checks it:
+            # a run that ends with status 2 writes none.
+            image = mml_model.tape_image(block, b"T")
+            with open(os.path.join(folder, "src.MZT"), "wb") as f:
+                f.write(image)
+            tracks = player_model.read_tape_tracks(image)
+            _, groups, _ = mml_model.compile_groups(data)
+            whole = player_model.run(tracks)
+            lines = len(mml_model.split_lines(data))
+            # Half the cases play the whole song, the others a passage.
+            if rng.random() < 0.5:
+                options, want, length = [], by_channel(whole["messages"]), whole["done"]
+            else:
+                options, want, length = random_passage(rng, tracks, groups, whole, lines)
             problems = []
-            for argv in (["src.mml", "/midi"], ["src.MZT", "/midi"]):
+            for source in ("src.mml", "src.MZT"):
+                argv = [source, "/midi", *options]
+                on_image_by_line = source == "src.MZT" and any("line:" in o for o in options)
                 run = subprocess.run([*zirvon, *argv], cwd=folder, capture_output=True)
+                made = os.path.exists(os.path.join(folder, "src.MID"))
+                if want is None or on_image_by_line:
+                    # Compile warnings may come first; the message is last.
+                    last = run.stderr.rstrip(b"\n").split(b"\n")[-1]
+                    if run.returncode != 2 or made or not last.startswith(b"zirvon: "):
+                        problems.append(f"{argv}: expected status 2 and a message, got {run.returncode}: "
+                                        f"{run.stderr[-200:]!r}")
+                    if made:
+                        os.remove(os.path.join(folder, "src.MID"))
+                    continue
                 if run.returncode != 0:
                     problems.append(f"{argv}: status {run.returncode}: {run.stderr[:200]!r}")
                     break
-                problems += [f"{argv[0]}: {p}" for p in check_file(os.path.join(folder, "src.MID"), tracks)]
+                problems += [f"{argv}: {p}" for p in check_file(os.path.join(folder, "src.MID"), want, length)]
                 os.remove(os.path.join(folder, "src.MID"))
             if problems:
                 failures += 1

@@ -37,6 +37,10 @@ def length_ticks(number, dots):
 class Model:
     def __init__(self):
         self.tracks = [[] for _ in range(10)]
+        # For each event, the group n[...] it was written in: (line, column
+        # of its bracket); None for the end marks.
+        self.groups = [[] for _ in range(10)]
+        self.group = None
         self.octave = [3] * 10
         self.length = [4] * 10
         self.ratio = [7] * 10
@@ -50,6 +54,7 @@ class Model:
                 self.errors.append(where)
             return
         self.tracks[track].append(event)
+        self.groups[track].append(self.group)
 
     def compile_line(self, text, line_no):
         track = None
@@ -106,6 +111,7 @@ class Model:
                 number = number * 10 + int(c)
                 continue
             if c == "[":
+                self.group = (line_no, column)
                 if number <= 9:
                     track = number
                 else:
@@ -150,8 +156,9 @@ class Model:
             emit()
 
     def finish(self):
-        for t in self.tracks:
+        for t, g in zip(self.tracks, self.groups):
             t.append(END)
+            g.append(None)
         if 3 * sum(len(t) for t in self.tracks) > 0xFFFF:
             self.errors.append((0, 0))
 
@@ -164,6 +171,16 @@ def compile_source(data):
     model.finish()
     block = bytes(b for t in model.tracks for e in t for b in e)
     return block, model.errors
+
+
+def compile_groups(data):
+    """Returns (tracks, groups, errors): the events of each track, and for
+    each event the group it was written in, (line, column) or None."""
+    model = Model()
+    for k, line in enumerate(split_lines(data)):
+        model.compile_line(line, k + 1)
+    model.finish()
+    return model.tracks, model.groups, model.errors
 
 
 def tape_image(block, tape_name):

@@ -1,5 +1,6 @@
-"""A plain reference model of the preview player and a Standard MIDI File
-reader, to check the MIDI files the program writes.
+"""A plain reference model of the preview player, of the blocks the sync
+marks cut a song into and the passages played from them, and a Standard MIDI
+File reader, to check the MIDI files the program writes.
 
 The player steps tracks 1-8 once a tick. Track k sends on channel k. A track
 is monophonic: a new note first ends the one still sounding. A note whose MIDI
@@ -12,13 +13,26 @@ def play(tracks, info=None):
     where messages are (tick, status, data1, data2) in the order sent. A dict
     given as info gets "releases", the ticks on which waiting tracks go on,
     and "reads", for each track 1-8 the (tick, event) of every event read."""
-    releases, reads = [], {k: [] for k in range(1, 9)}
+    whole = run(tracks)
     if info is not None:
-        info.update(releases=releases, reads=reads)
+        reads = {k: [] for k in range(1, 9)}
+        for (k, i), tick in sorted(whole["reads"].items()):
+            reads[k].append((tick, tracks[k][i]))
+        info.update(releases=whole["releases"], reads=reads)
+    return whole["messages"], whole["done"]
+
+
+def run(tracks):
+    """The whole run, with what blocks and passages are made of: messages as
+    play() gives them, 'done' (the done tick), 'releases' (the ticks on which
+    the barrier let a waiting track go on) and 'reads' ({(track, index):
+    tick} of every event read on tracks 1-8)."""
     state = {}
     for k in range(1, 9):
         state[k] = dict(active=True, waiting=False, sounding=None, pos=0, remaining=0, gate_left=0)
     out = []
+    releases = []
+    reads = {}
     tick = 0
     while True:
         if not any(s["active"] and not s["waiting"] for s in state.values()):
@@ -27,7 +41,7 @@ def play(tracks, info=None):
             for s in state.values():
                 s["waiting"] = False
         if not any(s["active"] for s in state.values()):
-            return out, tick
+            return dict(messages=out, done=tick, releases=releases, reads=reads)
         for k in range(1, 9):
             s = state[k]
             if not s["active"] or s["waiting"]:
@@ -40,7 +54,7 @@ def play(tracks, info=None):
                     s["active"] = False
                     continue
                 note, length, gate = events[s["pos"]]
-                reads[k].append((tick, events[s["pos"]]))
+                reads[(k, s["pos"])] = tick
                 s["pos"] += 1
                 if note >= 253:
                     if s["sounding"] is not None:
@@ -67,6 +81,95 @@ def play(tracks, info=None):
                 out.append((tick, 0x80 + k, s["sounding"], 127))
                 s["sounding"] = None
         tick += 1
+
+
+def block_starts(tracks, whole):
+    """Where the blocks start. Block 1 on tick 0, block k+1 on release k;
+    as many blocks as releases, plus one when a note or rest is read on or
+    after the last release; none when no note or rest is read at all."""
+    sound = [tick for (k, i), tick in whole["reads"].items() if tracks[k][i][0] < 253]
+    if not sound:
+        return []
+    releases = whole["releases"]
+    count = len(releases) + (1 if not releases or max(sound) >= releases[-1] else 0)
+    return ([0] + releases)[:count]
+
+
+def block_of(starts, tick):
+    """Block (from 1) of a tick: the last one starting at or before it."""
+    return sum(1 for s in starts if s <= tick)
+
+
+def line_blocks(tracks, groups, whole, starts):
+    """{line: [blocks]} of every group of tracks 1-8 with a note or rest: the
+    block in which its first note or rest is read."""
+    first = {}
+    for k in range(1, 9):
+        for i, event in enumerate(tracks[k]):
+            group = groups[k][i]
+            if group is None or event[0] >= 253 or (k, group) in first:
+                continue
+            first[(k, group)] = whole["reads"][(k, i)]
+    blocks = {}
+    for (k, (line, _)), tick in first.items():
+        blocks.setdefault(line, []).append(block_of(starts, tick))
+    return blocks
+
+
+def resolve(bound, is_end, starts, done, blocks_by_line):
+    """Song tick of one end of a passage, or None. bound: ('block', n),
+    ('time', hundredths) or ('line', n)."""
+    kind, value = bound
+    if kind == "block":
+        if not 1 <= value <= len(starts):
+            return None
+        if is_end:
+            return starts[value] if value < len(starts) else done
+        return starts[value - 1]
+    if kind == "time":
+        tick = (value + 1) // 2
+        if tick > done or (not is_end and tick == done):
+            return None
+        return tick
+    lines = sorted(line for line in blocks_by_line if line >= value)
+    if not lines:
+        return None
+    block = max(blocks_by_line[lines[0]]) if is_end else min(blocks_by_line[lines[0]])
+    return resolve(("block", block), is_end, starts, done, blocks_by_line)
+
+
+def passage(whole, start, end, audible):
+    """The messages of a passage, with passage ticks: held notes' note-ons
+    on tick 0, the whole run's messages in [start, end) of the audible
+    tracks, and note-offs on tick end - start for what still sounds."""
+    sounding = {}
+    out = []
+
+    def held():
+        for k in sorted(sounding):
+            if k in audible:
+                out.append((0, 0x90 + k, sounding[k], 127))
+
+    started = False
+    for tick, status, d1, d2 in whole["messages"]:
+        if tick >= end:
+            break
+        if tick >= start and not started:
+            held()
+            started = True
+        k = status & 0x0F
+        if tick >= start and k in audible:
+            out.append((tick - start, status, d1, d2))
+        if status & 0xF0 == 0x90:
+            sounding[k] = d1
+        else:
+            sounding.pop(k, None)
+    if not started:
+        held()
+    for k in sorted(sounding):
+        if k in audible:
+            out.append((end - start, 0x80 + k, sounding[k], 127))
+    return out
 
 
 def read_tape_tracks(image):
@@ -131,6 +234,7 @@ def read_midi_file(data):
                     track["tempo"].append(int.from_bytes(body, "big"))
                 elif kind == 0x2F:
                     track["ended"] = True
+                    track["end"] = tick
                 continue
             if status in (0xF0, 0xF7):
                 length, pos = _varlen(chunk, pos + 1)

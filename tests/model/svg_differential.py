@@ -48,6 +48,7 @@ def expected(tracks):
     """The notes, block lines and left-out marks the picture must show."""
     info = {}
     messages, done = player_model.play(tracks, info)
+    starts = player_model.block_starts(tracks, player_model.run(tracks))
     notes, sounding = set(), {}
     for tick, status, midi, _ in messages:
         k = status & 0x0F
@@ -57,10 +58,6 @@ def expected(tracks):
         if status & 0xF0 == 0x90:
             sounding[k] = (tick, midi)
     assert not sounding
-    sound = [t for k in info["reads"] for t, e in info["reads"][k] if e[0] < 253]
-    starts = [0] + info["releases"] if info["releases"] or sound else []
-    if starts and len(starts) > 1 and not (sound and max(sound) >= starts[-1]):
-        starts.pop()
     lines = {(b + 1, t) for b, t in enumerate(starts) if 0 < t < done}
     left_out = set()
     for k, reads in info["reads"].items():

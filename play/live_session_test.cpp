@@ -1,0 +1,134 @@
+#include "play/live_session.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace zirvon::play {
+namespace {
+
+/// A clock thread of its own that runs as many ticks as the test allows,
+/// recording what each tick sends: the hand-over between threads is real,
+/// the timing is the test's.
+class RecordingOutput : public LiveOutput {
+public:
+    struct Sent {
+        std::uint64_t tick;
+        MidiMessage message;
+    };
+
+    bool start(Tick tick, std::string&) override {
+        tick_ = std::move(tick);
+        running_ = true;
+        thread_ = std::thread([this] {
+            for (std::uint64_t n = 0;; ++n) {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [this] { return budget_ > 0 || !running_; });
+                if (!running_) return;
+                lock.unlock();
+                Sink sink(*this, n);
+                tick_(n, sink);
+                lock.lock();
+                --budget_;
+                changed_.notify_all();
+            }
+        });
+        return true;
+    }
+    /// Lets the clock run `n` ticks and waits until it has.
+    void run_ticks(int n) {
+        std::unique_lock lock(mutex_);
+        budget_ += n;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return budget_ == 0; });
+    }
+    void stop() override {
+        {
+            std::lock_guard lock(mutex_);
+            running_ = false;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    void silence() override {}
+    bool lost(std::string&) const override { return false; }
+    std::string name() const override { return "recorder"; }
+    std::vector<Sent> sent() {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
+
+private:
+    class Sink : public MidiSink {
+    public:
+        Sink(RecordingOutput& out, std::uint64_t n) : out_(out), n_(n) {}
+        void send(const MidiMessage& m) override {
+            std::lock_guard lock(out_.mutex_);
+            out_.sent_.push_back({n_, m});
+        }
+
+    private:
+        RecordingOutput& out_;
+        std::uint64_t n_;
+    };
+
+    Tick tick_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool running_ = false;
+    int budget_ = 0;
+    std::vector<Sent> sent_;
+};
+
+std::shared_ptr<const Song> one_long_note(std::uint8_t pitch) {
+    auto song = std::make_shared<Song>();
+    song->tracks[1].append_event({pitch, 250, 250});
+    song->tracks[1].append_event(kEndEvent);
+    return song;
+}
+
+TEST(LiveSession, ANewPassageTakesOverOnOneTickHushStopsAllAndLoopsJoinOnOneTick) {
+    RecordingOutput output;
+    LiveSession session(output);
+    std::string error;
+    ASSERT_TRUE(session.start(error));
+    const Passage whole{0, 252, kAllPlayedTracks};
+    session.play(one_long_note(36), whole, false);
+    output.run_ticks(5);
+    EXPECT_EQ(session.position().ticks, 5u);
+    session.play(one_long_note(40), whole, false);
+    output.run_ticks(5);
+    session.hush();
+    output.run_ticks(5);
+    session.play(one_long_note(43), {0, 3, kAllPlayedTracks}, true);
+    output.run_ticks(7);
+    session.stop();
+
+    const std::vector<RecordingOutput::Sent> sent = output.sent();
+    // Each change takes over on the next tick: the old notes end and the
+    // new passage starts on that same tick.
+    ASSERT_EQ(sent.size(), 9u);
+    EXPECT_EQ(sent[0].tick, 0u);
+    EXPECT_EQ(sent[0].message, (MidiMessage{0x91, 60, 127}));
+    EXPECT_EQ(sent[1].tick, 5u);
+    EXPECT_EQ(sent[1].message, (MidiMessage{0x81, 60, 127}));
+    EXPECT_EQ(sent[2].tick, 5u);
+    EXPECT_EQ(sent[2].message, (MidiMessage{0x91, 64, 127}));
+    EXPECT_EQ(sent[3].tick, 10u);
+    EXPECT_EQ(sent[3].message, (MidiMessage{0x81, 64, 127}));
+    // A loop of three ticks: each turn's closing note-off and the next
+    // turn's first note on one tick.
+    const std::uint64_t ticks[] = {15, 18, 18, 21, 21};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(sent[4 + i].tick, ticks[i]) << i;
+        EXPECT_EQ(sent[4 + i].message.status, i % 2 == 0 ? 0x91 : 0x81) << i;
+    }
+    EXPECT_EQ(session.position().state, LiveSession::State::playing);
+}
+
+}  // namespace
+}  // namespace zirvon::play
