@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -17,5 +18,27 @@ namespace zirvon {
 /// "cannot write 'song.MZT': Permission denied".
 bool write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes,
                            std::string& error);
+
+/// The same for a file written piece by piece, too big to hold whole:
+/// open(), write() as often as needed, then commit(). Until commit() has
+/// succeeded readers see the previous file; a writer destroyed before that
+/// (or after a failure) removes its temporary file. A pipe or character
+/// device is written into as the pieces come. Errors read as those of
+/// write_file_atomically.
+class AtomicWriter {
+public:
+    AtomicWriter();
+    ~AtomicWriter();
+    AtomicWriter(const AtomicWriter&) = delete;
+    AtomicWriter& operator=(const AtomicWriter&) = delete;
+
+    bool open(const std::string& path, std::string& error);
+    bool write(std::span<const std::uint8_t> bytes, std::string& error);
+    bool commit(std::string& error);
+
+private:
+    struct State;  ///< the platform's part
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace zirvon

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "tape/output_file.h"
@@ -120,6 +121,88 @@ bool write_file_atomically(const std::string& name, std::span<const std::uint8_t
 
     // Make the rename itself durable; failure here loses nothing already written.
     Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY));
+    if (dir.get() >= 0) ::fsync(dir.get());
+    return true;
+}
+
+}  // namespace zirvon
+
+namespace zirvon {
+
+struct AtomicWriter::State {
+    std::string name;    ///< as the caller gave it, for messages
+    std::string path;    ///< the target, links resolved
+    std::string temp;    ///< the temporary file; empty when writing in place
+    std::optional<Descriptor> fd;
+    bool failed = false;
+
+    bool fail(const std::string& why, std::string& error) {
+        error = "cannot write '" + name + "': " + why;
+        failed = true;
+        abandon();
+        return false;
+    }
+    void abandon() {
+        if (fd && fd->get() >= 0) fd->close();
+        fd.reset();
+        if (!temp.empty()) ::unlink(temp.c_str());
+        temp.clear();
+    }
+};
+
+AtomicWriter::AtomicWriter() = default;
+
+AtomicWriter::~AtomicWriter() {
+    if (state_) state_->abandon();
+}
+
+bool AtomicWriter::open(const std::string& name, std::string& error) {
+    state_ = std::make_unique<State>();
+    State& s = *state_;
+    s.name = name;
+    if (name.empty()) return s.fail("empty file name", error);
+    s.path = resolve_link(name);
+
+    struct stat target {};
+    if (::stat(s.path.c_str(), &target) == 0) {
+        if (S_ISDIR(target.st_mode)) return s.fail("it is a folder", error);
+        if (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode)) {
+            // Written into as it comes, as write_file_atomically does.
+            s.fd.emplace(::open(s.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+            return s.fd->get() >= 0 || s.fail(std::strerror(errno), error);
+        }
+        if (!S_ISREG(target.st_mode)) return s.fail("it is not a regular file", error);
+    }
+    s.temp = folder_of(s.path) + "/.zirvon-XXXXXX";
+    s.fd.emplace(::mkstemp(s.temp.data()));
+    if (s.fd->get() < 0) {
+        s.temp.clear();
+        return s.fail(std::strerror(errno), error);
+    }
+    if (::fchmod(s.fd->get(), mode_for(s.path)) != 0) return s.fail(std::strerror(errno), error);
+    return true;
+}
+
+bool AtomicWriter::write(std::span<const std::uint8_t> bytes, std::string& error) {
+    if (!state_ || state_->failed || !state_->fd || state_->fd->get() < 0) {
+        error = "cannot write: the file is not open";
+        return false;
+    }
+    return write_all(state_->fd->get(), bytes) || state_->fail(std::strerror(errno), error);
+}
+
+bool AtomicWriter::commit(std::string& error) {
+    if (!state_ || state_->failed || !state_->fd || state_->fd->get() < 0) {
+        error = "cannot write: the file is not open";
+        return false;
+    }
+    State& s = *state_;
+    if (s.temp.empty()) return s.fd->close() || s.fail(std::strerror(errno), error);
+    if (::fsync(s.fd->get()) != 0) return s.fail(std::strerror(errno), error);
+    if (!s.fd->close()) return s.fail(std::strerror(errno), error);
+    if (::rename(s.temp.c_str(), s.path.c_str()) != 0) return s.fail(std::strerror(errno), error);
+    s.temp.clear();
+    Descriptor dir(::open(folder_of(s.path).c_str(), O_RDONLY | O_DIRECTORY));
     if (dir.get() >= 0) ::fsync(dir.get());
     return true;
 }

@@ -8,6 +8,7 @@
 // the old file's.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "tape/output_file.h"
@@ -125,6 +126,86 @@ bool write_file_atomically(const std::string& name, std::span<const std::uint8_t
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return abandon(GetLastError());
     }
+    return true;
+}
+
+}  // namespace zirvon
+
+namespace zirvon {
+
+struct AtomicWriter::State {
+    std::string name;  ///< as the caller gave it, for messages
+    std::string path;  ///< the target, links resolved
+    std::string temp;  ///< the temporary file
+    std::optional<Handle> file;
+    bool failed = false;
+
+    bool fail(const std::string& why, std::string& error) {
+        error = "cannot write '" + name + "': " + why;
+        failed = true;
+        abandon();
+        return false;
+    }
+    void abandon() {
+        if (file && file->valid()) file->close();
+        file.reset();
+        if (!temp.empty()) DeleteFileA(temp.c_str());
+        temp.clear();
+    }
+    bool writable() const { return !failed && file && file->valid(); }
+};
+
+AtomicWriter::AtomicWriter() = default;
+
+AtomicWriter::~AtomicWriter() {
+    if (state_) state_->abandon();
+}
+
+bool AtomicWriter::open(const std::string& name, std::string& error) {
+    state_ = std::make_unique<State>();
+    State& s = *state_;
+    s.name = name;
+    if (name.empty()) return s.fail("empty file name", error);
+    s.path = resolve_link(name);
+    const DWORD attributes = GetFileAttributesA(s.path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return s.fail("it is a folder", error);
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return s.fail(win32_error_text(ERROR_ACCESS_DENIED), error);
+    }
+    s.file.emplace(create_temp_beside(s.path, s.temp));
+    if (!s.file->valid()) {
+        const DWORD code = GetLastError();
+        s.temp.clear();
+        return s.fail(win32_error_text(code), error);
+    }
+    return true;
+}
+
+bool AtomicWriter::write(std::span<const std::uint8_t> bytes, std::string& error) {
+    if (!state_ || !state_->writable()) {
+        error = "cannot write: the file is not open";
+        return false;
+    }
+    return write_all(state_->file->get(), bytes) ||
+           state_->fail(win32_error_text(GetLastError()), error);
+}
+
+bool AtomicWriter::commit(std::string& error) {
+    if (!state_ || !state_->writable()) {
+        error = "cannot write: the file is not open";
+        return false;
+    }
+    State& s = *state_;
+    if (!FlushFileBuffers(s.file->get()) || !s.file->close()) {
+        return s.fail(win32_error_text(GetLastError()), error);
+    }
+    if (!MoveFileExA(s.temp.c_str(), s.path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return s.fail(win32_error_text(GetLastError()), error);
+    }
+    s.temp.clear();
     return true;
 }
 
