@@ -207,8 +207,8 @@ TEST(Cli, TapeImageWithoutPlayIsLeftAlone) {
     const RunResult r = run_zirvon({"song.mzt"}, dir.path());
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err,
-              "zirvon: 'song.mzt' is a tape image: /play previews an image and /list lists it; it "
-              "is left as it is\n");
+              "zirvon: 'song.mzt' is a tape image: /play previews an image, /list lists it, /midi "
+              "and /wav write it as a MIDI or WAV file; it is left as it is\n");
     EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("X"));
 }
 

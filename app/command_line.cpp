@@ -39,6 +39,8 @@ void read_option(std::string_view arg, RunPlan& plan) {
         plan.list = true;
     } else if (same_letters(body, "midi")) {
         plan.midi = true;
+    } else if (same_letters(body, "wav")) {
+        plan.wav = true;
     } else if (same_letters(body, "ports")) {
         plan.ports = true;
     } else if (starts_with_letters(body, "port=")) {

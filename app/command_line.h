@@ -16,6 +16,7 @@ struct RunPlan {
     bool play = false;
     bool list = false;
     bool midi = false;
+    bool wav = false;
     bool ports = false;
     std::optional<std::string> port;  ///< from /port=: a number or part of a name
 

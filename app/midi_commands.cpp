@@ -1,9 +1,12 @@
 #include "app/midi_commands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
+#include "app/audio_commands.h"
 #include "app/run.h"
 #include "midi/live_port.h"
 #include "midi/midi_file.h"
@@ -20,6 +23,19 @@ namespace {
 
 constexpr const char* kProgram = "zirvon: ";
 
+/// Whether the built-in synthesizer stands in for the MIDI port that
+/// `choice` did not open (with `error`): the default one when there is no
+/// port to take, or the number /ports lists the synthesizer under.
+bool synth_stands_in(const std::string& choice, const std::string& error) {
+    if (choice.empty()) return error == midi::no_port_message();
+    const bool digits = std::all_of(choice.begin(), choice.end(),
+                                    [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    std::vector<std::string> names;
+    std::string list_error;
+    return digits && midi::MidiPort::list_ports(names, list_error) &&
+           choice == std::to_string(names.size());
+}
+
 }  // namespace
 
 int list_midi_ports(std::ostream& out, std::ostream& err) {
@@ -29,11 +45,8 @@ int list_midi_ports(std::ostream& out, std::ostream& err) {
         err << kProgram << error << '\n';
         return kExitFailure;
     }
-    if (names.empty()) {
-        err << kProgram << midi::no_port_message() << '\n';
-        return kExitFailure;
-    }
     for (std::size_t i = 0; i < names.size(); ++i) out << i << ": " << names[i] << '\n';
+    out << names.size() << ": synth\n";
     return kExitSuccess;
 }
 
@@ -63,12 +76,20 @@ bool write_midi(const RunPlan& plan, const Song& song, std::ostream& err) {
 }
 
 int play_song(const RunPlan& plan, const std::string& path, const Song& song, std::ostream& err) {
+    const std::string choice = midi::effective_port_choice(plan.port, std::getenv(midi::kPortVariable));
+    if (is_synth_choice(choice)) return play_with_synth(plan, path, song, err, false);
     midi::LivePort port;
     std::string error;
-    if (!port.open(midi::effective_port_choice(plan.port, std::getenv(midi::kPortVariable)), error)) {
+    if (!port.open(choice, error)) {
+        if (synth_stands_in(choice, error)) return play_with_synth(plan, path, song, err, choice.empty());
         err << kProgram << error << '\n';
         return kExitFailure;
     }
+    return play_on(plan, path, song, port, err);
+}
+
+int play_on(const RunPlan& plan, const std::string& path, const Song& song,
+            play::LiveOutput& port, std::ostream& err) {
     play::PreviewOptions options;
     options.title = plan.source_name;
     options.show_progress = play::stderr_is_terminal();

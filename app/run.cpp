@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/audio_commands.h"
 #include "app/diagnostic_printer.h"
 #include "app/listing.h"
 #include "app/midi_commands.h"
@@ -69,9 +70,10 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         err << kProgram << "no MML file given; 'zirvon /?' shows how to call it\n";
         return kExitUsage;
     }
-    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.midi) {
+    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.midi && !plan.wav) {
         err << kProgram << "'" << plan.typed_name
-            << "' is a tape image: /play previews an image and /list lists it; it is left as it is\n";
+            << "' is a tape image: /play previews an image, /list lists it, /midi and /wav "
+               "write it as a MIDI or WAV file; it is left as it is\n";
         return kExitUsage;
     }
 
@@ -80,8 +82,9 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     if (!load_song(plan, path, song, err)) return kExitFailure;
 
     if (plan.list) print_listing(out, song);
-    if (plan.midi || plan.play) warn_about_left_out_notes(song, err);
+    if (plan.midi || plan.play || plan.wav) warn_about_left_out_notes(song, err);
     if (plan.midi && !write_midi(plan, song, err)) return kExitFailure;
+    if (plan.wav && !write_wav(plan, song, err)) return kExitFailure;
     if (plan.play) return play_song(plan, path, song, err);
     if (plan.kind != SourceKind::tape && !plan.list) {
         std::string error;
