@@ -32,9 +32,10 @@ const std::array<Timbre, 8> kTimbres{{
 constexpr std::uint8_t kNoteOn = 0x90;
 constexpr std::uint8_t kNoteOff = 0x80;
 
-/// Nearest integer, halves away from zero, by truncation: the same on every
-/// system whatever the rounding mode.
-int nearest(double x) { return static_cast<int>(x < 0.0 ? x - 0.5 : x + 0.5); }
+/// The 16-bit sample nearest to `x` (within +-32767), halves up, by
+/// truncating a positive number: the same on every system whatever its
+/// rounding mode, and without a branch on the sign.
+int nearest_sample(double x) { return static_cast<int>(x + 32768.5) - 32768; }
 
 }  // namespace
 
@@ -77,7 +78,18 @@ void Synth::mix(int frames) {
     std::fill_n(left_.begin(), frames, 0.0);
     std::fill_n(right_.begin(), frames, 0.0);
     if (fading_ && fade_ == 0.0) return;
-    for (Voice& voice : voices_) voice.render_add(left_.data(), right_.data(), frames);
+    // The voices that sound, two at a time.
+    Voice* pending = nullptr;
+    for (Voice& voice : voices_) {
+        if (voice.idle()) continue;
+        if (!pending) {
+            pending = &voice;
+            continue;
+        }
+        Voice::render_add(*pending, voice, left_.data(), right_.data(), frames);
+        pending = nullptr;
+    }
+    if (pending) pending->render_add(left_.data(), right_.data(), frames);
     for (int i = 0; i < frames; ++i) {
         double gain = master_;
         if (fading_) {
@@ -114,7 +126,7 @@ void Synth::render(float* left, float* right, int frames) {
 
 void Synth::render(std::int16_t* out, int frames) {
     const auto sample = [](double x) {
-        return static_cast<std::int16_t>(std::clamp(nearest(x * 32767.0), -32767, 32767));
+        return static_cast<std::int16_t>(nearest_sample(std::clamp(x * 32767.0, -32767.0, 32767.0)));
     };
     render_with(frames, [&](double left, double right) {
         *out++ = sample(left);

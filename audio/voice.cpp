@@ -5,6 +5,14 @@
 
 #include "audio/pitch.h"
 
+// The voices' inner loops are only fast with the sample's code inlined in
+// them, which the compiler does not always judge worth it.
+#if defined(__GNUC__)
+#define ZIRVON_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define ZIRVON_ALWAYS_INLINE inline
+#endif
+
 namespace zirvon::audio {
 namespace {
 
@@ -24,7 +32,7 @@ constexpr double kPi = 3.14159265358979323846;
 /// The correction that turns a jump of -2 at phase 0 of a sawtooth into a
 /// band-limited one (a two-sample polynomial step, "PolyBLEP"); `t` is the
 /// phase, `inverse_step` the reciprocal of the phase step.
-double blep(double t, double step, double inverse_step) {
+ZIRVON_ALWAYS_INLINE double blep(double t, double step, double inverse_step) {
     if (t < step) {
         const double x = t * inverse_step;
         return x + x - x * x - 1.0;
@@ -52,32 +60,33 @@ void Voice::configure(const Timbre& timbre, double rate) {
 
 void Voice::note_on(int midi_note) {
     const double hz = note_frequency(midi_note);
+    Core& k = core_;
     // Notes so high that their steps would pass a quarter of the period are
     // held there; only the top few notes at low sample rates come near it.
-    step_ = std::min(hz / rate_, 0.25);
-    inverse_step_ = 1.0 / step_;
+    k.step = std::min(hz / rate_, 0.25);
+    k.inverse_step = 1.0 / k.step;
 
     // A pulse keeps both edges' corrections apart, and is scaled into -1..1
     // with its average at 0.
-    width_ = std::clamp(timbre_.pulse_width, 2.0 * step_, 0.5);
-    pulse_offset_ = 2.0 * width_ - 1.0;
-    pulse_scale_ = 1.0 / (2.0 - 2.0 * width_);
+    k.width = std::clamp(timbre_.pulse_width, 2.0 * k.step, 0.5);
+    k.pulse_offset = 2.0 * k.width - 1.0;
+    k.pulse_scale = 1.0 / (2.0 - 2.0 * k.width);
 
-    const double cutoff = std::min(std::max(hz * timbre_.cutoff_ratio, timbre_.cutoff_floor_hz),
-                                   kMaxCutoff * rate_);
     // A trapezoidal one-pole: v = (x - s) G, y = v + s, s' = y + v with
     // G = g / (1 + g), rearranged so that each state update is one multiply
     // and one add on the state.
+    const double cutoff = std::min(std::max(hz * timbre_.cutoff_ratio, timbre_.cutoff_floor_hz),
+                                   kMaxCutoff * rate_);
     const double g = tangent(kPi * cutoff / rate_);
-    g_ = g / (1.0 + g);
-    a_ = 1.0 - g_;
-    b_ = 1.0 - 2.0 * g_;
-    c_ = 2.0 * g_;
+    k.g = g / (1.0 + g);
+    k.a = 1.0 - k.g;
+    k.b = 1.0 - 2.0 * k.g;
+    k.c = 2.0 * k.g;
 
     if (stage_ == Stage::idle) {
-        phase_ = 0.0;
-        s1_ = 0.0;
-        s2_ = 0.0;
+        k.phase = 0.0;
+        k.s1 = 0.0;
+        k.s2 = 0.0;
         level_ = 0.0;
     }
     stage_ = Stage::attack;
@@ -93,103 +102,159 @@ void Voice::note_off() {
     release_step_ = 1.0 / samples(std::clamp(timbre_.release_ms, 2.0, 250.0), rate_);
 }
 
-template <Wave W, Voice::Stage S>
-int Voice::render_stage(double* left, double* right, int frames) {
-    // The state lives in locals for the loop, where the compiler can keep it
-    // in registers (the output pointers might alias the members otherwise).
-    const double step = step_, inverse_step = inverse_step_, width = width_;
-    const double offset = pulse_offset_, scale = pulse_scale_;
-    const double g = g_, a = a_, b = b_, c = c_;
-    const double left_gain = timbre_.level * left_gain_;
-    const double right_gain = timbre_.level * right_gain_;
-    const double sustain = timbre_.sustain, decay_factor = decay_factor_;
-    const double attack_step = attack_step_, release_step = release_step_;
-    const double release_from = release_from_;
-    double phase = phase_, s1 = s1_, s2 = s2_, level = level_, release_left = release_left_;
-    // The decay approaches the sustain level geometrically.
-    double above_sustain = level - sustain;
-
-    int i = 0;
-    bool stage_over = false;
-    while (i < frames && !stage_over) {
-        // Oscillator.
-        double x;
-        if constexpr (W == Wave::saw) {
-            x = phase + phase - 1.0 - blep(phase, step, inverse_step);
-        } else {
-            double fall = phase + 1.0 - width;
-            if (fall >= 1.0) fall -= 1.0;
-            x = (phase < width ? 1.0 : -1.0) + blep(phase, step, inverse_step) -
-                blep(fall, step, inverse_step);
-            x = (x - offset) * scale;
-        }
-        x = std::clamp(x, -1.0, 1.0);
-        phase += step;
-        if (phase >= 1.0) phase -= 1.0;
-
-        // Filter.
-        const double y1 = a * s1 + g * x;
-        s1 = b * s1 + c * x;
-        const double y2 = a * s2 + g * y1;
-        s2 = b * s2 + c * y1;
-
-        // Amplifier: this sample takes the level reached so far.
-        const double y = y2 * level;
-        left[i] += y * left_gain;
-        right[i] += y * right_gain;
-        ++i;
-        if constexpr (S == Stage::attack) {
-            level += attack_step;
-            if (level >= 1.0) {
-                level = 1.0;
-                stage_over = true;
-            }
-        } else if constexpr (S == Stage::decay) {
-            above_sustain *= decay_factor;
-            level = sustain + above_sustain;
-        } else {
-            release_left -= release_step;
-            if (release_left <= 0.0) {
-                release_left = 0.0;
-                stage_over = true;
-            }
-            level = release_from * release_left * release_left;
-        }
+template <Wave W>
+ZIRVON_ALWAYS_INLINE double Voice::Core::next() {
+    double x;
+    if constexpr (W == Wave::saw) {
+        x = phase + phase - 1.0 - blep(phase, step, inverse_step);
+    } else {
+        double fall = phase + 1.0 - width;
+        if (fall >= 1.0) fall -= 1.0;
+        x = (phase < width ? 1.0 : -1.0) + blep(phase, step, inverse_step) -
+            blep(fall, step, inverse_step);
+        x = (x - pulse_offset) * pulse_scale;
     }
-
-    phase_ = phase;
-    s1_ = s1;
-    s2_ = s2;
-    level_ = level;
-    release_left_ = release_left;
-    if (stage_over) stage_ = S == Stage::attack ? Stage::decay : Stage::idle;
-    return i;
+    x = std::clamp(x, -1.0, 1.0);
+    phase += step;
+    if (phase >= 1.0) phase -= 1.0;
+    const double y1 = a * s1 + g * x;
+    s1 = b * s1 + c * x;
+    const double y2 = a * s2 + g * y1;
+    s2 = b * s2 + c * y1;
+    return y2;
 }
 
-void Voice::render_add(double* left, double* right, int frames) {
-    int done = 0;
-    while (done < frames && stage_ != Stage::idle) {
-        double* l = left + done;
-        double* r = right + done;
-        const int n = frames - done;
-        const bool saw = timbre_.wave == Wave::saw;
+int Voice::envelope(double* gain, int frames) {
+    // Each sample takes the level reached so far; the envelope moves on after.
+    const double sustain = timbre_.sustain;
+    double level = level_;
+    int i = 0;
+    while (i < frames && stage_ != Stage::idle) {
         switch (stage_) {
-            case Stage::attack:
-                done += saw ? render_stage<Wave::saw, Stage::attack>(l, r, n)
-                            : render_stage<Wave::pulse, Stage::attack>(l, r, n);
+            case Stage::attack: {
+                const double step = attack_step_;
+                while (i < frames) {
+                    gain[i++] = level;
+                    level += step;
+                    if (level >= 1.0) {
+                        level = 1.0;
+                        stage_ = Stage::decay;
+                        break;
+                    }
+                }
                 break;
-            case Stage::decay:
-                done += saw ? render_stage<Wave::saw, Stage::decay>(l, r, n)
-                            : render_stage<Wave::pulse, Stage::decay>(l, r, n);
+            }
+            case Stage::decay: {
+                // Toward the sustain level geometrically, in two chains of
+                // multiplications (even and odd samples), which overlap.
+                const double factor = decay_factor_;
+                const double factor2 = factor * factor;
+                double even = level - sustain;
+                double odd = even * factor;
+                for (; i + 1 < frames; i += 2) {
+                    gain[i] = sustain + even;
+                    gain[i + 1] = sustain + odd;
+                    even *= factor2;
+                    odd *= factor2;
+                }
+                if (i < frames) {
+                    gain[i++] = sustain + even;
+                    even = odd;
+                }
+                level = sustain + even;
                 break;
-            case Stage::release:
-                done += saw ? render_stage<Wave::saw, Stage::release>(l, r, n)
-                            : render_stage<Wave::pulse, Stage::release>(l, r, n);
+            }
+            case Stage::release: {
+                // The square of a straight fall: steep at first, gentle at the end.
+                const double step = release_step_;
+                const double from = release_from_;
+                double left = release_left_;
+                while (i < frames) {
+                    gain[i++] = level;
+                    left -= step;
+                    if (left <= 0.0) {
+                        left = 0.0;
+                        stage_ = Stage::idle;
+                    }
+                    level = from * left * left;
+                    if (left == 0.0) break;
+                }
+                release_left_ = left;
                 break;
+            }
             case Stage::idle:
                 break;
         }
     }
+    level_ = level;
+    return i;
+}
+
+void Voice::wave(double* out, int frames) {
+    Core k = core_;
+    if (timbre_.wave == Wave::saw) {
+        for (int i = 0; i < frames; ++i) out[i] = k.next<Wave::saw>();
+    } else {
+        for (int i = 0; i < frames; ++i) out[i] = k.next<Wave::pulse>();
+    }
+    core_ = k;
+}
+
+namespace {
+
+template <Wave A, Wave B, typename Core>
+void wave_pair(Core& a, Core& b, double* out_a, double* out_b, int frames) {
+    Core k = a;
+    Core m = b;
+    for (int i = 0; i < frames; ++i) {
+        out_a[i] = k.template next<A>();
+        out_b[i] = m.template next<B>();
+    }
+    a = k;
+    b = m;
+}
+
+}  // namespace
+
+void Voice::wave(Voice& a, Voice& b, double* out_a, double* out_b, int frames) {
+    const bool saw_a = a.timbre_.wave == Wave::saw;
+    const bool saw_b = b.timbre_.wave == Wave::saw;
+    if (saw_a && saw_b) wave_pair<Wave::saw, Wave::saw>(a.core_, b.core_, out_a, out_b, frames);
+    if (saw_a && !saw_b) wave_pair<Wave::saw, Wave::pulse>(a.core_, b.core_, out_a, out_b, frames);
+    if (!saw_a && saw_b) wave_pair<Wave::pulse, Wave::saw>(a.core_, b.core_, out_a, out_b, frames);
+    if (!saw_a && !saw_b) wave_pair<Wave::pulse, Wave::pulse>(a.core_, b.core_, out_a, out_b, frames);
+}
+
+void Voice::add(const double* wave, const double* gain, double* left, double* right, int frames) const {
+    const double left_gain = timbre_.level * left_gain_;
+    const double right_gain = timbre_.level * right_gain_;
+    for (int i = 0; i < frames; ++i) {
+        const double y = wave[i] * gain[i];
+        left[i] += y * left_gain;
+        right[i] += y * right_gain;
+    }
+}
+
+void Voice::render_add(double* left, double* right, int frames) {
+    double gain[kMaxFrames];
+    double out[kMaxFrames];
+    const int n = envelope(gain, frames);
+    wave(out, n);
+    add(out, gain, left, right, n);
+}
+
+void Voice::render_add(Voice& a, Voice& b, double* left, double* right, int frames) {
+    double gain_a[kMaxFrames], gain_b[kMaxFrames];
+    double out_a[kMaxFrames], out_b[kMaxFrames];
+    const int na = a.envelope(gain_a, frames);
+    const int nb = b.envelope(gain_b, frames);
+    const int both = std::min(na, nb);
+    wave(a, b, out_a, out_b, both);
+    // The one that sounds longer goes on alone.
+    a.wave(out_a + both, na - both);
+    b.wave(out_b + both, nb - both);
+    a.add(out_a, gain_a, left, right, na);
+    b.add(out_b, gain_b, left, right, nb);
 }
 
 }  // namespace zirvon::audio

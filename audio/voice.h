@@ -43,8 +43,14 @@ public:
     /// True when the voice is silent and renders nothing.
     bool idle() const { return stage_ == Stage::idle; }
 
-    /// Adds `frames` samples of the voice, panned, to `left` and `right`.
+    /// Adds `frames` (at most kMaxFrames) samples of the voice, panned, to
+    /// `left` and `right`.
     void render_add(double* left, double* right, int frames);
+    /// The same for two voices at once, in one loop: their filters' chains
+    /// of dependent operations then overlap, which runs nearly twice as fast
+    /// as one voice after the other. The samples are the same bits either way.
+    static void render_add(Voice& a, Voice& b, double* left, double* right, int frames);
+    static constexpr int kMaxFrames = 256;
 
     /// Gains on the left and right channel; each at most 1.
     double left_gain() const { return left_gain_; }
@@ -53,32 +59,39 @@ public:
 private:
     enum class Stage { idle, attack, decay, release };
 
-    /// Renders up to `frames` samples while the envelope stays in stage `S`;
-    /// returns how many it rendered.
-    template <Wave W, Stage S>
-    int render_stage(double* left, double* right, int frames);
+    /// The oscillator and the filter: their constants and state, copied into
+    /// a local for a loop, where the compiler can keep them in registers.
+    struct Core {
+        double phase = 0.0;  ///< in [0, 1)
+        double step = 0.0;   ///< a sample's step of the phase
+        double inverse_step = 0.0;
+        double width = 0.5;  ///< of a pulse
+        double pulse_offset = 0.0;
+        double pulse_scale = 1.0;
+        // Two one-pole low-pass stages (trapezoidal integrators), each with
+        // its state s: y = a s + g x, then s = b s + c x.
+        double g = 0.0, a = 0.0, b = 0.0, c = 0.0;
+        double s1 = 0.0, s2 = 0.0;
+
+        /// The next sample, filtered.
+        template <Wave W>
+        double next();
+    };
+
+    /// Fills `gain` with the envelope's level for each of `frames` samples;
+    /// returns how many there are before the voice falls silent.
+    int envelope(double* gain, int frames);
+    /// Writes `frames` samples of the oscillator, filtered, to `out`.
+    void wave(double* out, int frames);
+    static void wave(Voice& a, Voice& b, double* out_a, double* out_b, int frames);
+    /// Adds `frames` samples of `wave` at `gain`, panned, to `left` and `right`.
+    void add(const double* wave, const double* gain, double* left, double* right, int frames) const;
 
     Timbre timbre_{};
     double rate_ = 44100.0;
     double left_gain_ = 0.0;
     double right_gain_ = 0.0;
-
-    // Oscillator: phase in [0, 1) and its step a sample.
-    double phase_ = 0.0;
-    double step_ = 0.0;
-    double inverse_step_ = 0.0;
-    double width_ = 0.5;
-    double pulse_offset_ = 0.0;
-    double pulse_scale_ = 1.0;
-
-    // Two one-pole low-pass stages (trapezoidal integrators), each with its
-    // state s: y = a s + g x, then s = b s + c x.
-    double g_ = 0.0;
-    double a_ = 0.0;
-    double b_ = 0.0;
-    double c_ = 0.0;
-    double s1_ = 0.0;
-    double s2_ = 0.0;
+    Core core_{};
 
     // Envelope.
     Stage stage_ = Stage::idle;

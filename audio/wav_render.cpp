@@ -37,10 +37,14 @@ void WavRender::render_until(std::uint64_t frame) {
         const auto n = static_cast<int>(std::min<std::uint64_t>(frame - rendered_, 256));
         synth_.render(samples, n);
         rendered_ += static_cast<std::uint64_t>(n);
+        // Little-endian, whatever the host's order.
+        const std::size_t at = buffer_.size();
+        buffer_.resize(at + std::size_t(n) * kWavBytesPerFrame);
+        std::uint8_t* bytes = buffer_.data() + at;
         for (int i = 0; i < 2 * n; ++i) {
             const auto bits = static_cast<std::uint16_t>(samples[i]);
-            buffer_.push_back(static_cast<std::uint8_t>(bits));
-            buffer_.push_back(static_cast<std::uint8_t>(bits >> 8));
+            *bytes++ = static_cast<std::uint8_t>(bits);
+            *bytes++ = static_cast<std::uint8_t>(bits >> 8);
         }
         if (buffer_.size() >= kChunkFrames * kWavBytesPerFrame) flush();
     }
