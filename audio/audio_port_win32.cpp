@@ -1,9 +1,11 @@
 // AudioPort on the wave output of the Windows multimedia API (winmm): the
 // wave mapper, that is the output the user picked in the system's settings.
 //
-// A thread of our own keeps four buffers of 2.5 ms queued: winmm signals an
+// A thread of our own keeps four buffers of 5 ms queued: winmm signals an
 // event as each one has played, and the thread renders it again and hands
-// it back. The audio clock is the count of frames handed over.
+// it back. The audio clock is the count of frames handed over. (The wave
+// output mixes in periods of 10 ms of its own; with less than two of them
+// queued it runs dry, so this is as little as it takes.)
 #include <windows.h>
 // after windows.h, which it needs
 #include <mmsystem.h>
@@ -22,8 +24,8 @@ namespace {
 
 constexpr unsigned kRate = 44100;
 constexpr std::size_t kBuffers = 4;
-/// 2.5 ms a buffer: 10 ms queued in all.
-constexpr unsigned kBufferFrames = kRate / 400;
+/// 5 ms a buffer: 20 ms queued in all.
+constexpr unsigned kBufferFrames = kRate / 200;
 
 std::string wave_error_text(MMRESULT result) {
     char text[MAXERRORLENGTH] = "";
