@@ -6,10 +6,13 @@ and the bytes of every file in the folder afterwards.
 usage: compare_builds.py LINUX_ZIRVON WINDOWS_ZIRVON [--count N] [--seed S]
                          [--jobs J] --emulator COMMAND...
 
-The cases: every example song, a few command lines (usage text, version,
-listings, refusals, an image written through a symbolic link), and N random
-sources from the reference-model test's generator, with a seed of their own
-so that they are not the ones that test tries. --emulator, last, is the
+The cases: every example song (compiled, and rendered with /wav), a few
+command lines (usage text, version, listings, refusals, an image written
+through a symbolic link, a WAV of every track over the whole range of
+pitches), and N random sources from the reference-model test's generator,
+with a seed of their own so that they are not the ones that test tries; every
+tenth of those is rendered with /wav too. The synthesizer must give the same
+bytes on every system, so WAV files are compared like any other. --emulator, last, is the
 command that runs the Windows build (every argument after it belongs to it).
 """
 import argparse
@@ -27,6 +30,17 @@ import differential  # noqa: E402
 import mml_model  # noqa: E402
 
 ONE_NOTE = b"1[C]\r\n"
+
+
+def every_voice_and_pitch():
+    """Eight tracks that climb through every octave, in notes of every kind
+    of length, legato and detached, then all together on one pitch."""
+    lines = []
+    for track in range(1, 9):
+        notes = " ".join(f"O{octave} C16 E8. G%5 &B Q2 A32 Q7" for octave in range(1, 10))
+        lines.append(f"{track}[{notes}]")
+    lines.append(" ".join(f"{track}[O4 A2]" for track in range(1, 9)))
+    return ("\r\n".join(lines) + "\r\n").encode()
 
 
 class Case:
@@ -54,7 +68,9 @@ def fixed_cases():
     for name in sorted(os.listdir(examples)):
         if name.endswith(".mml"):
             with open(os.path.join(examples, name), "rb") as f:
-                cases.append(Case(f"example {name}", {name: f.read()}, [name, "EXAMPLE"]))
+                data = f.read()
+            cases.append(Case(f"example {name}", {name: data}, [name, "EXAMPLE"]))
+            cases.append(Case(f"example {name} as WAV", {name: data}, [name, "/wav"]))
     image = mml_model.tape_image(mml_model.compile_source(b"1[C D E]\r\n2[G]")[0], b"X")
     cases += [
         Case("no arguments", {}, []),
@@ -70,6 +86,8 @@ def fixed_cases():
         Case("short image", {"short.MZT": b"\0" * 100}, ["short.MZT", "/list"]),
         Case("through a symbolic link", {"song.MML": ONE_NOTE, "real/song.MZT": b"old"},
              ["song.mml", "LINKED"], links=[("song.MZT", "real/song.MZT")]),
+        Case("WAV of an image", {"song.MZT": image}, ["song.MZT", "/wav"]),
+        Case("WAV of every voice and pitch", {"all.MML": every_voice_and_pitch()}, ["all.mml", "/wav"]),
     ]
     return cases
 
@@ -80,7 +98,8 @@ def random_cases(count, seed):
     for i in range(count):
         data = differential.source(rng)
         tape_name = rng.choice(["MUSICDATA", "T", "A-LONG-TAPE-NAME-HERE"])
-        cases.append(Case(f"random source {i}", {"src.MML": data}, ["src.mml", tape_name]))
+        args = ["src.mml", tape_name] + (["/wav"] if i % 10 == 0 else [])
+        cases.append(Case(f"random source {i}", {"src.MML": data}, args))
     return cases
 
 
