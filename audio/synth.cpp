@@ -41,7 +41,7 @@ int nearest_sample(double x) { return static_cast<int>(x + 32768.5) - 32768; }
 
 const Timbre& track_timbre(int track) { return kTimbres.at(static_cast<std::size_t>(track - 1)); }
 
-Synth::Synth(double rate) : rate_(rate) {
+Synth::Synth(double rate) {
     double left = 0.0;
     double right = 0.0;
     for (std::size_t k = 0; k < voices_.size(); ++k) {

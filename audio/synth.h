@@ -51,7 +51,6 @@ private:
     template <typename Put>
     void render_with(int frames, Put put);
 
-    double rate_;
     std::array<Voice, 8> voices_;
     std::array<int, 8> notes_{};
     double master_ = 0.0;

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The synthesizer on the same messages, for songs short enough to render
     // quickly: every sample a number, none past the mix's peak, and the file
     // exactly as long as the run says.
-    constexpr std::uint64_t kLongestRendered = 1500;  // ticks: 30 seconds
+    constexpr std::uint64_t kLongestRendered = 250;  // ticks: 5 seconds
     if (run.done_tick > kLongestRendered) return 0;
     const double peak = audio::kPeak * 32767.0 + 1.0;
     std::uint64_t bytes = 0;
