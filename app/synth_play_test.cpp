@@ -64,9 +64,12 @@ public:
     ~Capture() { close(); }
 
     bool ok() const { return client_ != nullptr; }
-    jack_time_t now() const { return jack_get_time(); }
-    jack_time_t time_of(std::uint64_t frame) const {
-        return jack_frames_to_time(client_, static_cast<jack_nframes_t>(frame));
+    /// The server's frame now: times are measured in the audio's own time,
+    /// which is what a listener hears even when the server falls behind.
+    std::uint64_t frame_now() const { return jack_frame_time(client_); }
+    /// Milliseconds from frame `from` to frame `to`.
+    double ms_between(std::uint64_t from, std::uint64_t to) const {
+        return (double(to) - double(from)) * 1000.0 / rate();
     }
     unsigned rate() const { return jack_get_sample_rate(client_); }
 
@@ -219,7 +222,7 @@ TEST(SynthPlay, NotesSoundOnTheirTicksToTheMillisecond) {
 double first_sound_ms(const TempDir& dir, const std::vector<std::string>& args, const std::string& err) {
     Capture capture;
     EXPECT_TRUE(capture.ok());
-    const jack_time_t start = capture.now();
+    const std::uint64_t start = capture.frame_now();
     const RunResult r = testing_support::run_zirvon(args, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, err);
@@ -228,7 +231,7 @@ double first_sound_ms(const TempDir& dir, const std::vector<std::string>& args, 
     capture.mono(sound, first_frame);
     const auto first = std::find_if(sound.begin(), sound.end(), [](double x) { return x != 0.0; });
     if (first == sound.end()) return 1e9;
-    return double(capture.time_of(first_frame + std::uint64_t(first - sound.begin())) - start) / 1000.0;
+    return capture.ms_between(start, first_frame + std::uint64_t(first - sound.begin()));
 }
 
 TEST(SynthPlay, FirstSoundComesSoonWithOrWithoutAMidiPortToLookFor) {
@@ -274,7 +277,7 @@ TEST(SynthPlay, CtrlCFadesToSilenceAndExits130) {
         if (first != sound.end() && sound.end() - first > capture.rate()) break;
         std::this_thread::sleep_for(10ms);
     }
-    const jack_time_t signalled = capture.now();
+    const std::uint64_t signalled = capture.frame_now();
     kill(pid, SIGINT);
     EXPECT_EQ(testing_support::wait_zirvon(pid), 130);
     std::this_thread::sleep_for(100ms);
@@ -284,7 +287,7 @@ TEST(SynthPlay, CtrlCFadesToSilenceAndExits130) {
     const auto last = std::find_if(sound.rbegin(), sound.rend(), [](double x) { return x != 0.0; });
     ASSERT_NE(last, sound.rend());
     const std::size_t end = static_cast<std::size_t>(sound.rend() - last);
-    const double silent_after_ms = double(capture.time_of(first_frame + end)) / 1000.0 - double(signalled) / 1000.0;
+    const double silent_after_ms = capture.ms_between(signalled, first_frame + end);
     RecordProperty("signal_to_silence_ms", std::to_string(silent_after_ms));
     EXPECT_LT(silent_after_ms, 200.0);
     // A fade, not a cut: sound in the 2 ms before the end, falling.
