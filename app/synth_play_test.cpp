@@ -278,8 +278,13 @@ TEST(SynthPlay, CtrlCFadesToSilenceAndExits130) {
         std::this_thread::sleep_for(10ms);
     }
     const std::uint64_t signalled = capture.frame_now();
+    const auto signal_time = std::chrono::steady_clock::now();
     kill(pid, SIGINT);
     EXPECT_EQ(testing_support::wait_zirvon(pid), 130);
+    RecordProperty("signal_to_exit_ms",
+                   std::to_string(std::chrono::duration<double, std::milli>(
+                                      std::chrono::steady_clock::now() - signal_time)
+                                      .count()));
     std::this_thread::sleep_for(100ms);
     capture.mono(sound, first_frame);
 
