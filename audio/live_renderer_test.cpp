@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdint>
 #include <vector>
 
@@ -82,6 +84,28 @@ TEST(LiveRenderer, StopEndsTheTicksAndFadeOutEndsTheSound) {
     EXPECT_NE(*std::max_element(faded.begin() + 96, faded.begin() + 100), 0.0f);
     EXPECT_TRUE(std::all_of(faded.begin() + 250, faded.end(), [](float x) { return x == 0.0f; }));
     EXPECT_TRUE(renderer.quiet());
+}
+
+TEST(LiveRenderer, NoTickRunsOnTheDeviceThreadOnceStopHasReturned) {
+    LiveRenderer renderer(48000, &never);
+    std::atomic<int> ticks = 0;
+    // Slow ticks, so that one is under way whenever stop() is called.
+    renderer.start([&](std::uint64_t, play::MidiSink&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ticks.fetch_add(1);
+    });
+    std::atomic<bool> running = true;
+    std::thread device([&] {  // a device with small buffers, as fast as it can go
+        std::vector<float> out(2 * 16);
+        while (running.load()) renderer.render(out.data(), 16);
+    });
+    while (ticks.load() < 10) std::this_thread::yield();
+    renderer.stop();
+    const int at_stop = ticks.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    running.store(false);
+    device.join();
+    EXPECT_EQ(ticks.load(), at_stop);
 }
 
 TEST(LiveRenderer, AnInterruptFadesAtOnceAndStopsTheTicks) {
