@@ -23,8 +23,9 @@ bool write_file_atomically(const std::string& path, std::span<const std::uint8_t
 /// open(), write() as often as needed, then commit(). Until commit() has
 /// succeeded readers see the previous file; a writer destroyed before that
 /// (or after a failure) removes its temporary file. A pipe or character
-/// device is written into as the pieces come. Errors read as those of
-/// write_file_atomically.
+/// device is written into as the pieces come. An existing read-only file is
+/// refused ("cannot write 'song.WAV': it is read-only"). Errors read as those
+/// of write_file_atomically.
 class AtomicWriter {
 public:
     AtomicWriter();

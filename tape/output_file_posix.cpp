@@ -172,6 +172,13 @@ bool AtomicWriter::open(const std::string& name, std::string& error) {
             return s.fd->get() >= 0 || s.fail(std::strerror(errno), error);
         }
         if (!S_ISREG(target.st_mode)) return s.fail("it is not a regular file", error);
+        // A rename would replace a file the user may not write, or one made
+        // read-only on purpose (as root may write anything): refuse both,
+        // as Windows does.
+        if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return s.fail("it is read-only", error);
+        if (::access(s.path.c_str(), W_OK) != 0) {
+            return s.fail(errno == EACCES ? "it is read-only" : std::strerror(errno), error);
+        }
     }
     s.temp = folder_of(s.path) + "/.zirvon-XXXXXX";
     s.fd.emplace(::mkstemp(s.temp.data()));

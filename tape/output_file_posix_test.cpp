@@ -89,6 +89,18 @@ TEST(AtomicWriter, StreamsIntoAPipeAsThePiecesCome) {
     EXPECT_TRUE(std::filesystem::is_fifo(pipe));
 }
 
+TEST(AtomicWriter, RefusesAReadOnlyFileAndLeavesIt) {
+    TempDir dir;
+    const auto target = dir / "song.WAV";
+    write_bytes(target, "kept");
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read);
+    AtomicWriter writer;
+    std::string error;
+    EXPECT_FALSE(writer.open(target.string(), error));
+    EXPECT_EQ(error, "cannot write '" + target.string() + "': it is read-only");
+    EXPECT_EQ(read_bytes(target), "kept");
+}
+
 TEST(WriteFileAtomically, WritesIntoACharacterDeviceAndKeepsIt) {
     TempDir dir;
     const auto device = dir / "song.MZT";
