@@ -84,8 +84,8 @@ TEST(Cli, CommandLineMistakesDoNothing) {
         {{"melody.mml", "-o"}, "zirvon: option '-o' needs a value after it: -o PATH\n"},
         {{"melody.mml", "-o", "melody.MML"}, "zirvon: 'melody.MML' is the source itself; the image would replace it\n"},
         {{"melody.mzt"},
-         "zirvon: 'melody.mzt' is a tape image: /play previews it, /list lists it, /midi and /svg "
-         "write it as a MIDI file and a picture; it is left as it is\n"},
+         "zirvon: 'melody.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav and "
+         "/svg write it as a MIDI file, a WAV file and a picture; it is left as it is\n"},
         {{"/list"}, "zirvon: no MML file given; 'zirvon --help' shows how to call it\n"},
     };
     for (const Case& c : cases) {

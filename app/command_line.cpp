@@ -95,13 +95,13 @@ void check_options(RunPlan& plan) {
         set_error(plan,
                   "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
     }
-    if (plan.passage.given() && !plan.play && !plan.midi && !plan.svg) {
+    if (plan.passage.given() && !plan.play && !plan.midi && !plan.svg && !plan.wav) {
         const std::string names = plan.passage.names();
         const bool one = names.find(' ') == std::string::npos;
         plan.warnings.push_back(names +
                                 (one ? " changes nothing here: it applies"
                                      : " change nothing here: they apply") +
-                                " to /play, /midi and /svg");
+                                " to /play, /midi, /wav and /svg");
     }
 }
 
@@ -109,19 +109,21 @@ void check_options(RunPlan& plan) {
 /// may begin with either; rows are tried in this order.
 constexpr Option kOptions[] = {
     {"play", Takes::nothing, Match::prefix, [](RunPlan& p, const std::string&) { p.play = true; },
-     "/play", "preview through MIDI (four letters count: /playback too)"},
+     "/play", "preview through MIDI or the synthesizer (/playback too)"},
     {"?", Takes::nothing, Match::prefix, [](RunPlan& p, const std::string&) { p.usage = true; },
      "/?", "print the short usage text"},
     {"list", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.list = true; },
      "/list", "print the events (and an image's header); write nothing"},
     {"midi", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.midi = true; },
      "/midi", "also write a Standard MIDI File beside the image (song.MID)"},
+    {"wav", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.wav = true; },
+     "/wav", "also render the song with the built-in synthesizer, song.WAV"},
     {"svg", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.svg = true; },
      "/svg", "also draw the song as a piano roll, song.SVG"},
     {"ports", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.ports = true; },
      "/ports", "list the MIDI output ports, numbered, and exit"},
     {"port", Takes::value, Match::word, [](RunPlan& p, const std::string& v) { p.port = v; },
-     "/port=N|TEXT", "preview through port N, or the first whose name holds TEXT"},
+     "/port=N|TEXT", "play on port N, the first whose name holds TEXT, or synth"},
     {"from", Takes::value, Match::word,
      [](RunPlan& p, const std::string& v) { set_bound(p, "from", p.passage.from, v); },
      "/from=WHERE", "start at block N, time M:SS[.ss] or source line:L"},

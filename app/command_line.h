@@ -21,6 +21,7 @@ struct RunPlan {
     bool list = false;
     bool midi = false;
     bool svg = false;
+    bool wav = false;
     bool ports = false;
     std::optional<std::string> port;  ///< from /port=: a number or part of a name
     bool loop = false;                ///< /loop: play the passage again and again

@@ -68,6 +68,8 @@ TEST(CommandLine, ReadsOptionsAnywhere) {
         EXPECT_EQ(plan.version, c.version) << what;
         EXPECT_TRUE(plan.errors.empty()) << what;
     }
+    for (const char* wav : {"/wav", "-WAV", "/Wav"}) EXPECT_TRUE(parse_command_line({wav}).wav) << wav;
+    EXPECT_FALSE(parse_command_line({"/wave"}).wav);
 }
 
 TEST(CommandLine, MistakesAreErrorsWithASuggestionWhenOneOptionIsClose) {

@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/test_support.h"
 
@@ -68,20 +69,30 @@ private:
     bool mounted_ = false;
 };
 
-TEST(Faults, FullDiskKeepsThePreviousImage) {
-    TempDir dir;
-    const SmallDisk disk(dir / "disk");
-    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
-    write_bytes(dir / "disk" / "song.MML", big_song());
-    write_bytes(dir / "disk" / "song.MZT", "previous image");
-    disk.fill_leaving(16 * 1024);
+TEST(Faults, FullDiskKeepsThePreviousFile) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string file;  // the one that does not fit
+    };
+    const std::vector<Case> cases{
+        {{"disk/song.mml"}, "song.MZT"},
+        {{"disk/song.mml", "/wav"}, "song.WAV"},  // a WAV far bigger than the disk
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const SmallDisk disk(dir / "disk");
+        if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+        write_bytes(dir / "disk" / "song.MML", big_song());
+        write_bytes(dir / "disk" / c.file, "previous file");
+        disk.fill_leaving(16 * 1024);
 
-    const RunResult r = run_zirvon({"disk/song.mml"}, dir.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.ends_with("\nzirvon: cannot write 'disk/song.MZT': No space left on device\n"))
-        << r.err;
-    EXPECT_EQ(read_bytes(dir / "disk" / "song.MZT"), "previous image");
-    EXPECT_EQ(entries_in(dir / "disk"), 3u) << "a temporary file was left behind";
+        const RunResult r = run_zirvon(c.args, dir.path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.ends_with("zirvon: cannot write 'disk/" + c.file + "': No space left on device\n"))
+            << r.err;
+        EXPECT_EQ(read_bytes(dir / "disk" / c.file), "previous file");
+        EXPECT_EQ(entries_in(dir / "disk"), 3u) << "a temporary file was left behind";
+    }
 }
 
 TEST(Faults, KilledRunLeavesTheOldImageOrTheNewOneNeverAPart) {

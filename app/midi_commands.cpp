@@ -1,17 +1,11 @@
 #include "app/midi_commands.h"
 
-#include <cstdlib>
-#include <memory>
 #include <vector>
 
 #include "app/run.h"
-#include "midi/live_port.h"
 #include "midi/midi_file.h"
 #include "midi/midi_port.h"
 #include "midi/port_choice.h"
-#include "play/player.h"
-#include "play/preview.h"
-#include "play/terminal.h"
 #include "tape/output_file.h"
 
 namespace zirvon {
@@ -28,11 +22,10 @@ int list_midi_ports(std::ostream& out, std::ostream& err) {
         err << kProgram << error << '\n';
         return kExitFailure;
     }
-    if (names.empty()) {
-        err << kProgram << midi::no_ports_found_message(midi::MidiPort::services()) << '\n';
-        return kExitFailure;
-    }
+    if (names.empty()) err << kProgram << midi::no_ports_found_message(midi::MidiPort::services()) << '\n';
     for (std::size_t i = 0; i < names.size(); ++i) out << i << ": " << names[i] << '\n';
+    // The built-in synthesizer is always there to play on.
+    out << names.size() << ": synth\n";
     return kExitSuccess;
 }
 
@@ -48,45 +41,6 @@ bool write_midi(const RunPlan& plan, const Song& song, const play::Passage& pass
     const midi::MidiFileBytes file = midi::build_midi_file(song, passage);
     if (size) *size = file.bytes.size();
     return write_file_atomically(output_name_for(plan, ".MID"), file.bytes, error);
-}
-
-std::unique_ptr<play::LiveOutput> open_live_output(const RunPlan& plan, std::string& error) {
-    auto port = std::make_unique<midi::LivePort>();
-    const char* environment = std::getenv(midi::kPortVariable);
-    if (!port->open(midi::effective_port_choice(plan.port, environment), error)) {
-        // Name where the choice came from: a forgotten variable misleads.
-        const std::string origin = midi::port_choice_origin(plan.port, environment);
-        if (!origin.empty()) error = origin + ": " + error;
-        return nullptr;
-    }
-    return port;
-}
-
-int play_song(const RunPlan& plan, const std::string& path, const Song& song, const play::SongMap& map,
-              const play::Passage& passage, std::ostream& err) {
-    std::string error;
-    const std::unique_ptr<play::LiveOutput> output = open_live_output(plan, error);
-    if (!output) {
-        err << kProgram << error << '\n';
-        return kExitFailure;
-    }
-    play::PreviewOptions options;
-    options.title = path;
-    options.show_progress = play::stderr_is_terminal();
-    options.loop = plan.loop;
-    const play::PreviewResult result = play::play_live(song, map, passage, *output, options);
-    switch (result.outcome) {
-        case play::PreviewOutcome::failed:
-        case play::PreviewOutcome::lost:
-            err << kProgram << result.error << '\n';
-            return kExitFailure;
-        case play::PreviewOutcome::interrupted:
-            err << kProgram << "preview interrupted; every file is left as it was\n";
-            return kExitInterrupted;
-        case play::PreviewOutcome::finished:
-            break;
-    }
-    return kExitSuccess;
 }
 
 }  // namespace zirvon

@@ -1,18 +1,17 @@
-// The MIDI side of a run: /ports, /midi and /play.
+// The MIDI side of a run: /ports and /midi.
 #pragma once
 
-#include <memory>
 #include <ostream>
 #include <string>
 
 #include "app/command_line.h"
-#include "play/live_output.h"
 #include "play/passage.h"
 #include "song/song.h"
 
 namespace zirvon {
 
-/// /ports: the host's MIDI output ports, numbered as /port=N counts them.
+/// /ports: the host's MIDI output ports, numbered as /port=N counts them,
+/// and last the built-in synthesizer.
 int list_midi_ports(std::ostream& out, std::ostream& err);
 
 /// One warning for the notes that MIDI cannot carry, if there are any.
@@ -23,16 +22,5 @@ void warn_about_left_out_notes(int count, std::ostream& err);
 /// given. False, with a message.
 bool write_midi(const RunPlan& plan, const Song& song, const play::Passage& passage, std::string& error,
                 std::size_t* size = nullptr);
-
-/// The output a preview plays into: the MIDI port that /port= or the
-/// environment picks, opened and reset. Nothing, with a message, when there
-/// is none.
-std::unique_ptr<play::LiveOutput> open_live_output(const RunPlan& plan, std::string& error);
-
-/// /play: previews `passage` of `song` (whose blocks `map` gives), read from
-/// `path`, on the chosen output. Writes no file; the exit status of the
-/// preview (kExitSuccess once it has played to its end).
-int play_song(const RunPlan& plan, const std::string& path, const Song& song, const play::SongMap& map,
-              const play::Passage& passage, std::ostream& err);
 
 }  // namespace zirvon

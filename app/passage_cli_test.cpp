@@ -157,10 +157,10 @@ TEST(PassageCli, WarningsForWhatChangesNothingAndForATrackListedTwice) {
     };
     const std::vector<Case> cases{
         {{"song.mml", "/from=2"},
-         "zirvon: warning: /from changes nothing here: it applies to /play, /midi and /svg\n"},
+         "zirvon: warning: /from changes nothing here: it applies to /play, /midi, /wav and /svg\n"},
         {{"song.mml", "/list", "/from=2", "/to=3", "/mute=1"},
-         "zirvon: warning: /from, /to and /mute change nothing here: they apply to /play, "
-         "/midi and /svg\n"},
+         "zirvon: warning: /from, /to and /mute change nothing here: they apply to /play, /midi, "
+         "/wav and /svg\n"},
         {{"song.mml", "/midi", "/solo=1,1-2"},
          "zirvon: warning: /solo=1,1-2: track 1 is listed twice\n"},
         // Given twice, the last one counts.

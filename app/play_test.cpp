@@ -294,16 +294,27 @@ TEST(PlayBinary, PortsListsTheOutputsNumberedAndPortPicksOneByNumber) {
     EXPECT_EQ(list.err, "");
     std::optional<int> number;
     std::istringstream lines(list.out);
-    for (std::string line; std::getline(lines, line);) {
+    std::string last;
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
         const auto colon = line.find(": ");
         ASSERT_NE(colon, std::string::npos) << line;
-        if (line.substr(colon + 2) == recorder.port_name()) number = std::stoi(line.substr(0, colon));
+        EXPECT_EQ(line.substr(0, colon), std::to_string(count));
+        if (line.substr(colon + 2) == recorder.port_name()) number = count;
+        last = line.substr(colon + 2);
     }
     ASSERT_TRUE(number) << list.out;
+    EXPECT_EQ(last, "synth");  // the built-in synthesizer comes last
 
     write_bytes(dir / "song.mml", "1[L16 C]\n");
     const RunResult play = run_zirvon({"song.mml", "/play", "/port=" + std::to_string(*number)}, dir.path());
     EXPECT_EQ(play.status, 0) << play.err;
+    EXPECT_EQ(recorder.received().size(), 32u + 2u + 32u);
+
+    // The synthesizer's number plays through it, and nothing goes to MIDI.
+    const RunResult synth = run_zirvon({"song.mml", "/play", "/port=" + std::to_string(count - 1)}, dir.path());
+    EXPECT_EQ(synth.status, 0) << synth.err;
+    EXPECT_EQ(synth.err, "");
     EXPECT_EQ(recorder.received().size(), 32u + 2u + 32u);
 }
 
@@ -335,12 +346,13 @@ TEST(PlayBinary, EnvironmentPicksThePortUnlessPortIsGiven) {
     EXPECT_EQ(recorder.received().size(), 32u + 2u + 32u);
 }
 
-TEST(PlayBinary, NoMidiServiceAtAllTellsHowToGetOneAndNothingElse) {
+TEST(PlayBinary, NoMidiServiceNorAudioOutputTellsWhatIsLeftAndNothingElse) {
     if (access("/dev/snd/seq", F_OK) == 0) GTEST_SKIP() << "this host has an ALSA sequencer";
     TempDir dir;
     const fs::path image = compile_image(dir, "1[C]\n");
     const std::string before = read_bytes(image);
-    // A JACK server name that nothing answers to.
+    // A JACK server name that nothing answers to (and this host has no sound
+    // card, nor a sound server).
     const char* old = std::getenv("JACK_DEFAULT_SERVER");
     const std::string saved = old ? old : "";
     setenv("JACK_DEFAULT_SERVER", "zirvon-nobody-here", 1);
@@ -353,11 +365,11 @@ TEST(PlayBinary, NoMidiServiceAtAllTellsHowToGetOneAndNothingElse) {
     EXPECT_EQ(play.status, 1);
     // Saying which services were asked, and none of their own chatter.
     EXPECT_EQ(play.err,
-              "zirvon: no MIDI output port to play on (asked: ALSA sequencer, JACK); start a software "
-              "synthesizer such as FluidSynth or TiMidity, or write a MIDI file with /midi instead\n");
+              "zirvon: no MIDI output port and no audio output to play on; write the song as a WAV "
+              "file with /wav or as a MIDI file with /midi instead\n");
     EXPECT_EQ(read_bytes(image), before);
-    EXPECT_EQ(ports.status, 1);
-    EXPECT_EQ(ports.out, "");
+    EXPECT_EQ(ports.status, 0);  // the built-in synthesizer is always listed
+    EXPECT_EQ(ports.out, "0: synth\n");
     EXPECT_EQ(ports.err,
               "zirvon: no MIDI output ports found (asked: ALSA sequencer, JACK); a software "
               "synthesizer such as FluidSynth or TiMidity adds one\n");

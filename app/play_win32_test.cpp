@@ -1,4 +1,4 @@
-// /play and /ports of the real zirvon.exe on Windows' own MIDI outputs.
+// /play and /ports of the real zirvon.exe on Windows' own MIDI and wave outputs.
 #include <gtest/gtest.h>
 #include <windows.h>
 // after windows.h, which it needs
@@ -22,22 +22,49 @@ using testing_support::RunResult;
 using testing_support::TempDir;
 using testing_support::write_bytes;
 
-TEST(PlayWindows, WithoutMidiOutputsPlayAndPortsSayHowToGetOne) {
+TEST(PlayWindows, WithoutMidiOutputsPortsListsTheSynthesizerAndPlayTakesIt) {
     if (midiOutGetNumDevs() != 0) GTEST_SKIP() << "this system has MIDI outputs";
     TempDir dir;
     write_bytes(dir / "song.MML", "1[C]");
-    struct Case {
-        const char* option;
-        std::string err;
-    };
-    for (const Case& c : {Case{"/play", "zirvon: " + midi::no_port_message("winmm") + "\n"},
-                          Case{"/ports", "zirvon: " + midi::no_ports_found_message("winmm") + "\n"}}) {
-        const RunResult r = run_zirvon({"song.mml", c.option}, dir.path());
-        EXPECT_EQ(r.status, 1) << c.option;
-        EXPECT_EQ(r.out, "") << c.option;
-        EXPECT_EQ(r.err, c.err) << c.option;
+    const RunResult ports = run_zirvon({"/ports"}, dir.path());
+    EXPECT_EQ(ports.status, 0);
+    EXPECT_EQ(ports.out, "0: synth\n");
+    EXPECT_EQ(ports.err, "zirvon: " + midi::no_ports_found_message("winmm") + "\n");
+    const RunResult play = run_zirvon({"song.mml", "/play"}, dir.path());
+    if (waveOutGetNumDevs() == 0) {
+        EXPECT_EQ(play.status, 1);
+        EXPECT_EQ(play.err,
+                  "zirvon: no MIDI output port and no audio output to play on; write the song as a "
+                  "WAV file with /wav or as a MIDI file with /midi instead\n");
+    } else {
+        EXPECT_EQ(play.status, 0) << play.err;
+        EXPECT_TRUE(play.err.starts_with(
+            "zirvon: no MIDI output port; playing with the built-in synthesizer on "))
+            << play.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "song.MZT"));
+}
+
+TEST(PlayWindows, TheSynthesizerPlaysOnTheWaveOutputAndCtrlBreakStopsIt) {
+    if (waveOutGetNumDevs() == 0) {
+        GTEST_SKIP() << "needs a wave output device, and waveOutGetNumDevs() finds none (under "
+                        "Wine: there is no sound device for its ALSA or PulseAudio driver)";
+    }
+    TempDir dir;
+    write_bytes(dir / "short.MML", "1[L16 C D E]");
+    const RunResult r = run_zirvon({"short.mml", "/play", "/port=synth"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    write_bytes(dir / "long.MML", "1[L1 C D E F G A B > C]");
+    const int pid = testing_support::start_zirvon({"long.mml", "/play", "/port=SYNTH"}, dir.path());
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(1s);
+    if (!testing_support::interrupt_zirvon(pid)) {
+        testing_support::wait_zirvon(pid);
+        GTEST_SKIP() << "cannot send a console event here";
+    }
+    EXPECT_EQ(testing_support::wait_zirvon(pid), 130);
 }
 
 TEST(PlayWindows, CtrlBreakStopsAPreviewAndLeavesTheImageAsItWas) {

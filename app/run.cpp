@@ -2,11 +2,14 @@
 
 #include <string>
 
+#include "app/audio_commands.h"
 #include "app/diagnostic_printer.h"
 #include "app/listing.h"
+#include "app/audio_commands.h"
 #include "app/midi_commands.h"
 #include "app/passage_options.h"
 #include "app/picture_commands.h"
+#include "app/preview_commands.h"
 #include "app/tape_commands.h"
 #include "app/usage.h"
 #include "app/watch.h"
@@ -64,6 +67,7 @@ void print_summary(const RunPlan& plan, const DiagnosticCounts& counts, std::ost
         std::vector<std::string> names;
         if (!plan.play && !plan.list) names.push_back(plan.output_name);
         if (plan.midi) names.push_back(output_name_for(plan, ".MID"));
+        if (plan.wav) names.push_back(output_name_for(plan, ".WAV"));
         if (plan.svg) names.push_back(output_name_for(plan, ".SVG"));
         std::string files;
         for (std::size_t i = 0; i < names.size(); ++i) {
@@ -143,10 +147,10 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         err << kProgram << "no MML file given; 'zirvon --help' shows how to call it\n";
         return kExitUsage;
     }
-    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.midi && !plan.svg) {
+    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.midi && !plan.wav && !plan.svg) {
         err << kProgram << "'" << plan.typed_name
-            << "' is a tape image: /play previews it, /list lists it, /midi and /svg write it as a "
-               "MIDI file and a picture; it is left as it is\n";
+            << "' is a tape image: /play previews it, /list lists it, /midi, /wav and /svg write it "
+               "as a MIDI file, a WAV file and a picture; it is left as it is\n";
         return kExitUsage;
     }
 
@@ -159,7 +163,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
             << "' is the source itself; the image would replace it\n";
         return kExitUsage;
     }
-    if (plan.output_given && !writes_image(plan) && !plan.midi && !plan.svg) {
+    if (plan.output_given && !writes_image(plan) && !plan.midi && !plan.wav && !plan.svg) {
         err << kProgram << "warning: '" << plan.output_name << "' is not written: "
             << (plan.list ? "/list" : "/play of an MML source") << " writes no image\n";
     }
@@ -172,7 +176,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     // A passage the song does not have is a usage error, found only now that
     // the song is known, and before anything is shown or written.
     std::optional<play::Passage> passage;
-    if (plan.midi || plan.play || plan.svg) {
+    if (plan.midi || plan.play || plan.wav || plan.svg) {
         passage = plan_passage(plan.passage, song, map, err);
         if (!passage) return kExitUsage;
     }
@@ -180,7 +184,9 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         if (plan.kind == SourceKind::tape) list_tape_header(path, image, song, out, err);
         print_listing(out, song, map);
     }
-    if (plan.midi || plan.play) warn_about_left_out_notes(play::left_out_notes(song, map, *passage), err);
+    if (plan.midi || plan.play || plan.wav) {
+        warn_about_left_out_notes(play::left_out_notes(song, map, *passage), err);
+    }
     if (plan.play) {
         const int status = play_song(plan, path, song, map, *passage, err);
         if (status != kExitSuccess) return status;
@@ -192,6 +198,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         err << kProgram << error << '\n';
         return kExitFailure;
     }
+    if (plan.wav && !write_wav(plan, song, *passage, err)) return kExitFailure;
     if (plan.svg) {
         // An image shows the name in its header; a source the name it is given.
         const std::string tape_name = plan.kind == SourceKind::tape ? read_tape_header(image).name()

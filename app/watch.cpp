@@ -12,6 +12,7 @@
 #include "app/diagnostic_printer.h"
 #include "app/file_watch.h"
 #include "app/midi_commands.h"
+#include "app/preview_commands.h"
 #include "app/run.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
@@ -251,7 +252,7 @@ int Watcher::run() {
     play::InterruptWatch interrupt;
     if (plan_.play) {
         std::string error;
-        output_ = open_live_output(plan_, error);
+        output_ = open_live_output(plan_, error, err_);
         if (output_) {
             session_.emplace(*output_);
             if (!session_->start(error)) session_.reset();

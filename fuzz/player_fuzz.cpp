@@ -1,12 +1,17 @@
 // Arbitrary tracks, as a tape image would hold them, played to the end on a
-// virtual clock, written as a MIDI file and drawn as a piano roll.
+// virtual clock, written as a MIDI file, drawn as a piano roll and rendered
+// by the synthesizer.
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "audio/synth.h"
+#include "audio/wav_file.h"
+#include "audio/wav_render.h"
 #include "fuzz/song_invariants.h"
 #include "midi/midi_file.h"
 #include "picture/piano_roll.h"
@@ -76,7 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A passage picked by the input's size, with some tracks silent: the
     // map agrees with the run, and the passage stays in its window, starts
     // its held notes once and leaves nothing sounding.
-    const play::SongMap map = play::map_song(song);
     FUZZ_CHECK(map.done_tick == run.done_tick);
     FUZZ_CHECK(map.block_count() <= map.releases.size() + 1);
     const std::uint64_t start = size * 7919u % map.done_tick;
@@ -98,5 +102,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(part.done_tick == passage.length());
     FUZZ_CHECK(part.left_out_notes == play::left_out_notes(song, map, passage));
     for (const auto& note : sounding) FUZZ_CHECK(!note);
+    // The synthesizer on the same messages, for songs short enough to render
+    // quickly: every sample a number, none past the mix's peak, and the file
+    // exactly as long as the run says.
+    constexpr std::uint64_t kLongestRendered = 250;  // ticks: 5 seconds
+    if (run.done_tick > kLongestRendered) return 0;
+    const double peak = audio::kPeak * 32767.0 + 1.0;
+    std::uint64_t bytes = 0;
+    audio::WavRender wav(run.done_tick, [&](std::span<const std::uint8_t> piece) {
+        const std::size_t skip = bytes == 0 ? audio::kWavHeaderSize : 0;
+        for (std::size_t i = skip; i + 1 < piece.size(); i += 2) {
+            const auto sample = static_cast<std::int16_t>(piece[i] | piece[i + 1] << 8);
+            FUZZ_CHECK(std::abs(int(sample)) <= peak);
+        }
+        bytes += piece.size();
+        return true;
+    });
+    audio::Synth live(48000);  // and the live renderer's float samples
+    std::vector<float> samples(2 * 960);
+    std::uint64_t rendered_tick = 0;
+    play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
+        wav.add(tick, m);
+        for (; rendered_tick < tick; ++rendered_tick) {
+            live.render(samples.data(), 960);
+            for (const float x : samples) FUZZ_CHECK(std::isfinite(x) && std::abs(x) <= audio::kPeak);
+        }
+        live.send(m);
+    });
+    FUZZ_CHECK(wav.finish());
+    FUZZ_CHECK(bytes == audio::kWavHeaderSize + audio::wav_frames(run.done_tick) * audio::kWavBytesPerFrame);
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 namespace zirvon::midi::testing {
@@ -138,6 +139,21 @@ KillableJackServer::KillableJackServer() {
 KillableJackServer::~KillableJackServer() {
     pid_t pid = pid_;
     stop_jackd(pid);
+    if (!killed_) return;
+    // A killed server keeps its slot in JACK's shared registry, and a host
+    // has only eight: a server started under the same name takes the dead
+    // one's slot back and gives it up as it stops. (Done here, once the
+    // test's clients of the dead server are gone.) Then the semaphores that
+    // the dead server left for its clients go too.
+    std::string why;
+    pid_t again = start_jackd(name_, why);
+    stop_jackd(again);
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
+        if (entry.path().filename().string().find("_" + name_ + "_") != std::string::npos) {
+            std::filesystem::remove(entry.path(), ignored);
+        }
+    }
 }
 
 void KillableJackServer::kill() {
@@ -145,6 +161,7 @@ void KillableJackServer::kill() {
     ::kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
+    killed_ = true;
 }
 
 MidiRecorder::MidiRecorder() {

@@ -39,13 +39,16 @@ public:
     bool ok() const { return pid_ > 0; }
     const std::string& error() const { return error_; }
     const std::string& name() const { return name_; }
-    /// Kills the server with SIGKILL, as a crash would end it, and waits for it.
+    /// Kills the server with SIGKILL, as a crash would end it, and waits for
+    /// it. What it leaves in the host's JACK registry is cleared when this
+    /// object goes.
     void kill();
 
 private:
     std::string name_;
     std::string error_;
     int pid_ = -1;
+    bool killed_ = false;
 };
 
 /// Skips the current test, saying why, when no JACK server can be had.

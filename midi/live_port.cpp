@@ -18,8 +18,8 @@ LivePort::~LivePort() {
     port_.close();
 }
 
-bool LivePort::open(std::string_view choice, std::string& error) {
-    if (!port_.open(choice, error)) return false;
+bool LivePort::open(std::string_view choice, std::string& error, std::size_t* ports_found) {
+    if (!port_.open(choice, error, ports_found)) return false;
     port_.reset_channels();
     return true;
 }

@@ -18,8 +18,8 @@ public:
     ~LivePort() override;
 
     /// Opens the port that `choice` picks (as /port= does) and resets its
-    /// channels.
-    bool open(std::string_view choice, std::string& error);
+    /// channels. `ports_found`, when given, gets how many ports the host has.
+    bool open(std::string_view choice, std::string& error, std::size_t* ports_found = nullptr);
 
     bool start(Tick tick, std::string& error) override;
     void stop() override;

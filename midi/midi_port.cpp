@@ -18,10 +18,11 @@ bool MidiPort::list_ports(std::vector<std::string>& names, std::string& error) {
     return port.scan(names, error);
 }
 
-bool MidiPort::open(std::string_view choice, std::string& error) {
+bool MidiPort::open(std::string_view choice, std::string& error, std::size_t* ports_found) {
     close();
     std::vector<std::string> names;
     if (!scan(names, error)) return false;
+    if (ports_found) *ports_found = names.size();
     const auto index = choose_port(names, choice, error);
     if (!index) {
         if (names.empty() || choice.empty()) error = no_port_message(services());

@@ -29,7 +29,8 @@ public:
 
     /// Opens the port that `choice` picks (see choose_port), closing an open
     /// one first.
-    bool open(std::string_view choice, std::string& error);
+    /// `ports_found`, when given, gets how many ports the host has.
+    bool open(std::string_view choice, std::string& error, std::size_t* ports_found = nullptr);
     bool is_open() const;
     /// Name of the open port.
     const std::string& name() const { return name_; }

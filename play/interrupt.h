@@ -18,4 +18,8 @@ public:
     bool requested() const;
 };
 
+/// Whether an interrupt has come since the last watch began. Safe on any
+/// thread, even one that must not wait, such as an audio device's.
+bool interrupt_requested();
+
 }  // namespace zirvon::play

@@ -35,4 +35,6 @@ InterruptWatch::~InterruptWatch() {
 
 bool InterruptWatch::requested() const { return g_requested.load(); }
 
+bool interrupt_requested() { return g_requested.load(); }
+
 }  // namespace zirvon::play

@@ -53,4 +53,6 @@ bool InterruptWatch::requested() const {
     return g_requested.load();
 }
 
+bool interrupt_requested() { return g_requested.load(); }
+
 }  // namespace zirvon::play

@@ -6,13 +6,16 @@ and the bytes of every file in the folder afterwards.
 usage: compare_builds.py LINUX_ZIRVON WINDOWS_ZIRVON [--count N] [--seed S]
                          [--jobs J] --emulator COMMAND...
 
-The cases: every example song, compiled and drawn (/svg), a few command
-lines (usage text, version, listings, refusals, an image written through a
-symbolic link, the picture of an image, passages), and N random sources from
-the reference-model test's generator, with a seed of their own so that they
-are not the ones that test tries; every third of them is drawn too.
---emulator, last, is the command that runs the Windows build (every argument
-after it belongs to it).
+The cases: every example song, compiled, drawn (/svg) and rendered (/wav),
+a few command lines (usage text, version, listings, refusals, an image
+written through a symbolic link, the picture and the WAV of an image,
+passages, a WAV of every track over the whole range of pitches), and N
+random sources from the reference-model test's generator, with a seed of
+their own so that they are not the ones that test tries; every third of them
+is drawn and every tenth rendered too. The synthesizer must give the same
+bytes on every system, so WAV files are compared like any other. --emulator,
+last, is the command that runs the Windows build (every argument after it
+belongs to it).
 """
 import argparse
 import concurrent.futures
@@ -29,6 +32,17 @@ import differential  # noqa: E402
 import mml_model  # noqa: E402
 
 ONE_NOTE = b"1[C]\r\n"
+
+
+def every_voice_and_pitch():
+    """Eight tracks that climb through every octave, in notes of every kind
+    of length, legato and detached, then all together on one pitch."""
+    lines = []
+    for track in range(1, 9):
+        notes = " ".join(f"O{octave} C16 E8. G%5 &B Q2 A32 Q7" for octave in range(1, 10))
+        lines.append(f"{track}[{notes}]")
+    lines.append(" ".join(f"{track}[O4 A2]" for track in range(1, 9)))
+    return ("\r\n".join(lines) + "\r\n").encode()
 
 
 class Case:
@@ -67,6 +81,7 @@ def fixed_cases():
             # where case is ignored: give the name that both systems read.
             upper = name[:-4] + ".MML"
             cases.append(Case(f"picture of example {name}", {upper: source}, [name, "/svg", "EXAMPLE"]))
+            cases.append(Case(f"example {name} as WAV", {name: source}, [name, "/wav"]))
     image = mml_model.tape_image(mml_model.compile_source(b"1[C D E]\r\n2[G]")[0], b"X")
     cases += [
         Case("no arguments", {}, []),
@@ -94,6 +109,8 @@ def fixed_cases():
              ["canon.mml", "/midi", "/from=8"]),
         Case("passage options that change nothing", {"canon.MML": examples_file("canon.mml")},
              ["canon.mml", "/list", "/mute=3"]),
+        Case("WAV of an image", {"song.MZT": image}, ["song.MZT", "/wav"]),
+        Case("WAV of every voice and pitch", {"all.MML": every_voice_and_pitch()}, ["all.mml", "/wav"]),
     ]
     return cases
 
@@ -105,7 +122,8 @@ def random_cases(count, seed):
         data = differential.source(rng)
         tape_name = rng.choice(["MUSICDATA", "T", "A-LONG-TAPE-NAME-HERE"])
         drawn = ["/svg"] if i % 3 == 0 else []
-        cases.append(Case(f"random source {i}", {"src.MML": data}, ["src.mml", tape_name, *drawn]))
+        rendered = ["/wav"] if i % 10 == 0 else []
+        cases.append(Case(f"random source {i}", {"src.MML": data}, ["src.mml", tape_name, *drawn, *rendered]))
     return cases
 
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the test suite under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the tests of the player, its timer, the live session and the progress
-# line under ThreadSanitizer. (The live tests against JACK are left out of the
+# and the tests of the player, its timer, the live session, the progress line
+# and the synthesizer's device-clock renderer under ThreadSanitizer. (The live
+# tests against JACK are left out of the
 # ThreadSanitizer run: libjack is not instrumented, and a client slowed that
 # much is dropped by the server.)
 # The AddressSanitizer build also holds the fuzz targets (scripts/fuzz.sh).
@@ -20,4 +21,4 @@ ctest --preset asan -j 2
 
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$(nproc)" --target zirvon zirvon_tests
-ctest --preset tsan -j 2 -R '^(Player|TickTimer|ProgressLine|FormatProgress|MidiFile|LiveSession|PassagePlayer)'
+ctest --preset tsan -j 2 -R '^(Player|TickTimer|ProgressLine|FormatProgress|MidiFile|LiveSession|PassagePlayer|LiveRenderer)'

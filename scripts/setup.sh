@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config libgtest-dev librtmidi-dev libjack-jackd2-dev)
+packages=(cmake g++ make pkg-config libgtest-dev librtmidi-dev librtaudio-dev libjack-jackd2-dev)
 for option in "$@"; do
     case "$option" in
         # A JACK server for the live MIDI tests, tools that read MIDI files,

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -29,5 +30,28 @@ using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
 /// piece and returns false when the sink refused one (it should then stop).
 bool write_file_atomically(const std::string& path,
                            const std::function<bool(const ByteSink&)>& produce, std::string& error);
+
+/// The same for a file written piece by piece, too big to hold whole:
+/// open(), write() as often as needed, then commit(). Until commit() has
+/// succeeded readers see the previous file; a writer destroyed before that
+/// (or after a failure) removes its temporary file. A pipe or character
+/// device is written into as the pieces come. An existing read-only file is
+/// refused ("cannot write 'song.WAV': it is read-only"). Errors read as those
+/// of write_file_atomically.
+class AtomicWriter {
+public:
+    AtomicWriter();
+    ~AtomicWriter();
+    AtomicWriter(const AtomicWriter&) = delete;
+    AtomicWriter& operator=(const AtomicWriter&) = delete;
+
+    bool open(const std::string& path, std::string& error);
+    bool write(std::span<const std::uint8_t> bytes, std::string& error);
+    bool commit(std::string& error);
+
+private:
+    struct State;  ///< the platform's part
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace zirvon

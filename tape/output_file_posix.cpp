@@ -1,4 +1,5 @@
-// POSIX twin of the atomic file writer.
+// POSIX twin of the atomic file writer: a temporary file in the same folder,
+// flushed, then renamed over the target.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "tape/output_file.h"
@@ -72,84 +74,91 @@ std::string resolve_link(const std::string& path) {
     return resolved ? std::string(resolved.get()) : path;
 }
 
-/// Lets `produce` write into a descriptor. On failure `error` is the errno
-/// of the write that failed, kept before the producer's own work can
-/// overwrite it.
-bool produce_into(int fd, const std::function<bool(const ByteSink&)>& produce, int& error) {
-    error = 0;
-    const bool ok = produce([&](std::span<const std::uint8_t> bytes) {
-        if (error == 0 && !write_all(fd, bytes)) error = errno != 0 ? errno : EIO;
-        return error == 0;
-    });
-    if (!ok && error == 0) error = EIO;
-    return error == 0;
-}
-
-/// Writes into an existing pipe or character device in place.
-template <typename Fail>
-bool write_into(const std::string& path, const std::function<bool(const ByteSink&)>& produce,
-                const Fail& fail) {
-    Descriptor fd(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0) return fail(std::strerror(errno));
-    int error = 0;
-    if (!produce_into(fd.get(), produce, error)) return fail(std::strerror(error));
-    if (!fd.close()) return fail(std::strerror(errno));
-    return true;
-}
-
 }  // namespace
 
-bool write_file_atomically(const std::string& name, std::span<const std::uint8_t> bytes,
-                           std::string& error) {
-    return write_file_atomically(name, [&](const ByteSink& sink) { return sink(bytes); }, error);
+
+struct AtomicWriter::State {
+    std::string name;    ///< as the caller gave it, for messages
+    std::string path;    ///< the target, links resolved
+    std::string temp;    ///< the temporary file; empty when writing in place
+    std::optional<Descriptor> fd;
+    bool failed = false;
+
+    bool fail(const std::string& why, std::string& error) {
+        error = "cannot write '" + name + "': " + why;
+        failed = true;
+        abandon();
+        return false;
+    }
+    void abandon() {
+        if (fd && fd->get() >= 0) fd->close();
+        fd.reset();
+        if (!temp.empty()) ::unlink(temp.c_str());
+        temp.clear();
+    }
+};
+
+AtomicWriter::AtomicWriter() = default;
+
+AtomicWriter::~AtomicWriter() {
+    if (state_) state_->abandon();
 }
 
-bool write_file_atomically(const std::string& name,
-                           const std::function<bool(const ByteSink&)>& produce,
-                           std::string& error) {
-    const auto fail = [&](const std::string& why) {
-        error = "cannot write '" + name + "': " + why;
-        return false;
-    };
-    if (name.empty()) return fail("empty file name");
-    const std::string path = resolve_link(name);
+bool AtomicWriter::open(const std::string& name, std::string& error) {
+    state_ = std::make_unique<State>();
+    State& s = *state_;
+    s.name = name;
+    if (name.empty()) return s.fail("empty file name", error);
+    s.path = resolve_link(name);
 
     struct stat target {};
-    if (::stat(path.c_str(), &target) == 0) {
-        if (S_ISDIR(target.st_mode)) return fail("it is a folder");
-        // A pipe or a terminal is written into, as any program would; a
-        // rename would put a plain file in place of the device node.
-        if (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode)) return write_into(path, produce, fail);
-        if (!S_ISREG(target.st_mode)) return fail("it is not a regular file");
+    if (::stat(s.path.c_str(), &target) == 0) {
+        if (S_ISDIR(target.st_mode)) return s.fail("it is a folder", error);
+        if (S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode)) {
+            // A pipe or a terminal is written into, as any program would; a
+            // rename would put a plain file in place of the device node.
+            s.fd.emplace(::open(s.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+            return s.fd->get() >= 0 || s.fail(std::strerror(errno), error);
+        }
+        if (!S_ISREG(target.st_mode)) return s.fail("it is not a regular file", error);
         // A rename would replace a file the user may not write, or one made
         // read-only on purpose (as root may write anything): refuse both,
         // as Windows does.
-        if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return fail("it is read-only");
-        if (::access(path.c_str(), W_OK) != 0) {
-            return fail(errno == EACCES ? "it is read-only" : std::strerror(errno));
+        if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return s.fail("it is read-only", error);
+        if (::access(s.path.c_str(), W_OK) != 0) {
+            return s.fail(errno == EACCES ? "it is read-only" : std::strerror(errno), error);
         }
     }
+    s.temp = folder_of(s.path) + "/.zirvon-XXXXXX";
+    s.fd.emplace(::mkstemp(s.temp.data()));
+    if (s.fd->get() < 0) {
+        s.temp.clear();
+        return s.fail(std::strerror(errno), error);
+    }
+    if (::fchmod(s.fd->get(), mode_for(s.path)) != 0) return s.fail(std::strerror(errno), error);
+    return true;
+}
 
-    const std::string folder = folder_of(path);
-    // A short name of its own, so that a target name near the length limit
-    // still leaves room for it.
-    std::string temp = folder + "/.zirvon-XXXXXX";
-    Descriptor fd(::mkstemp(temp.data()));
-    if (fd.get() < 0) return fail(std::strerror(errno));
+bool AtomicWriter::write(std::span<const std::uint8_t> bytes, std::string& error) {
+    if (!state_ || state_->failed || !state_->fd || state_->fd->get() < 0) {
+        error = "cannot write: the file is not open";
+        return false;
+    }
+    return write_all(state_->fd->get(), bytes) || state_->fail(std::strerror(errno), error);
+}
 
-    const auto abandon = [&](int saved_errno) {
-        ::unlink(temp.c_str());
-        return fail(std::strerror(saved_errno));
-    };
-    if (::fchmod(fd.get(), mode_for(path)) != 0) return abandon(errno);
-    int write_error = 0;
-    if (!produce_into(fd.get(), produce, write_error)) return abandon(write_error);
-    if (::fsync(fd.get()) != 0) return abandon(errno);
-    if (!fd.close()) return abandon(errno);
-    if (::rename(temp.c_str(), path.c_str()) != 0) return abandon(errno);
-
-    // Make the rename itself durable; failure here loses nothing already written.
-    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY));
+bool AtomicWriter::commit(std::string& error) {
+    if (!state_ || state_->failed || !state_->fd || state_->fd->get() < 0) {
+        error = "cannot write: the file is not open";
+        return false;
+    }
+    State& s = *state_;
+    if (s.temp.empty()) return s.fd->close() || s.fail(std::strerror(errno), error);
+    if (::fsync(s.fd->get()) != 0) return s.fail(std::strerror(errno), error);
+    if (!s.fd->close()) return s.fail(std::strerror(errno), error);
+    if (::rename(s.temp.c_str(), s.path.c_str()) != 0) return s.fail(std::strerror(errno), error);
+    s.temp.clear();
+    Descriptor dir(::open(folder_of(s.path).c_str(), O_RDONLY | O_DIRECTORY));
     if (dir.get() >= 0) ::fsync(dir.get());
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "tests/test_support.h"
 
@@ -90,6 +91,42 @@ TEST(WriteFileAtomically, RefusesFoldersAndMissingFolders) {
     const auto missing = dir / "no-such-folder" / "song.MZT";
     EXPECT_FALSE(write_file_atomically(missing.string(), as_bytes("x"), error));
     EXPECT_EQ(error, "cannot write '" + missing.string() + "': No such file or directory");
+}
+
+TEST(AtomicWriter, CommitsPiecesAsOneFileAndAbandonsWhatIsNotCommitted) {
+    TempDir dir;
+    const auto target = dir / "song.WAV";
+    write_bytes(target, "previous");
+    std::string error;
+    {
+        AtomicWriter writer;
+        ASSERT_TRUE(writer.open(target.string(), error)) << error;
+        ASSERT_TRUE(writer.write(as_bytes("half of "), error)) << error;
+        EXPECT_EQ(read_bytes(target), "previous");  // readers see the old file meanwhile
+    }  // destroyed before commit
+    EXPECT_EQ(read_bytes(target), "previous");
+    EXPECT_EQ(entries_in(dir.path()), 1u);
+
+    AtomicWriter writer;
+    ASSERT_TRUE(writer.open(target.string(), error)) << error;
+    for (const char* piece : {"one ", "two ", "three"}) ASSERT_TRUE(writer.write(as_bytes(piece), error));
+    ASSERT_TRUE(writer.commit(error)) << error;
+    EXPECT_EQ(read_bytes(target), "one two three");
+    EXPECT_EQ(entries_in(dir.path()), 1u);
+}
+
+TEST(AtomicWriter, RefusesWhatWriteFileAtomicallyRefuses) {
+    TempDir dir;
+    const auto missing = dir / "no-such-folder" / "song.WAV";
+    for (const auto& [path, why] : {std::pair{dir.path().string(), std::string("it is a folder")},
+                                    std::pair{missing.string(), std::string("No such file or directory")}}) {
+        AtomicWriter writer;
+        std::string error;
+        EXPECT_FALSE(writer.open(path, error));
+        EXPECT_EQ(error, "cannot write '" + path + "': " + why);
+        EXPECT_FALSE(writer.write(as_bytes("x"), error));
+        EXPECT_FALSE(writer.commit(error));
+    }
 }
 
 }  // namespace

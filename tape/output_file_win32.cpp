@@ -8,6 +8,7 @@
 // not the old file's.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "tape/output_file.h"
@@ -92,56 +93,80 @@ bool write_all(HANDLE h, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-bool write_file_atomically(const std::string& name, std::span<const std::uint8_t> bytes,
-                           std::string& error) {
-    return write_file_atomically(
-        name, [&](const ByteSink& sink) { return sink(bytes); }, error);
+
+struct AtomicWriter::State {
+    std::string name;  ///< as the caller gave it, for messages
+    std::string path;  ///< the target, links resolved
+    std::string temp;  ///< the temporary file
+    std::optional<Handle> file;
+    bool failed = false;
+
+    bool fail(const std::string& why, std::string& error) {
+        error = "cannot write '" + name + "': " + why;
+        failed = true;
+        abandon();
+        return false;
+    }
+    void abandon() {
+        if (file && file->valid()) file->close();
+        file.reset();
+        if (!temp.empty()) DeleteFileA(temp.c_str());
+        temp.clear();
+    }
+    bool writable() const { return !failed && file && file->valid(); }
+};
+
+AtomicWriter::AtomicWriter() = default;
+
+AtomicWriter::~AtomicWriter() {
+    if (state_) state_->abandon();
 }
 
-bool write_file_atomically(const std::string& name,
-                           const std::function<bool(const ByteSink&)>& produce,
-                           std::string& error) {
-    const auto fail = [&](const std::string& why) {
-        error = "cannot write '" + name + "': " + why;
-        return false;
-    };
-    if (name.empty()) return fail("empty file name");
-    const std::string path = resolve_link(name);
-
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+bool AtomicWriter::open(const std::string& name, std::string& error) {
+    state_ = std::make_unique<State>();
+    State& s = *state_;
+    s.name = name;
+    if (name.empty()) return s.fail("empty file name", error);
+    s.path = resolve_link(name);
+    const DWORD attributes = GetFileAttributesA(s.path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return fail("it is a folder");
+        return s.fail("it is a folder", error);
     }
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        return fail("it is read-only");
+        return s.fail("it is read-only", error);
     }
+    s.file.emplace(create_temp_beside(s.path, s.temp));
+    if (!s.file->valid()) {
+        const DWORD code = GetLastError();
+        s.temp.clear();
+        return s.fail(win32_error_text(code), error);
+    }
+    return true;
+}
 
-    std::string temp;
-    Handle file(create_temp_beside(path, temp));
-    if (!file.valid()) return fail(win32_error_text(GetLastError()));
+bool AtomicWriter::write(std::span<const std::uint8_t> bytes, std::string& error) {
+    if (!state_ || !state_->writable()) {
+        error = "cannot write: the file is not open";
+        return false;
+    }
+    return write_all(state_->file->get(), bytes) ||
+           state_->fail(win32_error_text(GetLastError()), error);
+}
 
-    const auto abandon = [&](DWORD code) {
-        if (file.valid()) file.close();
-        DeleteFileA(temp.c_str());
-        return fail(win32_error_text(code));
-    };
-    // The code of a failed write, kept before the producer's own work can
-    // overwrite it.
-    DWORD write_error = 0;
-    const bool produced = produce([&](std::span<const std::uint8_t> bytes) {
-        if (write_error == 0 && !write_all(file.get(), bytes)) {
-            write_error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
-        }
-        return write_error == 0;
-    });
-    if (!produced || write_error != 0)
-        return abandon(write_error != 0 ? write_error : ERROR_WRITE_FAULT);
-    if (!FlushFileBuffers(file.get())) return abandon(GetLastError());
-    if (!file.close()) return abandon(GetLastError());
-    if (!MoveFileExA(temp.c_str(), path.c_str(),
+bool AtomicWriter::commit(std::string& error) {
+    if (!state_ || !state_->writable()) {
+        error = "cannot write: the file is not open";
+        return false;
+    }
+    State& s = *state_;
+    if (!FlushFileBuffers(s.file->get()) || !s.file->close()) {
+        return s.fail(win32_error_text(GetLastError()), error);
+    }
+    if (!MoveFileExA(s.temp.c_str(), s.path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return abandon(GetLastError());
+        return s.fail(win32_error_text(GetLastError()), error);
     }
+    s.temp.clear();
     return true;
 }
 

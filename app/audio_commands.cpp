@@ -1,0 +1,86 @@
+#include "app/audio_commands.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "app/run.h"
+#include "audio/audio_port.h"
+#include "audio/wav_file.h"
+#include "audio/wav_render.h"
+#include "play/passage.h"
+#include "play/player.h"
+#include "tape/output_file.h"
+
+namespace zirvon {
+namespace {
+
+constexpr const char* kProgram = "zirvon: ";
+
+/// "h:mm:ss" of a number of seconds.
+std::string clock_time(std::uint64_t seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu:%02u:%02u",
+                  static_cast<unsigned long long>(seconds / 3600),
+                  static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
+    return text;
+}
+
+constexpr std::uint64_t kTicksPerSecond = 1'000'000 / play::kTickMicroseconds;
+
+}  // namespace
+
+bool is_synth_choice(std::string_view choice) {
+    constexpr std::string_view kSynth = "synth";
+    if (choice.size() != kSynth.size()) return false;
+    for (std::size_t i = 0; i < choice.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(choice[i])) != kSynth[i]) return false;
+    }
+    return true;
+}
+
+bool write_wav(const RunPlan& plan, const Song& song, const play::Passage& passage, std::ostream& err) {
+    const std::string name = output_name_for(plan, ".WAV");
+    // The passage's length is known before it plays, so the header is right
+    // from the start.
+    const std::uint64_t done_tick = passage.length();
+    if (audio::wav_frames(done_tick) > audio::kMaxWavFrames) {
+        const std::uint64_t longest = (audio::kMaxWavFrames - audio::kTailFrames) / audio::kFramesPerTick;
+        err << kProgram << "cannot write '" << name << "': the " << (plan.passage.given() ? "passage" : "song")
+            << " lasts "
+            << clock_time((done_tick + kTicksPerSecond - 1) / kTicksPerSecond)
+            << " and a WAV file holds at most " << clock_time(longest / kTicksPerSecond)
+            << "; choose a part of it with /from and /to\n";
+        return false;
+    }
+    AtomicWriter file;
+    std::string error;
+    if (!file.open(name, error)) {
+        err << kProgram << error << '\n';
+        return false;
+    }
+    audio::WavRender render(done_tick, [&](std::span<const std::uint8_t> bytes) {
+        return file.write(bytes, error);
+    });
+    play::play_passage(song, passage, [&](std::uint64_t tick, const play::MidiMessage& message) {
+        render.add(tick, message);
+    });
+    if (!render.finish() || !file.commit(error)) {
+        err << kProgram << error << '\n';
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<play::LiveOutput> open_synth_output(bool instead_of_midi, std::string& error) {
+    auto port = std::make_unique<audio::AudioPort>();
+    if (port->open(error)) return port;
+    if (instead_of_midi && error == audio::AudioPort::no_output_message()) {
+        error = "no MIDI output port and no audio output to play on; write the song as a WAV file "
+                "with /wav or as a MIDI file with /midi instead";
+    } else if (instead_of_midi) {
+        error = "no MIDI output port, and " + error;
+    }
+    return nullptr;
+}
+
+}  // namespace zirvon

@@ -1,0 +1,71 @@
+// The synthesizer on an audio device's clock: what the device's callback
+// calls for each buffer. It runs the preview's ticks at their exact frames
+// (tick n at frame round(n x rate / 50) from the first) and renders the
+// voices between them, so that no timer is needed. Shared by the audio port
+// of every platform.
+//
+// The device thread calls render(); the others only start, stop and fade, and
+// read quiet(). Nothing in render() allocates, locks or waits.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "audio/synth.h"
+#include "play/live_output.h"
+
+namespace zirvon::audio {
+
+class LiveRenderer {
+public:
+    /// `interrupted` is asked at every buffer; when it says yes, the sound
+    /// fades out at once and the ticks stop, without waiting for the preview
+    /// to notice.
+    LiveRenderer(unsigned rate, bool (*interrupted)());
+
+    /// Tick 0 comes at the first frame of the next buffer rendered.
+    void start(play::LiveOutput::Tick tick);
+    /// No tick runs after this returns; notes that sound go on.
+    void stop();
+    /// Fades everything out in a few milliseconds.
+    void fade_out();
+    /// True once nothing sounds: every release is over, or the fade is.
+    bool quiet() const { return quiet_.load(std::memory_order_acquire); }
+    /// Buffers rendered so far.
+    std::uint64_t buffers() const { return buffers_.load(std::memory_order_relaxed); }
+
+    /// The device's part: fills `out` with `frames` stereo frames, left
+    /// then right, or `left` and `right` with a channel each.
+    void render(float* out, unsigned frames);
+    void render(std::int16_t* out, unsigned frames);
+    void render(float* left, float* right, unsigned frames);
+
+private:
+    enum State { idle, starting, ticking };
+
+    /// One buffer: runs the ticks that fall in it, and has `render_some(n)`
+    /// render the frames between them, n at a time, in order.
+    template <typename RenderSome>
+    void render_buffer(unsigned frames, RenderSome render_some);
+    /// The frame of tick `n`, counted from tick 0's.
+    std::uint64_t tick_frame(std::uint64_t n) const;
+
+    const unsigned rate_;
+    bool (*const interrupted_)();
+    Synth synth_;
+    play::LiveOutput::Tick tick_;
+
+    std::atomic<int> state_ = idle;
+    std::atomic<bool> stopping_ = false;
+    std::atomic<bool> rendering_ = false;
+    std::atomic<bool> fade_ = false;
+    std::atomic<bool> quiet_ = true;
+    std::atomic<std::uint64_t> buffers_ = 0;
+
+    // The device thread's own.
+    std::uint64_t frame_ = 0;       ///< frames rendered
+    std::uint64_t first_frame_ = 0; ///< frame of tick 0
+    std::uint64_t next_tick_ = 0;
+};
+
+}  // namespace zirvon::audio
