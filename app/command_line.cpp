@@ -333,6 +333,22 @@ std::string output_name_for(const RunPlan& plan, std::string_view extension) {
     return image.substr(0, has_extension ? dot : image.size()) + std::string(extension);
 }
 
+std::vector<std::string> extra_output_names(const RunPlan& plan) {
+    std::vector<std::string> names;
+    if (plan.midi) names.push_back(output_name_for(plan, ".MID"));
+    if (plan.wav) names.push_back(output_name_for(plan, ".WAV"));
+    if (plan.svg) names.push_back(output_name_for(plan, ".SVG"));
+    return names;
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+    }
+    return text;
+}
+
 std::string help_text() {
     std::string text =
         "zirvon " ZIRVON_VERSION ": compiles CMU800 MML into an MZT tape image, and previews it\n"

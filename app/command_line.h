@@ -55,6 +55,13 @@ RunPlan parse_command_line(const std::vector<std::string>& args);
 /// gives out/tune.MID. `extension` includes its dot.
 std::string output_name_for(const RunPlan& plan, std::string_view extension);
 
+/// The files beside the image that the plan asks for, named as
+/// output_name_for names them: the MIDI file, the WAV file, the picture.
+std::vector<std::string> extra_output_names(const RunPlan& plan);
+
+/// "a", "a and b", "a, b and c".
+std::string joined(const std::vector<std::string>& items);
+
 /// The text of -h and --help: usage, one line per option, exit statuses,
 /// the environment and where the manual is.
 std::string help_text();

@@ -66,13 +66,9 @@ void print_summary(const RunPlan& plan, const DiagnosticCounts& counts, std::ost
     if (counts.errors > 0) {
         std::vector<std::string> names;
         if (!plan.play && !plan.list) names.push_back(plan.output_name);
-        if (plan.midi) names.push_back(output_name_for(plan, ".MID"));
-        if (plan.wav) names.push_back(output_name_for(plan, ".WAV"));
-        if (plan.svg) names.push_back(output_name_for(plan, ".SVG"));
-        std::string files;
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            files += (i == 0 ? "'" : i + 1 == names.size() ? " and '" : ", '") + names[i] + "'";
-        }
+        for (const std::string& name : extra_output_names(plan)) names.push_back(name);
+        for (std::string& name : names) name = "'" + name + "'";
+        const std::string files = joined(names);
         std::string lost = plan.play ? "nothing played" : plan.list ? "nothing listed" : "";
         if (!files.empty()) lost += (lost.empty() ? "" : ", ") + files + " not written";
         text += "; " + lost;

@@ -5,13 +5,16 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/diagnostic_printer.h"
 #include "app/file_watch.h"
+#include "app/audio_commands.h"
 #include "app/midi_commands.h"
+#include "app/picture_commands.h"
 #include "app/preview_commands.h"
 #include "app/run.h"
 #include "mml/compiler.h"
@@ -89,6 +92,7 @@ private:
     void write_outputs(const Build& result);
     void replay(const Build& result);
     std::string write_midi_file(const Song& song, const play::Passage& passage);
+    std::string write_files(const Song& song, const play::SongMap& map, const play::Passage& passage);
     void status(const std::string& text);
     void hide_progress() {
         if (progress_) progress_->clear();
@@ -148,6 +152,34 @@ std::string Watcher::write_midi_file(const Song& song, const play::Passage& pass
     return name + " written (" + with_commas(size) + " bytes)";
 }
 
+/// Writes the files besides the image that the plan asks for: the MIDI
+/// file, the WAV file and the picture of `passage`; what to add to the
+/// status line.
+std::string Watcher::write_files(const Song& song, const play::SongMap& map, const play::Passage& passage) {
+    std::string text;
+    if (plan_.midi) text += "; " + write_midi_file(song, passage);
+    // The WAV file and the picture say what went wrong as a message line:
+    // it goes on the status line instead.
+    const auto written = [&](const char* extension, bool ok, const std::ostringstream& message) {
+        const std::string name = output_name_for(plan_, extension);
+        if (ok) return "; " + name + " written";
+        std::string why = message.str();
+        if (why.starts_with("zirvon: ")) why.erase(0, 8);
+        while (!why.empty() && why.back() == '\n') why.pop_back();
+        return "; " + why + "; " + name + " left as it was";
+    };
+    if (plan_.wav) {
+        std::ostringstream message;
+        text += written(".WAV", write_wav(plan_, song, passage, message), message);
+    }
+    if (plan_.svg) {
+        std::ostringstream message;
+        const bool ok = write_svg(plan_, file_.path(), plan_.tape_name.substr(0, 15), song, map, passage, message);
+        text += written(".SVG", ok, message);
+    }
+    return text;
+}
+
 void Watcher::write_outputs(const Build& result) {
     if (!result.song) {
         status(counted(result.errors, "error", "errors") + "; " + plan_.output_name +
@@ -164,15 +196,18 @@ void Watcher::write_outputs(const Build& result) {
         if (result.warnings != 0) text += ", " + counted(result.warnings, "warning", "warnings");
         text += ")";
     }
-    if (plan_.midi) {
+    if (plan_.midi || plan_.wav || plan_.svg) {
         const play::SongMap map = play::map_song(*result.song);
         const std::optional<play::Passage> passage =
             play::resolve_passage(plan_.passage.request(), *result.song, map, error);
         if (!passage) {
-            text += "; " + output_name_for(plan_, ".MID") + " left as it was: " + error;
+            const std::vector<std::string> names = extra_output_names(plan_);
+            text += "; " + joined(names) + (names.size() == 1 ? " left as it was: " : " left as they were: ") + error;
         } else {
-            warn_about_left_out_notes(play::left_out_notes(*result.song, map, *passage), err_);
-            text += "; " + write_midi_file(*result.song, *passage);
+            if (plan_.midi || plan_.wav) {
+                warn_about_left_out_notes(play::left_out_notes(*result.song, map, *passage), err_);
+            }
+            text += write_files(*result.song, map, *passage);
         }
     }
     status(text);
@@ -202,7 +237,7 @@ void Watcher::replay(const Build& result) {
     warn_about_left_out_notes(play::left_out_notes(*result.song, map_, passage_), err_);
     std::string text = "playing " + file_.path();
     if (result.warnings != 0) text += " (" + counted(result.warnings, "warning", "warnings") + ")";
-    if (plan_.midi) text += "; " + write_midi_file(*result.song, passage_);
+    text += write_files(*result.song, map_, passage_);
     status(text);
 }
 
@@ -215,7 +250,8 @@ void Watcher::show_progress() {
         const play::LiveSession::Position at = session_->position();
         if (at.serial != serial_) return;  // the clock has not taken the last change yet
         if (playing_ && at.state == play::LiveSession::State::playing) {
-            text = play::progress_text(file_.path(), map_, passage_, at.ticks, at.song_tick);
+            text = play::progress_text(file_.path() + " on " + output_->name(), map_, passage_, at.ticks,
+                                       at.song_tick);
         } else if (playing_) {
             text = "Played " + file_.path() + " to the end; waiting for a change";
         } else {
