@@ -117,6 +117,8 @@ installed_packages() {
     in_root dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package} ${Version}\n' | grep '^ii' | sort
 }
 
+names() { awk '{ print $2 }' "$1" | sort; }
+
 # What apt said it fetched: "27.3 MB of archives (110 MB on disk)".
 apt_sizes() {
     local get disk
@@ -147,9 +149,11 @@ run_command() {  # run_command NUMBER NAME
     local took=$((SECONDS - started))
     installed_packages >"$work/after"
 
-    local added removed rebuilt
-    added=$(comm -13 "$work/before" "$work/after" | wc -l)
-    removed=$(comm -23 "$work/before" "$work/after" | awk '{ print $2 }' | tr '\n' ' ')
+    # Upgrades (a newer version of a package there before) are neither.
+    local added removed changed rebuilt
+    added=$(comm -13 <(names "$work/before") <(names "$work/after") | wc -l)
+    removed=$(comm -23 <(names "$work/before") <(names "$work/after") | tr '\n' ' ')
+    changed=$(comm -3 "$work/before" "$work/after" | wc -l)
     rebuilt=$(find "$root/root/zirvon/build" -newer "$root/root/.stamp" -type f \
         \( -name '*.o' -o -name '*.a' -o -perm -u+x \) | wc -l)
     local result="scripts/$name.sh: ${took} s, installed $added packages"
@@ -160,7 +164,7 @@ run_command() {  # run_command NUMBER NAME
     local problems=()
     ((status == 0)) || problems+=("failed with status $status")
     [[ -z $removed ]] || problems+=("removed packages: $removed")
-    if $expect_nothing && ((added > 0 || rebuilt > 0)); then
+    if $expect_nothing && ((changed > 0 || rebuilt > 0)); then
         problems+=("a second run must install and rebuild nothing")
     fi
     if [[ $name == test ]]; then
