@@ -119,13 +119,14 @@ installed_packages() {
     in_root dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package} ${Version}\n' | grep '^ii' | sort
 }
 
-# Processor time used by this shell's finished children, in seconds.
+# Sets children_cpu to the processor time, in seconds, that this shell's
+# finished children used. (Not in a subshell, whose children are others.)
 children_cpu() {
-    times >"$work/times"  # not in a pipe: a subshell would have no children
-    tail -n 1 "$work/times" | awk '{
+    times >"$work/times"
+    children_cpu=$(tail -n 1 "$work/times" | awk '{
         total = 0
         for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); total += t[1] * 60 + t[2] }
-        printf "%d", total }'
+        printf "%d", total }')
 }
 
 names() { awk '{ print $2 }' "$1" | sort; }
@@ -151,14 +152,17 @@ run_command() {  # run_command NUMBER NAME
     installed_packages >"$work/before"
     touch "$root/root/.stamp"
     say "scripts/$name.sh"
-    local started=$SECONDS cpu_before status=0
-    cpu_before=$(children_cpu)
+    local started=$SECONDS status=0
+    children_cpu
+    local cpu_before=$children_cpu
     {
         in_root timeout -k 30 "$command_limit" bash -c "cd /root/zirvon && scripts/$name.sh" 2>&1 |
             tee "$log"
     } &
     wait $! || status=$?
-    local took=$((SECONDS - started)) cpu=$(($(children_cpu) - cpu_before))
+    local took=$((SECONDS - started))
+    children_cpu
+    local cpu=$((children_cpu - cpu_before))
     installed_packages >"$work/after"
 
     # Upgrades (a newer version of a package there before) are neither.
