@@ -244,8 +244,10 @@ done
 for tool in debootstrap unshare chroot wget git; do
     command -v "$tool" >/dev/null || fail "needs $tool"
 done
-timeout 30 wget -q -T 10 -t 1 -O /dev/null "$mirror/dists/$suite/InRelease" ||
-    fail "cannot reach the Debian mirror $mirror (no answer within 10 s)"
+if ! probe=$(timeout 30 wget -nv -T 10 -t 1 -O /dev/null "$mirror/dists/$suite/InRelease" 2>&1); then
+    why=$(grep -v '^\s*$' <<<"$probe" | tail -n 1 | sed 's/^[0-9-]* [0-9:]* //')
+    fail "cannot reach the Debian mirror $mirror: ${why:-no answer within 30 s}"
+fi
 
 total_started=$SECONDS
 mkdir -p "$cache"
