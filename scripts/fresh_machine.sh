@@ -43,12 +43,27 @@ unmount_under() {
     done
 }
 
+# True while a process of the namespace other than this shell lives (checked
+# with builtins only: a forked helper would count itself).
+others_alive() {
+    local p state
+    for p in /proc/[0-9]*; do
+        [[ ${p#/proc/} == "$$" ]] && continue
+        read -r state <"$p/stat" 2>/dev/null || continue
+        state=${state##*) }
+        [[ ${state:0:1} == Z ]] || return 0
+    done
+    return 1
+}
+
 # Ends every other process of the namespace (the commands and whatever they
 # started), then unmounts.
 stop_everything() {
+    $stopped && return
+    stopped=true
     kill -TERM -1 2>/dev/null || true
     for _ in {1..50}; do
-        kill -0 -1 2>/dev/null || break
+        others_alive || break
         sleep 0.1
     done
     kill -KILL -1 2>/dev/null || true
@@ -204,6 +219,7 @@ inside() {
     work=$1
     shift
     root=$work/root
+    stopped=false
     trap 'stop_everything; exit 130' INT
     trap 'stop_everything; exit 143' TERM HUP
     trap 'stop_everything' EXIT
