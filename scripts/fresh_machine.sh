@@ -13,12 +13,13 @@
 # Needs root, debootstrap and the Debian mirror (ZIRVON_DEBIAN_MIRROR, default
 # http://deb.debian.org/debian). Kept between runs in /var/cache/zirvon-ci
 # (ZIRVON_CI_CACHE): the minimal root as a tarball, made once, and the
-# packages apt downloads. Each run unpacks the root afresh and removes it at
-# the end. Its mounts (/proc, /dev, a tmpfs /dev/shm and /tmp) and processes
-# live in a mount and a process namespace of the check's own, so that none
-# outlives it, even when it is interrupted. Remove the tarball to make the
-# root afresh (after a Debian point release, say).
+# packages apt downloads (archives/). Each run unpacks the root afresh and
+# removes it at the end. Its mounts (/proc, /dev, a tmpfs /dev/shm and /tmp)
+# and its processes live in a mount and a process namespace of the check's
+# own, so that none outlives it, even when it is interrupted. Remove the
+# tarball to make the root afresh (after a Debian point release, say).
 set -euo pipefail
+shopt -s nullglob
 cd "$(dirname "$0")/.."
 
 cache=${ZIRVON_CI_CACHE:-/var/cache/zirvon-ci}
@@ -119,7 +120,12 @@ EOF
     mount --bind /dev/pts "$root/dev/pts"
     mount -t tmpfs -o mode=1777 shm "$root/dev/shm"
     mount -t tmpfs -o mode=1777 tmp "$root/tmp"
-    mount --bind "$cache/archives" "$root/var/cache/apt/archives"
+    # The packages downloaded before, as hard links: apt in the root finds
+    # them, and checks each against the package lists as if it had fetched
+    # it. (Not the cache itself: checks running side by side would share
+    # its lock.)
+    local debs=("$cache/archives/"*.deb)
+    ((${#debs[@]} == 0)) || ln -f "${debs[@]}" "$root/var/cache/apt/archives/"
     say "unpacked a fresh root in $((SECONDS - started)) s"
 }
 
@@ -142,6 +148,14 @@ children_cpu() {
         total = 0
         for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); total += t[1] * 60 + t[2] }
         printf "%d", total }')
+}
+
+# Keeps the packages apt downloaded in the root for the next runs.
+keep_downloads() {
+    local deb
+    for deb in "$root/var/cache/apt/archives/"*.deb; do
+        [[ -e $cache/archives/${deb##*/} ]] || ln "$deb" "$cache/archives/" 2>/dev/null || true
+    done
 }
 
 names() { awk '{ print $2 }' "$1" | sort; }
@@ -179,6 +193,7 @@ run_command() {  # run_command NUMBER NAME
     children_cpu
     local cpu=$((children_cpu - cpu_before))
     installed_packages >"$work/after"
+    keep_downloads
 
     # Upgrades (a newer version of a package there before) are neither.
     local added removed changed rebuilt
@@ -223,7 +238,7 @@ inside() {
     trap 'stop_everything; exit 130' INT
     trap 'stop_everything; exit 143' TERM HUP
     trap 'stop_everything' EXIT
-    mkdir -p "$cache/archives/partial"
+    mkdir -p "$cache/archives"
     (
         flock 9
         [[ -s $tarball ]] || make_tarball
