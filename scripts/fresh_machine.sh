@@ -83,6 +83,7 @@ make_tarball() {
         fail "debootstrap failed (its log is above)"
     fi
     unmount_under "$target"
+    rm -f "$target/var/cache/apt/archives/"*.deb  # what debootstrap installed
     tar -C "$target" --numeric-owner -czf "$tarball.part" .
     mv "$tarball.part" "$tarball"
     rm -rf --one-file-system "$target"
