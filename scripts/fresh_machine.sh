@@ -107,7 +107,6 @@ EOF
 Acquire::http::Timeout "20";
 Acquire::Retries "3";
 APT::Update::Error-Mode "any";
-DPkg::Lock::Timeout "600";
 EOF
     # The root is thrown away: dpkg need not wait for the disk after each file.
     echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/90fresh-machine"
@@ -155,7 +154,7 @@ children_cpu() {
 keep_downloads() {
     local deb
     for deb in "$root/var/cache/apt/archives/"*.deb; do
-        [[ -e $cache/archives/${deb##*/} ]] || ln "$deb" "$cache/archives/" 2>/dev/null || true
+        [[ $deb -ef $cache/archives/${deb##*/} ]] || ln -f "$deb" "$cache/archives/" 2>/dev/null || true
     done
 }
 
