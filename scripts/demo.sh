@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up zirvon and compiles the example song examples/canon.mml into its
-# tape image, in build/demo/.
+# Sets up zirvon, the program alone (neither GoogleTest nor the tests), and
+# compiles the example song examples/canon.mml into its tape image, in
+# build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

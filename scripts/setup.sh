@@ -1,27 +1,43 @@
 #!/usr/bin/env bash
 # Installs what building zirvon needs (Debian 12 packages) when it is
-# missing, then configures and builds the release preset.
-#   scripts/setup.sh               what the program needs
-#   scripts/setup.sh --tests       also what the test suite needs
+# missing, then configures and builds the release preset in build/release/.
+#   scripts/setup.sh               what the program needs; builds the program
+#   scripts/setup.sh --tests       also what the test suite needs; builds the tests too
 #   scripts/setup.sh --sanitizers  also clang and its sanitizer and fuzzer runtimes
+# A second run installs nothing and rebuilds nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make pkg-config libgtest-dev librtmidi-dev librtaudio-dev libjack-jackd2-dev)
+# Every package is named exactly. Where a package depends on one of several
+# alternatives, the one we want is listed too: otherwise apt takes the first,
+# and a later install that needs the other one removes it again.
+
+# The program: RtMidi for MIDI, RtAudio for the built-in synthesizer where no
+# JACK server runs. librtmidi-dev and librtaudio-dev depend on "libjack-dev |
+# libjack-jackd2-dev": JACK 2, whose server the tests run.
+program_packages=(cmake g++ make pkg-config librtmidi-dev librtaudio-dev libjack-jackd2-dev)
+# The tests: GoogleTest, a JACK server for the live MIDI and audio tests,
+# tools that read MIDI files (timidity with the freepats instrument patches,
+# without which it renders nothing), Python for the reference models, and a
+# checker of XML and a browser for the pictures.
+test_packages=(libgtest-dev jackd2 midicsv timidity freepats python3 libxml2-utils chromium)
+# The sanitizer and fuzzer builds (their preset builds the tests as well).
+sanitizer_packages=(clang libclang-rt-14-dev libgtest-dev)
+
+packages=("${program_packages[@]}")
+tests=false
 for option in "$@"; do
     case "$option" in
-        # A JACK server for the live MIDI tests, tools that read MIDI files,
-        # Python for the reference models, and a checker of XML and a
-        # browser for the pictures.
-        --tests) packages+=(jackd2 midicsv timidity python3 libxml2-utils chromium) ;;
-        --sanitizers) packages+=(clang libclang-rt-14-dev) ;;
+        --tests) packages+=("${test_packages[@]}"); tests=true ;;
+        --sanitizers) packages+=("${sanitizer_packages[@]}") ;;
         *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
     esac
 done
 
 missing=()
 for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+        [[ " ${missing[*]} " == *" $p "* ]] || missing+=("$p")
 done
 if ((${#missing[@]})); then
     sudo=""
@@ -31,5 +47,16 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)"
+# The program alone is configured without the tests, so it needs no
+# GoogleTest. Once the tests are configured in build/release, building the
+# program leaves them configured and builds only the program.
+if $tests; then
+    cmake --preset release >/dev/null
+    cmake --build --preset release -j "$(nproc)"
+elif grep -qx 'ZIRVON_TESTS:BOOL=ON' build/release/CMakeCache.txt 2>/dev/null; then
+    cmake --preset release >/dev/null
+    cmake --build --preset release -j "$(nproc)" --target zirvon
+else
+    cmake --preset release -DZIRVON_TESTS=OFF >/dev/null
+    cmake --build --preset release -j "$(nproc)"
+fi
