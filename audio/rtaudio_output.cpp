@@ -1,47 +1,19 @@
 #include "audio/rtaudio_output.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <rtaudio_c.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
+
+#include "play/quiet_stderr_posix.h"
 
 namespace zirvon::audio {
 namespace {
 
 constexpr unsigned kBuffers = 2;
 constexpr unsigned kBufferMs = 5;
-
-/// Keeps stderr pointed at /dev/null for its lifetime: ALSA and the sound
-/// servers' libraries print there while RtAudio looks for devices.
-class QuietStderr {
-public:
-    QuietStderr() {
-        std::cerr.flush();
-        std::fflush(stderr);
-        saved_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-        if (null >= 0) ::close(null);
-    }
-    ~QuietStderr() {
-        std::cerr.flush();
-        std::fflush(stderr);
-        if (saved_ >= 0) {
-            dup2(saved_, STDERR_FILENO);
-            ::close(saved_);
-        }
-    }
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
-
-private:
-    int saved_ = -1;
-};
 
 std::string service_name(rtaudio_api_t api) {
     switch (api) {
@@ -132,7 +104,7 @@ RtAudioOutput::RtAudioOutput() : library_(std::make_unique<Library>()) {}
 RtAudioOutput::~RtAudioOutput() { close(); }
 
 bool RtAudioOutput::open(bool skip_jack, std::string& error) {
-    QuietStderr quiet;
+    play::QuietStderr quiet;
     Library& rt = *library_;
     if (!rt.load()) {
         error = "no audio output to play on: the RtAudio library (" ZIRVON_RTAUDIO_LIBRARY
@@ -186,7 +158,7 @@ bool RtAudioOutput::open(bool skip_jack, std::string& error) {
 
 bool RtAudioOutput::start(LiveRenderer& renderer, std::string& error) {
     renderer_ = &renderer;
-    QuietStderr quiet;
+    play::QuietStderr quiet;
     const auto audio = static_cast<rtaudio_t>(audio_);
     // Its result says nothing; an error is kept for rtaudio_error.
     library_->start_stream(audio);
@@ -199,7 +171,7 @@ bool RtAudioOutput::start(LiveRenderer& renderer, std::string& error) {
 
 void RtAudioOutput::close() {
     if (!audio_) return;
-    QuietStderr quiet;
+    play::QuietStderr quiet;
     const auto audio = static_cast<rtaudio_t>(audio_);
     if (library_->is_running(audio)) library_->stop_stream(audio);
     if (library_->is_open(audio)) library_->close_stream(audio);

@@ -22,7 +22,6 @@
 //   A JackWatch notices instead, and once the port is lost nothing more is
 //   sent to it.
 #include <RtMidi.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -32,6 +31,7 @@
 #include <thread>
 
 #include "midi/midi_port.h"
+#include "play/quiet_stderr_posix.h"
 
 #ifdef ZIRVON_HAVE_LIBJACK
 #include <jack/jack.h>
@@ -49,32 +49,6 @@ constexpr const char* kPortName = "out";
 /// process thread to empty the ring buffer, and for a callback under way to
 /// finish, with periods of up to about 5 ms (256 frames at 48 kHz).
 constexpr std::chrono::milliseconds kJackSettle{20};
-
-/// Keeps stderr pointed at /dev/null for its lifetime.
-class QuietStderr {
-public:
-    QuietStderr() {
-        std::cerr.flush();
-        std::fflush(stderr);
-        saved_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-        if (null >= 0) ::close(null);
-    }
-    ~QuietStderr() {
-        std::cerr.flush();
-        std::fflush(stderr);
-        if (saved_ >= 0) {
-            dup2(saved_, STDERR_FILENO);
-            ::close(saved_);
-        }
-    }
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
-
-private:
-    int saved_ = -1;
-};
 
 void silence_libjack() {
 #ifdef ZIRVON_HAVE_LIBJACK
@@ -149,7 +123,7 @@ bool MidiPort::is_open() const { return backend_->port != nullptr; }
 
 bool MidiPort::scan(std::vector<std::string>& names, std::string&) {
     silence_libjack();
-    QuietStderr quiet;
+    play::QuietStderr quiet;
     Backend& b = *backend_;
     b.services.clear();
     b.entries.clear();
@@ -183,7 +157,7 @@ bool MidiPort::open_scanned(std::size_t index, std::string& error) {
     }
     const Backend::Entry entry = b.entries[index];
     Backend::Service& service = b.services[entry.service];
-    QuietStderr quiet;
+    play::QuietStderr quiet;
     b.failed = false;
     try {
         service.out->openPort(entry.index, kPortName);
@@ -241,7 +215,7 @@ bool MidiPort::close() {
     if (!b.port) return false;
     const bool jack = b.port_api == RtMidi::UNIX_JACK;
     if (jack) std::this_thread::sleep_for(kJackSettle);
-    QuietStderr quiet;
+    play::QuietStderr quiet;
     try {
         b.port->closePort();
     } catch (const RtMidiError&) {
