@@ -8,11 +8,6 @@
 namespace zirvon {
 namespace {
 
-constexpr std::size_t kNameField = 1;
-constexpr std::size_t kSizeField = 18;
-constexpr std::size_t kLoadField = 20;
-constexpr std::size_t kExecField = 22;
-
 std::uint16_t get16(std::span<const std::uint8_t> image, std::size_t at) {
     return static_cast<std::uint16_t>(image[at] | (image[at + 1] << 8));
 }

@@ -8,12 +8,6 @@
 namespace zirvon {
 namespace {
 
-constexpr std::size_t kNameField = 1;
-constexpr std::size_t kNameFieldSize = 16;
-constexpr std::size_t kSizeField = 18;
-constexpr std::size_t kLoadField = 20;
-constexpr std::size_t kExecField = 22;
-
 void put16(TapeHeader& header, std::size_t at, std::size_t value) {
     header[at] = static_cast<std::uint8_t>(value & 0xFF);
     header[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);

@@ -25,6 +25,14 @@ inline constexpr std::uint16_t kExecAddress = 0x1200;
 inline constexpr std::uint8_t kTapeAttribute = 0xC8;
 inline constexpr const char* kDefaultTapeName = "MUSICDATA";
 
+/// Where the header's fields stand: the 16-byte name field, then the data
+/// size, load and execution addresses, each two bytes, low byte first.
+inline constexpr std::size_t kNameField = 1;
+inline constexpr std::size_t kNameFieldSize = 16;
+inline constexpr std::size_t kSizeField = 18;
+inline constexpr std::size_t kLoadField = 20;
+inline constexpr std::size_t kExecField = 22;
+
 using TapeHeader = std::array<std::uint8_t, kTapeHeaderSize>;
 
 /// The header of an image whose data block is `data_size` bytes; only the
