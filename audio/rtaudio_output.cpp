@@ -45,8 +45,10 @@ struct RtAudioOutput::Library {
     }
 
     /// Loads the library and its functions; false when it is not there.
+    /// The library stays mapped after dlclose: its threads and handlers may
+    /// outlive the stream, and a leak checker can still name its functions.
     bool load() {
-        handle = dlopen(ZIRVON_RTAUDIO_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        handle = dlopen(ZIRVON_RTAUDIO_LIBRARY, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         if (!handle) return false;
         const auto get = [&](auto& function, const char* name) {
             function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
