@@ -52,12 +52,14 @@ NEVER_DIRS = {"tests", "fuzz", "bench", "build", "examples", "scripts", "packagi
 OTHER_PLATFORM = ["*win32*", "*winmm*"]
 
 # The test steps a mutant runs, in this order, until one fails: a file takes
-# the steps of the first row whose pattern matches it. Only the MIDI output
+# the steps of the first row whose pattern matches it. Only the live output
 # path (the port, the live loop and its timer, Ctrl+C, the progress line,
-# /play and /ports) needs the live JACK tests, which take half a minute.
+# /play and /ports, the image written back after /play, /watch with /play)
+# needs the live JACK tests, which take half a minute.
 TEST_PLAN = [
-    (["midi/midi_port*", "midi/live_port*", "midi/port_choice*", "play/preview*", "play/tick_timer*",
-      "play/interrupt*", "play/progress*", "play/terminal*", "app/midi_commands*"],
+    (["midi/midi_port*", "midi/live_port*", "midi/port_choice*", "play/preview*", "play/live_session*",
+      "play/tick_timer*", "play/interrupt*", "play/progress*", "play/terminal*", "app/midi_commands*",
+      "app/preview_commands*", "app/tape_commands*", "app/watch*"],
      [UNIT, MML_MODEL, MIDI_MODEL, LIVE]),
     (["*"], [UNIT, MML_MODEL, MIDI_MODEL]),
 ]
