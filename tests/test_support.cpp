@@ -19,11 +19,6 @@ std::string read_bytes(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file) {
-    const std::string bytes = read_bytes(file);
-    return {bytes.begin(), bytes.end()};
-}
-
 void write_named_bytes(const std::string& name, const std::string& bytes) {
     std::FILE* f = std::fopen(name.c_str(), "wb");
     if (!f) throw std::runtime_error("cannot write " + name);

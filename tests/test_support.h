@@ -29,7 +29,6 @@ private:
 
 void write_bytes(const std::filesystem::path& file, const std::string& bytes);
 std::string read_bytes(const std::filesystem::path& file);
-std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file);
 
 /// The same for a name given as bytes and handed to the C library's fopen
 /// unchanged, as the program does with its names; std::filesystem::path may
