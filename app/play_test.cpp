@@ -64,11 +64,10 @@ Preview preview_of(const fs::path& image) {
 }
 
 /// Runs `run` with the name of a fresh recorder's port and checks that the
-/// recorder heard exactly `expected`, and with `timed` on time. A JACK xrun
-/// can hand a cycle's events on twice or lose them, and the machine stalls
-/// for 10-100 ms a few times a minute: a run that had an xrun and heard
-/// otherwise, or was late, is tried again (`run` must be repeatable). A fault
-/// shows on every try.
+/// recorder heard exactly `expected`, and with `timed` on time. The machine
+/// stalls for 10-100 ms a few times a minute: a run that was exact but late
+/// is tried again (`run` must be repeatable). What was heard, and the JACK
+/// server's xruns meanwhile, are printed when it was not exact.
 RunResult play_checked(const std::function<RunResult(const std::string& port)>& run,
                        const Preview& expected, bool timed = false) {
     RunResult r;
@@ -85,7 +84,7 @@ RunResult play_checked(const std::function<RunResult(const std::string& port)>& 
         const std::string late =
             exact && timed ? late_messages({got.begin() + 32, got.end() - 32}, expected.ticks) : "";
         if (exact && late.empty()) return r;
-        if (attempt == 3 || (!exact && recorder.xruns() == 0)) {
+        if (attempt == 3 || !exact) {
             ADD_FAILURE() << "attempt " << attempt << ", " << recorder.xruns() << " xruns; "
                           << (exact ? late : "expected " + std::to_string(expected.messages.size()) +
                                                  " messages, heard:\n" + describe(got));
@@ -143,7 +142,6 @@ TEST(PlayBinary, LoadAndPlayWritesTheImageBackOnlyWhenItChanges) {
     }
     const RunResult r = play_checked(
         [&](const std::string& port) {
-            write_bytes(image, twinkle);  // as it was before a try
             return run_zirvon({"song.MZT", "NEWNAME", "/play", "/port=" + port}, dir / "tapes");
         },
         expected);

@@ -108,8 +108,8 @@ public:
     std::vector<Received> received() const;
     /// Waits until `count` messages have arrived or `timeout` has passed.
     bool wait_for(std::size_t count, std::chrono::milliseconds timeout) const;
-    /// The server's xruns since the recorder opened: a client that misses
-    /// its cycle can make JACK hand the same events on twice or drop them.
+    /// The server's xruns since the recorder opened, for a failure's message
+    /// (with 32-frame periods a few come in every preview, harmlessly).
     int xruns() const { return xruns_.load(); }
 
 private:
