@@ -131,8 +131,6 @@ bool JackServer::ensure(std::string& why) {
     return s.pid > 0;
 }
 
-std::string JackServer::name() { return server_name(); }
-
 KillableJackServer::KillableJackServer() {
     static int serial = 0;
     name_ = server_name() + "-killable-" + std::to_string(++serial);

@@ -30,7 +30,6 @@ public:
     /// Starts the server unless it runs; false, with the reason, when jackd
     /// is not installed or does not come up.
     static bool ensure(std::string& why);
-    static std::string name();
 };
 
 /// A second JACK server, for a test that stops it on purpose. The caller
