@@ -131,28 +131,10 @@ TEST(LoopBinary, APassageLoopsWithoutAGapOrDriftUntilCtrlC) {
     EXPECT_EQ(report, "");
 }
 
-/// A /watch /play run; stopped with Ctrl+C when the test ends.
-class WatchPlay {
-public:
+/// A /watch /play run into `recorder`; stopped with Ctrl+C when the test ends.
+struct WatchPlay : testing_support::Background {
     WatchPlay(const TempDir& dir, const MidiRecorder& recorder)
-        : err_((dir / "watch.err").string()),
-          pid_(testing_support::start_zirvon(
-              {"song.mml", "/watch", "/play", "/port=" + recorder.port_name()}, dir.path(), err_)) {
-    }
-    ~WatchPlay() {
-        if (pid_ > 0) stop();
-    }
-    int stop() {
-        kill(pid_, SIGINT);
-        const int status = testing_support::wait_zirvon(pid_);
-        pid_ = -1;
-        return status;
-    }
-    std::string err() const { return read_bytes(err_); }
-
-private:
-    std::string err_;
-    int pid_;
+        : Background({"song.mml", "/watch", "/play", "/port=" + recorder.port_name()}, dir.path()) {}
 };
 
 /// Saves `text` as song.MML in `dir` by `how`; returns when the save is complete.

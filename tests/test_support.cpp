@@ -36,6 +36,21 @@ std::string read_named_bytes(const std::string& name) {
     return bytes;
 }
 
+Background::Background(const std::vector<std::string>& args, const std::filesystem::path& cwd)
+    : err_path_(capture_ / "err"), pid_(start_zirvon(args, cwd, err_path_.string())) {}
+
+Background::~Background() {
+    if (pid_ > 0) stop();
+}
+
+int Background::stop() {
+    const bool interrupted = interrupt_zirvon(pid_);
+    if (!interrupted) kill_zirvon(pid_);
+    const int status = wait_zirvon(pid_);
+    pid_ = -1;
+    return interrupted ? status : -1;
+}
+
 std::filesystem::path source_dir() {
     return ZIRVON_SOURCE_DIR;
 }
