@@ -25,13 +25,11 @@ namespace zirvon {
 namespace {
 
 using namespace std::chrono_literals;
-using midi::testing::MidiRecorder;
-using midi::testing::Received;
+using namespace midi::testing;
 using testing_support::read_bytes;
 using testing_support::run_zirvon;
 using testing_support::TempDir;
 using testing_support::write_bytes;
-using Bytes = std::vector<unsigned char>;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
@@ -75,18 +73,12 @@ std::optional<std::size_t> wait_for_message(const MidiRecorder& recorder, std::s
     return std::nullopt;
 }
 
-/// Timing report of messages against their ticks, counted from the first;
-/// empty when every one came within 10 ms.
+/// Timing report of the messages from `first` on against `expected`'s ticks.
 std::string late(const std::vector<Received>& got, std::size_t first,
                  const std::vector<std::pair<std::uint64_t, Bytes>>& expected) {
-    std::string report;
-    for (std::size_t i = 0; i < expected.size() && first + i < got.size(); ++i) {
-        const double off = ms_between(got[first].time, got[first + i].time) -
-                           20.0 * double(expected[i].first - expected[0].first);
-        if (std::abs(off) > 10.0)
-            report += "message " + std::to_string(i) + " " + std::to_string(off) + " ms off\n";
-    }
-    return report;
+    std::vector<std::uint64_t> ticks;
+    for (const auto& e : expected) ticks.push_back(e.first);
+    return late_messages({got.begin() + static_cast<long>(std::min(first, got.size())), got.end()}, ticks);
 }
 
 TEST(LoopBinary, APassageLoopsWithoutAGapOrDriftUntilCtrlC) {
@@ -129,7 +121,8 @@ TEST(LoopBinary, APassageLoopsWithoutAGapOrDriftUntilCtrlC) {
         ASSERT_TRUE(three_turns);
         const std::vector<Received> got = recorder.received();
         for (std::size_t i = 0; i < three.size(); ++i) {
-            ASSERT_EQ(got[kReset + i].bytes, three[i].second) << "message " << i;
+            ASSERT_EQ(got[kReset + i].bytes, three[i].second) << "message " << i << ", "
+                << recorder.xruns() << " xruns, heard:\n" << describe(got);
         }
         report = late(got, kReset, three);
         if (report.empty()) break;
@@ -138,28 +131,10 @@ TEST(LoopBinary, APassageLoopsWithoutAGapOrDriftUntilCtrlC) {
     EXPECT_EQ(report, "");
 }
 
-/// A /watch /play run; stopped with Ctrl+C when the test ends.
-class WatchPlay {
-public:
+/// A /watch /play run into `recorder`; stopped with Ctrl+C when the test ends.
+struct WatchPlay : testing_support::Background {
     WatchPlay(const TempDir& dir, const MidiRecorder& recorder)
-        : err_((dir / "watch.err").string()),
-          pid_(testing_support::start_zirvon(
-              {"song.mml", "/watch", "/play", "/port=" + recorder.port_name()}, dir.path(), err_)) {
-    }
-    ~WatchPlay() {
-        if (pid_ > 0) stop();
-    }
-    int stop() {
-        kill(pid_, SIGINT);
-        const int status = testing_support::wait_zirvon(pid_);
-        pid_ = -1;
-        return status;
-    }
-    std::string err() const { return read_bytes(err_); }
-
-private:
-    std::string err_;
-    int pid_;
+        : Background({"song.mml", "/watch", "/play", "/port=" + recorder.port_name()}, dir.path()) {}
 };
 
 /// Saves `text` as song.MML in `dir` by `how`; returns when the save is complete.
@@ -264,10 +239,7 @@ TEST(WatchPlayBinary, EverySaveStopsTheOldNotesAndPlaysTheNewSongFromItsStart) {
     // Ctrl+C: all notes off on every channel, then the reset as the port closes.
     const std::size_t tail = got.size() + expected.size();
     ASSERT_EQ(after.size(), tail + 16 + kReset);
-    for (int channel = 0; channel < 16; ++channel) {
-        EXPECT_EQ(after[tail + channel].bytes,
-                  (Bytes{static_cast<unsigned char>(0xB0 + channel), 123, 0}));
-    }
+    EXPECT_EQ(bytes_of(after, tail, tail + 16), all_notes_off_messages());
 }
 
 TEST(WatchPlayBinary, SaveToFirstNoteLatencyOverTwentySaves) {

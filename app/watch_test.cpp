@@ -105,52 +105,22 @@ TEST(FileWatch, SomethingUnreadableIsToldOnlyWhenItLastsOverASecond) {
     EXPECT_EQ(watch.poll(now += 100ms), Event::changed);
 }
 
-/// A /watch run of the real binary, its stderr in a file.
-class WatchRun {
-public:
-    WatchRun(const TempDir& dir, const std::vector<std::string>& args)
-        : err_path_((dir / "watch.err").string()),
-          pid_(testing_support::start_zirvon(args, dir.path(), err_path_)) {}
-    /// A run that a failed check leaves behind is stopped here.
-    ~WatchRun() {
-        if (pid_ > 0) stop();
+/// The status lines of a /watch run so far, without their time of day.
+std::vector<std::string> status_lines(const testing_support::Background& run) {
+    static const std::regex line("(^|\n)[0-9][0-9]:[0-9][0-9]:[0-9][0-9] ([^\n]*)");
+    std::vector<std::string> out;
+    const std::string text = run.err();
+    for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it) {
+        out.push_back((*it)[2]);
     }
-    WatchRun(const WatchRun&) = delete;
-    WatchRun& operator=(const WatchRun&) = delete;
+    return out;
+}
 
-    int pid() const { return pid_; }
-    /// Ctrl+C, then its exit status; -1 when it cannot be interrupted here
-    /// (Wine sends no console events), and it is ended the hard way.
-    int stop() {
-        const bool interrupted = testing_support::interrupt_zirvon(pid_);
-        if (!interrupted) testing_support::kill_zirvon(pid_);
-        const int status = testing_support::wait_zirvon(pid_);
-        pid_ = -1;
-        return interrupted ? status : -1;
-    }
-    std::string err() const { return read_bytes(err_path_); }
-
-    /// The status lines so far, without their time of day.
-    std::vector<std::string> status_lines() const {
-        static const std::regex line("(^|\n)[0-9][0-9]:[0-9][0-9]:[0-9][0-9] ([^\n]*)");
-        std::vector<std::string> out;
-        const std::string text = err();
-        for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it) {
-            out.push_back((*it)[2]);
-        }
-        return out;
-    }
-    /// Waits, for 20 s at most, until there are `count` status lines.
-    bool wait_for_status(std::size_t count) const {
-        for (int i = 0; i < 2000 && status_lines().size() < count; ++i)
-            std::this_thread::sleep_for(10ms);
-        return status_lines().size() >= count;
-    }
-
-private:
-    std::string err_path_;
-    int pid_;
-};
+/// Waits, for 20 s at most, until there are `count` status lines.
+bool wait_for_status(const testing_support::Background& run, std::size_t count) {
+    for (int i = 0; i < 2000 && status_lines(run).size() < count; ++i) std::this_thread::sleep_for(10ms);
+    return status_lines(run).size() >= count;
+}
 
 TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
     TempDir dir;
@@ -162,19 +132,19 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
         return read_bytes(reference / "ref.MZT");
     };
     write_bytes(dir / "song.MML", "1[C]\n");
-    WatchRun run(dir, {"song.mml", "/watch", "/midi", "/from=2"});
+    testing_support::Background run({"song.mml", "/watch", "/midi", "/from=2"}, dir.path());
     ASSERT_GT(run.pid(), 0);
     std::vector<std::string> expected{
         "song.MZT written (164 bytes); song.MID left as it was: /from=2: there is no block 2; the "
         "song has "
         "1 block"};
-    ASSERT_TRUE(run.wait_for_status(1)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 1)) << run.err();
     EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n"));
 
     // In place, a second block: the MIDI file comes too.
     write_bytes(dir / "song.MML", "1[C]\n1[D E]\n");
     expected.push_back("song.MZT written (173 bytes); song.MID written (72 bytes)");
-    ASSERT_TRUE(run.wait_for_status(2)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 2)) << run.err();
     EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n1[D E]\n"));
     ASSERT_EQ(run_zirvon({"ref.mml", "/midi", "/from=2"}, reference.path()).status, 0);
     EXPECT_EQ(read_bytes(dir / "song.MID"), read_bytes(reference / "ref.MID"));
@@ -182,7 +152,7 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
     // An error keeps both files; the diagnostics come before the status line.
     write_bytes(dir / "song.MML", "1[C]\n12[D E]\n");
     expected.push_back("1 error; song.MZT left as it was");
-    ASSERT_TRUE(run.wait_for_status(3)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 3)) << run.err();
     EXPECT_NE(run.err().find("song.MML:2:3: error: track number 12 is outside 0-9\n"),
               std::string::npos);
     EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n1[D E]\n"));
@@ -191,18 +161,18 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
     write_bytes(dir / "new.tmp", "1[C V]\n1[D]\n");
     fs::rename(dir / "new.tmp", dir / "song.MML");
     expected.push_back("song.MZT written (170 bytes, 1 warning); song.MID written (64 bytes)");
-    ASSERT_TRUE(run.wait_for_status(4)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 4)) << run.err();
     fs::remove(dir / "song.MML");
     expected.push_back("song.MML is not there; waiting for it");
-    ASSERT_TRUE(run.wait_for_status(5)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 5)) << run.err();
     write_bytes(dir / "song.MML", "1[C]\n");
     expected.push_back(expected.front());
-    ASSERT_TRUE(run.wait_for_status(6)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 6)) << run.err();
 
     // Saved back unchanged: no rebuild.
     write_bytes(dir / "song.MML", "1[C]\n");
     std::this_thread::sleep_for(1500ms);
-    EXPECT_EQ(run.status_lines(), expected);
+    EXPECT_EQ(status_lines(run), expected);
 
     const int status = run.stop();
     if (status == -1) {

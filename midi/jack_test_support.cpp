@@ -8,6 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -128,8 +131,6 @@ bool JackServer::ensure(std::string& why) {
     return s.pid > 0;
 }
 
-std::string JackServer::name() { return server_name(); }
-
 KillableJackServer::KillableJackServer() {
     static int serial = 0;
     name_ = server_name() + "-killable-" + std::to_string(++serial);
@@ -182,9 +183,15 @@ MidiRecorder::MidiRecorder() {
     } catch (const RtMidiError& e) {
         error_ = e.getMessage();
     }
+    xrun_watch_ = jack_client_open((client + "-x").c_str(), JackNoStartServer, nullptr);
+    if (xrun_watch_ == nullptr) return;
+    jack_set_xrun_callback(
+        xrun_watch_, [](void* self) { return ++static_cast<MidiRecorder*>(self)->xruns_, 0; }, this);
+    jack_activate(xrun_watch_);
 }
 
 MidiRecorder::~MidiRecorder() {
+    if (xrun_watch_ != nullptr) jack_client_close(xrun_watch_);
     if (!input_) return;
     input_->closePort();
     // Same settling time as the output side before RtMidi frees its buffers.
@@ -214,6 +221,54 @@ bool MidiRecorder::wait_for(std::size_t count, std::chrono::milliseconds timeout
     }
     std::lock_guard lock(mutex_);
     return received_.size() >= count;
+}
+
+std::vector<Bytes> bytes_of(const std::vector<Received>& received, std::size_t from,
+                            std::size_t to) {
+    std::vector<Bytes> out;
+    for (std::size_t i = from; i < std::min(to, received.size()); ++i) out.push_back(received[i].bytes);
+    return out;
+}
+
+std::string describe(const std::vector<Received>& received) {
+    std::string text;
+    char hex[4];
+    for (std::size_t i = 0; i < received.size(); ++i) {
+        text += std::to_string(i) + ":";
+        for (const unsigned char b : received[i].bytes) {
+            std::snprintf(hex, sizeof hex, " %02X", b);
+            text += hex;
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+std::vector<Bytes> all_notes_off_messages() {
+    std::vector<Bytes> out;
+    for (unsigned char channel = 0; channel < 16; ++channel) out.push_back({static_cast<unsigned char>(0xB0 + channel), 123, 0});
+    return out;
+}
+
+std::vector<Bytes> reset_messages() {
+    std::vector<Bytes> out;
+    for (const Bytes& off : all_notes_off_messages()) {
+        out.push_back({off[0], 121, 0});
+        out.push_back(off);
+    }
+    return out;
+}
+
+std::string late_messages(const std::vector<Received>& received,
+                          const std::vector<std::uint64_t>& ticks) {
+    std::string report;
+    for (std::size_t i = 0; i < received.size() && i < ticks.size(); ++i) {
+        const double off =
+            std::chrono::duration<double, std::milli>(received[i].time - received[0].time).count() -
+            20.0 * static_cast<double>(ticks[i] - ticks[0]);
+        if (std::abs(off) > 10.0) report += "message " + std::to_string(i) + " " + std::to_string(off) + " ms off\n";
+    }
+    return report;
 }
 
 }  // namespace zirvon::midi::testing

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +16,8 @@
 #include "tests/needs.h"
 
 class RtMidiIn;
+struct _jack_client;
+using jack_client_t = _jack_client;
 
 namespace zirvon::midi::testing {
 
@@ -26,7 +30,6 @@ public:
     /// Starts the server unless it runs; false, with the reason, when jackd
     /// is not installed or does not come up.
     static bool ensure(std::string& why);
-    static std::string name();
 };
 
 /// A second JACK server, for a test that stops it on purpose. The caller
@@ -62,11 +65,29 @@ private:
         ZIRVON_NEEDS(zirvon_jack, "a JACK server (package jackd2): " << zirvon_why);               \
     } while (false)
 
+using Bytes = std::vector<unsigned char>;
+
 /// One message as it arrived, with the steady clock's time of arrival.
 struct Received {
     std::chrono::steady_clock::time_point time;
-    std::vector<unsigned char> bytes;
+    Bytes bytes;
 };
+
+/// The bytes of messages [from, to) of `received`.
+std::vector<Bytes> bytes_of(const std::vector<Received>& received, std::size_t from = 0,
+                            std::size_t to = SIZE_MAX);
+/// The messages in hex, one a line, numbered: for a failure's message.
+std::string describe(const std::vector<Received>& received);
+/// Reset all controllers and all notes off on every channel: what a port
+/// sends as it opens and as it closes (32 messages).
+std::vector<Bytes> reset_messages();
+/// All notes off on every channel, what an interrupted preview sends (16).
+std::vector<Bytes> all_notes_off_messages();
+/// Messages that missed their tick by more than 10 ms, one a line, counting
+/// `ticks` and `received` from their first (20 ms a tick); empty when all were
+/// on time.
+std::string late_messages(const std::vector<Received>& received,
+                          const std::vector<std::uint64_t>& ticks);
 
 /// A JACK MIDI input port that other programs send to.
 class MidiRecorder {
@@ -86,6 +107,9 @@ public:
     std::vector<Received> received() const;
     /// Waits until `count` messages have arrived or `timeout` has passed.
     bool wait_for(std::size_t count, std::chrono::milliseconds timeout) const;
+    /// The server's xruns since the recorder opened, for a failure's message
+    /// (with 32-frame periods a few come in every preview, harmlessly).
+    int xruns() const { return xruns_.load(); }
 
 private:
     static void on_message(double, std::vector<unsigned char>* bytes, void* self);
@@ -95,6 +119,8 @@ private:
     std::string error_;
     mutable std::mutex mutex_;
     std::vector<Received> received_;
+    std::atomic<int> xruns_ = 0;
+    jack_client_t* xrun_watch_ = nullptr;
 };
 
 }  // namespace zirvon::midi::testing

@@ -11,13 +11,7 @@ namespace zirvon::midi {
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<unsigned char>;
-
-std::vector<Bytes> bytes_of(const std::vector<testing::Received>& received) {
-    std::vector<Bytes> out;
-    for (const auto& r : received) out.push_back(r.bytes);
-    return out;
-}
+using namespace testing;
 
 TEST(MidiPort, SendFailsWhenNothingIsOpen) {
     MidiPort port;
@@ -28,7 +22,7 @@ TEST(MidiPort, SendFailsWhenNothingIsOpen) {
 
 TEST(MidiPort, DeliversEveryMessageInOrderBeforeClosing) {
     ZIRVON_REQUIRE_JACK();
-    testing::MidiRecorder recorder;
+    MidiRecorder recorder;
     ASSERT_TRUE(recorder.ok()) << recorder.error();
     MidiPort port;
     std::string error;
@@ -42,17 +36,12 @@ TEST(MidiPort, DeliversEveryMessageInOrderBeforeClosing) {
     EXPECT_FALSE(port.is_open());
 
     std::vector<Bytes> expected = {{0x91, 60, 127}, {0x81, 60, 127}};
-    for (unsigned char channel = 0; channel < 16; ++channel) {
-        expected.push_back({static_cast<unsigned char>(0xB0 + channel), 121, 0});
-        expected.push_back({static_cast<unsigned char>(0xB0 + channel), 123, 0});
-    }
-    for (unsigned char channel = 0; channel < 16; ++channel) {
-        expected.push_back({static_cast<unsigned char>(0xB0 + channel), 123, 0});
-    }
+    for (const auto& part : {reset_messages(), all_notes_off_messages()})
+        expected.insert(expected.end(), part.begin(), part.end());
     // Everything was handed over before close() returned; the recorder may
     // take a JACK cycle to see the last of it.
     recorder.wait_for(expected.size(), 1s);
-    EXPECT_EQ(bytes_of(recorder.received()), expected);
+    EXPECT_EQ(bytes_of(recorder.received()), expected) << describe(recorder.received());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ const std::vector<std::string> kPorts = {
 struct Case {
     const char* choice;
     std::optional<std::size_t> index;
+    const char* error = "";  ///< the message where it is checked
 };
 
 TEST(ChoosePort, PicksByDefaultNumberOrName) {
@@ -22,6 +23,7 @@ TEST(ChoosePort, PicksByDefaultNumberOrName) {
         {"", 1},           // first port that is not a through port
         {"0", 0},          // a number picks that port, through or not
         {"3", 3},          //
+        {"9", {}, "there is no MIDI output port 9 (4 found; /ports lists them)"},
         {"4", {}},         // past the end
         {"007", {}},       // still a number
         {"TiMidity", 2},   //
@@ -29,22 +31,17 @@ TEST(ChoosePort, PicksByDefaultNumberOrName) {
         {"fluid", 3},      // exact case wins over an earlier match ignoring case
         {"timidity", 2},   // ignoring case when nothing matches exactly
         {"Through", 0},    //
-        {"Yamaha", {}},    //
+        {"Yamaha", {}, "no MIDI output port has \"Yamaha\" in its name (/ports lists them)"},
         {"1x", {}},        // not a number, and no name contains it
     };
     for (const Case& c : cases) {
         std::string error;
         EXPECT_EQ(choose_port(kPorts, c.choice, error), c.index) << "choice \"" << c.choice << '"';
         EXPECT_EQ(error.empty(), c.index.has_value()) << "choice \"" << c.choice << '"';
+        if (*c.error) {
+            EXPECT_EQ(error, c.error);
+        }
     }
-}
-
-TEST(ChoosePort, ExplainsWhatWentWrong) {
-    std::string error;
-    EXPECT_FALSE(choose_port(kPorts, "9", error));
-    EXPECT_EQ(error, "there is no MIDI output port 9 (4 found; /ports lists them)");
-    EXPECT_FALSE(choose_port(kPorts, "Yamaha", error));
-    EXPECT_EQ(error, "no MIDI output port has \"Yamaha\" in its name (/ports lists them)");
 }
 
 TEST(ChoosePort, NoPortOrOnlyThroughPortsTellsHowToGetOne) {

@@ -19,11 +19,6 @@ std::string read_bytes(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file) {
-    const std::string bytes = read_bytes(file);
-    return {bytes.begin(), bytes.end()};
-}
-
 void write_named_bytes(const std::string& name, const std::string& bytes) {
     std::FILE* f = std::fopen(name.c_str(), "wb");
     if (!f) throw std::runtime_error("cannot write " + name);
@@ -39,6 +34,21 @@ std::string read_named_bytes(const std::string& name) {
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
     std::fclose(f);
     return bytes;
+}
+
+Background::Background(const std::vector<std::string>& args, const std::filesystem::path& cwd)
+    : err_path_(capture_ / "err"), pid_(start_zirvon(args, cwd, err_path_.string())) {}
+
+Background::~Background() {
+    if (pid_ > 0) stop();
+}
+
+int Background::stop() {
+    const bool interrupted = interrupt_zirvon(pid_);
+    if (!interrupted) kill_zirvon(pid_);
+    const int status = wait_zirvon(pid_);
+    pid_ = -1;
+    return interrupted ? status : -1;
 }
 
 std::filesystem::path source_dir() {

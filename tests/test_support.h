@@ -29,7 +29,6 @@ private:
 
 void write_bytes(const std::filesystem::path& file, const std::string& bytes);
 std::string read_bytes(const std::filesystem::path& file);
-std::vector<std::uint8_t> read_byte_vector(const std::filesystem::path& file);
 
 /// The same for a name given as bytes and handed to the C library's fopen
 /// unchanged, as the program does with its names; std::filesystem::path may
@@ -98,6 +97,27 @@ bool interrupt_zirvon(int pid);
 /// Ends a process that start_zirvon started at once, giving it no chance to
 /// clean up: for a test that cannot interrupt it here.
 void kill_zirvon(int pid);
+
+/// The binary started in the background, as start_zirvon does, with its
+/// standard error in a file; stopped when the object goes.
+class Background {
+public:
+    Background(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+    ~Background();
+    int pid() const { return pid_; }
+    /// Ctrl+C, then the exit status; -1 where no Ctrl+C can be sent (Wine
+    /// sends no console events), and it is ended the hard way.
+    int stop();
+    /// What it has written to standard error so far.
+    std::string err() const { return read_bytes(err_path_); }
+
+private:
+    TempDir capture_;
+    std::filesystem::path err_path_;
+    int pid_;
+};
 
 /// The folder of the project's sources (for examples/).
 std::filesystem::path source_dir();

@@ -1,0 +1,168 @@
+// /midi, /wav and /svg on the real binary: each file beside the image, from
+// MML sources and from tape images, the same on every run, written like
+// every other file. Their contents are checked against models elsewhere.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "midi/midi_file.h"
+#include "play/player.h"
+#include "song/song.h"
+#include "tape/tape_image.h"
+#include "tests/test_support.h"
+
+namespace zirvon {
+namespace {
+
+using testing_support::read_bytes;
+using testing_support::run_zirvon;
+using testing_support::RunResult;
+using testing_support::TempDir;
+using testing_support::write_bytes;
+namespace fs = std::filesystem;
+
+Song song_of(const fs::path& image) {
+    Song song;
+    std::string error;
+    EXPECT_TRUE(load_tape(image.string(), song, error)) << error;
+    return song;
+}
+
+std::uint32_t le32(const std::string& b, std::size_t at) {
+    return std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8 | std::uint8_t(b[at + 2]) << 16 |
+           std::uint32_t(std::uint8_t(b[at + 3])) << 24;
+}
+
+/// The rows of a picture, without the source lines that only MML knows.
+std::string rows_without_lines(std::string svg) {
+    svg.erase(0, svg.find("<g class=\"row\""));
+    for (std::size_t at; (at = svg.find(", line 1<")) != std::string::npos;) svg.erase(at, 8);
+    return svg;
+}
+
+struct Output {
+    std::vector<std::string> spellings;
+    std::string extension;
+    /// Checks the file written from song.MML, beside song.MZT in `dir`.
+    std::function<void(const TempDir& dir, const std::string& file)> check;
+    /// What must agree between the file from the source and from the image.
+    std::function<std::string(const std::string&)> from_image_part = [](const std::string& f) { return f; };
+};
+
+const std::vector<Output>& outputs() {
+    static const std::vector<Output> all{
+        {{"/midi", "-midi", "/MIDI"}, ".MID",
+         [](const TempDir& dir, const std::string& file) {
+             const std::vector<std::uint8_t> bytes = midi::build_midi_file(song_of(dir / "song.MZT")).bytes;
+             EXPECT_EQ(file, std::string(bytes.begin(), bytes.end()));
+         }},
+        // 16-bit stereo at 44.1 kHz, 250 ms longer than the preview.
+        {{"/wav", "-WAV"}, ".WAV",
+         [](const TempDir& dir, const std::string& wav) {
+             ASSERT_GE(wav.size(), 44u);
+             EXPECT_EQ(wav.substr(0, 4), "RIFF");
+             EXPECT_EQ(wav.substr(8, 28),
+                       std::string("WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0", 28));
+             EXPECT_EQ(wav.substr(36, 4), "data");
+             const std::uint64_t ticks = play::play_through(song_of(dir / "song.MZT"), nullptr).done_tick;
+             EXPECT_EQ(le32(wav, 40), (ticks * 882 + 11025) * 4);
+             EXPECT_EQ(le32(wav, 4), wav.size() - 8);
+         }},
+        {{"/svg", "-SVG"}, ".SVG",
+         [](const TempDir&, const std::string& svg) {
+             EXPECT_NE(svg.find("<title>song.MML \u00B7 TUNE \u00B7 0:01 \u00B7 1 block \u00B7 3 notes</title>"),
+                       std::string::npos) << svg.substr(0, 400);
+         },
+         rows_without_lines},
+    };
+    return all;
+}
+
+TEST(OutputsCli, BesideTheImageFromSourceOrImageTheSameOnEveryRun) {
+    for (const Output& o : outputs()) {
+        TempDir dir;
+        const fs::path file = dir / ("song" + o.extension);
+        write_bytes(dir / "song.MML", "1[C D] 2[E]\n");
+        RunResult r = run_zirvon({"song.mml", o.spellings[0], "TUNE"}, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        const std::string image = read_bytes(dir / "song.MZT");
+        const std::string from_source = read_bytes(file);
+        o.check(dir, from_source);
+        for (const std::string& spelling : o.spellings) {
+            ASSERT_EQ(run_zirvon({"song.mml", spelling, "TUNE"}, dir.path()).status, 0) << spelling;
+            EXPECT_EQ(read_bytes(file), from_source) << spelling << ": a second run gave other bytes";
+        }
+        // The image alone: the same, and no /play, so the image is left as it is.
+        fs::remove(file);
+        r = run_zirvon({"song.MZT", "OTHER", o.spellings[0]}, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(o.from_image_part(read_bytes(file)), o.from_image_part(from_source)) << o.extension;
+        EXPECT_EQ(read_bytes(dir / "song.MZT"), image);
+        if (o.extension == ".SVG")  // named after the image, which keeps its tape name
+            EXPECT_NE(read_bytes(file).find("<title>song.MZT \u00B7 TUNE \u00B7"), std::string::npos);
+
+        // With /list no image is written, but the file is; a name without
+        // an extension gets one.
+        write_bytes(dir / "tune", "1[C D E]\n");
+        r = run_zirvon({"tune", "/list", o.spellings[0]}, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("Track 1: 5 events"), std::string::npos) << r.out;
+        EXPECT_TRUE(fs::exists(dir / ("tune" + o.extension))) << o.extension;
+        EXPECT_FALSE(fs::exists(dir / "tune.MZT"));
+    }
+}
+
+TEST(OutputsCli, UnwritableFolderIsAnErrorAndKeepsTheOldFile) {
+    for (const Output& o : outputs()) {
+        TempDir dir;
+        fs::create_directory(dir / "out");
+        write_bytes(dir / "out" / "song.mml", "1[C]\n");
+        ASSERT_EQ(run_zirvon({"out/song.mml"}, dir.path()).status, 0);
+        write_bytes(dir / "out" / ("song" + o.extension), "old");
+        testing_support::UnwritableFolder locked(dir / "out");
+        if (!locked.ok()) GTEST_SKIP() << "cannot make a folder unwritable here";
+        const RunResult r = run_zirvon({"out/song.MZT", o.spellings[0]}, dir.path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.starts_with("zirvon: cannot write 'out/song" + o.extension + "': ")) << r.err;
+        EXPECT_EQ(read_bytes(dir / "out" / ("song" + o.extension)), "old");
+    }
+}
+
+TEST(OutputsCli, NotesAboveMidiRangeAreLeftOutWithOneWarning) {
+    TempDir dir;
+    // O9 C is pitch code 96, MIDI note 120; A and B pass 127.
+    write_bytes(dir / "high.mml", "1[O9 C A B]\n");
+    const RunResult r = run_zirvon({"high.mml", "/midi"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "zirvon: warning: 2 notes lie above MIDI note 127 and are left out\n");
+    const std::string file = read_bytes(dir / "high.MID");
+    EXPECT_NE(file.find("\x91\x78\x7F"), std::string::npos);  // C: note-on 120
+    EXPECT_EQ(file.find("\x91\x81"), std::string::npos);      // A: never sent
+}
+
+TEST(OutputsCli, ASongTooLongForAWavIsRefusedBeforeAnythingIsWritten) {
+    // 4,800 notes of 255 ticks: 6 h 50 min, past the 4 GiB that RIFF can count.
+    std::string mml;
+    for (int line = 0; line < 100; ++line) {
+        mml += "1[";
+        for (int note = 0; note < 48; ++note) mml += "C%255 ";
+        mml += "]\n";
+    }
+    TempDir dir;
+    write_bytes(dir / "long.mml", mml);
+    const RunResult r = run_zirvon({"long.mml", "/wav"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "zirvon: cannot write 'long.WAV': the song lasts 6:49:39 and a WAV file holds at most "
+              "6:45:47; choose a part of it with /from and /to\n");
+    EXPECT_FALSE(fs::exists(dir / "long.WAV"));
+    EXPECT_FALSE(fs::exists(dir / "long.MZT"));
+}
+
+}  // namespace
+}  // namespace zirvon
