@@ -144,6 +144,15 @@ TEST(Cli, RunsThatWriteNothing) {
          "T1 2[C] 1[O0 C\n"
          "         ^\n"
          "zirvon: 2 errors, 1 warning; 'bad.MZT' and 'bad.MID' not written\n"},
+        // A long line is shown around the place, cut at both ends.
+        {{"two.mml"}, 1, "",
+         "two.MML:1:6: error: note is out of range: pitch code -12 is outside 0-252\n2[O0 C]\n     ^\n"
+         "two.MML:2:189: warning: unknown command 'X' is ignored\n..." + std::string(79, 'C') + " X C]\n" +
+             std::string(83, ' ') + "^\nzirvon: 1 error, 1 warning; 'two.MZT' not written\n",
+         [](const TempDir& dir) {
+             write_bytes(dir / "two.MML", "2[O0 C]\n1[" + std::string(185, 'C') + " X C]\n");
+             return std::make_shared<int>();
+         }},
         // Broken images.
         {{"short.MZT", "/list"}, 1, "",
          z + "short.MZT: not a tape image: it is 100 bytes long, shorter than the 128-byte header\n"},
@@ -267,12 +276,12 @@ TEST(Cli, BothSpellingsOfTheSourceSayWhichIsRead) {
 
 TEST(Cli, ListShowsTheHeaderAndEventsAndWritesNothing) {
     TempDir dir;
-    write_bytes(dir / "song.MZT", one_note_image("X"));
+    write_bytes(dir / "song.MZT", one_note_image("MY SONG"));
     write_bytes(dir / "tune.mml", "1[C]");
     // Tracks 1 to 8 show the block and the tick each event is read in;
     // tracks 0 and 9, never played, show none. An image's header comes first.
     const std::string header =
-        "Tape name:          X\n"
+        "Tape name:          MY SONG\n"
         "Data size:          36 bytes\n"
         "Load address:       0x315A\n"
         "Execution address:  0x1200\n"
@@ -295,7 +304,7 @@ TEST(Cli, ListShowsTheHeaderAndEventsAndWritesNothing) {
         EXPECT_TRUE(r.out.starts_with(name == std::string("song.MZT") ? header + track0 : track0)) << r.out;
     }
     EXPECT_FALSE(fs::exists(dir / "tune.MZT"));
-    EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("X"));
+    EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("MY SONG"));
 
     // A header that disagrees with the data is shown as it is, with a warning.
     std::string odd = one_note_image("X") + "junk";

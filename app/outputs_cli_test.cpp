@@ -137,20 +137,23 @@ TEST(OutputsCli, NotesAboveMidiRangeAreLeftOutWithOneWarning) {
     TempDir dir;
     // O9 C is pitch code 96, MIDI note 120; A and B pass 127.
     write_bytes(dir / "high.mml", "1[O9 C A B]\n");
+    const std::string warning = "zirvon: warning: 2 notes lie above MIDI note 127 and are left out\n";
+    EXPECT_EQ(run_zirvon({"high.mml", "/wav"}, dir.path()).err, warning);
     const RunResult r = run_zirvon({"high.mml", "/midi"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "zirvon: warning: 2 notes lie above MIDI note 127 and are left out\n");
+    EXPECT_EQ(r.err, warning);
     const std::string file = read_bytes(dir / "high.MID");
     EXPECT_NE(file.find("\x91\x78\x7F"), std::string::npos);  // C: note-on 120
     EXPECT_EQ(file.find("\x91\x81"), std::string::npos);      // A: never sent
 }
 
 TEST(OutputsCli, ASongTooLongForAWavIsRefusedBeforeAnythingIsWritten) {
-    // 4,800 notes of 255 ticks: 6 h 50 min, past the 4 GiB that RIFF can count.
-    std::string mml;
+    // 4,800 notes of 255 ticks: 6 h 50 min, past the 4 GiB that RIFF can
+    // count. One note a tick shorter makes the length whole seconds.
+    std::string mml = "1[C%254 ";
     for (int line = 0; line < 100; ++line) {
-        mml += "1[";
-        for (int note = 0; note < 48; ++note) mml += "C%255 ";
+        if (line > 0) mml += "1[C%255 ";
+        for (int note = 1; note < 48; ++note) mml += "C%255 ";
         mml += "]\n";
     }
     TempDir dir;
@@ -158,7 +161,7 @@ TEST(OutputsCli, ASongTooLongForAWavIsRefusedBeforeAnythingIsWritten) {
     const RunResult r = run_zirvon({"long.mml", "/wav"}, dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err,
-              "zirvon: cannot write 'long.WAV': the song lasts 6:49:39 and a WAV file holds at most "
+              "zirvon: cannot write 'long.WAV': the song lasts 6:49:38 and a WAV file holds at most "
               "6:45:47; choose a part of it with /from and /to\n");
     EXPECT_FALSE(fs::exists(dir / "long.WAV"));
     EXPECT_FALSE(fs::exists(dir / "long.MZT"));

@@ -52,7 +52,8 @@ TEST(PassageCli, EveryBadInputIsOneLineAndStatus2WithNothingPlayedOrWritten) {
          "blocks"},
         {{"/from=99999999999999999999999:00"},
          "/from=99999999999999999999999:00 is past the end of the song, at 0:01.94"},
-        {{"/from=0:02"}, "/from=0:02 is past the end of the song, at 0:01.94"},
+        {{"/from=0:59"}, "/from=0:59 is past the end of the song, at 0:01.94"},
+        {{"/from="}, "/from needs a block number, a time such as 1:05, or line:N"},
         {{"/from=0:01.94"}, "/from=0:01.94 is where the song ends: the passage would be empty"},
         {{"/from=1:60"},
          "/from=1:60: not a time; write minutes and two digits of seconds below 60, such as 1:05 "

@@ -157,10 +157,15 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
               std::string::npos);
     EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n1[D E]\n"));
 
-    // Renamed over; then deleted and written anew.
+    // Renamed over, with a folder where the MIDI file goes: the image is
+    // still written. Then deleted and written anew.
+    fs::remove(dir / "song.MID");
+    fs::create_directory(dir / "song.MID");
     write_bytes(dir / "new.tmp", "1[C V]\n1[D]\n");
     fs::rename(dir / "new.tmp", dir / "song.MML");
-    expected.push_back("song.MZT written (170 bytes, 1 warning); song.MID written (64 bytes)");
+    expected.push_back(
+        "song.MZT written (170 bytes, 1 warning); cannot write 'song.MID': it is a folder; song.MID "
+        "left as it was");
     ASSERT_TRUE(wait_for_status(run, 4)) << run.err();
     fs::remove(dir / "song.MML");
     expected.push_back("song.MML is not there; waiting for it");
