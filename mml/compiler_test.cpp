@@ -58,54 +58,22 @@ TEST_P(CompilerEvents, GiveTheEvents) {
 INSTANTIATE_TEST_SUITE_P(
     Mml, CompilerEvents,
     testing::Values(
-        EventCase{"1[CDE]", 1, {{36, 24, 21}, {38, 24, 21}, {40, 24, 21}, S}},
+        // The random sources of the reference model test cover the rest;
+        // these rows are the corners a mistake would most likely hit.
         EventCase{"1[O5 L8 C Q8 D R4]", 1, {{48, 12, 10}, {50, 12, 12}, {0, 24, 0}, S}},
-        EventCase{"1[C4.]", 1, {{36, 36, 31}, S}},
-        EventCase{"1[C4..]", 1, {{36, 42, 36}, S}},
-        EventCase{"1[C32. C32..]", 1, {{36, 4, 3}, {36, 4, 3}, S}},
-        EventCase{"1[C%30]", 1, {{36, 30, 26}, S}},
-        EventCase{"1[C3]", 1, {{36, 0, 1}, S}},
+        EventCase{"1[C4.. C32..]", 1, {{36, 42, 36}, {36, 4, 3}, S}},
+        EventCase{"1[C%300 C3 C%]", 1, {{36, 44, 6}, {36, 0, 1}, {36, 4, 3}, S}},
         EventCase{"1[C4 &D4]", 1, {{36, 24, 21}, {38, 24, 24}, S}},
-        EventCase{"1[8C]", 1, {{36, 12, 10}, S}},
-        EventCase{"1[C%300]", 1, {{36, 44, 6}, S}},
-        EventCase{"1[C+ D- E#]", 1, {{37, 24, 21}, {37, 24, 21}, {41, 24, 21}, S}},
-        EventCase{"1[>C <<C]", 1, {{48, 24, 21}, {24, 24, 21}, S}},
-        EventCase{"[C]", 0, {{36, 24, 21}, S}},
-        EventCase{"1[C] 2[D]", 2, {{38, 24, 21}, S}},
-        EventCase{"1[C D ;E]", 1, {{36, 24, 21}, {38, 24, 21}}},
-        EventCase{"1[C D", 1, {{36, 24, 21}, {38, 24, 21}}},
+        EventCase{"1[C- B+ R+ R-8]", 1, {{35, 24, 21}, {48, 24, 21}, {0, 24, 0}, {0, 12, 0}, S}},
         EventCase{"1[C2[D]", 2, {{36, 24, 21}, {38, 24, 21}, S}},
-        EventCase{"1[C%]", 1, {{36, 4, 3}, S}},
-        EventCase{"1[L C]", 1, {{36, 0, 1}, S}},
-        // A command right before `;` is emitted as at the end of a line.
         EventCase{"1[C;D]", 1, {{36, 24, 21}}},
         EventCase{"1[L8;\r\n1[C]", 1, {{36, 12, 10}, S}},
-        // Accidentals may leave the octave: C- is the B below.
-        EventCase{"1[C- B+]", 1, {{35, 24, 21}, {48, 24, 21}, S}},
-        // Accidentals after R are ignored: it stays a rest.
-        EventCase{"1[R+ R-8]", 1, {{0, 24, 0}, {0, 12, 0}, S}},
-        // Rest of pitch 0 and note of pitch 0 differ only by the gate.
-        EventCase{"1[O1 C R]", 1, {{0, 24, 21}, {0, 24, 0}, S}},
-        // Dots, % and & before a letter count for the next note.
         EventCase{"1[. C & D %5 E]", 1, {{36, 36, 31}, {38, 24, 24}, {40, 5, 4}, S}},
-        // L, O and Q leave dots, % and & for the next note.
-        EventCase{"1[C%L8 D]", 1, {{36, 4, 3}, {38, 12, 10}, S}},
-        EventCase{"1[.L8 D]", 1, {{38, 18, 15}, S}},
-        // Dots, % and & even cross `]` to the next block of the line.
         EventCase{"1[C&]2[D] 1[E]", 2, {{38, 24, 24}, S}},
-        // Digits outside blocks before a letter's block count, and digits
-        // inside a block go to the next command.
         EventCase{"1[C 16 D]", 1, {{36, 24, 21}, {38, 6, 5}, S}},
-        EventCase{"1[Q0 C Q100 D]", 1, {{36, 24, 1}, {38, 24, 44}, S}},
-        EventCase{"1[c d e f g a b r]", 1,
-                  {{36, 24, 21}, {38, 24, 21}, {40, 24, 21}, {41, 24, 21}, {43, 24, 21},
-                   {45, 24, 21}, {47, 24, 21}, {0, 24, 0}, S}},
-        // Lines end at CR LF and at a bare LF; a bare CR is a blank.
         EventCase{"1[C\nD]\r\n", 1, {{36, 24, 21}}},
         EventCase{"1[C\rD]", 1, {{36, 24, 21}, {38, 24, 21}, S}},
-        // A huge number never wraps into a small one.
         EventCase{"1[C%18446744073709551660]", 1, {{36, 44, 38}, S}},
-        EventCase{"1[O9 B]", 1, {{107, 24, 21}, S}},
         EventCase{"1[O22 C]", 1, {{252, 24, 21}, S}}));
 
 TEST(Compiler, SettingsPersistFromLineToLine) {
@@ -258,15 +226,6 @@ TEST(Compiler, ImageOfMoreThan65535DataBytesIsAnError) {
                           "header"}));
 }
 
-TEST(LengthTicks, FollowsTheTableAndHalvesPerDot) {
-    struct Case { std::uint64_t number, dots; int ticks; };
-    for (const Case& c : std::vector<Case>{{1, 0, 96}, {1, 1, 144}, {2, 0, 48}, {4, 1, 36},
-                                           {4, 2, 42}, {8, 1, 18}, {16, 3, 10}, {32, 1, 4},
-                                           {32, 2, 4}, {0, 0, 0}, {3, 2, 0}, {64, 0, 0}}) {
-        EXPECT_EQ(length_ticks(MmlNumber::of(c.number), c.dots), c.ticks) << c.number << " " << c.dots;
-    }
-}
-
 TEST(GateTicks, TruncatesAndKeepsAtLeastOne) {
     struct Case { std::uint64_t ticks, ratio, gate; };
     for (const Case& c : std::vector<Case>{{24, 7, 21}, {24, 8, 24}, {3, 2, 1}, {0, 7, 1},
@@ -281,12 +240,6 @@ TEST(GateTicks, TruncatesAndKeepsAtLeastOne) {
     EXPECT_TRUE(g.huge);
     EXPECT_EQ(g.byte(), (0xF0u * 16 / 8) & 0xFF);
 }
-
-}  // namespace
-}  // namespace zirvon
-
-namespace zirvon {
-namespace {
 
 TEST(Compiler, CountsButDoesNotKeepEndlessDiagnostics) {
     std::string mml;
