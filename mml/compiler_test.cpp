@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The random sources of the reference model test cover the rest;
         // these rows are the corners a mistake would most likely hit.
         EventCase{"1[O5 L8 C Q8 D R4]", 1, {{48, 12, 10}, {50, 12, 12}, {0, 24, 0}, S}},
-        EventCase{"1[C4.. C32..]", 1, {{36, 42, 36}, {36, 4, 3}, S}},
+        EventCase{"1[C2 C4.. C32..]", 1, {{36, 48, 42}, {36, 42, 36}, {36, 4, 3}, S}},
         EventCase{"1[C%300 C3 C%]", 1, {{36, 44, 6}, {36, 0, 1}, {36, 4, 3}, S}},
         EventCase{"1[C4 &D4]", 1, {{36, 24, 21}, {38, 24, 24}, S}},
         EventCase{"1[C- B+ R+ R-8]", 1, {{35, 24, 21}, {48, 24, 21}, {0, 24, 0}, {0, 12, 0}, S}},
