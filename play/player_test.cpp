@@ -104,21 +104,6 @@ public:
     std::vector<MidiMessage> messages;
 };
 
-TEST(Player, DoneComesOnTheTickAfterTheLastEndMarkIsRead) {
-    // 1[C]: SyncMark read on tick 25, released on 26 where the EndMark is
-    // read, done on 27.
-    const Song song = make_song({{1, {{36, 24, 21}, S, E}}});
-    Player player(song);
-    Recorder sink;
-    for (int tick = 0; tick <= 26; ++tick) {
-        player.tick(sink);
-        EXPECT_FALSE(player.done()) << "tick " << tick;
-    }
-    player.tick(sink);
-    EXPECT_TRUE(player.done());
-    EXPECT_EQ(player.ticks(), 28u);
-}
-
 TEST(Player, ReleaseAllEndsSoundingNotesOnce) {
     const Song song = make_song({{1, {{36, 9, 9}, E}}, {4, {{50, 9, 9}, E}}});
     Player player(song);
