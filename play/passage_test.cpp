@@ -5,7 +5,6 @@
 #include <map>
 #include <random>
 
-
 namespace zirvon::play {
 namespace {
 
