@@ -95,7 +95,7 @@ def random_tracks(rng):
 
 def random_passage(rng, tracks, groups, whole, source_lines):
     """Options for the command line, and what the model makes of them: the
-    expected messages by channel and the length, or None for status 2."""
+    passage (start tick, end tick, audible tracks), or None for status 2."""
     starts = player_model.block_starts(tracks, whole)
     done = whole["done"]
     args = []
@@ -122,8 +122,8 @@ def random_passage(rng, tracks, groups, whole, source_lines):
     if "to" in bounds:
         end = player_model.resolve(bounds["to"], True, starts, done, blocks)
     if start is None or end is None or end <= start:
-        return args, None, None
-    return args, by_channel(player_model.passage(whole, start, end, audible)), end - start
+        return args, None
+    return args, (start, end, audible)
 
 
 def check(zirvon, folder, data, rng):
@@ -138,7 +138,9 @@ def check(zirvon, folder, data, rng):
         options, want, length = [], by_channel(whole["messages"]), whole["done"]
     else:
         lines = len(mml_model.split_lines(data))
-        options, want, length = random_passage(rng, model.tracks, model.groups, whole, lines)
+        options, passage = random_passage(rng, model.tracks, model.groups, whole, lines)
+        want = passage and by_channel(player_model.passage(whole, *passage))
+        length = passage and passage[1] - passage[0]
     problems = []
     for source in ("src.mml", "src.MZT"):
         argv = [source, "/midi", *options]
