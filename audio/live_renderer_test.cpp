@@ -6,16 +6,20 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace zirvon::audio {
 namespace {
 
-bool never() { return false; }
+bool never() {
+    return false;
+}
 std::atomic<bool> g_interrupt{false};
-bool interrupt_flag() { return g_interrupt.load(); }
+bool interrupt_flag() {
+    return g_interrupt.load();
+}
 
 TEST(LiveRenderer, RunsTickNOnFrameRoundOfNTimesRateOverFifty) {
     for (const unsigned rate : {44100u, 48000u, 22050u, 11025u, 96000u}) {
@@ -31,7 +35,8 @@ TEST(LiveRenderer, RunsTickNOnFrameRoundOfNTimesRateOverFifty) {
                 // Every tick whose frame has been rendered has run, and no other.
                 std::uint64_t due = 0;
                 while ((due * rate + 25) / 50 < frames) ++due;
-                ASSERT_EQ(ticks, due) << rate << " Hz, buffers of " << buffer << ", " << frames << " frames";
+                ASSERT_EQ(ticks, due)
+                    << rate << " Hz, buffers of " << buffer << ", " << frames << " frames";
             }
         }
     }
@@ -86,7 +91,8 @@ TEST(LiveRenderer, StopEndsTheTicksAndAFadeOutOrAnInterruptEndsTheSound) {
         EXPECT_EQ(ticks, 5) << by_interrupt;  // the ticks of the first 100 ms only
         // At least 2 ms long, and over by 3 ms and the rest of the buffer.
         EXPECT_NE(*std::max_element(faded.begin() + 96, faded.begin() + 100), 0.0f) << by_interrupt;
-        EXPECT_TRUE(std::all_of(faded.begin() + 250, faded.end(), [](float x) { return x == 0.0f; }));
+        EXPECT_TRUE(
+            std::all_of(faded.begin() + 250, faded.end(), [](float x) { return x == 0.0f; }));
         EXPECT_TRUE(renderer.quiet());
     }
 }

@@ -44,12 +44,14 @@ TEST(MidiFile, ASmallSongGivesTheseBytes) {
     std::vector<TrackEvent> events(65, TrackEvent{0, 255, 0});
     events.insert(events.end(), {{36, 0, 1}, {200, 24, 12}, kEndEvent});
     const MidiFileBytes wait = build_midi_file(make_song({{1, events}}));
-    EXPECT_EQ(wait.bytes, hex("4D 54 68 64 00 00 00 06 00 01 00 02 00 19 "  // MThd: format 1, 2 tracks, 25/quarter
-                              "4D 54 72 6B 00 00 00 0D "                     // MTrk, 13 bytes
-                              "00 FF 51 03 07 A1 20 81 82 1B FF 2F 00 "      // tempo 500000; end on tick 16667
-                              "4D 54 72 6B 00 00 00 19 "                     // MTrk, 25 bytes
-                              "00 FF 03 07 54 72 61 63 6B 20 31 "            // name "Track 1"
-                              "81 82 00 91 3C 7F 01 81 3C 7F 1A FF 2F 00"));  // on, off 1 later, end 26 later
+    EXPECT_EQ(
+        wait.bytes,
+        hex("4D 54 68 64 00 00 00 06 00 01 00 02 00 19 "    // MThd: format 1, 2 tracks, 25/quarter
+            "4D 54 72 6B 00 00 00 0D "                      // MTrk, 13 bytes
+            "00 FF 51 03 07 A1 20 81 82 1B FF 2F 00 "       // tempo 500000; end on tick 16667
+            "4D 54 72 6B 00 00 00 19 "                      // MTrk, 25 bytes
+            "00 FF 03 07 54 72 61 63 6B 20 31 "             // name "Track 1"
+            "81 82 00 91 3C 7F 01 81 3C 7F 1A FF 2F 00"));  // on, off 1 later, end 26 later
     EXPECT_EQ(wait.run.left_out_notes, 1);
 }
 
@@ -66,7 +68,8 @@ bool have_tool(const std::string& name) {
 std::string two_voice_file(const testing_support::TempDir& dir, Song& song) {
     song = make_song({
         {1, {{36, 49, 40}, {40, 49, 45}, kSyncEvent, {43, 99, 99}, kSyncEvent, kEndEvent}},
-        {2, {{24, 99, 90}, kSyncEvent, {31, 99, 50}, {0, 99, 0}, kSyncEvent, {50, 40, 40}, kEndEvent}},
+        {2,
+         {{24, 99, 90}, kSyncEvent, {31, 99, 50}, {0, 99, 0}, kSyncEvent, {50, 40, 40}, kEndEvent}},
     });
     const Bytes bytes = build_midi_file(song).bytes;
     testing_support::write_bytes(dir / "two.mid", std::string(bytes.begin(), bytes.end()));
@@ -84,13 +87,14 @@ TEST(MidiFile, MidicsvReadsEveryNoteAtItsTick) {
     std::multiset<std::string> got, expected{"0, 0, Header, 1, 3, 25"};
     std::istringstream in(testing_support::read_bytes(csv));
     for (std::string line; std::getline(in, line);) {
-        if (line.find("Note_") != std::string::npos || line.find("Header") != std::string::npos) got.insert(line);
+        if (line.find("Note_") != std::string::npos || line.find("Header") != std::string::npos)
+            got.insert(line);
     }
     play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
         const int channel = m.status & 0x0F;
         expected.insert(std::to_string(channel + 1) + ", " + std::to_string(tick) + ", " +
-                        ((m.status & 0xF0) == 0x90 ? "Note_on_c, " : "Note_off_c, ") + std::to_string(channel) +
-                        ", " + std::to_string(m.data1) + ", 127");
+                        ((m.status & 0xF0) == 0x90 ? "Note_on_c, " : "Note_off_c, ") +
+                        std::to_string(channel) + ", " + std::to_string(m.data1) + ", 127");
     });
     EXPECT_EQ(got, expected);
 }
@@ -105,7 +109,8 @@ TEST(MidiFile, TimidityRendersItToTheSongsLength) {
     Song song;
     const std::string mid = two_voice_file(dir, song), wav = (dir / "two.wav").string();
     std::uint64_t last_tick = 0;
-    play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage&) { last_tick = tick; });
+    play::play_through(song,
+                       [&](std::uint64_t tick, const play::MidiMessage&) { last_tick = tick; });
     ASSERT_EQ(last_tick, 342u);  // 6.84 s
     const std::string render = "timidity -c " + patches + " -Ow -o '" + wav + "' '" + mid + "'";
     ASSERT_EQ(std::system((render + " >/dev/null 2>&1").c_str()), 0);

@@ -11,7 +11,7 @@ namespace {
 /// (the real clock threads are exercised by the live preview tests),
 /// recording what each tick sends.
 class RecordingOutput : public LiveOutput, private MidiSink {
-public:
+  public:
     struct Sent {
         std::uint64_t tick;
         MidiMessage message;
@@ -31,7 +31,7 @@ public:
     std::string name() const override { return "recorder"; }
     std::vector<Sent> sent;
 
-private:
+  private:
     void send(const MidiMessage& m) override { sent.push_back({now_, m}); }
     Tick tick_;
     std::uint64_t now_ = 0;
@@ -64,11 +64,18 @@ TEST(LiveSession, ANewPassageTakesOverOnOneTickHushStopsAllAndLoopsJoinOnOneTick
     // Each change takes over on the next tick: the old notes end and the new
     // passage starts on that same tick. A loop of three ticks: each turn's
     // closing note-off and the next turn's first note on one tick.
-    const MidiMessage on60{0x91, 60, 127}, off60{0x81, 60, 127}, on64{0x91, 64, 127}, off64{0x81, 64, 127};
+    const MidiMessage on60{0x91, 60, 127}, off60{0x81, 60, 127}, on64{0x91, 64, 127},
+        off64{0x81, 64, 127};
     const MidiMessage on67{0x91, 67, 127}, off67{0x81, 67, 127};
-    EXPECT_EQ(output.sent, (std::vector<RecordingOutput::Sent>{{0, on60}, {5, off60}, {5, on64}, {10, off64},
-                                                                 {15, on67}, {18, off67}, {18, on67},
-                                                                 {21, off67}, {21, on67}}));
+    EXPECT_EQ(output.sent, (std::vector<RecordingOutput::Sent>{{0, on60},
+                                                               {5, off60},
+                                                               {5, on64},
+                                                               {10, off64},
+                                                               {15, on67},
+                                                               {18, off67},
+                                                               {18, on67},
+                                                               {21, off67},
+                                                               {21, on67}}));
     EXPECT_EQ(session.position().state, LiveSession::State::playing);
 }
 

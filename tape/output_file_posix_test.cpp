@@ -1,6 +1,5 @@
 // What the atomic writer does on POSIX systems only.
 #include <gtest/gtest.h>
-
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -45,7 +44,8 @@ TEST(WriteFileAtomically, ReplacesTheFileALinkPointsAt) {
     write_bytes(dir / "real" / "song.MZT", "old");
     std::filesystem::create_symlink("real/song.MZT", dir / "song.MZT");
     std::string error;
-    ASSERT_TRUE(write_file_atomically((dir / "song.MZT").string(), as_bytes("new"), error)) << error;
+    ASSERT_TRUE(write_file_atomically((dir / "song.MZT").string(), as_bytes("new"), error))
+        << error;
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "song.MZT"));
     EXPECT_EQ(read_bytes(dir / "real" / "song.MZT"), "new");
 }
@@ -63,7 +63,8 @@ TEST(WriteFileAtomically, StreamsIntoAPipeAsThePiecesComeAndKeepsIt) {
     const std::string big(1 << 20, 'x');
     std::string error;
     const bool ok = write_file_atomically(
-        pipe.string(), [&](const ByteSink& sink) { return sink(as_bytes(big)) && sink(as_bytes("end")); }, error);
+        pipe.string(),
+        [&](const ByteSink& sink) { return sink(as_bytes(big)) && sink(as_bytes("end")); }, error);
     reader.join();
     ASSERT_TRUE(ok) << error;
     EXPECT_EQ(received, big + "end");

@@ -36,7 +36,8 @@ TEST(AtomicWriter, CommitsPiecesAsOneFileAndAbandonsWhatIsNotCommitted) {
 
     AtomicWriter writer;
     ASSERT_TRUE(writer.open(target.string(), error)) << error;
-    for (const char* piece : {"one ", "two ", "three"}) ASSERT_TRUE(writer.write(as_bytes(piece), error));
+    for (const char* piece : {"one ", "two ", "three"})
+        ASSERT_TRUE(writer.write(as_bytes(piece), error));
     ASSERT_TRUE(writer.commit(error)) << error;
     EXPECT_EQ(read_bytes(target), "one two three");
     EXPECT_EQ(entries_in(dir.path()), 1u);
@@ -47,11 +48,15 @@ TEST(WriteFileAtomically, BytesMadeWhileWritingArriveWholeAndAProducerThatGivesU
     const auto target = dir / "song.SVG";
     write_bytes(target, "old picture");
     std::string error;
-    const auto pieces = [](const ByteSink& sink) { return sink(as_bytes("new ")) && sink(as_bytes("picture")); };
+    const auto pieces = [](const ByteSink& sink) {
+        return sink(as_bytes("new ")) && sink(as_bytes("picture"));
+    };
     ASSERT_TRUE(write_file_atomically(target.string(), pieces, error)) << error;
     EXPECT_EQ(read_bytes(target), "new picture");
 
-    const auto gives_up = [](const ByteSink& sink) { return sink(as_bytes("half a pic")) && false; };
+    const auto gives_up = [](const ByteSink& sink) {
+        return sink(as_bytes("half a pic")) && false;
+    };
     EXPECT_FALSE(write_file_atomically(target.string(), gives_up, error));
     EXPECT_EQ(error, "cannot write '" + target.string() + "': its contents could not be made");
     EXPECT_EQ(read_bytes(target), "new picture");
@@ -64,13 +69,16 @@ TEST(WriteFileAtomically, RefusesFoldersMissingFoldersAndReadOnlyFilesAndLeavesT
     TempDir dir;
     const auto read_only = dir / "song.MZT";
     write_bytes(read_only, "previous image");
-    std::filesystem::permissions(read_only, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
-                                                std::filesystem::perms::others_write,
+    std::filesystem::permissions(read_only,
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove);
     const std::string missing = (dir / "no-such-folder" / "song.MZT").string();
-    for (const auto& [path, why] : {std::pair{dir.path().string(), std::string("it is a folder")},
-                                    std::pair{missing, std::string("No such file or directory")},
-                                    std::pair{read_only.string(), std::string("it is read-only")}}) {
+    for (const auto& [path, why] :
+         {std::pair{dir.path().string(), std::string("it is a folder")},
+          std::pair{missing, std::string("No such file or directory")},
+          std::pair{read_only.string(), std::string("it is read-only")}}) {
         std::string error;
         EXPECT_FALSE(write_file_atomically(path, as_bytes("new"), error));
         EXPECT_EQ(error, "cannot write '" + path + "': " + why);

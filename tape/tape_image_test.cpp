@@ -18,8 +18,10 @@ using Bytes = std::vector<std::uint8_t>;
 TEST(TapeHeader, NameFieldIsCutTo15AndEndedByCrAndTheSizeKeepsItsLow16Bits) {
     const std::vector<std::pair<std::string, Bytes>> cases{
         {"", {0x0D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0D}},
-        {"ABCDEFGHIJKLMNOPQ", {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O', 0x0D}},
-        {"ABCDEFGHIJKLMN", {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 0x0D, 0x0D}},
+        {"ABCDEFGHIJKLMNOPQ",
+         {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O', 0x0D}},
+        {"ABCDEFGHIJKLMN",
+         {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 0x0D, 0x0D}},
     };
     for (const auto& [name, field] : cases) {
         const TapeHeader header = make_tape_header(name, 0x12345);
@@ -38,13 +40,13 @@ TEST(TapeImage, IgnoresTheHeaderAndBytesAfterTheTenthEndMark) {
     EXPECT_EQ(song.tracks[9].events(), (std::vector<TrackEvent>{{0xFE, 1, 2}}));
 
     // ...but /list and the write-back say where it disagrees with the data.
-    EXPECT_EQ(tape_header_problems(image, song),
-              (std::vector<std::string>{"the attribute byte is 0xAA, not 0xC8",
-                                        "the tape name field does not end with CR",
-                                        "the header gives 43690 bytes of data, the tracks hold 30",
-                                        "the load address is 0xAAAA, not 0x315A",
-                                        "the execution address is 0xAAAA, not 0x1200",
-                                        "2 bytes follow the tenth end mark and belong to no track"}));
+    EXPECT_EQ(
+        tape_header_problems(image, song),
+        (std::vector<std::string>{
+            "the attribute byte is 0xAA, not 0xC8", "the tape name field does not end with CR",
+            "the header gives 43690 bytes of data, the tracks hold 30",
+            "the load address is 0xAAAA, not 0x315A", "the execution address is 0xAAAA, not 0x1200",
+            "2 bytes follow the tenth end mark and belong to no track"}));
     // A rebuilt image keeps the name field as it was, but for its final CR.
     const Bytes rebuilt = rebuild_tape_image(song, image);
     EXPECT_EQ(Bytes(rebuilt.begin() + 1, rebuilt.begin() + 16), Bytes(15, 0xAA));
@@ -81,7 +83,11 @@ TEST(TapeImage, RefusesBrokenImagesAndLeavesTheSongEmpty) {
          "not a tape image: its data ends inside track 0, before the end marks of all ten tracks"},
         {"nine tracks", image_with_data(end_marks(9)),
          "not a tape image: its data ends inside track 9, before the end marks of all ten tracks"},
-        {"cut event", image_with_data([] { Bytes d = end_marks(9); d.insert(d.end(), {0xFE, 0}); return d; }()),
+        {"cut event", image_with_data([] {
+             Bytes d = end_marks(9);
+             d.insert(d.end(), {0xFE, 0});
+             return d;
+         }()),
          "not a tape image: its data ends inside track 9, before the end marks of all ten tracks"},
         {"long track", image_with_data(long_track),
          "not a tape image: track 0 holds more than 10,000 events"},
