@@ -6,16 +6,20 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace zirvon::audio {
 namespace {
 
-bool never() { return false; }
+bool never() {
+    return false;
+}
 std::atomic<bool> g_interrupt{false};
-bool interrupt_flag() { return g_interrupt.load(); }
+bool interrupt_flag() {
+    return g_interrupt.load();
+}
 
 TEST(LiveRenderer, RunsTickNOnFrameRoundOfNTimesRateOverFifty) {
     for (const unsigned rate : {44100u, 48000u, 22050u, 11025u, 96000u}) {
@@ -31,7 +35,8 @@ TEST(LiveRenderer, RunsTickNOnFrameRoundOfNTimesRateOverFifty) {
                 // Every tick whose frame has been rendered has run, and no other.
                 std::uint64_t due = 0;
                 while ((due * rate + 25) / 50 < frames) ++due;
-                ASSERT_EQ(ticks, due) << rate << " Hz, buffers of " << buffer << ", " << frames << " frames";
+                ASSERT_EQ(ticks, due)
+                    << rate << " Hz, buffers of " << buffer << ", " << frames << " frames";
             }
         }
     }
@@ -66,24 +71,30 @@ TEST(LiveRenderer, TheNoteOfATickSoundsFromItsFrame) {
     EXPECT_EQ(first - left.begin(), 3 * 960 + 1);  // the note's first frame has gain 0
 }
 
-TEST(LiveRenderer, StopEndsTheTicksAndFadeOutEndsTheSound) {
-    LiveRenderer renderer(48000, &never);
-    int ticks = 0;
-    renderer.start(one_long_note(ticks));
-    left_of(renderer, 4800);
-    renderer.stop();
-    const int ticks_at_stop = ticks;
-    const std::vector<float> held = left_of(renderer, 4800);
-    EXPECT_EQ(ticks, ticks_at_stop);
-    EXPECT_NE(*std::max_element(held.begin(), held.end()), 0.0f);  // the note sounds on
-    EXPECT_FALSE(renderer.quiet());
-
-    renderer.fade_out();
-    const std::vector<float> faded = left_of(renderer, 4800);
-    // At least 2 ms long, and over by 3 ms and the rest of the buffer.
-    EXPECT_NE(*std::max_element(faded.begin() + 96, faded.begin() + 100), 0.0f);
-    EXPECT_TRUE(std::all_of(faded.begin() + 250, faded.end(), [](float x) { return x == 0.0f; }));
-    EXPECT_TRUE(renderer.quiet());
+TEST(LiveRenderer, StopEndsTheTicksAndAFadeOutOrAnInterruptEndsTheSound) {
+    for (const bool by_interrupt : {false, true}) {
+        LiveRenderer renderer(48000, &interrupt_flag);
+        int ticks = 0;
+        renderer.start(one_long_note(ticks));
+        left_of(renderer, 4800);
+        if (by_interrupt) {
+            g_interrupt.store(true);  // fades at once and stops the ticks
+        } else {
+            renderer.stop();
+            const std::vector<float> held = left_of(renderer, 4800);
+            EXPECT_NE(*std::max_element(held.begin(), held.end()), 0.0f);  // the note sounds on
+            EXPECT_FALSE(renderer.quiet());
+            renderer.fade_out();
+        }
+        const std::vector<float> faded = left_of(renderer, 4800);
+        g_interrupt.store(false);
+        EXPECT_EQ(ticks, 5) << by_interrupt;  // the ticks of the first 100 ms only
+        // At least 2 ms long, and over by 3 ms and the rest of the buffer.
+        EXPECT_NE(*std::max_element(faded.begin() + 96, faded.begin() + 100), 0.0f) << by_interrupt;
+        EXPECT_TRUE(
+            std::all_of(faded.begin() + 250, faded.end(), [](float x) { return x == 0.0f; }));
+        EXPECT_TRUE(renderer.quiet());
+    }
 }
 
 TEST(LiveRenderer, NoTickRunsOnTheDeviceThreadOnceStopHasReturned) {
@@ -106,19 +117,6 @@ TEST(LiveRenderer, NoTickRunsOnTheDeviceThreadOnceStopHasReturned) {
     running.store(false);
     device.join();
     EXPECT_EQ(ticks.load(), at_stop);
-}
-
-TEST(LiveRenderer, AnInterruptFadesAtOnceAndStopsTheTicks) {
-    LiveRenderer renderer(48000, &interrupt_flag);
-    int ticks = 0;
-    renderer.start(one_long_note(ticks));
-    left_of(renderer, 4800);
-    g_interrupt.store(true);
-    const std::vector<float> after = left_of(renderer, 4800);
-    g_interrupt.store(false);
-    EXPECT_EQ(ticks, 5);  // the ticks of the first 100 ms only
-    EXPECT_TRUE(std::all_of(after.begin() + 250, after.end(), [](float x) { return x == 0.0f; }));
-    EXPECT_TRUE(renderer.quiet());
 }
 
 }  // namespace

@@ -32,10 +32,8 @@ void fft(std::vector<std::complex<double>>& a) {
     }
 }
 
-double to_db(double ratio) { return 20.0 * std::log10(ratio); }
-
-}  // namespace
-
+/// Magnitudes of the spectrum of `samples` under a Blackman-Harris window,
+/// bins 0 to n/2 for the largest power of two n that fits.
 std::vector<double> spectrum(const std::vector<double>& samples) {
     std::size_t n = 1;
     while (n * 2 <= samples.size()) n *= 2;
@@ -51,6 +49,8 @@ std::vector<double> spectrum(const std::vector<double>& samples) {
     for (std::size_t i = 0; i < magnitude.size(); ++i) magnitude[i] = std::abs(a[i]);
     return magnitude;
 }
+
+}  // namespace
 
 double worst_alias_db(const std::vector<double>& samples, double rate, double fundamental_hz) {
     const std::vector<double> m = spectrum(samples);
@@ -70,7 +70,7 @@ double worst_alias_db(const std::vector<double>& samples, double rate, double fu
         if (std::abs(hz - fundamental_hz) <= guard) fundamental = std::max(fundamental, m[i]);
         else if (!near_harmonic(hz)) alias = std::max(alias, m[i]);
     }
-    return to_db(std::max(alias, 1e-300) / fundamental);
+    return 20.0 * std::log10(std::max(alias, 1e-300) / fundamental);
 }
 
 double measured_pitch(const std::vector<double>& samples, double rate) {

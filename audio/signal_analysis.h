@@ -1,5 +1,5 @@
-// Measurements on rendered audio for the tests: a spectrum, the strongest
-// alias, the pitch, onsets. Written for clarity, not speed; std::cos is fine
+// Measurements on rendered audio for the tests: the strongest alias and the
+// pitch. Written for clarity, not speed; std::cos is fine
 // here since nothing of this reaches the program's samples.
 #pragma once
 
@@ -7,10 +7,6 @@
 #include <vector>
 
 namespace zirvon::audio::testing {
-
-/// Magnitudes of the spectrum of `samples` under a Blackman-Harris window,
-/// bins 0 to n/2 for the largest power of two n that fits.
-std::vector<double> spectrum(const std::vector<double>& samples);
 
 /// The strongest spectral peak that is not a harmonic of `fundamental_hz`
 /// (nor DC), in dB relative to the fundamental's peak; negative is below.

@@ -1,11 +1,11 @@
-// WAV files rendered from songs: the header, the length, where the notes
-// start and where silence is; and a failing write.
+// WAV files rendered from songs: where the notes start and where silence
+// is, and a failing write. (The command-line tests check the header and the
+// length of the files /wav writes.)
 #include "audio/wav_render.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -53,22 +53,6 @@ Rendered render(const Song& song) {
     });
     EXPECT_TRUE(wav.finish());
     return r;
-}
-
-std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
-}
-
-TEST(WavRender, CanonicalHeaderAndALengthThatFollowsTheDoneTick) {
-    const Rendered r = render(compiled("1[C D8 E16]\n2[O3 C2]\n"));
-    ASSERT_EQ(r.frames(), r.done_tick * 882 + 11025);
-    const std::uint8_t fmt[] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                                16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0,
-                                4, 0, 16, 0, 'd', 'a', 't', 'a'};
-    EXPECT_EQ(std::memcmp(r.bytes.data() + 8, fmt + 8, 32), 0);
-    EXPECT_EQ(std::memcmp(r.bytes.data(), fmt, 4), 0);
-    EXPECT_EQ(le32(r.bytes, 4), r.bytes.size() - 8);
-    EXPECT_EQ(le32(r.bytes, 40), r.bytes.size() - 44);
 }
 
 TEST(WavRender, NotesStartOnTheirTicksAndTheEndIsSilent) {

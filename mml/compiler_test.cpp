@@ -58,66 +58,28 @@ TEST_P(CompilerEvents, GiveTheEvents) {
 INSTANTIATE_TEST_SUITE_P(
     Mml, CompilerEvents,
     testing::Values(
-        EventCase{"1[CDE]", 1, {{36, 24, 21}, {38, 24, 21}, {40, 24, 21}, S}},
+        // The random sources of the reference model test cover the rest;
+        // these rows are the corners a mistake would most likely hit.
         EventCase{"1[O5 L8 C Q8 D R4]", 1, {{48, 12, 10}, {50, 12, 12}, {0, 24, 0}, S}},
-        EventCase{"1[C4.]", 1, {{36, 36, 31}, S}},
-        EventCase{"1[C4..]", 1, {{36, 42, 36}, S}},
-        EventCase{"1[C32. C32..]", 1, {{36, 4, 3}, {36, 4, 3}, S}},
-        EventCase{"1[C%30]", 1, {{36, 30, 26}, S}},
-        EventCase{"1[C3]", 1, {{36, 0, 1}, S}},
+        EventCase{"1[C2 C4.. C32..]", 1, {{36, 48, 42}, {36, 42, 36}, {36, 4, 3}, S}},
+        EventCase{"1[C%300 C3 C%]", 1, {{36, 44, 6}, {36, 0, 1}, {36, 4, 3}, S}},
         EventCase{"1[C4 &D4]", 1, {{36, 24, 21}, {38, 24, 24}, S}},
-        EventCase{"1[8C]", 1, {{36, 12, 10}, S}},
-        EventCase{"1[C%300]", 1, {{36, 44, 6}, S}},
-        EventCase{"1[C+ D- E#]", 1, {{37, 24, 21}, {37, 24, 21}, {41, 24, 21}, S}},
-        EventCase{"1[>C <<C]", 1, {{48, 24, 21}, {24, 24, 21}, S}},
-        EventCase{"[C]", 0, {{36, 24, 21}, S}},
-        EventCase{"1[C] 2[D]", 2, {{38, 24, 21}, S}},
-        EventCase{"1[C D ;E]", 1, {{36, 24, 21}, {38, 24, 21}}},
-        EventCase{"1[C D", 1, {{36, 24, 21}, {38, 24, 21}}},
+        EventCase{"1[C- B+ R+ R-8]", 1, {{35, 24, 21}, {48, 24, 21}, {0, 24, 0}, {0, 12, 0}, S}},
         EventCase{"1[C2[D]", 2, {{36, 24, 21}, {38, 24, 21}, S}},
-        EventCase{"1[C%]", 1, {{36, 4, 3}, S}},
-        EventCase{"1[L C]", 1, {{36, 0, 1}, S}},
-        // A command right before `;` is emitted as at the end of a line.
         EventCase{"1[C;D]", 1, {{36, 24, 21}}},
         EventCase{"1[L8;\r\n1[C]", 1, {{36, 12, 10}, S}},
-        // Accidentals may leave the octave: C- is the B below.
-        EventCase{"1[C- B+]", 1, {{35, 24, 21}, {48, 24, 21}, S}},
-        // Accidentals after R are ignored: it stays a rest.
-        EventCase{"1[R+ R-8]", 1, {{0, 24, 0}, {0, 12, 0}, S}},
-        // Rest of pitch 0 and note of pitch 0 differ only by the gate.
-        EventCase{"1[O1 C R]", 1, {{0, 24, 21}, {0, 24, 0}, S}},
-        // Dots, % and & before a letter count for the next note.
         EventCase{"1[. C & D %5 E]", 1, {{36, 36, 31}, {38, 24, 24}, {40, 5, 4}, S}},
-        // L, O and Q leave dots, % and & for the next note.
-        EventCase{"1[C%L8 D]", 1, {{36, 4, 3}, {38, 12, 10}, S}},
-        EventCase{"1[.L8 D]", 1, {{38, 18, 15}, S}},
-        // Dots, % and & even cross `]` to the next block of the line.
         EventCase{"1[C&]2[D] 1[E]", 2, {{38, 24, 24}, S}},
-        // Digits outside blocks before a letter's block count, and digits
-        // inside a block go to the next command.
         EventCase{"1[C 16 D]", 1, {{36, 24, 21}, {38, 6, 5}, S}},
-        EventCase{"1[Q0 C Q100 D]", 1, {{36, 24, 1}, {38, 24, 44}, S}},
-        EventCase{"1[c d e f g a b r]", 1,
-                  {{36, 24, 21}, {38, 24, 21}, {40, 24, 21}, {41, 24, 21}, {43, 24, 21},
-                   {45, 24, 21}, {47, 24, 21}, {0, 24, 0}, S}},
-        // Lines end at CR LF and at a bare LF; a bare CR is a blank.
         EventCase{"1[C\nD]\r\n", 1, {{36, 24, 21}}},
         EventCase{"1[C\rD]", 1, {{36, 24, 21}, {38, 24, 21}, S}},
-        // A huge number never wraps into a small one.
         EventCase{"1[C%18446744073709551660]", 1, {{36, 44, 38}, S}},
-        EventCase{"1[O9 B]", 1, {{107, 24, 21}, S}},
         EventCase{"1[O22 C]", 1, {{252, 24, 21}, S}}));
 
 TEST(Compiler, SettingsPersistFromLineToLine) {
     const Compiled c = compile_text("1[>L8Q8]\r\n1[C]\r\n2[C]\n");
     EXPECT_EQ(body(c, 1), (std::vector<TrackEvent>{S, {48, 12, 12}, S}));
     EXPECT_EQ(body(c, 2), (std::vector<TrackEvent>{{36, 24, 21}, S}));
-}
-
-TEST(Compiler, EmptySourceGivesTenEndMarks) {
-    const Compiled c = compile_text("");
-    EXPECT_TRUE(c.ok);
-    for (const Track& t : c.song.tracks) EXPECT_EQ(t.events(), std::vector<TrackEvent>{kEndEvent});
 }
 
 struct DiagnosticCase {
@@ -148,7 +110,6 @@ constexpr const char* kOverlap =
 INSTANTIATE_TEST_SUITE_P(
     Mml, CompilerDiagnostics,
     testing::Values(
-        DiagnosticCase{"12[C]", {{E, 1, 3, "track number 12 is outside 0-9"}}},
         DiagnosticCase{"1[C]\r\n 4294967297[C] 10[D]",
                        {{E, 2, 12, "track number 4294967297 is outside 0-9"},
                         {E, 2, 18, "track number 10 is outside 0-9"}}},
@@ -157,7 +118,6 @@ INSTANTIATE_TEST_SUITE_P(
                        {{E, 1, 6, "note is out of range: pitch code -12 is outside 0-252"},
                         {E, 1, 8, "note is out of range: pitch code -2 is outside 0-252"},
                         {E, 2, 7, "note is out of range: pitch code 263 is outside 0-252"}}},
-        DiagnosticCase{"1[O1 C-]", {{E, 1, 6, "note is out of range: pitch code -1 is outside 0-252"}}},
         DiagnosticCase{"1[C5 R0]",
                        {{W, 1, 3, "length 5 is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks"}}},
         DiagnosticCase{"1[C%256 &D%300]",
@@ -188,7 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
                          "voice falls out of step; close it with ']' first"},
                         {W, 1, 2, kOutOfStep1}}},
         DiagnosticCase{"2[C D E] 3]", {{W, 1, 11, "']' without an open block is ignored"}}},
-        DiagnosticCase{"1[C]]", {{W, 1, 5, "']' without an open block is ignored"}}},
         DiagnosticCase{"1[T120 C D]", {{W, 1, 3, "unknown command 'T' is ignored; its number 120 goes on to 'C'"}}},
         DiagnosticCase{"Tempo 120: 1[C]",
                        {{E, 1, 7,
@@ -258,35 +217,13 @@ TEST(Compiler, ImageOfMoreThan65535DataBytesIsAnError) {
                           "header"}));
 }
 
-TEST(LengthTicks, FollowsTheTableAndHalvesPerDot) {
-    struct Case { std::uint64_t number, dots; int ticks; };
-    for (const Case& c : std::vector<Case>{{1, 0, 96}, {1, 1, 144}, {2, 0, 48}, {4, 1, 36},
-                                           {4, 2, 42}, {8, 1, 18}, {16, 3, 10}, {32, 1, 4},
-                                           {32, 2, 4}, {0, 0, 0}, {3, 2, 0}, {64, 0, 0}}) {
-        EXPECT_EQ(length_ticks(MmlNumber::of(c.number), c.dots), c.ticks) << c.number << " " << c.dots;
-    }
-}
-
-TEST(GateTicks, TruncatesAndKeepsAtLeastOne) {
-    struct Case { std::uint64_t ticks, ratio, gate; };
-    for (const Case& c : std::vector<Case>{{24, 7, 21}, {24, 8, 24}, {3, 2, 1}, {0, 7, 1},
-                                           {24, 0, 1}, {300, 7, 262}, {96, 100, 1200}}) {
-        const MmlNumber g = gate_ticks(MmlNumber::of(c.ticks), MmlNumber::of(c.ratio));
-        EXPECT_FALSE(g.huge);
-        EXPECT_EQ(g.low, c.gate) << c.ticks << " x " << c.ratio;
-    }
-    // A product past 64 bits keeps the low bits of the gate exact.
+TEST(GateTicks, AProductPast64BitsKeepsTheLowBitsOfTheGateExact) {
     const MmlNumber huge{0x10000000000000F0ull, false};
     const MmlNumber g = gate_ticks(huge, MmlNumber::of(16));
     EXPECT_TRUE(g.huge);
     EXPECT_EQ(g.byte(), (0xF0u * 16 / 8) & 0xFF);
+    EXPECT_EQ(gate_ticks(MmlNumber::of(24), MmlNumber::of(0)).low, 1u);  // at least one tick
 }
-
-}  // namespace
-}  // namespace zirvon
-
-namespace zirvon {
-namespace {
 
 TEST(Compiler, CountsButDoesNotKeepEndlessDiagnostics) {
     std::string mml;

@@ -59,14 +59,5 @@ TEST(PianoRoll, TitleNamesTheSongAndCountsWhatItShows) {
               "1 block \u00B7 1 note");
 }
 
-TEST(PianoRoll, EmptySongsGiveASmallPictureThatSaysSo) {
-    for (const char* mml : {"", "1[R R]\n1[R%255 R%255]", "0[C D] 9[E]", "1[] 2[]"}) {
-        const std::string svg = draw(mml, {"e.MML", "E"});
-        EXPECT_NE(title_of(svg).find("empty: no notes on tracks 1 to 8"), std::string::npos) << mml;
-        EXPECT_LT(svg.size(), 50'000u) << mml;
-        EXPECT_EQ(svg.find("class=\"row\""), std::string::npos) << mml;
-    }
-}
-
 }  // namespace
 }  // namespace zirvon::picture

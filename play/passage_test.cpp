@@ -5,8 +5,6 @@
 #include <map>
 #include <random>
 
-#include "mml/compiler.h"
-
 namespace zirvon::play {
 namespace {
 
@@ -19,13 +17,6 @@ Song make_song(const std::map<int, std::vector<TrackEvent>>& tracks) {
     for (const auto& [number, events] : tracks) {
         for (const TrackEvent& e : events) song.tracks[number].append_event(e);
     }
-    return song;
-}
-
-Song compile_text(const std::string& text) {
-    Song song;
-    std::vector<Diagnostic> diagnostics;
-    EXPECT_TRUE(compile(SourceText(text), song, diagnostics));
     return song;
 }
 
@@ -173,44 +164,6 @@ TEST(PassagePlayer, LoopTurnsRepeatWithoutAGap) {
     EXPECT_EQ(turns[1].front().tick, 10u);  // the held note starts the next turn at once
     EXPECT_EQ(turns[1].front().message, (MidiMessage{0x91, 60, 127}));
     EXPECT_EQ(turns[1].size(), turns[0].size());
-}
-
-TEST(ResolvePassage, FindsBlocksTimesAndLinesOrSaysWhatIsMissing) {
-    // Line 2 has one block of track 1; line 3 holds only a comment; line 4
-    // the third block.
-    const Song song = compile_text("1[C] 2[D]\n1[E]\n; nothing\n1[F] 9[G]\n");
-    const SongMap map = map_song(song);
-    ASSERT_EQ(map.block_starts, (std::vector<std::uint64_t>{0, 26, 52}));
-    using K = Bound::Kind;
-    struct Case {
-        std::optional<Bound> from, to;
-        std::uint64_t start, end;
-        const char* error;
-    };
-    const Case cases[] = {
-        {Bound{K::block, 2, {}}, std::nullopt, 26, 79, ""},
-        {std::nullopt, Bound{K::block, 2, {}}, 0, 52, ""},
-        {Bound{K::time, 51, {}}, Bound{K::time, 100, {}}, 26, 50, ""},  // 0:00.51 is tick 25.5
-        {Bound{K::line, 2, {}}, Bound{K::line, 2, {}}, 26, 52, ""},
-        {Bound{K::line, 3, {}}, std::nullopt, 52, 79, ""},  // the next line with a block
-        {Bound{K::block, 0, {}}, std::nullopt, 0, 0, "/from=0: there is no block 0; the song has 3 blocks"},
-        {Bound{K::block, 4, {}}, std::nullopt, 0, 0, "/from=4: there is no block 4; the song has 3 blocks"},
-        {std::nullopt, Bound{K::time, 159, {}}, 0, 0, "/to=0:01.59 is past the end of the song, at 0:01.58"},
-        {Bound{K::time, 158, {}}, std::nullopt, 0, 0, "/from=0:01.58 is where the song ends: the passage would be empty"},
-        // Messages quote what was typed: a saturated value would misquote it.
-        {Bound{K::block, UINT64_MAX, "18446744073709551617"}, std::nullopt, 0, 0,
-         "/from=18446744073709551617: there is no block 18446744073709551617; the song has 3 blocks"},
-        {Bound{K::block, 2, {}}, Bound{K::block, 1, {}}, 0, 0, "/to=1 is at or before /from=2: the passage would be empty"},
-        {Bound{K::line, 5, {}}, std::nullopt, 0, 0, "/from=line:5: no block of tracks 1 to 8 starts on line 5 or after it"},
-    };
-    for (const Case& c : cases) {
-        std::string error;
-        const auto passage = resolve_passage({c.from, c.to, kAllPlayedTracks}, song, map, error);
-        EXPECT_EQ(error, c.error);
-        if (passage) {
-            EXPECT_EQ(std::make_pair(passage->start, passage->end), std::make_pair(c.start, c.end));
-        }
-    }
 }
 
 }  // namespace

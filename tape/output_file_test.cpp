@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <string>
-#include <utility>
 
 #include "tests/test_support.h"
 
@@ -21,13 +20,26 @@ std::size_t entries_in(const std::filesystem::path& folder) {
                                                   std::filesystem::directory_iterator()));
 }
 
-TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNoTemporaryBehind) {
+TEST(AtomicWriter, CommitsPiecesAsOneFileAndAbandonsWhatIsNotCommitted) {
     TempDir dir;
-    const auto target = dir / "song.MZT";
-    write_bytes(target, "old bytes that are longer");
+    const auto target = dir / "song.WAV";
+    write_bytes(target, "previous, and longer than what replaces it");
     std::string error;
-    ASSERT_TRUE(write_file_atomically(target.string(), as_bytes("new"), error)) << error;
-    EXPECT_EQ(read_bytes(target), "new");
+    {
+        AtomicWriter writer;
+        ASSERT_TRUE(writer.open(target.string(), error)) << error;
+        ASSERT_TRUE(writer.write(as_bytes("half of "), error)) << error;
+        EXPECT_EQ(read_bytes(target), "previous, and longer than what replaces it");  // meanwhile
+    }  // destroyed before commit
+    EXPECT_EQ(read_bytes(target), "previous, and longer than what replaces it");
+    EXPECT_EQ(entries_in(dir.path()), 1u);
+
+    AtomicWriter writer;
+    ASSERT_TRUE(writer.open(target.string(), error)) << error;
+    for (const char* piece : {"one ", "two ", "three"})
+        ASSERT_TRUE(writer.write(as_bytes(piece), error));
+    ASSERT_TRUE(writer.commit(error)) << error;
+    EXPECT_EQ(read_bytes(target), "one two three");
     EXPECT_EQ(entries_in(dir.path()), 1u);
 }
 
@@ -43,12 +55,39 @@ TEST(WriteFileAtomically, BytesMadeWhileWritingArriveWholeAndAProducerThatGivesU
     EXPECT_EQ(read_bytes(target), "new picture");
 
     const auto gives_up = [](const ByteSink& sink) {
-        sink(as_bytes("half a pic"));
-        return false;
+        return sink(as_bytes("half a pic")) && false;
     };
     EXPECT_FALSE(write_file_atomically(target.string(), gives_up, error));
-    EXPECT_TRUE(error.starts_with("cannot write '")) << error;
+    EXPECT_EQ(error, "cannot write '" + target.string() + "': its contents could not be made");
     EXPECT_EQ(read_bytes(target), "new picture");
+    EXPECT_EQ(entries_in(dir.path()), 1u);
+}
+
+// A read-only file is refused everywhere, even where a rename could replace
+// it (and for root). A writer that could not open writes nothing after.
+TEST(WriteFileAtomically, RefusesFoldersMissingFoldersAndReadOnlyFilesAndLeavesThem) {
+    TempDir dir;
+    const auto read_only = dir / "song.MZT";
+    write_bytes(read_only, "previous image");
+    std::filesystem::permissions(read_only,
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    const std::string missing = (dir / "no-such-folder" / "song.MZT").string();
+    for (const auto& [path, why] :
+         {std::pair{dir.path().string(), std::string("it is a folder")},
+          std::pair{missing, std::string("No such file or directory")},
+          std::pair{read_only.string(), std::string("it is read-only")}}) {
+        std::string error;
+        EXPECT_FALSE(write_file_atomically(path, as_bytes("new"), error));
+        EXPECT_EQ(error, "cannot write '" + path + "': " + why);
+        AtomicWriter writer;
+        EXPECT_FALSE(writer.open(path, error));
+        EXPECT_FALSE(writer.write(as_bytes("x"), error));
+        EXPECT_FALSE(writer.commit(error));
+    }
+    EXPECT_EQ(read_bytes(read_only), "previous image");
     EXPECT_EQ(entries_in(dir.path()), 1u);
 }
 
@@ -65,68 +104,6 @@ TEST(WriteFileAtomically, FailureLeavesThePreviousFileUntouched) {
     EXPECT_FALSE(write_file_atomically(target.string(), as_bytes("new"), error));
     EXPECT_TRUE(error.starts_with("cannot write '" + target.string() + "': ")) << error;
     EXPECT_EQ(read_bytes(target), "previous image");
-}
-
-// Refused everywhere, even where a rename could replace it (and for root).
-TEST(WriteFileAtomically, ReadOnlyFileIsNotReplaced) {
-    TempDir dir;
-    const auto target = dir / "song.MZT";
-    write_bytes(target, "previous image");
-    std::filesystem::permissions(target, std::filesystem::perms::owner_write |
-                                             std::filesystem::perms::group_write |
-                                             std::filesystem::perms::others_write,
-                                 std::filesystem::perm_options::remove);
-    std::string error;
-    EXPECT_FALSE(write_file_atomically(target.string(), as_bytes("new"), error));
-    EXPECT_EQ(error, "cannot write '" + target.string() + "': it is read-only");
-    EXPECT_EQ(read_bytes(target), "previous image");
-    EXPECT_EQ(entries_in(dir.path()), 1u);
-}
-
-TEST(WriteFileAtomically, RefusesFoldersAndMissingFolders) {
-    TempDir dir;
-    std::string error;
-    EXPECT_FALSE(write_file_atomically(dir.path().string(), as_bytes("x"), error));
-    EXPECT_EQ(error, "cannot write '" + dir.path().string() + "': it is a folder");
-    const auto missing = dir / "no-such-folder" / "song.MZT";
-    EXPECT_FALSE(write_file_atomically(missing.string(), as_bytes("x"), error));
-    EXPECT_EQ(error, "cannot write '" + missing.string() + "': No such file or directory");
-}
-
-TEST(AtomicWriter, CommitsPiecesAsOneFileAndAbandonsWhatIsNotCommitted) {
-    TempDir dir;
-    const auto target = dir / "song.WAV";
-    write_bytes(target, "previous");
-    std::string error;
-    {
-        AtomicWriter writer;
-        ASSERT_TRUE(writer.open(target.string(), error)) << error;
-        ASSERT_TRUE(writer.write(as_bytes("half of "), error)) << error;
-        EXPECT_EQ(read_bytes(target), "previous");  // readers see the old file meanwhile
-    }  // destroyed before commit
-    EXPECT_EQ(read_bytes(target), "previous");
-    EXPECT_EQ(entries_in(dir.path()), 1u);
-
-    AtomicWriter writer;
-    ASSERT_TRUE(writer.open(target.string(), error)) << error;
-    for (const char* piece : {"one ", "two ", "three"}) ASSERT_TRUE(writer.write(as_bytes(piece), error));
-    ASSERT_TRUE(writer.commit(error)) << error;
-    EXPECT_EQ(read_bytes(target), "one two three");
-    EXPECT_EQ(entries_in(dir.path()), 1u);
-}
-
-TEST(AtomicWriter, RefusesWhatWriteFileAtomicallyRefuses) {
-    TempDir dir;
-    const auto missing = dir / "no-such-folder" / "song.WAV";
-    for (const auto& [path, why] : {std::pair{dir.path().string(), std::string("it is a folder")},
-                                    std::pair{missing.string(), std::string("No such file or directory")}}) {
-        AtomicWriter writer;
-        std::string error;
-        EXPECT_FALSE(writer.open(path, error));
-        EXPECT_EQ(error, "cannot write '" + path + "': " + why);
-        EXPECT_FALSE(writer.write(as_bytes("x"), error));
-        EXPECT_FALSE(writer.commit(error));
-    }
 }
 
 }  // namespace

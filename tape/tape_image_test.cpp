@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "mml/compiler.h"
 #include "tape/tape_header.h"
 
 namespace zirvon {
@@ -13,59 +13,21 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Song compiled(const std::string& mml) {
-    Song song;
-    std::vector<Diagnostic> diagnostics;
-    EXPECT_TRUE(compile(SourceText(mml), song, diagnostics));
-    return song;
-}
-
-TEST(TapeImage, OneNoteSongIsByteExact) {
-    const Bytes image = build_tape_image(compiled("1[C]"), kDefaultTapeName);
-    ASSERT_EQ(image.size(), 164u);
-    const Bytes head{0xC8, 'M', 'U', 'S', 'I', 'C', 'D', 'A', 'T', 'A', 0x0D, 0, 0, 0, 0, 0,
-                     0x0D, 0,   36,  0,   0x5A, 0x31, 0x00, 0x12};
-    EXPECT_EQ(Bytes(image.begin(), image.begin() + 24), head);
-    EXPECT_EQ(Bytes(image.begin() + 24, image.begin() + 128), Bytes(104, 0));
-    Bytes data{0xFE, 0, 0, 0x24, 0x18, 0x15, 0xFD, 0, 0, 0xFE, 0, 0};
-    for (int k = 2; k <= 9; ++k) data.insert(data.end(), {0xFE, 0, 0});
-    EXPECT_EQ(Bytes(image.begin() + 128, image.end()), data);
-}
-
-TEST(TapeHeader, NameFieldIsCutTo15AndEndedByCr) {
-    struct Case {
-        std::string name;
-        Bytes field;
-    };
-    const std::vector<Case> cases{
-        {"ABC", {'A', 'B', 'C', 0x0D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0D}},
+// The reference model test checks whole images of random songs; these are
+// the names and sizes it never writes.
+TEST(TapeHeader, NameFieldIsCutTo15AndEndedByCrAndTheSizeKeepsItsLow16Bits) {
+    const std::vector<std::pair<std::string, Bytes>> cases{
         {"", {0x0D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0D}},
         {"ABCDEFGHIJKLMNOPQ",
          {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O', 0x0D}},
         {"ABCDEFGHIJKLMN",
          {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 0x0D, 0x0D}},
     };
-    for (const Case& c : cases) {
-        const TapeHeader header = make_tape_header(c.name, 0);
-        EXPECT_EQ(Bytes(header.begin() + 1, header.begin() + 17), c.field) << c.name;
-        EXPECT_EQ(header[17], 0);
+    for (const auto& [name, field] : cases) {
+        const TapeHeader header = make_tape_header(name, 0x12345);
+        EXPECT_EQ(Bytes(header.begin() + 1, header.begin() + 17), field) << name;
+        EXPECT_EQ(Bytes(header.begin() + 17, header.begin() + 20), (Bytes{0, 0x45, 0x23})) << name;
     }
-}
-
-TEST(TapeHeader, SizeKeepsItsLow16Bits) {
-    const TapeHeader header = make_tape_header("X", 0x12345);
-    EXPECT_EQ(header[18], 0x45);
-    EXPECT_EQ(header[19], 0x23);
-}
-
-TEST(TapeImage, ReadsBackWhatItWrote) {
-    const Song song = compiled("1[O5 L8 CDE R Q8 F]\r\n2[C%300 D]\r\n9[A]\r\n[B]");
-    const Bytes image = build_tape_image(song, "TUNE");
-    Song loaded;
-    std::string error;
-    ASSERT_TRUE(load_tape_image(image, loaded, error)) << error;
-    for (int k = 0; k < kTrackCount; ++k) EXPECT_EQ(loaded.tracks[k].events(), song.tracks[k].events());
-    EXPECT_EQ(build_tape_image(loaded, "TUNE"), image);
 }
 
 TEST(TapeImage, IgnoresTheHeaderAndBytesAfterTheTenthEndMark) {
@@ -78,13 +40,13 @@ TEST(TapeImage, IgnoresTheHeaderAndBytesAfterTheTenthEndMark) {
     EXPECT_EQ(song.tracks[9].events(), (std::vector<TrackEvent>{{0xFE, 1, 2}}));
 
     // ...but /list and the write-back say where it disagrees with the data.
-    EXPECT_EQ(tape_header_problems(image, song),
-              (std::vector<std::string>{"the attribute byte is 0xAA, not 0xC8",
-                                        "the tape name field does not end with CR",
-                                        "the header gives 43690 bytes of data, the tracks hold 30",
-                                        "the load address is 0xAAAA, not 0x315A",
-                                        "the execution address is 0xAAAA, not 0x1200",
-                                        "2 bytes follow the tenth end mark and belong to no track"}));
+    EXPECT_EQ(
+        tape_header_problems(image, song),
+        (std::vector<std::string>{
+            "the attribute byte is 0xAA, not 0xC8", "the tape name field does not end with CR",
+            "the header gives 43690 bytes of data, the tracks hold 30",
+            "the load address is 0xAAAA, not 0x315A", "the execution address is 0xAAAA, not 0x1200",
+            "2 bytes follow the tenth end mark and belong to no track"}));
     // A rebuilt image keeps the name field as it was, but for its final CR.
     const Bytes rebuilt = rebuild_tape_image(song, image);
     EXPECT_EQ(Bytes(rebuilt.begin() + 1, rebuilt.begin() + 16), Bytes(15, 0xAA));
@@ -121,7 +83,11 @@ TEST(TapeImage, RefusesBrokenImagesAndLeavesTheSongEmpty) {
          "not a tape image: its data ends inside track 0, before the end marks of all ten tracks"},
         {"nine tracks", image_with_data(end_marks(9)),
          "not a tape image: its data ends inside track 9, before the end marks of all ten tracks"},
-        {"cut event", image_with_data([] { Bytes d = end_marks(9); d.insert(d.end(), {0xFE, 0}); return d; }()),
+        {"cut event", image_with_data([] {
+             Bytes d = end_marks(9);
+             d.insert(d.end(), {0xFE, 0});
+             return d;
+         }()),
          "not a tape image: its data ends inside track 9, before the end marks of all ten tracks"},
         {"long track", image_with_data(long_track),
          "not a tape image: track 0 holds more than 10,000 events"},

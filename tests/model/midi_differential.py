@@ -1,24 +1,17 @@
 #!/usr/bin/env python3
 """Writes MIDI files of random songs with the real binary (/midi), from MML
-and from the binary's own tape images, with random passage options (/from,
-/to, /solo, /mute), and checks each against the reference player: the same
-messages, at the same ticks, track by track, or status 2 and no file when the
-model finds no such passage.
+and from tape images, with random passage options (/from, /to, /solo,
+/mute), and checks each against the reference player: the same messages, at
+the same ticks, track by track, or status 2 and no file when the model finds
+no such passage.
 
 usage: midi_differential.py ZIRVON [--count N] [--seed S] [--emulator COMMAND...]
-
---emulator, last, runs the binary under a command such as wine64: every
-argument after it belongs to that command.
 """
-import argparse
 import os
-import random
-import subprocess
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import differential  # noqa: E402
+import harness  # noqa: E402
 import mml_model  # noqa: E402
 import player_model  # noqa: E402
 
@@ -102,7 +95,7 @@ def random_tracks(rng):
 
 def random_passage(rng, tracks, groups, whole, source_lines):
     """Options for the command line, and what the model makes of them: the
-    expected messages by channel and the length, or None for status 2."""
+    passage (start tick, end tick, audible tracks), or None for status 2."""
     starts = player_model.block_starts(tracks, whole)
     done = whole["done"]
     args = []
@@ -129,75 +122,44 @@ def random_passage(rng, tracks, groups, whole, source_lines):
     if "to" in bounds:
         end = player_model.resolve(bounds["to"], True, starts, done, blocks)
     if start is None or end is None or end <= start:
-        return args, None, None
-    return args, by_channel(player_model.passage(whole, start, end, audible)), end - start
+        return args, None
+    return args, (start, end, audible)
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("zirvon")
-    parser.add_argument("--count", type=int, default=300)
-    parser.add_argument("--seed", type=int, default=3)
-    parser.add_argument("--emulator", nargs=argparse.REMAINDER, default=[])
-    args = parser.parse_args()
-    zirvon = args.emulator + [args.zirvon]
-    rng = random.Random(args.seed)
-    failures = checked = 0
-    with tempfile.TemporaryDirectory() as folder:
-        while checked < args.count:
-            data = differential.source(rng)
-            block, errors = mml_model.compile_source(data)
-            if errors:
-                continue
-            checked += 1
-            for name in ("src.MML", "src.MZT", "src.MID"):
-                if os.path.exists(os.path.join(folder, name)):
-                    os.remove(os.path.join(folder, name))
-            with open(os.path.join(folder, "src.MML"), "wb") as f:
-                f.write(data)
-            # The image, as the compiler's own differential test checks it:
-            # a run that ends with status 2 writes none.
-            image = mml_model.tape_image(block, b"T")
-            with open(os.path.join(folder, "src.MZT"), "wb") as f:
-                f.write(image)
-            tracks = player_model.read_tape_tracks(image)
-            _, groups, _ = mml_model.compile_groups(data)
-            whole = player_model.run(tracks)
-            lines = len(mml_model.split_lines(data))
-            # Half the cases play the whole song, the others a passage.
-            if rng.random() < 0.5:
-                options, want, length = [], by_channel(whole["messages"]), whole["done"]
-            else:
-                options, want, length = random_passage(rng, tracks, groups, whole, lines)
-            problems = []
-            for source in ("src.mml", "src.MZT"):
-                argv = [source, "/midi", *options]
-                on_image_by_line = source == "src.MZT" and any("line:" in o for o in options)
-                run = subprocess.run([*zirvon, *argv], cwd=folder, capture_output=True)
-                made = os.path.exists(os.path.join(folder, "src.MID"))
-                if want is None or on_image_by_line:
-                    # Compile warnings may come first; the message is last.
-                    last = run.stderr.rstrip(b"\n").split(b"\n")[-1]
-                    if run.returncode != 2 or made or not last.startswith(b"zirvon: "):
-                        problems.append(f"{argv}: expected status 2 and a message, got {run.returncode}: "
-                                        f"{run.stderr[-200:]!r}")
-                    if made:
-                        os.remove(os.path.join(folder, "src.MID"))
-                    continue
-                if run.returncode != 0:
-                    problems.append(f"{argv}: status {run.returncode}: {run.stderr[:200]!r}")
-                    break
-                problems += [f"{argv}: {p}" for p in check_file(os.path.join(folder, "src.MID"), want, length)]
-                os.remove(os.path.join(folder, "src.MID"))
-            if problems:
-                failures += 1
-                if failures <= 10:
-                    print(f"case {checked}: {data!r}")
-                    for p in problems:
-                        print("   ", p)
-    print(f"{checked - failures} passed, {failures} failed")
-    return 1 if failures else 0
+def check(zirvon, folder, data, rng):
+    model = mml_model.compile_model(data)
+    if model.errors:
+        return None
+    with open(os.path.join(folder, "src.MZT"), "wb") as f:
+        f.write(mml_model.tape_image(mml_model.data_block(model.tracks), b"T"))
+    whole = player_model.run(model.tracks)
+    # Half the cases play the whole song, the others a passage.
+    if rng.random() < 0.5:
+        options, want, length = [], by_channel(whole["messages"]), whole["done"]
+    else:
+        lines = len(mml_model.split_lines(data))
+        options, passage = random_passage(rng, model.tracks, model.groups, whole, lines)
+        want = passage and by_channel(player_model.passage(whole, *passage))
+        length = passage and passage[1] - passage[0]
+    problems = []
+    for source in ("src.mml", "src.MZT"):
+        argv = [source, "/midi", *options]
+        run = harness.run(zirvon, folder, *argv)
+        made = os.path.exists(os.path.join(folder, "src.MID"))
+        if want is None or (source == "src.MZT" and any("line:" in o for o in options)):
+            # Compile warnings may come first; the message is last.
+            last = run.stderr.rstrip(b"\n").split(b"\n")[-1]
+            if run.returncode != 2 or made or not last.startswith(b"zirvon: "):
+                problems.append(f"{argv}: expected status 2 and a message, got {run.returncode}: "
+                                f"{run.stderr[-200:]!r}")
+        elif run.returncode != 0:
+            return problems + [f"{argv}: status {run.returncode}: {run.stderr[:200]!r}"]
+        else:
+            problems += [f"{argv}: {p}" for p in check_file(os.path.join(folder, "src.MID"), want, length)]
+        if made:
+            os.remove(os.path.join(folder, "src.MID"))
+    return problems
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(harness.main(check, count=300, seed=3))

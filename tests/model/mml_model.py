@@ -163,24 +163,23 @@ class Model:
             self.errors.append((0, 0))
 
 
+def compile_model(data):
+    """The model after compiling `data`: its tracks, groups and errors."""
+    model = Model()
+    for k, line in enumerate(split_lines(data)):
+        model.compile_line(line, k + 1)
+    model.finish()
+    return model
+
+
+def data_block(tracks):
+    return bytes(b for t in tracks for e in t for b in e)
+
+
 def compile_source(data):
     """Returns (image data block, errors)."""
-    model = Model()
-    for k, line in enumerate(split_lines(data)):
-        model.compile_line(line, k + 1)
-    model.finish()
-    block = bytes(b for t in model.tracks for e in t for b in e)
-    return block, model.errors
-
-
-def compile_groups(data):
-    """Returns (tracks, groups, errors): the events of each track, and for
-    each event the group it was written in, (line, column) or None."""
-    model = Model()
-    for k, line in enumerate(split_lines(data)):
-        model.compile_line(line, k + 1)
-    model.finish()
-    return model.tracks, model.groups, model.errors
+    model = compile_model(data)
+    return data_block(model.tracks), model.errors
 
 
 def tape_image(block, tape_name):

@@ -8,25 +8,11 @@ number (code + 24) passes 127 is not sent but still ends the note before it.
 """
 
 
-def play(tracks, info=None):
-    """tracks: ten lists of (note, length, gate). Returns (messages, done_tick)
-    where messages are (tick, status, data1, data2) in the order sent. A dict
-    given as info gets "releases", the ticks on which waiting tracks go on,
-    and "reads", for each track 1-8 the (tick, event) of every event read."""
-    whole = run(tracks)
-    if info is not None:
-        reads = {k: [] for k in range(1, 9)}
-        for (k, i), tick in sorted(whole["reads"].items()):
-            reads[k].append((tick, tracks[k][i]))
-        info.update(releases=whole["releases"], reads=reads)
-    return whole["messages"], whole["done"]
-
-
 def run(tracks):
-    """The whole run, with what blocks and passages are made of: messages as
-    play() gives them, 'done' (the done tick), 'releases' (the ticks on which
-    the barrier let a waiting track go on) and 'reads' ({(track, index):
-    tick} of every event read on tracks 1-8)."""
+    """The whole run of ten tracks of (note, length, gate): 'messages'
+    (tick, status, data1, data2) in the order sent, 'done' (the done tick),
+    'releases' (the ticks on which the barrier let a waiting track go on) and
+    'reads' ({(track, index): tick} of every event read on tracks 1-8)."""
     state = {}
     for k in range(1, 9):
         state[k] = dict(active=True, waiting=False, sounding=None, pos=0, remaining=0, gate_left=0)
@@ -172,22 +158,6 @@ def passage(whole, start, end, audible):
     return out
 
 
-def read_tape_tracks(image):
-    """The ten tracks of a tape image written by the program."""
-    tracks = []
-    at = 128
-    for _ in range(10):
-        track = []
-        while True:
-            event = tuple(image[at:at + 3])
-            at += 3
-            track.append(event)
-            if event[0] == 254:
-                break
-        tracks.append(track)
-    return tracks
-
-
 def _varlen(data, at):
     value = 0
     while True:
@@ -217,7 +187,6 @@ def read_midi_file(data):
         at += 8 + size
         track = {"name": None, "events": [], "tempo": [], "ended": False}
         pos = tick = 0
-        running = None
         while pos < len(chunk):
             assert not track["ended"], "events after end of track"
             delta, pos = _varlen(chunk, pos)
@@ -236,22 +205,10 @@ def read_midi_file(data):
                     track["ended"] = True
                     track["end"] = tick
                 continue
-            if status in (0xF0, 0xF7):
-                length, pos = _varlen(chunk, pos + 1)
-                pos += length
-                continue
-            if status & 0x80:
-                running = status
-                pos += 1
-            assert running is not None, "data byte without status"
-            high = running & 0xF0
-            if high in (0xC0, 0xD0):
-                d1, d2 = chunk[pos], 0
-                pos += 1
-            else:
-                d1, d2 = chunk[pos], chunk[pos + 1]
-                pos += 2
-            track["events"].append((tick, running, d1, d2))
+            # Only note-ons and note-offs, each with its status byte.
+            assert status & 0xE0 == 0x80, f"status {status:#x}"
+            track["events"].append((tick, status, chunk[pos + 1], chunk[pos + 2]))
+            pos += 3
         assert track["ended"], "track without end of track"
         tracks.append(track)
     assert at == len(data), "bytes after the last chunk"

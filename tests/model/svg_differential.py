@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the piano rolls of the examples, a few chosen songs and random songs
 with the real binary (/svg), from MML and from the binary's own tape images,
+with random passage options (/from, /to, /solo, /mute) for half of them,
 and checks each against the reference player: one rect.note for each note the
 player sends (track, on tick, off tick, MIDI number), a block line at each
 block start, a left-out mark for each note above MIDI 127; and that the
@@ -8,22 +9,15 @@ document is well-formed (xmllint), plain (no scripts, event attributes, links
 or outside references), laid out on one scale, and the same bytes every time.
 
 usage: svg_differential.py ZIRVON [--count N] [--seed S] [--emulator COMMAND...]
-
---emulator, last, runs the binary under a command such as wine64: every
-argument after it belongs to that command.
 """
-import argparse
 import os
-import random
 import re
-import shutil
-import subprocess
 import sys
-import tempfile
 import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import differential  # noqa: E402
+import harness  # noqa: E402
+import midi_differential  # noqa: E402
 import mml_model  # noqa: E402
 import player_model  # noqa: E402
 
@@ -44,13 +38,11 @@ CHOSEN = [
 ]
 
 
-def expected(tracks):
-    """The notes, block lines and left-out marks the picture must show."""
-    info = {}
-    messages, done = player_model.play(tracks, info)
-    starts = player_model.block_starts(tracks, player_model.run(tracks))
+def expected(tracks, whole, start, end, audible):
+    """The notes, block lines and left-out marks the picture of a passage
+    must show, on the passage's own timeline, and its length."""
     notes, sounding = set(), {}
-    for tick, status, midi, _ in messages:
+    for tick, status, midi, _ in player_model.passage(whole, start, end, audible):
         k = status & 0x0F
         if k in sounding:
             on, sounding_midi = sounding.pop(k)
@@ -58,21 +50,23 @@ def expected(tracks):
         if status & 0xF0 == 0x90:
             sounding[k] = (tick, midi)
     assert not sounding
-    lines = {(b + 1, t) for b, t in enumerate(starts) if 0 < t < done}
+    starts = player_model.block_starts(tracks, whole)
+    lines = {(b + 1, t - start) for b, t in enumerate(starts) if start < t < end}
     left_out = set()
-    for k, reads in info["reads"].items():
-        for i, (tick, (note, _, gate)) in enumerate(reads):
-            if note < 253 and gate and note + 24 > 127:
-                off = min(tick + gate, done, reads[i + 1][0] if i + 1 < len(reads) else done)
-                left_out.add((k, tick, off, note + 24))
-    return notes, lines, left_out, done
+    for (k, i), tick in whole["reads"].items():
+        note, _, gate = tracks[k][i]
+        if k in audible and start <= tick < end and note < 253 and gate and note + 24 > 127:
+            off = min(tick + gate, end, whole["reads"].get((k, i + 1), end))
+            left_out.add((k, tick - start, off - start, note + 24))
+    # An empty picture has no rows to draw block lines in.
+    return notes, lines if notes or left_out else set(), left_out, end - start
 
 
 def data(element, *names):
     return tuple(int(element.get("data-" + n)) for n in names)
 
 
-def check_document(text, tracks):
+def check_document(text, want):
     problems = []
     root = ET.fromstring(text)
     for element in root.iter():
@@ -82,7 +76,7 @@ def check_document(text, tracks):
         for name, value in element.attrib.items():
             if name.startswith("on") or "href" in name or "url(" in value:
                 problems.append(f"attribute {name}={value!r} on <{tag}>")
-    want_notes, want_lines, want_left_out, done = expected(tracks)
+    want_notes, want_lines, want_left_out, _ = want
     notes, conts = [], []
     for row in root.iter(SVG + "g"):
         if row.get("class") != "row":
@@ -130,74 +124,48 @@ def check_document(text, tracks):
     return problems
 
 
-def check_case(zirvon, folder, source, xmllint):
-    for name in os.listdir(folder):
-        os.remove(os.path.join(folder, name))
-    with open(os.path.join(folder, "src.MML"), "wb") as f:
-        f.write(source)
-    block, errors = mml_model.compile_source(source)
-    if errors:
+def check(zirvon, folder, source, rng, xmllint):
+    model = mml_model.compile_model(source)
+    if model.errors:
         return None
-    tracks = player_model.read_tape_tracks(mml_model.tape_image(block, b"T"))
-    problems = []
+    whole = player_model.run(model.tracks)
+    # Half the cases draw the whole song, the others a passage; a passage
+    # given by source lines cannot be found in an image.
+    options, passage = [], (0, whole["done"], set(range(1, 9)))
+    if rng.random() < 0.5:
+        lines = len(mml_model.split_lines(source))
+        options, passage = midi_differential.random_passage(rng, model.tracks, model.groups, whole, lines)
+    runs = [["src.mml", "/svg", *options]]
+    if passage and not any("line:" in o for o in options):
+        runs += [["src.MZT", "/svg", *options]] * 2
     pictures = []
-    for argv in (["src.mml", "/svg"], ["src.MZT", "/svg"], ["src.MZT", "/svg"]):
-        run = subprocess.run([*zirvon, *argv], cwd=folder, capture_output=True)
+    for argv in runs:
+        run = harness.run(zirvon, folder, *argv)
+        if passage is None:
+            made = os.path.exists(os.path.join(folder, "src.SVG"))
+            return [] if run.returncode == 2 and not made else [f"{argv}: expected status 2, got {run.returncode}"]
         if run.returncode != 0:
             return [f"{argv}: status {run.returncode}: {run.stderr[:200]!r}"]
         with open(os.path.join(folder, "src.SVG"), "rb") as f:
             pictures.append(f.read())
+    problems = []
     if xmllint:
-        lint = subprocess.run([xmllint, "--noout", os.path.join(folder, "src.SVG")], capture_output=True)
+        lint = harness.run(["xmllint"], folder, "--noout", "src.SVG")
         if lint.returncode != 0:
             problems.append(f"xmllint: {lint.stderr[:300]!r}")
-    problems += check_document(pictures[0], tracks)
+    problems += check_document(pictures[0], expected(model.tracks, whole, *passage))
     # From the image: the same picture but for the title's file and tape
     # names and the source lines in the tooltips.
     rows = [re.sub(rb", line \d+", b"", re.sub(rb"src\.(MML|mml|MZT)", b"src", p)) for p in pictures]
-    if rows[1] != rows[0] or pictures[2] != pictures[1]:
+    if rows[1:] and (rows[1] != rows[0] or pictures[2] != pictures[1]):
         problems.append("the image's picture differs from the source's, or from itself")
-    return problems
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("zirvon")
-    parser.add_argument("--count", type=int, default=200)
-    parser.add_argument("--seed", type=int, default=13)
-    parser.add_argument("--emulator", nargs=argparse.REMAINDER, default=[])
-    args = parser.parse_args()
-    zirvon = args.emulator + [os.path.abspath(args.zirvon)]
-    xmllint = shutil.which("xmllint")
-    if not xmllint:
-        if os.environ.get("CI") in ("true", "1"):
-            print("xmllint is missing (Debian package libxml2-utils), and CI=true wants every check to run")
-            return 1
-        print("xmllint is missing (Debian package libxml2-utils): the documents are parsed by Python only")
-    sources = list(CHOSEN)
-    for name in sorted(os.listdir(os.path.join(ROOT, "examples"))):
-        with open(os.path.join(ROOT, "examples", name), "rb") as f:
-            sources.append(f.read())
-    rng = random.Random(args.seed)
-    failures = checked = 0
-    with tempfile.TemporaryDirectory() as folder:
-        while checked < len(CHOSEN) + args.count:
-            source = sources[checked] if checked < len(sources) else differential.source(rng)
-            problems = check_case(zirvon, folder, source, xmllint)
-            if problems is None:
-                if checked < len(sources):
-                    raise SystemExit(f"the model does not compile {source!r}")
-                continue
-            checked += 1
-            if problems:
-                failures += 1
-                if failures <= 10:
-                    print(f"case {checked}: {source[:300]!r}")
-                    for p in problems:
-                        print("   ", p)
-    print(f"{checked - failures} passed, {failures} failed")
-    return 1 if failures else 0
+    return [f"{' '.join(options)}: {p}" for p in problems] if options else problems
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    xmllint = harness.have("xmllint", "libxml2-utils")
+    examples = os.path.join(ROOT, "examples")
+    for name in sorted(os.listdir(examples)):
+        with open(os.path.join(examples, name), "rb") as f:
+            CHOSEN.append(f.read())
+    sys.exit(harness.main(lambda *a: check(*a, xmllint), count=200, seed=13, fixed=CHOSEN))
