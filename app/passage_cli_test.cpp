@@ -120,6 +120,7 @@ TEST(PassageCli, OrderOfProblemsAndWarnings) {
     TempDir dir;
     write_bytes(dir / "bad.MML", "1[C] 12[D]\n");
     write_bytes(dir / "song.mml", twelve_blocks());
+    write_bytes(dir / "empty.mml", "1[C] 2[D]\n1[] 2[]\n");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -132,6 +133,9 @@ TEST(PassageCli, OrderOfProblemsAndWarnings) {
         // A block the song lacks is found only once the song compiles.
         {{"bad.mml", "/play", "/from=13"}, 1, "bad.MML:1:8: error: "},
         {{"song.mml", "/play", "/from=13"}, 2, "zirvon: /from=13: there is no block 13"},
+        // Empty groups have no block.
+        {{"empty.mml", "/midi", "/from=line:2"}, 2,
+         "zirvon: /from=line:2: no block of tracks 1 to 8 starts on line 2 or after it\n"},
         // Only then the port, which no MIDI service has.
         {{"song.mml", "/play", "/from=12"}, 1, "zirvon: "},
         {{"song.mml", "/from=2"},

@@ -169,6 +169,22 @@ INSTANTIATE_TEST_SUITE_P(
         DiagnosticCase{"1[Q9 C D] 1[E] 1[Q8 F]",
                        {{W, 1, 6, kOverlap}, {W, 1, 13, kOverlap}}},
         DiagnosticCase{"1[C \xC3\xA9]", {{W, 1, 5, "unknown character '\xC3\xA9' is ignored (MML is written in ASCII)"}}},
+        // Characters of three and four bytes; bytes that start none.
+        DiagnosticCase{"1[C ! \xE2\x82\xAC \xF0\x9F\x98\x80 \xE2\x82 \xF5\x80\x80\x80]",
+                       {{W, 1, 5, "unknown command '!' is ignored"},
+                        {W, 1, 7, "unknown character '\xE2\x82\xAC' is ignored (MML is written in ASCII)"},
+                        {W, 1, 11, "unknown character '\xF0\x9F\x98\x80' is ignored (MML is written in ASCII)"},
+                        {W, 1, 16, "unknown command byte 0xE2 is ignored"},
+                        {W, 1, 17, "unknown command byte 0x82 is ignored"},
+                        {W, 1, 19, "unknown command byte 0xF5 is ignored"},
+                        {W, 1, 20, "unknown command byte 0x80 is ignored"},
+                        {W, 1, 21, "unknown command byte 0x80 is ignored"},
+                        {W, 1, 22, "unknown command byte 0x80 is ignored"}}},
+        // An empty block is a block too.
+        DiagnosticCase{"1[C] 1[D]\n2[]",
+                       {{W, 2, 2,
+                         "track 2 has 1 block, track 1 has 2 blocks: the voices wait for each other at "
+                         "every ']', so they fall out of step"}}},
         DiagnosticCase{"1[C% C%0 C%30.]",
                        {{W, 1, 4,
                          "'%' without a number makes the default length 4 a count of ticks: the note "

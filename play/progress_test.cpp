@@ -10,7 +10,7 @@ TEST(FormatProgress, ShowsTheBlockAndMinutesAndSecondsOfTicks) {
         std::uint64_t ticks;
         const char* text;
     } cases[] = {
-        {0, "0:00"}, {49, "0:00"}, {50, "0:01"}, {600, "0:12"}, {3250, "1:05"},
+        {0, "0:00"}, {49, "0:00"}, {50, "0:01"}, {500, "0:10"}, {3250, "1:05"},
         {3000 * 60, "60:00"},
     };
     for (const Case& c : cases) EXPECT_EQ(format_play_time(c.ticks), c.text) << c.ticks;
