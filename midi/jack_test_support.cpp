@@ -183,15 +183,9 @@ MidiRecorder::MidiRecorder() {
     } catch (const RtMidiError& e) {
         error_ = e.getMessage();
     }
-    xrun_watch_ = jack_client_open((client + "-x").c_str(), JackNoStartServer, nullptr);
-    if (xrun_watch_ == nullptr) return;
-    jack_set_xrun_callback(
-        xrun_watch_, [](void* self) { return ++static_cast<MidiRecorder*>(self)->xruns_, 0; }, this);
-    jack_activate(xrun_watch_);
 }
 
 MidiRecorder::~MidiRecorder() {
-    if (xrun_watch_ != nullptr) jack_client_close(xrun_watch_);
     if (!input_) return;
     input_->closePort();
     // Same settling time as the output side before RtMidi frees its buffers.

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -16,8 +15,6 @@
 #include "tests/needs.h"
 
 class RtMidiIn;
-struct _jack_client;
-using jack_client_t = _jack_client;
 
 namespace zirvon::midi::testing {
 
@@ -107,9 +104,6 @@ public:
     std::vector<Received> received() const;
     /// Waits until `count` messages have arrived or `timeout` has passed.
     bool wait_for(std::size_t count, std::chrono::milliseconds timeout) const;
-    /// The server's xruns since the recorder opened, for a failure's message
-    /// (with 32-frame periods a few come in every preview, harmlessly).
-    int xruns() const { return xruns_.load(); }
 
 private:
     static void on_message(double, std::vector<unsigned char>* bytes, void* self);
@@ -119,8 +113,6 @@ private:
     std::string error_;
     mutable std::mutex mutex_;
     std::vector<Received> received_;
-    std::atomic<int> xruns_ = 0;
-    jack_client_t* xrun_watch_ = nullptr;
 };
 
 }  // namespace zirvon::midi::testing
