@@ -62,7 +62,6 @@ TEST(CommandLine, ReadsOptionsAnywhere) {
         EXPECT_EQ(switches(plan), on) << testing::PrintToString(args);
         EXPECT_TRUE(plan.errors.empty()) << testing::PrintToString(args);
     }
-    for (const char* wav : {"/wav", "-WAV", "/Wav"}) EXPECT_TRUE(parse_command_line({wav}).wav) << wav;
     EXPECT_FALSE(parse_command_line({"/wave"}).wav);
 }
 
@@ -138,20 +137,15 @@ TEST(CommandLine, HelpHasALineForEveryOption) {
     EXPECT_LE(longest, 79u);
 }
 
-TEST(CommandLine, PortTakesTheRestOfTheOption) {
+// /port= takes the rest of the option; "--" ends the options.
+TEST(CommandLine, PortDoubleDashAndNoArguments) {
     EXPECT_EQ(parse_command_line({"/port=2"}).port, "2");
     EXPECT_EQ(parse_command_line({"-PORT=Fluid Synth"}).port, "Fluid Synth");
     EXPECT_FALSE(parse_command_line({"a.mml"}).port.has_value());
-}
-
-TEST(CommandLine, DoubleDashEndsTheOptions) {
     const RunPlan plan = parse_command_line({"--", "-odd.mml", "/play"});
     EXPECT_FALSE(plan.play);
     EXPECT_EQ(plan.source_name, "-odd.MML");
     EXPECT_EQ(plan.tape_name, "/play");
-}
-
-TEST(CommandLine, NoArgumentsIsNoted) {
     EXPECT_TRUE(parse_command_line({}).no_arguments);
     EXPECT_FALSE(parse_command_line({"/play"}).have_source);
 }
