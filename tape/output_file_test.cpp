@@ -20,6 +20,20 @@ std::size_t entries_in(const std::filesystem::path& folder) {
                                                   std::filesystem::directory_iterator()));
 }
 
+TEST(WriteFileAtomically, ReplacesTheFileALinkPointsAt) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "real");
+    write_bytes(dir / "real" / "song.MZT", "old");
+    std::error_code ec;
+    std::filesystem::create_symlink(std::filesystem::path("real") / "song.MZT", dir / "song.MZT", ec);
+    if (ec || !std::filesystem::is_symlink(dir / "song.MZT"))
+        GTEST_SKIP() << "cannot make a symbolic link here (on Windows it takes a privilege)";
+    std::string error;
+    ASSERT_TRUE(write_file_atomically((dir / "song.MZT").string(), as_bytes("new"), error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "song.MZT"));
+    EXPECT_EQ(read_bytes(dir / "real" / "song.MZT"), "new");
+}
+
 TEST(AtomicWriter, CommitsPiecesAsOneFileAndAbandonsWhatIsNotCommitted) {
     TempDir dir;
     const auto target = dir / "song.WAV";

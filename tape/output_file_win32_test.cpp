@@ -1,6 +1,5 @@
 // What the atomic writer does on Windows only.
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <filesystem>
 #include <string>
@@ -14,7 +13,6 @@ namespace {
 using testing_support::as_bytes;
 using testing_support::read_bytes;
 using testing_support::TempDir;
-using testing_support::write_bytes;
 
 TEST(WriteFileAtomically, BackslashesSeparateFolders) {
     TempDir dir;
@@ -27,24 +25,6 @@ TEST(WriteFileAtomically, BackslashesSeparateFolders) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "sub"),
                             std::filesystem::directory_iterator()),
               1);
-}
-
-TEST(WriteFileAtomically, ReplacesTheFileALinkPointsAt) {
-    TempDir dir;
-    std::filesystem::create_directory(dir / "real");
-    write_bytes(dir / "real" / "song.MZT", "old");
-    const std::string link = (dir / "song.MZT").string();
-    CreateSymbolicLinkA(link.c_str(), "real\\song.MZT",
-                        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
-    const DWORD attributes = GetFileAttributesA(link.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        GTEST_SKIP() << "cannot make a symbolic link here (it takes a privilege on Windows; Wine "
-                        "does not make them)";
-    }
-    std::string error;
-    ASSERT_TRUE(write_file_atomically(link, as_bytes("new"), error)) << error;
-    EXPECT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
-    EXPECT_EQ(read_bytes(dir / "real" / "song.MZT"), "new");
 }
 
 }  // namespace
