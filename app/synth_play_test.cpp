@@ -9,9 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -31,18 +30,9 @@ using testing_support::RunResult;
 using testing_support::TempDir;
 using testing_support::write_bytes;
 
-/// Whether a port is the program's: its client is "zirvon", or "zirvon-NN"
-/// where JACK renamed it because the name was still taken.
-bool is_zirvons(const std::string& port) {
-    const std::string client = port.substr(0, port.find(':'));
-    return client == "zirvon" ||
-           (client.starts_with("zirvon-") && client.size() > 7 &&
-            client.find_first_not_of("0123456789", 7) == std::string::npos);
-}
-
 /// Records what zirvon's two output ports play, from the moment they appear
-/// (it connects to them as soon as the server announces them), with the
-/// JACK frame of every sample.
+/// (it looks for them every millisecond), with the JACK frame of every
+/// sample.
 class Capture {
 public:
     Capture() {
@@ -56,9 +46,8 @@ public:
         }
         samples_.resize(kCapacity);
         jack_set_process_callback(client_, &Capture::on_process, this);
-        jack_set_port_registration_callback(client_, &Capture::on_port, this);
-        connector_ = std::thread([this] { connect_when_announced(); });
         if (jack_activate(client_) != 0) close();
+        else connector_ = std::thread([this] { connect_when_they_appear(); });
     }
     ~Capture() { close(); }
 
@@ -101,41 +90,26 @@ private:
         return 0;
     }
 
-    /// On JACK's notification thread, which may not call the server.
-    static void on_port(jack_port_id_t id, int registered, void* self) {
-        auto* c = static_cast<Capture*>(self);
-        if (!registered) return;
-        const std::string name = jack_port_name(jack_port_by_id(c->client_, id));
-        if (!is_zirvons(name)) return;
-        const std::lock_guard lock(c->mutex_);
-        c->announced_.push_back(name);
-        c->wake_.notify_one();
-    }
-
-    /// Connects the ports announced. The lock is not held meanwhile: the
-    /// server waits for the notification thread while it registers a port,
-    /// and a connection waits for the server.
-    void connect_when_announced() {
-        std::unique_lock lock(mutex_);
-        while (!closing_) {
-            wake_.wait(lock, [&] { return closing_ || !announced_.empty(); });
-            std::vector<std::string> ports;
-            ports.swap(announced_);
-            lock.unlock();
-            for (const std::string& port : ports) {
-                const bool right = port.ends_with("right") || port.ends_with("1");
-                jack_connect(client_, port.c_str(), jack_port_name(inputs_[right ? 1 : 0]));
+    /// Connects the output ports of client "zirvon" (or "zirvon-NN", where
+    /// JACK renamed it because the name was still taken) once each.
+    void connect_when_they_appear() {
+        std::set<std::string> connected;
+        while (!closing_.load()) {
+            const char** ports = jack_get_ports(client_, "^zirvon(-[0-9]+)?:", JACK_DEFAULT_AUDIO_TYPE,
+                                                JackPortIsOutput);
+            for (const char** port = ports; port && *port; ++port) {
+                const std::string name = *port;
+                const bool right = name.ends_with("right") || name.ends_with("1");
+                if (connected.insert(name).second)
+                    jack_connect(client_, *port, jack_port_name(inputs_[right ? 1 : 0]));
             }
-            lock.lock();
+            if (ports) jack_free(ports);
+            std::this_thread::sleep_for(1ms);
         }
     }
 
     void close() {
-        {
-            const std::lock_guard lock(mutex_);
-            closing_ = true;
-            wake_.notify_one();
-        }
+        closing_.store(true);
         if (connector_.joinable()) connector_.join();
         if (client_) jack_client_close(client_);
         client_ = nullptr;
@@ -147,10 +121,7 @@ private:
     std::atomic<std::size_t> count_ = 0;
     std::uint64_t first_frame_ = 0;
     std::atomic<bool> gap_ = false;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::vector<std::string> announced_;
-    bool closing_ = false;
+    std::atomic<bool> closing_ = false;
     std::thread connector_;
 };
 
