@@ -26,6 +26,7 @@ constexpr auto kStartupTimeout = 10s;
 struct ServerProcess {
     pid_t pid = -1;
     bool tried = false;
+    bool killed = false;
     std::string failure;
 };
 
@@ -62,12 +63,26 @@ void stop_jackd(pid_t& pid) {
     pid = -1;
 }
 
-void stop_server() { stop_jackd(server().pid); }
+bool start_server(std::string& why);
 
-/// Stops the server when the test program ends.
+/// Stops the server when the test program ends. A killed server keeps its
+/// slot in JACK's shared registry: a server started under the same name takes
+/// it back and gives it up as it stops. Then the semaphores that the dead one
+/// left for its clients go too.
 class StopServerAtEnd : public ::testing::Environment {
 public:
-    void TearDown() override { stop_server(); }
+    void TearDown() override {
+        std::string why;
+        if (server().killed && server().pid <= 0) start_server(why);
+        stop_jackd(server().pid);
+        if (!server().killed) return;
+        const std::string name = server_name();
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
+            if (entry.path().filename().string().find("_" + name + "_") != std::string::npos)
+                std::filesystem::remove(entry.path(), ignored);
+        }
+    }
 };
 [[maybe_unused]] const auto* const kStopAtEnd =
     ::testing::AddGlobalTestEnvironment(new StopServerAtEnd);
@@ -131,38 +146,13 @@ bool JackServer::ensure(std::string& why) {
     return s.pid > 0;
 }
 
-KillableJackServer::KillableJackServer() {
-    static int serial = 0;
-    name_ = server_name() + "-killable-" + std::to_string(++serial);
-    pid_ = start_jackd(name_, error_);
-}
-
-KillableJackServer::~KillableJackServer() {
-    pid_t pid = pid_;
-    stop_jackd(pid);
-    if (!killed_) return;
-    // A killed server keeps its slot in JACK's shared registry, and a host
-    // has only eight: a server started under the same name takes the dead
-    // one's slot back and gives it up as it stops. (Done here, once the
-    // test's clients of the dead server are gone.) Then the semaphores that
-    // the dead server left for its clients go too.
-    std::string why;
-    pid_t again = start_jackd(name_, why);
-    stop_jackd(again);
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
-        if (entry.path().filename().string().find("_" + name_ + "_") != std::string::npos) {
-            std::filesystem::remove(entry.path(), ignored);
-        }
-    }
-}
-
-void KillableJackServer::kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-    killed_ = true;
+void JackServer::kill() {
+    ServerProcess& s = server();
+    if (s.pid <= 0) return;
+    ::kill(s.pid, SIGKILL);
+    waitpid(s.pid, nullptr, 0);
+    s = ServerProcess{};
+    s.killed = true;
 }
 
 MidiRecorder::MidiRecorder() {

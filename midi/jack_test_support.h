@@ -27,30 +27,10 @@ public:
     /// Starts the server unless it runs; false, with the reason, when jackd
     /// is not installed or does not come up.
     static bool ensure(std::string& why);
-};
-
-/// A second JACK server, for a test that stops it on purpose. The caller
-/// points JACK_DEFAULT_SERVER at name() for what should reach it.
-class KillableJackServer {
-public:
-    KillableJackServer();  ///< starts it; see ok()
-    ~KillableJackServer();
-    KillableJackServer(const KillableJackServer&) = delete;
-    KillableJackServer& operator=(const KillableJackServer&) = delete;
-
-    bool ok() const { return pid_ > 0; }
-    const std::string& error() const { return error_; }
-    const std::string& name() const { return name_; }
     /// Kills the server with SIGKILL, as a crash would end it, and waits for
-    /// it. What it leaves in the host's JACK registry is cleared when this
-    /// object goes.
-    void kill();
-
-private:
-    std::string name_;
-    std::string error_;
-    int pid_ = -1;
-    bool killed_ = false;
+    /// it. The next ensure() starts it again under the same name, which takes
+    /// back the dead one's slot in the host's JACK registry (a host has eight).
+    static void kill();
 };
 
 /// Skips the current test, saying why, when no JACK server can be had; fails
