@@ -267,14 +267,10 @@ TEST(PlayBinary, NoMidiServiceNorAudioOutputTellsWhatIsLeftAndNothingElse) {
     const std::string before = read_bytes(image);
     // A JACK server name that nothing answers to (and this host has no sound
     // card, nor a sound server).
-    const char* old = std::getenv("JACK_DEFAULT_SERVER");
-    const std::string saved = old ? old : "";
-    setenv("JACK_DEFAULT_SERVER", "zirvon-nobody-here", 1);
-    setenv("JACK_NO_START_SERVER", "1", 1);
-    const RunResult play = run_zirvon({"song.MZT", "NEW", "/play"}, dir.path());
-    const RunResult ports = run_zirvon({"/ports"}, dir.path());
-    if (old) setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
-    else unsetenv("JACK_DEFAULT_SERVER");
+    const std::vector<std::string> nobody{"JACK_DEFAULT_SERVER=zirvon-nobody-here",
+                                          "JACK_NO_START_SERVER=1"};
+    const RunResult play = run_zirvon({"song.MZT", "NEW", "/play"}, dir.path(), nobody);
+    const RunResult ports = run_zirvon({"/ports"}, dir.path(), nobody);
     EXPECT_EQ(play.status, 1);
     // Saying which services were asked, and none of their own chatter.
     EXPECT_EQ(play.err,

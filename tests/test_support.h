@@ -69,7 +69,7 @@ struct RunResult {
 };
 
 /// Runs the zirvon binary with `args` in folder `cwd`, with no input, and
-/// extra environment variables "NAME=value" added to the test's own.
+/// extra environment variables "NAME=value" put over the test's own.
 RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                      const std::vector<std::string>& env = {});
 

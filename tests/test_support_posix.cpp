@@ -75,9 +75,8 @@ pid_t spawn_zirvon(const std::vector<std::string>& args, const std::filesystem::
     std::vector<char*> argv;
     for (std::string& a : argv_store) argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> env_store;
+    std::vector<std::string> env_store(env);  // first, so that getenv finds them
     for (char** e = environ; *e; ++e) env_store.emplace_back(*e);
-    env_store.insert(env_store.end(), env.begin(), env.end());
     std::vector<char*> envp;
     for (std::string& e : env_store) envp.push_back(e.data());
     envp.push_back(nullptr);
