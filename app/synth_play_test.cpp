@@ -55,10 +55,6 @@ public:
     /// The server's frame now: times are measured in the audio's own time,
     /// which is what a listener hears even when the server falls behind.
     std::uint64_t frame_now() const { return jack_frame_time(client_); }
-    /// Milliseconds from frame `from` to frame `to`.
-    double ms_between(std::uint64_t from, std::uint64_t to) const {
-        return (double(to) - double(from)) * 1000.0 / rate();
-    }
     unsigned rate() const { return jack_get_sample_rate(client_); }
 
     /// Left plus right of every frame captured so far, and the JACK frame of
@@ -95,8 +91,8 @@ private:
     void connect_when_they_appear() {
         std::set<std::string> connected;
         while (!closing_.load()) {
-            const char** ports = jack_get_ports(client_, "^zirvon(-[0-9]+)?:", JACK_DEFAULT_AUDIO_TYPE,
-                                                JackPortIsOutput);
+            const char** ports =
+                jack_get_ports(client_, "^zirvon(-[0-9]+)?:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
             for (const char** port = ports; port && *port; ++port) {
                 const std::string name = *port;
                 const bool right = name.ends_with("right") || name.ends_with("1");
@@ -217,7 +213,8 @@ TEST(SynthPlay, CtrlCFadesToSilenceAndExits130) {
     const auto last = std::find_if(sound.rbegin(), sound.rend(), [](double x) { return x != 0.0; });
     ASSERT_NE(last, sound.rend());
     const std::size_t end = static_cast<std::size_t>(sound.rend() - last);
-    const double silent_after_ms = capture.ms_between(signalled, first_frame + end);
+    const double silent_after_ms =
+        (double(first_frame + end) - double(signalled)) * 1000.0 / capture.rate();
     EXPECT_LT(silent_after_ms, 200.0);
     // A fade, not a cut: sound in the 2 ms before the end, falling.
     const std::size_t ms = capture.rate() / 1000;

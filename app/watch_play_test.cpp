@@ -31,10 +31,6 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kReset = 32;  // the reset as the port opens
 
-double ms_between(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
 /// The messages a passage of the image `image` sends, with their ticks.
 std::vector<std::pair<std::uint64_t, Bytes>> passage_messages(const fs::path& image,
                                                               const PassageOptions& options) {
@@ -120,12 +116,6 @@ TEST(LoopBinary, APassageLoopsWithoutAGapOrDriftUntilCtrlC) {
     EXPECT_EQ(report, "");
 }
 
-/// A /watch /play run into `recorder`; stopped with Ctrl+C when the test ends.
-struct WatchPlay : testing_support::Background {
-    WatchPlay(const TempDir& dir, const MidiRecorder& recorder)
-        : Background({"song.mml", "/watch", "/play", "/port=" + recorder.port_name()}, dir.path()) {}
-};
-
 /// Saves `text` as song.MML in `dir` by `how`.
 void save(const TempDir& dir, const std::string& text, const std::string& how) {
     const fs::path file = dir / "song.MML";
@@ -164,7 +154,7 @@ std::vector<int> sounding_before(const std::vector<Received>& got, std::size_t e
     return sounding;
 }
 
-bool wait_for_text(const WatchPlay& watch, const std::string& text) {
+bool wait_for_text(const testing_support::Background& watch, const std::string& text) {
     for (int i = 0; i < 500 && watch.err().find(text) == std::string::npos; ++i) {
         std::this_thread::sleep_for(10ms);
     }
@@ -177,7 +167,8 @@ TEST(WatchPlayBinary, EverySaveStopsTheOldNotesAndPlaysTheNewSongFromItsStart) {
     write_bytes(dir / "song.MML", song_at(4));
     MidiRecorder recorder;
     ASSERT_TRUE(recorder.ok()) << recorder.error();
-    WatchPlay watch(dir, recorder);
+    const std::string port = "/port=" + recorder.port_name();
+    testing_support::Background watch({"song.mml", "/watch", "/play", port}, dir.path());
     ASSERT_TRUE(wait_for_message(recorder, 0, on(1, 60))) << watch.err();
 
     // Each way of saving: the old notes end, then the new song starts on
@@ -196,7 +187,7 @@ TEST(WatchPlayBinary, EverySaveStopsTheOldNotesAndPlaysTheNewSongFromItsStart) {
         const std::vector<Received> got = recorder.received();
         EXPECT_EQ(sounding_before(got, *at), std::vector<int>(16, -1)) << how;
         EXPECT_EQ(got[*at + 1].bytes, on(2, 40)) << how;
-        EXPECT_LT(ms_between(got[*at].time, got[*at + 1].time), 10.0) << how;
+        EXPECT_LT(got[*at + 1].time - got[*at].time, 10ms) << how;
         EXPECT_EQ(got.size(), *at + 2) << how;
     }
 

@@ -25,7 +25,8 @@ TEST(WriteFileAtomically, ReplacesTheFileALinkPointsAt) {
     std::filesystem::create_directory(dir / "real");
     write_bytes(dir / "real" / "song.MZT", "old");
     std::error_code ec;
-    std::filesystem::create_symlink(std::filesystem::path("real") / "song.MZT", dir / "song.MZT", ec);
+    std::filesystem::create_symlink(std::filesystem::path("real") / "song.MZT", dir / "song.MZT",
+                                    ec);
     if (ec || !std::filesystem::is_symlink(dir / "song.MZT"))
         GTEST_SKIP() << "cannot make a symbolic link here (on Windows it takes a privilege)";
     std::string error;
