@@ -135,40 +135,52 @@ TEST(PlayBinary, LoadAndPlayWritesTheImageBackOnlyWhenItChanges) {
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(read_bytes(image), twinkle);
     }
+    // A new name, and a header that disagrees with the data: both are said.
+    std::string odd = twinkle;
+    odd[20] = '\0';  // load address 0x3100
+    write_bytes(image, odd);
     const RunResult r = play_checked(
         [&](const std::string& port) {
             return run_zirvon({"song.MZT", "NEWNAME", "/play", "/port=" + port}, dir / "tapes");
         },
         expected);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "zirvon: 'song.MZT' written back with tape name 'NEWNAME'\n");
+    EXPECT_EQ(r.err,
+              "zirvon: 'song.MZT' written back with tape name 'NEWNAME' and its header corrected (the "
+              "load address is 0x3100, not 0x315A)\n");
     EXPECT_EQ(read_bytes(image), wanted);
 }
 
 constexpr const char* kLongSong = "1[O4 C1 D1 E1 F1 G1]\n2[O3 C1 D1 E1 F1 G1]\n";
 
-// The server is killed half-way through: one line, exit 1, nothing written,
-// and not a word of the MIDI libraries' own.
+// The server is killed half-way through, in a preview and in /watch: one
+// line, exit 1, nothing written, and not a word of the MIDI libraries' own.
 TEST(PlayBinary, JackServerKilledDuringThePreviewStopsItWithOneLine) {
-    ZIRVON_REQUIRE_JACK();
     TempDir dir;
     const fs::path image = compile_image(dir, kLongSong);
     const std::string before = read_bytes(image);
-    RunResult r;
-    {
-        MidiRecorder recorder;
-        ASSERT_TRUE(recorder.ok()) << recorder.error();
-        std::thread preview([&] {
-            r = run_zirvon({"song.MZT", "NEW", "/play", "/port=" + recorder.port_name()}, dir.path());
-        });
-        const bool sounding = recorder.wait_for(32 + 1, 10s);
-        JackServer::kill();
-        preview.join();
-        EXPECT_TRUE(sounding);
-        EXPECT_EQ(r.err, "zirvon: the MIDI port '" + recorder.port_name() + "' went away during the preview\n");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"song.MZT", "NEW", "/play"}, {"song.mml", "/watch", "/play"}}) {
+        ZIRVON_REQUIRE_JACK();
+        RunResult r;
+        {
+            MidiRecorder recorder;
+            ASSERT_TRUE(recorder.ok()) << recorder.error();
+            std::vector<std::string> with_port = args;
+            with_port.push_back("/port=" + recorder.port_name());
+            std::thread preview([&] { r = run_zirvon(with_port, dir.path()); });
+            const bool sounding = recorder.wait_for(32 + 1, 10s);
+            JackServer::kill();
+            preview.join();
+            EXPECT_TRUE(sounding) << args[1];
+            const std::string line =
+                "zirvon: the MIDI port '" + recorder.port_name() + "' went away during the preview\n";
+            if (args[1] == "/watch") EXPECT_TRUE(r.err.ends_with(line)) << r.err;
+            else EXPECT_EQ(r.err, line);
+        }
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_EQ(read_bytes(image), before);
     }
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(read_bytes(image), before);
 }
 
 // Ctrl+C (or SIGTERM) silences every channel and exits 130; files are
