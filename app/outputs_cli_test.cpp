@@ -103,8 +103,9 @@ TEST(OutputsCli, BesideTheImageFromSourceOrImageTheSameOnEveryRun) {
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(o.from_image_part(read_bytes(file)), o.from_image_part(from_source)) << o.extension;
         EXPECT_EQ(read_bytes(dir / "song.MZT"), image);
-        if (o.extension == ".SVG")  // named after the image, which keeps its tape name
+        if (o.extension == ".SVG") {  // named after the image, which keeps its tape name
             EXPECT_NE(read_bytes(file).find("<title>song.MZT \u00B7 TUNE \u00B7"), std::string::npos);
+        }
 
         // With /list no image is written, but the file is; a name without
         // an extension gets one.
