@@ -168,7 +168,7 @@ TEST(WatchPlayBinary, EverySaveStopsTheOldNotesAndPlaysTheNewSongFromItsStart) {
     MidiRecorder recorder;
     ASSERT_TRUE(recorder.ok()) << recorder.error();
     const std::string port = "/port=" + recorder.port_name();
-    testing_support::Background watch({"song.mml", "/watch", "/play", "/from=1", port}, dir.path());
+    testing_support::Background watch({"song.mml", "/watch", "/play", "/to=line:2", port}, dir.path());
     ASSERT_TRUE(wait_for_message(recorder, 0, on(1, 60))) << watch.err();
 
     // Each way of saving: the old notes end, then the new song starts on
@@ -195,16 +195,16 @@ TEST(WatchPlayBinary, EverySaveStopsTheOldNotesAndPlaysTheNewSongFromItsStart) {
     std::this_thread::sleep_for(300ms);
     save(dir, "1[C]\n12[D]\n", "in place");
     ASSERT_TRUE(wait_for_text(watch, "1 error; waiting for a change")) << watch.err();
-    // A song that has no block 1 for /from=1: the same.
-    save(dir, "9[C]\n", "in place");
-    ASSERT_TRUE(wait_for_text(watch, "the song has no blocks; waiting for a change")) << watch.err();
+    // A song with no line 2 for /to=line:2: the same.
+    save(dir, "1[C]\n", "in place");
+    ASSERT_TRUE(wait_for_text(watch, "starts on line 2 or after it; waiting for a change")) << watch.err();
     std::this_thread::sleep_for(1s);
     const std::vector<Received> got = recorder.received();
     EXPECT_EQ(sounding_before(got, got.size()), std::vector<int>(16, -1));
     EXPECT_EQ(recorder.received().size(), got.size());
 
     // And the next good save plays again, exactly.
-    const std::string last = "1[L8 C D E F G]\n";
+    const std::string last = "1[L8 C D E F G]\n2[R]\n";
     save(dir, last, "in place");
     write_bytes(dir / "ref.MML", last);
     ASSERT_EQ(run_zirvon({"ref.mml"}, dir.path()).status, 0);
