@@ -14,16 +14,6 @@ namespace {
 constexpr const char* kProgram = "zirvon: ";
 constexpr std::size_t kLongestTapeName = 15;
 
-/// "a", "a and b", "a, b and c".
-std::string joined(const std::vector<std::string>& parts) {
-    std::string text;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) text += i + 1 == parts.size() ? " and " : ", ";
-        text += parts[i];
-    }
-    return text;
-}
-
 /// What a write-back changes, for its one line: "with tape name 'NEW'".
 std::string changes(const RunPlan& plan, const std::vector<std::uint8_t>& image, const Song& song) {
     std::vector<std::string> what;
