@@ -132,7 +132,7 @@ if $install_check; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "./$deb" >/dev/null || status=1
     (cd / && zirvon --version) || status=1
     man -w zirvon || status=1
-    MANWIDTH=80 man zirvon 2>/dev/null | head -n 5
+    MANWIDTH=80 man zirvon 2>/dev/null | sed -n 1,5p
     [[ "$(MANWIDTH=80 man zirvon 2>/dev/null | head -n 1)" == ZIRVON* ]] || { echo "man zirvon shows nothing"; status=1; }
     if ! $was_installed; then
         DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -q zirvon >/dev/null || status=1
