@@ -153,6 +153,15 @@ TEST(Cli, RunsThatWriteNothing) {
              write_bytes(dir / "two.MML", "2[O0 C]\n1[" + std::string(185, 'C') + " X C]\n");
              return std::make_shared<int>();
          }},
+        // The caret counts the columns a terminal draws: two for a wide
+        // character, one for a byte that starts no character.
+        {{"wide.mml"}, 1, "",
+         "wide.MML:1:12: error: note is out of range: pitch code -12 is outside 0-252\n"
+         "\xE6\x97\xA5\x81\x41 1[O0 C]\n          ^\nzirvon: 1 error; 'wide.MZT' not written\n",
+         [](const TempDir& dir) {
+             write_bytes(dir / "wide.MML", "\xE6\x97\xA5\x81\x41 1[O0 C]\n");
+             return std::make_shared<int>();
+         }},
         // Broken images.
         {{"short.MZT", "/list"}, 1, "",
          z + "short.MZT: not a tape image: it is 100 bytes long, shorter than the 128-byte header\n"},
