@@ -53,27 +53,7 @@ TEST(TickTimer, NumbersTicksFromZeroOnItsOwnThreadAndNeverBeforeTheirDeadlines) 
     }
 }
 
-TEST(TickTimer, NoCallbackRunsAfterStopReturns) {
-    std::atomic<int> calls = 0;
-    std::atomic<bool> stopped = false;
-    std::atomic<bool> late_call = false;
-    TickTimer timer;
-    ASSERT_TRUE(timer.start(1ms, [&](std::uint64_t) {
-        if (stopped) late_call = true;
-        ++calls;
-        std::this_thread::sleep_for(2ms);  // stop() comes mostly mid-callback
-    }));
-    while (calls < 5) std::this_thread::sleep_for(1ms);
-    timer.stop();
-    stopped = true;
-    const int at_stop = calls;
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(calls, at_stop);
-    EXPECT_FALSE(late_call);
-    EXPECT_FALSE(timer.running());
-}
-
-TEST(TickTimer, RefusesAnEmptyPeriodOrCallbackAndRestartsWithoutWaitingForADeadline) {
+TEST(TickTimer, RefusesAnEmptyPeriodOrCallbackRestartsAtOnceAndCallsNothingOnceStopped) {
     TickTimer timer;
     EXPECT_FALSE(timer.start(0ms, [](std::uint64_t) {}));
     EXPECT_FALSE(timer.start(1ms, nullptr));
@@ -84,11 +64,24 @@ TEST(TickTimer, RefusesAnEmptyPeriodOrCallbackAndRestartsWithoutWaitingForADeadl
     Log log, again;
     ASSERT_TRUE(timer.start(1h, [&](std::uint64_t n) { log.add(n); }));
     log.wait_for(1);
-    ASSERT_TRUE(timer.start(1ms, [&](std::uint64_t n) { again.add(n); }));
-    again.wait_for(3);
+    std::atomic<bool> stopped = false;
+    std::atomic<bool> late_call = false;
+    ASSERT_TRUE(timer.start(1ms, [&](std::uint64_t n) {
+        if (stopped) late_call = true;
+        again.add(n);
+        std::this_thread::sleep_for(2ms);  // stop() comes mostly mid-callback
+    }));
+    again.wait_for(5);
     timer.stop();
+    stopped = true;
+    const std::size_t at_stop = again.size();
+    std::this_thread::sleep_for(20ms);
     EXPECT_EQ(log.size(), 1u);
     EXPECT_EQ(again.ticks.front(), 0u);
+    // No callback runs once stop() has returned.
+    EXPECT_EQ(again.size(), at_stop);
+    EXPECT_FALSE(late_call);
+    EXPECT_FALSE(timer.running());
 }
 
 }  // namespace
