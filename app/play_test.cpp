@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -63,12 +62,13 @@ Preview preview_of(const fs::path& image) {
     return p;
 }
 
-/// Runs `run` with the name of a fresh recorder's port and checks that the
-/// recorder heard exactly `expected`, and with `timed` on time. The machine
-/// stalls for 10-100 ms a few times a minute: a run that was exact but late
-/// is tried again (`run` must be repeatable).
-RunResult play_checked(const std::function<RunResult(const std::string& port)>& run,
-                       const Preview& expected, bool timed = false) {
+/// Runs the binary with `args` in `cwd`, playing into a fresh recorder
+/// (/port=), and checks that the recorder heard exactly `expected`, and with
+/// `timed` on time. The machine stalls for 10-100 ms a few times a minute: a
+/// run that was exact but late is tried again.
+RunResult play_checked(std::vector<std::string> args, const fs::path& cwd, const Preview& expected,
+                       bool timed = false) {
+    args.emplace_back();
     RunResult r;
     for (int attempt = 1;; ++attempt) {
         MidiRecorder recorder;
@@ -76,7 +76,8 @@ RunResult play_checked(const std::function<RunResult(const std::string& port)>& 
             ADD_FAILURE() << recorder.error();
             return r;
         }
-        r = run(recorder.port_name());
+        args.back() = "/port=" + recorder.port_name();
+        r = run_zirvon(args, cwd);
         recorder.wait_for(expected.messages.size(), 1s);  // the last may take a JACK cycle
         const std::vector<Received> got = recorder.received();
         const bool exact = bytes_of(got) == expected.messages;
@@ -99,11 +100,7 @@ TEST(PlayBinary, CompiledSongSoundsExactlyAndOnTime) {
     const Preview expected = preview_of(compile_image(dir, mml, "ref"));
     ASSERT_GT(expected.ticks.size(), 40u);
     write_bytes(dir / "song.mml", mml);
-    const RunResult r = play_checked(
-        [&](const std::string& port) {
-            return run_zirvon({"song.mml", "/play", "/port=" + port}, dir.path());
-        },
-        expected, true);
+    const RunResult r = play_checked({"song.mml", "/play"}, dir.path(), expected, true);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out + r.err, "");  // no progress line when stderr is not a terminal
     EXPECT_FALSE(fs::exists(dir / "song.MZT"));  // compile-and-play writes no image
@@ -126,11 +123,7 @@ TEST(PlayBinary, LoadAndPlayWritesTheImageBackOnlyWhenItChanges) {
         // written, and listening needs no write access.
         const testing_support::UnwritableFolder locked(dir / "tapes");
         if (!locked.ok()) GTEST_SKIP() << "cannot make a folder unwritable here";
-        const RunResult r = play_checked(
-            [&](const std::string& port) {
-                return run_zirvon({"song.MZT", "/play", "/port=" + port}, dir / "tapes");
-            },
-            expected);
+        const RunResult r = play_checked({"song.MZT", "/play"}, dir / "tapes", expected);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(read_bytes(image), twinkle);
@@ -139,11 +132,7 @@ TEST(PlayBinary, LoadAndPlayWritesTheImageBackOnlyWhenItChanges) {
     std::string odd = twinkle;
     odd[20] = '\0';  // load address 0x3100
     write_bytes(image, odd);
-    const RunResult r = play_checked(
-        [&](const std::string& port) {
-            return run_zirvon({"song.MZT", "NEWNAME", "/play", "/port=" + port}, dir / "tapes");
-        },
-        expected);
+    const RunResult r = play_checked({"song.MZT", "NEWNAME", "/play"}, dir / "tapes", expected);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err,
               "zirvon: 'song.MZT' written back with tape name 'NEWNAME' and its header corrected (the "
@@ -153,66 +142,56 @@ TEST(PlayBinary, LoadAndPlayWritesTheImageBackOnlyWhenItChanges) {
 
 constexpr const char* kLongSong = "1[O4 C1 D1 E1 F1 G1]\n2[O3 C1 D1 E1 F1 G1]\n";
 
-// The server is killed half-way through, in a preview and in /watch: one
-// line, exit 1, nothing written, and not a word of the MIDI libraries' own.
-TEST(PlayBinary, JackServerKilledDuringThePreviewStopsItWithOneLine) {
+// A preview cut short: Ctrl+C (or SIGTERM) silences every channel and exits
+// 130; a server killed half-way, in a preview and in /watch, is one line,
+// exit 1, and not a word of the MIDI libraries' own. Files are written after
+// the preview, so one cut short writes none, the .MID of /midi included.
+TEST(PlayBinary, PreviewCutShortSilencesEveryChannelOrSaysThePortWentAwayAndWritesNothing) {
     TempDir dir;
+    TempDir out;  // for stderr: `dir` must get no new file
     const fs::path image = compile_image(dir, kLongSong);
     const std::string before = read_bytes(image);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"song.MZT", "NEW", "/play"}, {"song.mml", "/watch", "/play"}}) {
-        ZIRVON_REQUIRE_JACK();
-        RunResult r;
-        {
-            MidiRecorder recorder;
-            ASSERT_TRUE(recorder.ok()) << recorder.error();
-            std::vector<std::string> with_port = args;
-            with_port.push_back("/port=" + recorder.port_name());
-            std::thread preview([&] { r = run_zirvon(with_port, dir.path()); });
-            const bool sounding = recorder.wait_for(32 + 1, 10s);
-            JackServer::kill();
-            preview.join();
-            EXPECT_TRUE(sounding) << args[1];
-            const std::string line =
-                "zirvon: the MIDI port '" + recorder.port_name() + "' went away during the preview\n";
-            if (args[1] == "/watch") EXPECT_TRUE(r.err.ends_with(line)) << r.err;
-            else EXPECT_EQ(r.err, line);
-        }
-        EXPECT_EQ(r.status, 1) << args[1];
-        EXPECT_EQ(read_bytes(image), before);
-    }
-}
-
-// Ctrl+C (or SIGTERM) silences every channel and exits 130; files are
-// written after the preview, so an interrupted one writes none, the .MID of
-// /midi included.
-TEST(PlayBinary, InterruptedPreviewSilencesEveryChannelExits130AndWritesNothing) {
-    ZIRVON_REQUIRE_JACK();
-    TempDir dir;
-    const fs::path image = compile_image(dir, kLongSong);
-    const std::string before = read_bytes(image);
-    for (const int signal : {SIGINT, SIGTERM}) {
+    struct Case {
+        std::vector<std::string> args;
+        int signal;  ///< what zirvon is sent; 0: the server is killed instead
+    };
+    for (const auto& [args, signal] : {Case{{"song.mml", "OTHERNAME", "/play", "/midi"}, SIGINT},
+                                       Case{{"song.MZT", "OTHERNAME", "/play", "/midi"}, SIGTERM},
+                                       Case{{"song.MZT", "NEW", "/play", "/midi"}, 0},
+                                       Case{{"song.mml", "/watch", "/play"}, 0}}) {
+        ZIRVON_REQUIRE_JACK();  // started again once killed
+        const std::string what = args[0] + " " + args[1] + ", signal " + std::to_string(signal);
         MidiRecorder recorder;
         ASSERT_TRUE(recorder.ok()) << recorder.error();
-        const std::vector<std::string> args{
-            signal == SIGINT ? "song.mml" : "song.MZT", "OTHERNAME", "/play", "/midi",
-            "/port=" + recorder.port_name()};
-        const int pid = testing_support::start_zirvon(args, dir.path());
-        EXPECT_TRUE(recorder.wait_for(32 + 1, 10s));
-        std::this_thread::sleep_for(1s);
-        kill(pid, signal);
-        EXPECT_EQ(testing_support::wait_zirvon(pid), 130) << "signal " << signal;
-        recorder.wait_for(32 + 2 + 16 + 32, 1s);
-        const std::vector<Received> got = recorder.received();
-        // Reset, the two first notes (one a track), then all notes off on
-        // every channel and the reset as the port closes.
-        std::vector<Bytes> expected = reset_messages();
-        expected.push_back({0x91, 60, 127});
-        expected.push_back({0x92, 48, 127});
-        for (const auto& part : {all_notes_off_messages(), reset_messages()})
-            expected.insert(expected.end(), part.begin(), part.end());
-        ASSERT_EQ(bytes_of(got), expected) << "signal " << signal << ", heard:\n" << describe(got);
-        EXPECT_EQ(read_bytes(image), before);
+        std::vector<std::string> with_port = args;
+        with_port.push_back("/port=" + recorder.port_name());
+        const int pid = testing_support::start_zirvon(with_port, dir.path(), (out / "err").string());
+        EXPECT_TRUE(recorder.wait_for(32 + 1, 10s)) << what;
+        if (signal != 0) {
+            std::this_thread::sleep_for(1s);
+            kill(pid, signal);
+            EXPECT_EQ(testing_support::wait_zirvon(pid), 130) << what;
+            EXPECT_EQ(read_bytes(out / "err"), "zirvon: preview interrupted; every file is left as it was\n");
+            recorder.wait_for(32 + 2 + 16 + 32, 1s);
+            const std::vector<Received> got = recorder.received();
+            // Reset, the two first notes (one a track), then all notes off on
+            // every channel and the reset as the port closes.
+            std::vector<Bytes> expected = reset_messages();
+            expected.push_back({0x91, 60, 127});
+            expected.push_back({0x92, 48, 127});
+            for (const auto& part : {all_notes_off_messages(), reset_messages()})
+                expected.insert(expected.end(), part.begin(), part.end());
+            EXPECT_EQ(bytes_of(got), expected) << what << ", heard:\n" << describe(got);
+        } else {
+            JackServer::kill();
+            EXPECT_EQ(testing_support::wait_zirvon(pid), 1) << what;
+            const std::string err = read_bytes(out / "err");
+            const std::string line =
+                "zirvon: the MIDI port '" + recorder.port_name() + "' went away during the preview\n";
+            if (args[1] == "/watch") EXPECT_TRUE(err.ends_with(line)) << err;
+            else EXPECT_EQ(err, line);
+        }
+        EXPECT_EQ(read_bytes(image), before) << what;
         std::vector<std::string> left;
         for (const auto& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename());
         std::sort(left.begin(), left.end());
@@ -224,52 +203,46 @@ TEST(PlayBinary, PortIsChosenByNumberOrEnvironmentAndErrorsSayWhereTheChoiceCame
     ZIRVON_REQUIRE_JACK();
     TempDir dir;
     const Preview one_note = preview_of(compile_image(dir, "1[L16 C]\n"));
-    // /ports lists the outputs numbered, the built-in synthesizer last; the
-    // recorder's number plays into it.
-    const RunResult r = play_checked(
-        [&](const std::string& port) {
-            const RunResult list = run_zirvon({"/ports"}, dir.path());
-            EXPECT_EQ(list.status, 0) << list.err;
-            EXPECT_EQ(list.err, "");
-            std::istringstream lines(list.out);
-            std::string number = "none", last;
-            int count = 0;
-            for (std::string line; std::getline(lines, line); ++count, last = line) {
-                EXPECT_TRUE(line.starts_with(std::to_string(count) + ": ")) << line;
-                if (line.ends_with(": " + port)) number = std::to_string(count);
-            }
-            EXPECT_EQ(last, std::to_string(count - 1) + ": synth");
-            // The synthesizer's number plays through it, and nothing goes to MIDI.
-            const RunResult synth = run_zirvon(
-                {"song.MZT", "/play", "/port=" + std::to_string(count - 1)}, dir.path());
-            EXPECT_EQ(synth.status, 0) << synth.err;
-            EXPECT_EQ(synth.err, "");
-            return run_zirvon({"song.MZT", "/play", "/port=" + number}, dir.path());
-        },
-        one_note);
-    EXPECT_EQ(r.status, 0) << r.err;
+    MidiRecorder recorder;
+    ASSERT_TRUE(recorder.ok()) << recorder.error();
+    const std::string port = recorder.port_name();
+    // /ports lists the outputs numbered, the built-in synthesizer last.
+    const RunResult list = run_zirvon({"/ports"}, dir.path());
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.err, "");
+    std::istringstream lines(list.out);
+    std::string number = "none", last;
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count, last = line) {
+        EXPECT_TRUE(line.starts_with(std::to_string(count) + ": ")) << line;
+        if (line.ends_with(": " + port)) number = std::to_string(count);
+    }
+    EXPECT_EQ(last, std::to_string(count - 1) + ": synth");
+    // The synthesizer's number plays through it, and nothing goes to MIDI;
+    // the recorder's number plays into the recorder.
+    const RunResult synth =
+        run_zirvon({"song.MZT", "/play", "/port=" + std::to_string(count - 1)}, dir.path());
+    EXPECT_EQ(synth.status, 0) << synth.err;
+    EXPECT_EQ(synth.err, "");
+    const RunResult by_number = run_zirvon({"song.MZT", "/play", "/port=" + number}, dir.path());
+    EXPECT_EQ(by_number.status, 0) << by_number.err;
 
     // The environment picks the port unless /port= is given; messages say
     // where the choice came from, and nothing more is sent.
+    const std::string env = "ZIRVON_MIDI_PORT=" + port;
+    const RunResult by_env = run_zirvon({"song.MZT", "/play"}, dir.path(), {env});
+    EXPECT_EQ(by_env.status, 0) << by_env.err;
     const std::string missing = ": no MIDI output port has \"nope\" in its name (/ports lists them)\n";
-    play_checked(
-        [&](const std::string& port) {
-            const std::string env = "ZIRVON_MIDI_PORT=" + port;
-            const RunResult by_env = run_zirvon({"song.MZT", "/play"}, dir.path(), {env});
-            EXPECT_EQ(by_env.status, 0) << by_env.err;
-            for (const auto& [args, variable, err] :
-                 {std::tuple{std::vector<std::string>{"/port=nope"}, env, "zirvon: /port=nope" + missing},
-                  std::tuple{std::vector<std::string>{}, std::string("ZIRVON_MIDI_PORT=nope"),
-                             "zirvon: ZIRVON_MIDI_PORT=nope" + missing}}) {
-                std::vector<std::string> all{"song.MZT", "/play"};
-                all.insert(all.end(), args.begin(), args.end());
-                const RunResult wrong = run_zirvon(all, dir.path(), {variable});
-                EXPECT_EQ(wrong.status, 1);
-                EXPECT_EQ(wrong.err, err);
-            }
-            return by_env;
-        },
-        one_note);
+    const RunResult wrong_option = run_zirvon({"song.MZT", "/play", "/port=nope"}, dir.path(), {env});
+    EXPECT_EQ(wrong_option.status, 1);
+    EXPECT_EQ(wrong_option.err, "zirvon: /port=nope" + missing);
+    const RunResult wrong_env = run_zirvon({"song.MZT", "/play"}, dir.path(), {"ZIRVON_MIDI_PORT=nope"});
+    EXPECT_EQ(wrong_env.status, 1);
+    EXPECT_EQ(wrong_env.err, "zirvon: ZIRVON_MIDI_PORT=nope" + missing);
+    std::vector<Bytes> twice = one_note.messages;
+    twice.insert(twice.end(), one_note.messages.begin(), one_note.messages.end());
+    recorder.wait_for(twice.size(), 1s);  // the last may take a JACK cycle
+    EXPECT_EQ(bytes_of(recorder.received()), twice) << describe(recorder.received());
 }
 
 TEST(PlayBinary, NoMidiServiceNorAudioOutputTellsWhatIsLeftAndNothingElse) {
@@ -339,11 +312,7 @@ TEST(PlayBinary, ManyShortPreviewsAllEndCleanly) {
     TempDir dir;
     const Preview expected = preview_of(compile_image(dir, "1[L32 C]\n"));
     for (int i = 0; i < runs; ++i) {
-        const RunResult r = play_checked(
-            [&](const std::string& port) {
-                return run_zirvon({"song.MZT", "/play", "/port=" + port}, dir.path());
-            },
-            expected);
+        const RunResult r = play_checked({"song.MZT", "/play"}, dir.path(), expected);
         ASSERT_TRUE(r.status == 0 && r.err.empty()) << "run " << i << ": status " << r.status << ", stderr: " << r.err;
     }
 }
