@@ -196,15 +196,11 @@ std::vector<Received> MidiRecorder::received() const {
 
 bool MidiRecorder::wait_for(std::size_t count, std::chrono::milliseconds timeout) const {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        {
-            std::lock_guard lock(mutex_);
-            if (received_.size() >= count) return true;
-        }
+    while (received().size() < count) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(2ms);
     }
-    std::lock_guard lock(mutex_);
-    return received_.size() >= count;
+    return true;
 }
 
 std::vector<Bytes> bytes_of(const std::vector<Received>& received, std::size_t from,
