@@ -22,7 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace midi::testing;
-using testing_support::read_bytes;
 using testing_support::run_zirvon;
 using testing_support::TempDir;
 using testing_support::write_bytes;
