@@ -276,14 +276,12 @@ TEST(PlayBinary, ProgressLineOnATerminalIsClearedAtTheEnd) {
     MidiRecorder recorder;
     ASSERT_TRUE(recorder.ok()) << recorder.error();
     // The binary with its output on a terminal of its own.
-    std::vector<std::string> store{ZIRVON_BINARY, "song.mml", "/play", "/port=" + recorder.port_name()};
-    std::vector<char*> argv;
-    for (std::string& a : store) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    const std::string port = "/port=" + recorder.port_name();
     int terminal = -1;
     const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (pid == 0) {
-        if (chdir(dir.path().c_str()) == 0) execv(argv[0], argv.data());
+        if (chdir(dir.path().c_str()) == 0)
+            execl(ZIRVON_BINARY, ZIRVON_BINARY, "song.mml", "/play", port.c_str(), nullptr);
         _exit(127);
     }
     std::string text;
