@@ -50,12 +50,10 @@ std::string switches(const RunPlan& p) {
 }
 
 TEST(CommandLine, ReadsOptionsAnywhere) {
+    // The spellings of /?, help and --version are run on the binary (app/cli_test.cpp).
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"/PLAY", "a.mml"}, "play"}, {{"a.mml", "-play"}, "play"}, {{"/playback"}, "play"},
-        {{"/?"}, "usage"},            {{"-?x"}, "usage"},           {{"-h"}, "help"},
-        {{"--help"}, "help"},         {{"/HELP"}, "help"},          {{"-help"}, "help"},
-        {{"--version"}, "version"},   {{"/wav", "-WAV", "/Wav"}, "wav"},
-        {{"/LIST", "-midi", "/ports"}, "list midi ports"},
+        {{"/wav", "-WAV", "/Wav"}, "wav"}, {{"/LIST", "-midi", "/ports"}, "list midi ports"},
     };
     for (const auto& [args, on] : cases) {
         const RunPlan plan = parse_command_line(args);
@@ -111,9 +109,7 @@ TEST(CommandLine, OutputsFollowTheImageName) {
         std::string image, midi;
     };
     const std::vector<Case> cases{
-        {{"song.mml"}, "song.MZT", "song.MID"},
         {{"song.ml"}, "song.ml.MZT", "song.ml.MID"},
-        {{"-o", "out/tune.mzt", "song.mml"}, "out/tune.mzt", "out/tune.MID"},
         {{"song.mml", "/OUT=dir.x/tune"}, "dir.x/tune", "dir.x/tune.MID"},
         {{"song.mml", "-o", ".hidden"}, ".hidden", ".hidden.MID"},
     };
