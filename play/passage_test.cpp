@@ -99,8 +99,9 @@ TEST(PassagePlayer, LeavesOutTheNotesTheMapCounts) {
 
 TEST(PassagePlayer, LoopTurnsRepeatWithoutAGap) {
     // The closing note-offs of one turn and the first tick of the next fall
-    // on the same tick.
-    const Song song = make_song({{1, {{36, 10, 30}, {38, 10, 5}, E}}});
+    // on the same tick. Track 8, the last one played, holds a note across
+    // the start and another across the end.
+    const Song song = make_song({{8, {{36, 10, 30}, {38, 10, 5}, E}}});
     PassagePlayer player(song, {5, 15, kAllPlayedTracks});
     std::vector<Stamped> turns[2];
     std::uint64_t clock = 0;
@@ -117,7 +118,7 @@ TEST(PassagePlayer, LoopTurnsRepeatWithoutAGap) {
     ASSERT_FALSE(turns[0].empty());
     EXPECT_EQ(turns[0].back().tick, 10u);
     EXPECT_EQ(turns[1].front().tick, 10u);  // the held note starts the next turn at once
-    EXPECT_EQ(turns[1].front().message, (MidiMessage{0x91, 60, 127}));
+    EXPECT_EQ(turns[1].front().message, (MidiMessage{0x98, 60, 127}));
     EXPECT_EQ(turns[1].size(), turns[0].size());
 }
 
