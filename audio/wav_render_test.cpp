@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,15 +30,11 @@ struct Rendered {
     std::uint64_t done_tick = 0;
 
     std::size_t frames() const { return (bytes.size() - kWavHeaderSize) / kWavBytesPerFrame; }
-    /// Left and right of frame `i`, as the file holds them.
-    std::pair<int, int> frame(std::size_t i) const {
-        const auto sample = [&](std::size_t at) {
-            return int(std::int16_t(std::uint16_t(bytes[at] | bytes[at + 1] << 8)));
-        };
-        const std::size_t at = kWavHeaderSize + i * kWavBytesPerFrame;
-        return {sample(at), sample(at + 2)};
+    /// Whether both samples of frame `i` are zero.
+    bool silent(std::size_t i) const {
+        const auto frame = bytes.begin() + std::ptrdiff_t(kWavHeaderSize + i * kWavBytesPerFrame);
+        return std::all_of(frame, frame + kWavBytesPerFrame, [](std::uint8_t b) { return b == 0; });
     }
-    bool silent(std::size_t i) const { return frame(i) == std::pair(0, 0); }
 };
 
 Rendered render(const Song& song) {

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <string>
 
-#include "tape/input_file.h"
 #include "tests/test_support.h"
 
 namespace zirvon {
@@ -40,21 +39,6 @@ TEST(FileKind, TellsFilesFoldersDevicesAndWhyNothingIsThere) {
         }
         EXPECT_EQ(path_exists(c.path), c.kind != FileKind::unknown) << c.path;
     }
-}
-
-// A name is handed to the system as the bytes it is. Byte 0x80 is where a
-// conversion through Latin-1 and the Windows code page 1252 part ways.
-TEST(FileKind, NameBytesPassUnchanged) {
-    TempDir dir;
-    const std::string name = dir.path().string() + "/t\x80\xC3\xA9.MML";
-    testing_support::write_named_bytes(name, "1[C]");
-    std::string why;
-    EXPECT_EQ(file_kind(name, why), FileKind::regular) << why;
-    EXPECT_TRUE(path_exists(name));
-    std::string bytes;
-    std::string error;
-    EXPECT_TRUE(read_whole_file(name, 100, bytes, error)) << error;
-    EXPECT_EQ(bytes, "1[C]");
 }
 
 }  // namespace
