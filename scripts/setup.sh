@@ -20,7 +20,7 @@ program_packages=(cmake g++ make pkg-config librtmidi-dev librtaudio-dev libjack
 # tools that read MIDI files (timidity with the freepats instrument patches,
 # without which it renders nothing), Python for the reference models, and a
 # checker of XML and a browser for the pictures.
-test_packages=(libgtest-dev jackd2 midicsv timidity freepats python3 libxml2-utils chromium)
+test_packages=(libgtest-dev jackd2 timidity freepats python3 libxml2-utils chromium)
 # The sanitizer and fuzzer builds (their preset builds the tests as well).
 sanitizer_packages=(clang libclang-rt-14-dev libgtest-dev)
 
