@@ -5,11 +5,11 @@
 
 #include "app/run.h"
 #include "audio/audio_port.h"
-#include "audio/wav_file.h"
-#include "audio/wav_render.h"
+#include "synth/wav_file.h"
+#include "synth/wav_render.h"
 #include "play/passage.h"
 #include "play/player.h"
-#include "tape/output_file.h"
+#include "system/output_file.h"
 
 namespace zirvon {
 namespace {
@@ -43,8 +43,8 @@ bool write_wav(const RunPlan& plan, const Song& song, const play::Passage& passa
     // The passage's length is known before it plays, so the header is right
     // from the start.
     const std::uint64_t done_tick = passage.length();
-    if (audio::wav_frames(done_tick) > audio::kMaxWavFrames) {
-        const std::uint64_t longest = (audio::kMaxWavFrames - audio::kTailFrames) / audio::kFramesPerTick;
+    if (synth::wav_frames(done_tick) > synth::kMaxWavFrames) {
+        const std::uint64_t longest = (synth::kMaxWavFrames - synth::kTailFrames) / synth::kFramesPerTick;
         err << kProgram << "cannot write '" << name << "': the " << (plan.passage.given() ? "passage" : "song")
             << " lasts "
             << clock_time((done_tick + kTicksPerSecond - 1) / kTicksPerSecond)
@@ -58,7 +58,7 @@ bool write_wav(const RunPlan& plan, const Song& song, const play::Passage& passa
         err << kProgram << error << '\n';
         return false;
     }
-    audio::WavRender render(done_tick, [&](std::span<const std::uint8_t> bytes) {
+    synth::WavRender render(done_tick, [&](std::span<const std::uint8_t> bytes) {
         return file.write(bytes, error);
     });
     play::play_passage(song, passage, [&](std::uint64_t tick, const play::MidiMessage& message) {
@@ -71,7 +71,7 @@ bool write_wav(const RunPlan& plan, const Song& song, const play::Passage& passa
     return true;
 }
 
-std::unique_ptr<play::LiveOutput> open_synth_output(bool instead_of_midi, std::string& error) {
+std::unique_ptr<live::LiveOutput> open_synth_output(bool instead_of_midi, std::string& error) {
     auto port = std::make_unique<audio::AudioPort>();
     if (port->open(error)) return port;
     if (instead_of_midi && error == audio::AudioPort::no_output_message()) {

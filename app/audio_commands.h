@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "app/command_line.h"
-#include "play/live_output.h"
+#include "live/live_output.h"
 #include "play/passage.h"
 #include "song/song.h"
 
@@ -26,6 +26,6 @@ bool is_synth_choice(std::string_view choice);
 /// The built-in synthesizer on the default audio output, opened. Nothing,
 /// with a message, when there is no audio output; `instead_of_midi` (it was
 /// chosen because there is no MIDI port) makes the message say that too.
-std::unique_ptr<play::LiveOutput> open_synth_output(bool instead_of_midi, std::string& error);
+std::unique_ptr<live::LiveOutput> open_synth_output(bool instead_of_midi, std::string& error);
 
 }  // namespace zirvon

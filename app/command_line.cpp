@@ -341,14 +341,6 @@ std::vector<std::string> extra_output_names(const RunPlan& plan) {
     return names;
 }
 
-std::string joined(const std::vector<std::string>& items) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
-    }
-    return text;
-}
-
 std::string help_text() {
     std::string text =
         "zirvon " ZIRVON_VERSION ": compiles CMU800 MML into an MZT tape image, and previews it\n"

@@ -6,7 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/passage_options.h"
+#include "play/passage_options.h"
+#include "text/format.h"
 
 namespace zirvon {
 
@@ -58,9 +59,6 @@ std::string output_name_for(const RunPlan& plan, std::string_view extension);
 /// The files beside the image that the plan asks for, named as
 /// output_name_for names them: the MIDI file, the WAV file, the picture.
 std::vector<std::string> extra_output_names(const RunPlan& plan);
-
-/// "a", "a and b", "a, b and c".
-std::string joined(const std::vector<std::string>& items);
 
 /// The text of -h and --help: usage, one line per option, exit statuses,
 /// the environment and where the manual is.

@@ -1,7 +1,7 @@
 #include "app/file_watch.h"
 
 #include "mml/source_text.h"
-#include "tape/input_file.h"
+#include "system/input_file.h"
 
 namespace zirvon {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "tape/file_kind.h"
+#include "system/file_kind.h"
 
 namespace zirvon {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/console.h"
+#include "system/console.h"
 #include "app/run.h"
 
 int main(int argc, char** argv) {

@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "app/run.h"
-#include "midi/midi_file.h"
+#include "smf/midi_file.h"
 #include "midi/midi_port.h"
 #include "midi/port_choice.h"
-#include "tape/output_file.h"
+#include "system/output_file.h"
 
 namespace zirvon {
 namespace {
@@ -38,7 +38,7 @@ void warn_about_left_out_notes(int count, std::ostream& err) {
 
 bool write_midi(const RunPlan& plan, const Song& song, const play::Passage& passage, std::string& error,
                 std::size_t* size) {
-    const midi::MidiFileBytes file = midi::build_midi_file(song, passage);
+    const smf::MidiFileBytes file = smf::build_midi_file(song, passage);
     if (size) *size = file.bytes.size();
     return write_file_atomically(output_name_for(plan, ".MID"), file.bytes, error);
 }

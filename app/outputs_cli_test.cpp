@@ -11,6 +11,7 @@
 
 #include "play/player.h"
 #include "song/song.h"
+#include "app/source_files.h"
 #include "tape/tape_image.h"
 #include "tests/test_support.h"
 

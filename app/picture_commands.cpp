@@ -4,7 +4,7 @@
 
 #include "picture/piano_roll.h"
 #include "play/passage.h"
-#include "tape/output_file.h"
+#include "system/output_file.h"
 
 namespace zirvon {
 namespace {

@@ -16,9 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "midi/jack_test_support.h"
+#include "tests/jack_test_support.h"
 #include "play/player.h"
 #include "song/song.h"
+#include "app/source_files.h"
 #include "tape/tape_image.h"
 #include "tests/test_support.h"
 

@@ -9,8 +9,8 @@
 #include "midi/live_port.h"
 #include "midi/midi_port.h"
 #include "midi/port_choice.h"
-#include "play/preview.h"
-#include "play/terminal.h"
+#include "live/preview.h"
+#include "system/terminal.h"
 
 namespace zirvon {
 namespace {
@@ -24,7 +24,7 @@ bool all_digits(const std::string& text) {
 
 }  // namespace
 
-std::unique_ptr<play::LiveOutput> open_live_output(const RunPlan& plan, std::string& error,
+std::unique_ptr<live::LiveOutput> open_live_output(const RunPlan& plan, std::string& error,
                                                    std::ostream& err) {
     const char* environment = std::getenv(midi::kPortVariable);
     const std::string choice = midi::effective_port_choice(plan.port, environment);
@@ -53,25 +53,25 @@ std::unique_ptr<play::LiveOutput> open_live_output(const RunPlan& plan, std::str
 int play_song(const RunPlan& plan, const std::string& path, const Song& song, const play::SongMap& map,
               const play::Passage& passage, std::ostream& err) {
     std::string error;
-    const std::unique_ptr<play::LiveOutput> output = open_live_output(plan, error, err);
+    const std::unique_ptr<live::LiveOutput> output = open_live_output(plan, error, err);
     if (!output) {
         err << kProgram << error << '\n';
         return kExitFailure;
     }
-    play::PreviewOptions options;
+    live::PreviewOptions options;
     options.title = path;
-    options.show_progress = play::stderr_is_terminal();
+    options.show_progress = stderr_is_terminal();
     options.loop = plan.loop;
-    const play::PreviewResult result = play::play_live(song, map, passage, *output, options);
+    const live::PreviewResult result = live::play_live(song, map, passage, *output, options);
     switch (result.outcome) {
-        case play::PreviewOutcome::failed:
-        case play::PreviewOutcome::lost:
+        case live::PreviewOutcome::failed:
+        case live::PreviewOutcome::lost:
             err << kProgram << result.error << '\n';
             return kExitFailure;
-        case play::PreviewOutcome::interrupted:
+        case live::PreviewOutcome::interrupted:
             err << kProgram << "preview interrupted; every file is left as it was\n";
             return kExitInterrupted;
-        case play::PreviewOutcome::finished:
+        case live::PreviewOutcome::finished:
             break;
     }
     return kExitSuccess;

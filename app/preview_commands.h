@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "play/live_output.h"
+#include "live/live_output.h"
 #include "play/passage.h"
 #include "song/song.h"
 
@@ -17,7 +17,7 @@ namespace zirvon {
 /// choice is "synth" (any case), the synthesizer's number in /ports, or the
 /// default with no MIDI port to take; that last is said in one line on
 /// `err`. Nothing, with a message, when there is none.
-std::unique_ptr<play::LiveOutput> open_live_output(const RunPlan& plan, std::string& error,
+std::unique_ptr<live::LiveOutput> open_live_output(const RunPlan& plan, std::string& error,
                                                    std::ostream& err);
 
 /// /play: previews `passage` of `song` (whose blocks `map` gives), read from

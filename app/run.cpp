@@ -7,9 +7,10 @@
 #include "app/listing.h"
 #include "app/audio_commands.h"
 #include "app/midi_commands.h"
-#include "app/passage_options.h"
+#include "play/passage_options.h"
 #include "app/picture_commands.h"
 #include "app/preview_commands.h"
+#include "app/source_files.h"
 #include "app/tape_commands.h"
 #include "app/usage.h"
 #include "app/watch.h"
@@ -17,7 +18,7 @@
 #include "mml/source_text.h"
 #include "play/passage.h"
 #include "song/song.h"
-#include "tape/file_kind.h"
+#include "system/file_kind.h"
 #include "tape/tape_header.h"
 #include "tape/tape_image.h"
 
@@ -88,11 +89,12 @@ bool load_song(const RunPlan& plan, const std::string& path, Song& song,
         }
         return true;
     }
-    SourceText source("");
-    if (!source.load(path, error)) {
+    std::string bytes;
+    if (!read_source_file(path, bytes, error)) {
         err << kProgram << error << '\n';
         return false;
     }
+    const SourceText source(std::move(bytes));
     std::vector<Diagnostic> diagnostics;
     DiagnosticCounts counts;
     const bool ok = compile(source, song, diagnostics, &counts);

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "midi/jack_test_support.h"
+#include "tests/jack_test_support.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
 #include "play/player.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "app/listing.h"
-#include "tape/input_file.h"
-#include "tape/output_file.h"
+#include "system/input_file.h"
+#include "system/output_file.h"
 #include "tape/tape_header.h"
 #include "tape/tape_image.h"
 

@@ -19,14 +19,15 @@
 #include "app/run.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
-#include "play/interrupt.h"
-#include "play/live_session.h"
+#include "system/interrupt.h"
+#include "live/live_session.h"
 #include "play/passage.h"
-#include "play/preview.h"
-#include "play/progress.h"
-#include "play/terminal.h"
+#include "live/preview.h"
+#include "live/progress.h"
+#include "system/terminal.h"
 #include "song/song.h"
-#include "tape/file_kind.h"
+#include "system/file_kind.h"
+#include "app/source_files.h"
 #include "tape/tape_image.h"
 
 namespace zirvon {
@@ -104,9 +105,9 @@ private:
     FileWatch file_;
 
     // With /play: the output, what it plays, and the progress line.
-    std::unique_ptr<play::LiveOutput> output_;
-    std::optional<play::LiveSession> session_;
-    std::optional<play::ProgressLine> progress_;
+    std::unique_ptr<live::LiveOutput> output_;
+    std::optional<live::LiveSession> session_;
+    std::optional<live::ProgressLine> progress_;
     std::uint64_t serial_ = 0;  ///< of the passage last handed to the session
     bool playing_ = false;      ///< whether that was a passage, not silence
     play::SongMap map_;
@@ -247,10 +248,10 @@ void Watcher::show_progress() {
     if (gone_) {
         text = "Waiting for " + file_.path() + " to come back";
     } else {
-        const play::LiveSession::Position at = session_->position();
+        const live::LiveSession::Position at = session_->position();
         if (at.serial != serial_) return;  // the clock has not taken the last change yet
-        if (playing_ && at.state == play::LiveSession::State::playing) {
-            text = play::progress_text(file_.path() + " on " + output_->name(), map_, passage_, at.ticks,
+        if (playing_ && at.state == live::LiveSession::State::playing) {
+            text = live::progress_text(file_.path() + " on " + output_->name(), map_, passage_, at.ticks,
                                        at.song_tick);
         } else if (playing_) {
             text = "Played " + file_.path() + " to the end; waiting for a change";
@@ -285,7 +286,7 @@ void Watcher::handle(FileWatch::Event event) {
 }
 
 int Watcher::run() {
-    play::InterruptWatch interrupt;
+    InterruptWatch interrupt;
     if (plan_.play) {
         std::string error;
         output_ = open_live_output(plan_, error, err_);
@@ -297,7 +298,7 @@ int Watcher::run() {
             err_ << "zirvon: " << error << '\n';
             return kExitFailure;
         }
-        if (play::stderr_is_terminal()) progress_.emplace(stderr);
+        if (stderr_is_terminal()) progress_.emplace(stderr);
     }
 
     handle(file_.first(Clock::now()));

@@ -10,10 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/passage_options.h"
-#include "midi/jack_test_support.h"
+#include "play/passage_options.h"
+#include "tests/jack_test_support.h"
 #include "play/passage.h"
 #include "song/song.h"
+#include "app/source_files.h"
 #include "tape/tape_image.h"
 #include "tests/test_support.h"
 

@@ -11,11 +11,11 @@
 #include <string>
 
 #include "audio/live_renderer.h"
-#include "play/live_output.h"
+#include "live/live_output.h"
 
 namespace zirvon::audio {
 
-class AudioPort : public play::LiveOutput {
+class AudioPort : public live::LiveOutput {
 public:
     AudioPort();
     /// Lets what still sounds end (a release, a fade), then closes.

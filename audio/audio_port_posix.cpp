@@ -5,7 +5,7 @@
 
 #include "audio/audio_port.h"
 #include "audio/rtaudio_output.h"
-#include "play/interrupt.h"
+#include "system/interrupt.h"
 
 #ifdef ZIRVON_HAVE_LIBJACK
 #include "audio/jack_output.h"
@@ -29,7 +29,7 @@ bool AudioPort::open_device(std::string& error) {
 #ifdef ZIRVON_HAVE_LIBJACK
     if (auto jack = std::make_unique<JackOutput>(); jack->open()) {
         rate_ = jack->rate();
-        renderer_ = std::make_unique<LiveRenderer>(rate_, &play::interrupt_requested);
+        renderer_ = std::make_unique<LiveRenderer>(rate_, &interrupt_requested);
         if (!jack->start(*renderer_, error)) {
             jack.reset();
             renderer_.reset();
@@ -44,7 +44,7 @@ bool AudioPort::open_device(std::string& error) {
     auto output = std::make_unique<RtAudioOutput>();
     if (!output->open(skip_jack, error)) return false;
     rate_ = output->rate();
-    renderer_ = std::make_unique<LiveRenderer>(rate_, &play::interrupt_requested);
+    renderer_ = std::make_unique<LiveRenderer>(rate_, &interrupt_requested);
     if (!output->start(*renderer_, error)) {
         output.reset();
         renderer_.reset();

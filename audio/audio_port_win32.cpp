@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "audio/audio_port.h"
-#include "play/interrupt.h"
-#include "play/thread_priority.h"
+#include "system/interrupt.h"
+#include "system/thread_priority.h"
 
 namespace zirvon::audio {
 namespace {
@@ -41,7 +41,7 @@ struct AudioPort::Device {
     /// The render thread: hands every buffer that has played back to winmm,
     /// rendered anew, until `running` goes false.
     void run() {
-        play::raise_thread_priority();
+        raise_thread_priority();
         while (running.load()) {
             for (WAVEHDR& header : headers) {
                 if ((header.dwFlags & WHDR_INQUEUE) != 0) continue;
@@ -104,7 +104,7 @@ bool AudioPort::open_device(std::string& error) {
         waveOutPrepareHeader(d.out, &header, sizeof header);
     }
     rate_ = kRate;
-    renderer_ = std::make_unique<LiveRenderer>(kRate, &play::interrupt_requested);
+    renderer_ = std::make_unique<LiveRenderer>(kRate, &interrupt_requested);
     d.renderer = renderer_.get();
     d.running.store(true);
     d.thread = std::thread([&d] { d.run(); });

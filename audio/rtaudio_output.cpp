@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "play/quiet_stderr_posix.h"
+#include "system/quiet_stderr_posix.h"
 
 namespace zirvon::audio {
 namespace {
@@ -106,7 +106,7 @@ RtAudioOutput::RtAudioOutput() : library_(std::make_unique<Library>()) {}
 RtAudioOutput::~RtAudioOutput() { close(); }
 
 bool RtAudioOutput::open(bool skip_jack, std::string& error) {
-    play::QuietStderr quiet;
+    QuietStderr quiet;
     Library& rt = *library_;
     if (!rt.load()) {
         error = "no audio output to play on: the RtAudio library (" ZIRVON_RTAUDIO_LIBRARY
@@ -160,7 +160,7 @@ bool RtAudioOutput::open(bool skip_jack, std::string& error) {
 
 bool RtAudioOutput::start(LiveRenderer& renderer, std::string& error) {
     renderer_ = &renderer;
-    play::QuietStderr quiet;
+    QuietStderr quiet;
     const auto audio = static_cast<rtaudio_t>(audio_);
     // Its result says nothing; an error is kept for rtaudio_error.
     library_->start_stream(audio);
@@ -173,7 +173,7 @@ bool RtAudioOutput::start(LiveRenderer& renderer, std::string& error) {
 
 void RtAudioOutput::close() {
     if (!audio_) return;
-    play::QuietStderr quiet;
+    QuietStderr quiet;
     const auto audio = static_cast<rtaudio_t>(audio_);
     if (library_->is_running(audio)) library_->stop_stream(audio);
     if (library_->is_open(audio)) library_->close_stream(audio);

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/synth.h"
-#include "audio/wav_render.h"
+#include "synth/synth.h"
+#include "synth/wav_render.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
 #include "play/player.h"
@@ -33,7 +33,7 @@ void BM_RenderWav(benchmark::State& state) {
     const std::uint64_t done = zirvon::play::play_through(song, nullptr).done_tick;
     std::size_t bytes = 0;
     for (auto _ : state) {
-        zirvon::audio::WavRender wav(done, [&](std::span<const std::uint8_t> piece) {
+        zirvon::synth::WavRender wav(done, [&](std::span<const std::uint8_t> piece) {
             bytes += piece.size();
             return true;
         });
@@ -51,7 +51,7 @@ BENCHMARK(BM_RenderWav)->Unit(benchmark::kMillisecond);
 
 /// The mix alone: eight voices holding notes, in blocks of 882 frames.
 void BM_SynthMix(benchmark::State& state) {
-    zirvon::audio::Synth synth(44100);
+    zirvon::synth::Synth synth(44100);
     for (int track = 1; track <= 8; ++track) {
         synth.send({static_cast<std::uint8_t>(0x90 + track), static_cast<std::uint8_t>(40 + 5 * track), 127});
     }

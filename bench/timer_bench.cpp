@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "play/player.h"
-#include "play/thread_priority.h"
-#include "play/tick_timer.h"
+#include "system/thread_priority.h"
+#include "system/tick_timer.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ using namespace std::chrono_literals;
 using zirvon::play::MidiMessage;
 using zirvon::play::MidiSink;
 using zirvon::play::Player;
-using zirvon::play::TickTimer;
+using zirvon::TickTimer;
 
 constexpr auto kPeriod = 20ms;
 /// Work done on every tick besides the player, as a slow MIDI driver would.
@@ -130,7 +130,7 @@ std::vector<double> run_naive(int ticks) {
 std::vector<double> run_bare(int ticks, bool realtime) {
     std::vector<double> errors;
     std::thread loop([&] {
-        if (realtime) zirvon::play::raise_thread_priority();
+        if (realtime) zirvon::raise_thread_priority();
         const auto start = Clock::now();
         for (int n = 0; n < ticks; ++n) {
             const auto ideal = start + kPeriod * n;
@@ -145,7 +145,7 @@ std::vector<double> run_bare(int ticks, bool realtime) {
 
 bool realtime_allowed() {
     bool allowed = false;
-    std::thread probe([&] { allowed = zirvon::play::raise_thread_priority(); });
+    std::thread probe([&] { allowed = zirvon::raise_thread_priority(); });
     probe.join();
     return allowed;
 }

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "audio/synth.h"
-#include "audio/wav_file.h"
-#include "audio/wav_render.h"
+#include "synth/synth.h"
+#include "synth/wav_file.h"
+#include "synth/wav_render.h"
 #include "fuzz/song_invariants.h"
-#include "midi/midi_file.h"
+#include "smf/midi_file.h"
 #include "picture/piano_roll.h"
 #include "play/passage.h"
 #include "play/player.h"
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(run.done_tick <= bound);
     for (const auto& note : sounding) FUZZ_CHECK(!note);  // every note-on has its note-off
 
-    const midi::MidiFileBytes file = midi::build_midi_file(song);
+    const smf::MidiFileBytes file = smf::build_midi_file(song);
     FUZZ_CHECK(file.run.done_tick == run.done_tick);
     FUZZ_CHECK(file.bytes.size() >= 14 && file.bytes[0] == 'M' && file.bytes[3] == 'd');
 
@@ -107,10 +107,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // exactly as long as the run says.
     constexpr std::uint64_t kLongestRendered = 250;  // ticks: 5 seconds
     if (run.done_tick > kLongestRendered) return 0;
-    const double peak = audio::kPeak * 32767.0 + 1.0;
+    const double peak = synth::kPeak * 32767.0 + 1.0;
     std::uint64_t bytes = 0;
-    audio::WavRender wav(run.done_tick, [&](std::span<const std::uint8_t> piece) {
-        const std::size_t skip = bytes == 0 ? audio::kWavHeaderSize : 0;
+    synth::WavRender wav(run.done_tick, [&](std::span<const std::uint8_t> piece) {
+        const std::size_t skip = bytes == 0 ? synth::kWavHeaderSize : 0;
         for (std::size_t i = skip; i + 1 < piece.size(); i += 2) {
             const auto sample = static_cast<std::int16_t>(piece[i] | piece[i + 1] << 8);
             FUZZ_CHECK(std::abs(int(sample)) <= peak);
@@ -118,18 +118,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bytes += piece.size();
         return true;
     });
-    audio::Synth live(48000);  // and the live renderer's float samples
+    synth::Synth live(48000);  // and the live renderer's float samples
     std::vector<float> samples(2 * 960);
     std::uint64_t rendered_tick = 0;
     play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
         wav.add(tick, m);
         for (; rendered_tick < tick; ++rendered_tick) {
             live.render(samples.data(), 960);
-            for (const float x : samples) FUZZ_CHECK(std::isfinite(x) && std::abs(x) <= audio::kPeak);
+            for (const float x : samples) FUZZ_CHECK(std::isfinite(x) && std::abs(x) <= synth::kPeak);
         }
         live.send(m);
     });
     FUZZ_CHECK(wav.finish());
-    FUZZ_CHECK(bytes == audio::kWavHeaderSize + audio::wav_frames(run.done_tick) * audio::kWavBytesPerFrame);
+    FUZZ_CHECK(bytes == synth::kWavHeaderSize + synth::wav_frames(run.done_tick) * synth::kWavBytesPerFrame);
     return 0;
 }

@@ -6,12 +6,12 @@
 #include <string_view>
 
 #include "midi/midi_port.h"
-#include "play/live_output.h"
-#include "play/tick_timer.h"
+#include "live/live_output.h"
+#include "system/tick_timer.h"
 
 namespace zirvon::midi {
 
-class LivePort : public play::LiveOutput {
+class LivePort : public live::LiveOutput {
 public:
     LivePort() = default;
     /// Resets every channel and closes the port.
@@ -31,7 +31,7 @@ private:
     class Sink;
 
     MidiPort port_;
-    play::TickTimer timer_;
+    TickTimer timer_;
     Tick tick_;
 };
 

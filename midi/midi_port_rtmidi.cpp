@@ -31,7 +31,7 @@
 #include <thread>
 
 #include "midi/midi_port.h"
-#include "play/quiet_stderr_posix.h"
+#include "system/quiet_stderr_posix.h"
 
 #ifdef ZIRVON_HAVE_LIBJACK
 #include <jack/jack.h>
@@ -123,7 +123,7 @@ bool MidiPort::is_open() const { return backend_->port != nullptr; }
 
 bool MidiPort::scan(std::vector<std::string>& names, std::string&) {
     silence_libjack();
-    play::QuietStderr quiet;
+    QuietStderr quiet;
     Backend& b = *backend_;
     b.services.clear();
     b.entries.clear();
@@ -157,7 +157,7 @@ bool MidiPort::open_scanned(std::size_t index, std::string& error) {
     }
     const Backend::Entry entry = b.entries[index];
     Backend::Service& service = b.services[entry.service];
-    play::QuietStderr quiet;
+    QuietStderr quiet;
     b.failed = false;
     try {
         service.out->openPort(entry.index, kPortName);
@@ -215,7 +215,7 @@ bool MidiPort::close() {
     if (!b.port) return false;
     const bool jack = b.port_api == RtMidi::UNIX_JACK;
     if (jack) std::this_thread::sleep_for(kJackSettle);
-    play::QuietStderr quiet;
+    QuietStderr quiet;
     try {
         b.port->closePort();
     } catch (const RtMidiError&) {

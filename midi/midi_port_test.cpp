@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "midi/jack_test_support.h"
+#include "tests/jack_test_support.h"
 
 namespace zirvon::midi {
 namespace {

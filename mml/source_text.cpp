@@ -2,23 +2,10 @@
 
 #include <cstring>
 
-#include "tape/input_file.h"
 
 namespace zirvon {
 
 SourceText::SourceText(std::string bytes) : text_(std::move(bytes)) { index_lines(); }
-
-bool SourceText::load(const std::string& path, std::string& error) {
-    std::string bytes;
-    if (!read_whole_file(path, kMaxSourceSize, bytes, error)) return false;
-    if (bytes.size() > kMaxSourceSize) {
-        error = "cannot read '" + path + "': it is larger than " +
-                std::to_string(kMaxSourceSize >> 20) + " MiB, too large for an MML source";
-        return false;
-    }
-    *this = SourceText(std::move(bytes));
-    return true;
-}
 
 void SourceText::index_lines() {
     if (text_.empty() || text_.back() != '\n') text_ += "\r\n";

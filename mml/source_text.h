@@ -17,9 +17,6 @@ public:
     /// like every other.
     explicit SourceText(std::string bytes);
 
-    /// Reads the file at `path`; on failure returns false and a message.
-    bool load(const std::string& path, std::string& error);
-
     int count_lines() const { return static_cast<int>(starts_.size()); }
     /// Line `k` (from 0) without its terminator.
     std::string_view line(int k) const;

@@ -7,7 +7,7 @@
 #include "picture/layout.h"
 #include "picture/palette.h"
 #include "picture/svg_writer.h"
-#include "play/progress.h"
+#include "text/format.h"
 
 namespace zirvon::picture {
 namespace {
@@ -27,8 +27,8 @@ std::string counted(std::size_t n, const char* one, const char* many) {
 
 std::string title_text(const Roll& roll, const PictureTitle& title) {
     std::string text = title.file_name + " \u00B7 " + title.tape_name + " \u00B7 " +
-                       play::format_play_time(roll.length);
-    if (!roll.whole_song) text += " from " + play::format_play_time(roll.song_start);
+                       minutes_seconds(roll.length);
+    if (!roll.whole_song) text += " from " + minutes_seconds(roll.song_start);
     text += " \u00B7 ";
     if (roll.song_blocks == 0) {
         text += "no blocks";
@@ -317,7 +317,7 @@ class RollWriter {
             const int x = x_of(row, s * kTicksPerSecond);
             marks += 'M' + std::to_string(x) + ".5 " + std::to_string(base) + "v4";
             svg_ << "<text x=\"" << x << "\" y=\"" << base + 15 << "\">"
-                 << play::format_play_time(s * kTicksPerSecond) << "</text>\n";
+                 << minutes_seconds(s * kTicksPerSecond) << "</text>\n";
         }
         svg_ << "</g>\n";
         if (!marks.empty())

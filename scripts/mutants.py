@@ -44,10 +44,11 @@ import time
 sys.dont_write_bytecode = True   # no __pycache__ in the working tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from mutation_points import mutation_points  # noqa: E402
-from mutation_tests import LIVE, MIDI_MODEL, MML_MODEL, PROGRAMS, UNIT, Tests, become_subreaper  # noqa: E402
+from mutation_tests import CORE, LIVE, MIDI_MODEL, MML_MODEL, PROGRAMS, UNIT, Tests, become_subreaper  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-DEFAULT_DIRS = ["mml", "tape", "midi", "play", "app", "song", "audio", "picture"]
+DEFAULT_DIRS = ["song", "text", "mml", "tape", "play", "smf", "synth", "picture", "system", "midi", "audio",
+                "live", "app"]
 NEVER_DIRS = {"tests", "fuzz", "bench", "build", "examples", "scripts", "packaging", "cmake"}
 OTHER_PLATFORM = ["*win32*", "*winmm*"]
 
@@ -57,11 +58,11 @@ OTHER_PLATFORM = ["*win32*", "*winmm*"]
 # /play and /ports, the image written back after /play, /watch with /play)
 # needs the live JACK tests, which take half a minute.
 TEST_PLAN = [
-    (["midi/midi_port*", "midi/live_port*", "midi/port_choice*", "play/preview*", "play/live_session*",
-      "play/tick_timer*", "play/interrupt*", "play/progress*", "play/terminal*", "app/midi_commands*",
-      "app/preview_commands*", "app/tape_commands*", "app/watch*"],
-     [UNIT, MML_MODEL, MIDI_MODEL, LIVE]),
-    (["*"], [UNIT, MML_MODEL, MIDI_MODEL]),
+    (["midi/midi_port*", "midi/live_port*", "midi/port_choice*", "live/*", "system/tick_timer*",
+      "system/interrupt*", "system/terminal*", "app/midi_commands*", "app/preview_commands*",
+      "app/tape_commands*", "app/watch*"],
+     [CORE, UNIT, MML_MODEL, MIDI_MODEL, LIVE]),
+    (["*"], [CORE, UNIT, MML_MODEL, MIDI_MODEL]),
 ]
 
 

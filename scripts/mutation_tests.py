@@ -17,9 +17,11 @@ import sys
 import tempfile
 import time
 
-UNIT, MML_MODEL, MIDI_MODEL, LIVE = ("zirvon_tests", "mml_reference_model", "midi_reference_model",
-                                     "zirvon_live_tests")
-PROGRAMS = {UNIT: "zirvon_tests", LIVE: "midi/zirvon_live_tests"}   # in the build folder
+CORE, UNIT, MML_MODEL, MIDI_MODEL, LIVE = ("zirvon_core_tests", "zirvon_tests", "mml_reference_model",
+                                           "midi_reference_model", "zirvon_live_tests")
+# In the build folder; the core's tests and the others are both unit tests.
+PROGRAMS = {CORE: "zirvon_core_tests", UNIT: "zirvon_tests", LIVE: "midi/zirvon_live_tests"}
+UNIT_STEPS = (CORE, UNIT)
 MODELS = {MML_MODEL: ("tests/model/differential.py", 100),          # script, random cases
           MIDI_MODEL: ("tests/model/midi_differential.py", 20)}
 SLOW_MS = 300          # unit tests at least this slow run after the others
@@ -114,8 +116,8 @@ class Tests:
 
     def __init__(self, src, build):
         self.src, self.build = src, build
-        self.broken = {UNIT: [], LIVE: []}   # tests that fail on the unchanged build
-        self.slow = []
+        self.broken = {CORE: [], UNIT: [], LIVE: []}   # tests that fail on the unchanged build
+        self.slow = {CORE: [], UNIT: []}
         self.seconds = {}
         self.live_available = os.path.exists(os.path.join(build, PROGRAMS[LIVE]))
 
@@ -141,8 +143,8 @@ class Tests:
                 self.broken[step] = failed
                 for name in self.broken[step]:
                     print(f"mutants: {name} fails on the unchanged build; it is left out", file=sys.stderr)
-            if step == UNIT:
-                self.slow = sorted(name for name, ms in re.findall(r"^\[       OK \] (\S+) \((\d+) ms\)",
+            if step in UNIT_STEPS:
+                self.slow[step] = sorted(name for name, ms in re.findall(r"^\[       OK \] (\S+) \((\d+) ms\)",
                                                                    output, re.M) if int(ms) >= SLOW_MS)
         return True
 
@@ -153,11 +155,11 @@ class Tests:
             status, _ = run_command(self.command(step), self.build, budget)
             return verdict(step, status, [])
         phases = [([], self.broken[step])]
-        if step == UNIT:
+        if step in UNIT_STEPS:
             # The tests beside the file first, the slow ones last.
             own = own_suites(self.src, path)
-            slow = [t for t in self.slow if not any(fnmatch.fnmatchcase(t, p) for p in own)]
-            phases = (([(own, self.broken[step])] if own else []) + [([], own + self.slow + self.broken[step])]
+            slow = [t for t in self.slow[step] if not any(fnmatch.fnmatchcase(t, p) for p in own)]
+            phases = (([(own, self.broken[step])] if own else []) + [([], own + self.slow[step] + self.broken[step])]
                       + ([(slow, self.broken[step])] if slow else []))
         deadline = time.monotonic() + budget
         for include, exclude in phases:

@@ -20,5 +20,5 @@ cmake --build --preset asan -j "$(nproc)"
 ctest --preset asan -j 2
 
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$(nproc)" --target zirvon zirvon_tests
+cmake --build --preset tsan -j "$(nproc)" --target zirvon zirvon_tests zirvon_core_tests
 ctest --preset tsan -j 2 -R '^(Player|TickTimer|ProgressLine|FormatProgress|MidiFile|LiveSession|PassagePlayer|LiveRenderer)'

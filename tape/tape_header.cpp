@@ -1,9 +1,8 @@
 #include "tape/tape_header.h"
 
 #include <algorithm>
-#include <cstdio>
-
 #include "tape/tape_image.h"
+#include "text/format.h"
 
 namespace zirvon {
 namespace {
@@ -12,11 +11,6 @@ std::uint16_t get16(std::span<const std::uint8_t> image, std::size_t at) {
     return static_cast<std::uint16_t>(image[at] | (image[at + 1] << 8));
 }
 
-std::string hex(unsigned value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-    return text;
-}
 
 }  // namespace
 

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "tape/input_file.h"
-#include "tape/output_file.h"
+#include "text/format.h"
 
 namespace zirvon {
 namespace {
@@ -11,12 +10,6 @@ namespace {
 void put16(TapeHeader& header, std::size_t at, std::size_t value) {
     header[at] = static_cast<std::uint8_t>(value & 0xFF);
     header[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-}
-
-std::string with_commas(std::size_t n) {
-    std::string digits = std::to_string(n);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<std::size_t>(i), 1, ',');
-    return digits;
 }
 
 }  // namespace
@@ -46,11 +39,6 @@ std::vector<std::uint8_t> build_tape_image(const Song& song, std::string_view ta
         }
     }
     return image;
-}
-
-bool save_tape(const std::string& path, const Song& song, std::string_view tape_name,
-               std::string& error) {
-    return write_file_atomically(path, build_tape_image(song, tape_name), error);
 }
 
 bool load_tape_image(std::span<const std::uint8_t> image, Song& song, std::string& error) {
@@ -84,24 +72,6 @@ bool load_tape_image(std::span<const std::uint8_t> image, Song& song, std::strin
             if (event.note == EndMark) break;
         }
     }
-    return true;
-}
-
-bool load_tape(const std::string& path, Song& song, std::string& error,
-               std::vector<std::uint8_t>* bytes_out) {
-    std::string bytes;
-    if (!read_whole_file(path, kMaxTapeImage, bytes, error)) return false;
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    if (!load_tape_image({data, bytes.size()}, song, error)) {
-        // The file was read only up to one byte past the longest image.
-        if (bytes.size() > kMaxTapeImage) {
-            error = "not a tape image: it is longer than " + with_commas(kMaxTapeImage) +
-                    " bytes, the most an image can hold";
-        }
-        error = path + ": " + error;
-        return false;
-    }
-    if (bytes_out != nullptr) bytes_out->assign(data, data + bytes.size());
     return true;
 }
 

@@ -42,20 +42,11 @@ TapeHeader make_tape_header(std::string_view tape_name, std::size_t data_size);
 /// Header and data of `song` as they go to tape.
 std::vector<std::uint8_t> build_tape_image(const Song& song, std::string_view tape_name);
 
-/// Writes the image of `song` to `path` atomically.
-bool save_tape(const std::string& path, const Song& song, std::string_view tape_name,
-               std::string& error);
-
 /// Fills the empty tracks of `song` from the bytes of an image. The header is
 /// not looked at. Refuses, with a message naming the problem, an image that
 /// is too short or too long, whose data ends before ten EndMarks, or that
 /// has a track of more than 10,000 events; `song` is then left empty.
 bool load_tape_image(std::span<const std::uint8_t> image, Song& song, std::string& error);
 
-/// Reads the image file at `path` into the empty tracks of `song`, and its
-/// bytes into `bytes` when given (for the header, see tape_header.h).
-/// Messages name the file: "song.MZT: not a tape image: ...".
-bool load_tape(const std::string& path, Song& song, std::string& error,
-               std::vector<std::uint8_t>* bytes = nullptr);
 
 }  // namespace zirvon

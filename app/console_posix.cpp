@@ -1,8 +1,0 @@
-// POSIX twin of the console set-up: the streams already carry bytes.
-#include "app/console.h"
-
-namespace zirvon {
-
-void prepare_console() {}
-
-}  // namespace zirvon

@@ -1,0 +1,35 @@
+// The one line that shows how far a preview has come:
+// "Playing song.MML  block 3/12  0:12 / 1:05".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace zirvon::live {
+
+/// The text of the progress line: the block of the song that plays (left
+/// out when the song has no blocks) and the time into the passage against
+/// its length.
+std::string format_progress(std::string_view title, std::size_t block, std::size_t blocks,
+                            std::uint64_t ticks, std::uint64_t total_ticks);
+
+/// Keeps a status text on one terminal line, rewriting it in place.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::FILE* out) : out_(out) {}
+    /// Shows `text`; writes only when it changes, and blanks what a longer
+    /// text before it leaves.
+    void show(const std::string& text);
+    /// Blanks the line and leaves the cursor at its start, so that other
+    /// lines can be written; the next show() writes again.
+    void clear();
+
+private:
+    std::FILE* out_;
+    std::string shown_;
+};
+
+}  // namespace zirvon::live

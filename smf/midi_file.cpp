@@ -1,0 +1,105 @@
+#include "smf/midi_file.h"
+
+#include <array>
+#include <string>
+#include <utility>
+
+namespace zirvon::smf {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Timed {
+    std::uint64_t tick;
+    play::MidiMessage message;
+};
+
+void put_u16(Bytes& out, std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+    out.push_back(static_cast<std::uint8_t>(v));
+}
+
+void put_u32(Bytes& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+/// Variable-length quantity: 7 bits a byte, most significant first, the high
+/// bit set on all bytes but the last. The longest song (8 tracks of 10,000
+/// events of 256 ticks) stays far below the format's limit of 2^28 ticks.
+void put_vlq(Bytes& out, std::uint32_t v) {
+    std::array<std::uint8_t, 5> groups{};
+    int n = 0;
+    do {
+        groups[n++] = static_cast<std::uint8_t>(v & 0x7F);
+        v >>= 7;
+    } while (v != 0);
+    while (n > 1) out.push_back(static_cast<std::uint8_t>(groups[--n] | 0x80));
+    out.push_back(groups[0]);
+}
+
+void put_chunk(Bytes& out, const char* id, const Bytes& body) {
+    out.insert(out.end(), id, id + 4);
+    put_u32(out, static_cast<std::uint32_t>(body.size()));
+    out.insert(out.end(), body.begin(), body.end());
+}
+
+void put_end_of_track(Bytes& body, std::uint64_t delta) {
+    put_vlq(body, static_cast<std::uint32_t>(delta));
+    body.insert(body.end(), {0xFF, 0x2F, 0x00});
+}
+
+Bytes tempo_track(std::uint64_t end_tick) {
+    Bytes body = {0x00, 0xFF, 0x51, 0x03};
+    body.push_back(static_cast<std::uint8_t>(kFileTempo >> 16));
+    body.push_back(static_cast<std::uint8_t>(kFileTempo >> 8));
+    body.push_back(static_cast<std::uint8_t>(kFileTempo));
+    put_end_of_track(body, end_tick);
+    return body;
+}
+
+Bytes note_track(int k, const std::vector<Timed>& messages, std::uint64_t end_tick) {
+    const std::string name = "Track " + std::to_string(k);
+    Bytes body = {0x00, 0xFF, 0x03, static_cast<std::uint8_t>(name.size())};
+    for (const char c : name) body.push_back(static_cast<std::uint8_t>(c));
+    std::uint64_t now = 0;
+    for (const Timed& t : messages) {
+        put_vlq(body, static_cast<std::uint32_t>(t.tick - now));
+        body.insert(body.end(), {t.message.status, t.message.data1, t.message.data2});
+        now = t.tick;
+    }
+    put_end_of_track(body, end_tick - now);
+    return body;
+}
+
+}  // namespace
+
+MidiFileBytes build_midi_file(const Song& song) {
+    return build_midi_file(song, play::whole_song(play::map_song(song)));
+}
+
+MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage) {
+    // Messages go to the file track of their channel, which is the song's
+    // track number.
+    std::array<std::vector<Timed>, kTrackCount> by_track;
+    const play::PassageRun run =
+        play::play_passage(song, passage, [&](std::uint64_t tick, const play::MidiMessage& m) {
+            by_track[m.status & 0x0F].push_back({tick, m});
+        });
+
+    std::vector<Bytes> tracks;
+    tracks.push_back(tempo_track(run.done_tick));
+    for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k) {
+        if (!by_track[k].empty()) tracks.push_back(note_track(k, by_track[k], run.done_tick));
+    }
+
+    MidiFileBytes file{{}, run};
+    Bytes header;
+    put_u16(header, 1);  // format 1: tracks played together
+    put_u16(header, static_cast<std::uint16_t>(tracks.size()));
+    put_u16(header, kFileDivision);
+    put_chunk(file.bytes, "MThd", header);
+    for (const Bytes& body : tracks) put_chunk(file.bytes, "MTrk", body);
+    return file;
+}
+
+}  // namespace zirvon::smf

@@ -1,0 +1,36 @@
+// The preview as a Standard MIDI File, for any player or DAW to open.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "play/passage.h"
+#include "play/player.h"
+#include "song/song.h"
+
+namespace zirvon::smf {
+
+/// File ticks per quarter note; with the tempo below, one file tick lasts one
+/// 20 ms preview tick.
+inline constexpr std::uint16_t kFileDivision = 25;
+/// Microseconds per quarter note.
+inline constexpr std::uint32_t kFileTempo = 500'000;
+static_assert(kFileTempo / kFileDivision == play::kTickMicroseconds);
+
+struct MidiFileBytes {
+    std::vector<std::uint8_t> bytes;
+    /// The run of the passage that the file records.
+    play::PassageRun run;
+};
+
+/// Builds a format 1 file of a passage: a tempo track, then one track named
+/// "Track k" for each of tracks 1 to 8 that sends anything, holding exactly
+/// the note-ons and note-offs the live preview of the passage sends on
+/// channel k, each at the tick the preview sends it (file tick 0 is the
+/// passage's first tick). Every track ends on the passage's closing tick.
+MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage);
+
+/// The same for the whole song with every track.
+MidiFileBytes build_midi_file(const Song& song);
+
+}  // namespace zirvon::smf
