@@ -9,6 +9,7 @@
 #include "synth/wav_render.h"
 #include "play/passage.h"
 #include "play/player.h"
+#include "text/format.h"
 #include "system/output_file.h"
 
 namespace zirvon {
@@ -16,16 +17,6 @@ namespace {
 
 constexpr const char* kProgram = "zirvon: ";
 
-/// "h:mm:ss" of a number of seconds.
-std::string clock_time(std::uint64_t seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu:%02u:%02u",
-                  static_cast<unsigned long long>(seconds / 3600),
-                  static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
-    return text;
-}
-
-constexpr std::uint64_t kTicksPerSecond = 1'000'000 / play::kTickMicroseconds;
 
 }  // namespace
 
@@ -47,8 +38,8 @@ bool write_wav(const RunPlan& plan, const Song& song, const play::Passage& passa
         const std::uint64_t longest = (synth::kMaxWavFrames - synth::kTailFrames) / synth::kFramesPerTick;
         err << kProgram << "cannot write '" << name << "': the " << (plan.passage.given() ? "passage" : "song")
             << " lasts "
-            << clock_time((done_tick + kTicksPerSecond - 1) / kTicksPerSecond)
-            << " and a WAV file holds at most " << clock_time(longest / kTicksPerSecond)
+            << hours_minutes_seconds((done_tick + kTicksPerSecond - 1) / kTicksPerSecond)
+            << " and a WAV file holds at most " << hours_minutes_seconds(longest / kTicksPerSecond)
             << "; choose a part of it with /from and /to\n";
         return false;
     }

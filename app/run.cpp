@@ -14,7 +14,7 @@
 #include "app/tape_commands.h"
 #include "app/usage.h"
 #include "app/watch.h"
-#include "mml/compiler.h"
+#include "mml/analysis.h"
 #include "mml/source_text.h"
 #include "play/passage.h"
 #include "song/song.h"
@@ -94,13 +94,11 @@ bool load_song(const RunPlan& plan, const std::string& path, Song& song,
         err << kProgram << error << '\n';
         return false;
     }
-    const SourceText source(std::move(bytes));
-    std::vector<Diagnostic> diagnostics;
-    DiagnosticCounts counts;
-    const bool ok = compile(source, song, diagnostics, &counts);
-    print_diagnostics(err, path, source, diagnostics);
-    print_summary(plan, counts, err);
-    return ok;
+    SourceAnalysis analysis = analyze_source(std::move(bytes), path);
+    print_diagnostics(err, path, analysis.source, analysis.diagnostics);
+    print_summary(plan, analysis.counts, err);
+    song = std::move(analysis.song);
+    return analysis.ok();
 }
 
 /// Whether this run writes the image: compiling does, and playing an image
@@ -200,7 +198,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     if (plan.svg) {
         // An image shows the name in its header; a source the name it is given.
         const std::string tape_name = plan.kind == SourceKind::tape ? read_tape_header(image).name()
-                                                                    : plan.tape_name.substr(0, 15);
+                                                                    : plan.tape_name.substr(0, kLongestTapeName);
         if (!write_svg(plan, path, tape_name, song, map, *passage, err)) return kExitFailure;
     }
     if (writes_image(plan)) {

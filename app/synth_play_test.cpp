@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/jack_test_support.h"
+#include "mml/analysis.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
 #include "play/player.h"
@@ -137,11 +138,10 @@ std::vector<std::size_t> onsets(const std::vector<double>& s, unsigned rate) {
 }
 
 std::vector<std::uint64_t> note_on_ticks(const std::string& mml) {
-    Song song;
-    std::vector<Diagnostic> diagnostics;
-    EXPECT_TRUE(compile(SourceText(mml), song, diagnostics));
+    const SourceAnalysis a = analyze_source(mml, "t.mml");
+    EXPECT_TRUE(a.ok());
     std::vector<std::uint64_t> ticks;
-    play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
+    play::play_through(a.song, [&](std::uint64_t tick, const play::MidiMessage& m) {
         if ((m.status & 0xF0) == 0x90) ticks.push_back(tick);
     });
     return ticks;

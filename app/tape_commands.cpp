@@ -12,7 +12,6 @@ namespace zirvon {
 namespace {
 
 constexpr const char* kProgram = "zirvon: ";
-constexpr std::size_t kLongestTapeName = 15;
 
 /// What a write-back changes, for its one line: "with tape name 'NEW'".
 std::string changes(const RunPlan& plan, const std::vector<std::uint8_t>& image, const Song& song) {

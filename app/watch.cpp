@@ -17,7 +17,7 @@
 #include "app/picture_commands.h"
 #include "app/preview_commands.h"
 #include "app/run.h"
-#include "mml/compiler.h"
+#include "mml/analysis.h"
 #include "mml/source_text.h"
 #include "system/interrupt.h"
 #include "live/live_session.h"
@@ -130,16 +130,11 @@ Build Watcher::build(const std::string& contents) {
         result.errors = 1;
         return result;
     }
-    const SourceText source(contents);
-    auto song = std::make_shared<Song>();
-    std::vector<Diagnostic> diagnostics;
-    const bool ok = compile(source, *song, diagnostics);
-    print_diagnostics(err_, file_.path(), source, diagnostics);
-    for (const Diagnostic& d : diagnostics) {
-        if (d.severity == Severity::error) ++result.errors;
-        if (d.severity == Severity::warning) ++result.warnings;
-    }
-    if (ok) result.song = std::move(song);
+    SourceAnalysis analysis = analyze_source(contents, file_.path());
+    print_diagnostics(err_, file_.path(), analysis.source, analysis.diagnostics);
+    result.errors = analysis.counts.errors;
+    result.warnings = analysis.counts.warnings;
+    if (analysis.ok()) result.song = std::make_shared<Song>(std::move(analysis.song));
     return result;
 }
 
@@ -175,7 +170,7 @@ std::string Watcher::write_files(const Song& song, const play::SongMap& map, con
     }
     if (plan_.svg) {
         std::ostringstream message;
-        const bool ok = write_svg(plan_, file_.path(), plan_.tape_name.substr(0, 15), song, map, passage, message);
+        const bool ok = write_svg(plan_, file_.path(), plan_.tape_name.substr(0, kLongestTapeName), song, map, passage, message);
         text += written(".SVG", ok, message);
     }
     return text;

@@ -8,6 +8,7 @@
 
 #include "synth/synth.h"
 #include "synth/wav_render.h"
+#include "mml/analysis.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
 #include "play/player.h"
@@ -22,10 +23,7 @@ zirvon::Song busy_song() {
             mml += std::to_string(track) + "[O" + std::to_string(2 + track / 2) + " L4 Q8 C E G B]\n";
         }
     }
-    zirvon::Song song;
-    std::vector<zirvon::Diagnostic> diagnostics;
-    zirvon::compile(zirvon::SourceText(mml), song, diagnostics);
-    return song;
+    return std::move(zirvon::analyze_source(mml, "bench.mml").song);
 }
 
 void BM_RenderWav(benchmark::State& state) {

@@ -5,25 +5,45 @@
 #include <vector>
 
 #include "fuzz/song_invariants.h"
-#include "mml/compiler.h"
+#include "mml/analysis.h"
 #include "tape/tape_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace zirvon;
-    const SourceText source(std::string(reinterpret_cast<const char*>(data), size));
-    Song song;
-    std::vector<Diagnostic> diagnostics;
-    const bool ok = compile(source, song, diagnostics);
+    const SourceAnalysis analysis = analyze_source(std::string(reinterpret_cast<const char*>(data), size), "f");
+    const SourceText& source = analysis.source;
+    const Song& song = analysis.song;
+    const bool ok = analysis.ok();
 
+    // Every message and every event points into its line.
+    const auto within = [&](int line, int column, int end) {
+        if (line == 0) return column == 0;
+        const int length = line <= source.count_lines() ? static_cast<int>(source.line_length(line - 1)) : -1;
+        return column >= 1 && column < end && end <= length + 1;
+    };
     int errors = 0;
-    for (const Diagnostic& d : diagnostics) {
+    for (const Diagnostic& d : analysis.diagnostics) {
         if (d.severity == Severity::error) ++errors;
-        FUZZ_CHECK(d.line >= 0 && d.line <= source.count_lines());
-        if (d.line > 0) FUZZ_CHECK(d.column >= 1 && d.column <= static_cast<int>(source.line_length(d.line - 1)) + 1);
+        FUZZ_CHECK(!d.code.empty());
+        FUZZ_CHECK(within(d.line, d.column, d.line == 0 ? 0 : d.token_end()));
     }
+    FUZZ_CHECK(errors <= analysis.counts.errors);
     FUZZ_CHECK(ok == (errors == 0));
     check_tracks_end_once(song);
+    for (const Track& track : song.tracks) {
+        for (std::size_t i = 0; i + 1 < track.count(); ++i) {
+            const EventPlace at = track.place(i);
+            FUZZ_CHECK(within(static_cast<int>(at.line), static_cast<int>(at.column), static_cast<int>(at.end_column)));
+        }
+    }
+    for (const SourceGroup& g : analysis.groups) {
+        FUZZ_CHECK(g.first_event <= g.end_event && g.end_event < song.tracks[g.track].count());
+    }
     if (!ok) return 0;
+    for (const SourceBlock& block : analysis.blocks()) {
+        for (std::size_t g : block.groups) FUZZ_CHECK(analysis.block_of_group(g) == block.number);
+        FUZZ_CHECK(block.start_tick < block.end_tick);
+    }
 
     // A compiled track holds notes, sync marks and its end mark: no note byte
     // that a player would take for a mark.

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every tick some playing track uses up one tick of an event, or the
     // barrier lets the waiting ones go on: the whole run is bounded.
     std::uint64_t bound = 1;
-    for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k) {
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         for (const TrackEvent& e : song.tracks[k].events()) bound += e.length + 1u;
     }
 
@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(tick >= last_tick && tick <= bound);
             last_tick = tick;
             const int channel = m.status & 0x0F;
-            FUZZ_CHECK(channel >= play::kFirstPlayedTrack && channel <= play::kLastPlayedTrack);
-            FUZZ_CHECK(m.data1 <= 127 && m.data2 == play::kVelocity);
+            FUZZ_CHECK(channel >= kFirstPlayedTrack && channel <= kLastPlayedTrack);
+            FUZZ_CHECK(m.data1 <= 127 && m.data2 == kVelocity);
             if ((m.status & 0xF0) == 0x90) {
                 FUZZ_CHECK(!sounding[channel]);  // tracks are monophonic
                 ++note_ons;

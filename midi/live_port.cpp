@@ -26,7 +26,7 @@ bool LivePort::open(std::string_view choice, std::string& error, std::size_t* po
 
 bool LivePort::start(Tick tick, std::string& error) {
     tick_ = std::move(tick);
-    const bool started = timer_.start(std::chrono::microseconds(play::kTickMicroseconds), [this](std::uint64_t n) {
+    const bool started = timer_.start(std::chrono::microseconds(kTickMicroseconds), [this](std::uint64_t n) {
         Sink sink(port_);
         tick_(n, sink);
     });

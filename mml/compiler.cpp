@@ -58,6 +58,12 @@ constexpr std::array<CharClass, 256> kClasses = make_classes();
 /// Semitone of a note letter, upper case, from 'A'.
 constexpr std::array<int, 7> kSemitones{9, 11, 0, 2, 4, 5, 7};
 
+/// The place an event records of the span that made it.
+EventPlace place_of(Compiler::Span span) {
+    return {static_cast<std::uint32_t>(span.line), static_cast<std::uint32_t>(span.column),
+            static_cast<std::uint32_t>(span.end_column)};
+}
+
 /// Octaves stay within these bounds; from there no file of sane size can
 /// bring a note back into range, so the bound changes no result.
 constexpr std::int64_t kOctaveLimit = std::int64_t{1} << 40;
@@ -117,6 +123,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
     // command before it.
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned char c = bytes[i];
+        s.at = column(i);
         switch (kClasses[c]) {
             case kComment:
                 i = n;
@@ -140,7 +147,8 @@ void Compiler::compile_line(std::string_view text, int line_number) {
             case kFlat:
                 if (!s.in_block) break;
                 if (s.pending == LineState::Pending::note && s.rest) {
-                    report(Severity::warning, s.line, column(i), "accidental after a rest is ignored");
+                    report(Severity::warning, "rest-accidental", {s.line, column(i)},
+                           "accidental after a rest is ignored");
                 } else {
                     s.semitone += c == '-' ? -1 : 1;
                 }
@@ -198,18 +206,21 @@ void Compiler::compile_line(std::string_view text, int line_number) {
         }
     }
     // The end of the line, or a `;`, emits the command still pending.
+    if (s.at == 0 || bytes[s.at - 1] != ';') s.at = column(n);
     if (s.in_block) {
         emit_pending(s);
         if (s.unknown) end_unknown_command(s, 0);
-        report(Severity::warning, s.line, s.block_column,
+        end_group(s, {});
+        report(Severity::warning, "unclosed-block", {s.line, s.block_column},
                "block is not closed on this line: its notes are kept, but no sync mark is written");
     }
 }
 
 void Compiler::open_block(LineState& s, int column) {
     if (s.in_block) {
+        end_group(s, {});
         if (s.unknown) end_unknown_command(s, 0);
-        report(Severity::warning, s.line, column, [&s] {
+        report(Severity::warning, "nested-block", {s.line, column}, [&s] {
             return "'[' inside the block opened at column " + std::to_string(s.block_column) +
                    ": that block gets no sync mark, so its voice falls out of step; close it with "
                    "']' first";
@@ -218,13 +229,15 @@ void Compiler::open_block(LineState& s, int column) {
     if (s.number.at_most(kTrackCount - 1)) {
         s.track = static_cast<int>(s.number.low);
         clues_.last_block[s.track] = {s.line, column};
+        s.group = groups_.size();
+        groups_.push_back({s.track, place_of({s.line, column, column + 1}), {}, song_.tracks[s.track].count(), 0});
     } else {
         s.track = -1;
         // Digits apart from the `[`, outside blocks, are most likely a
         // comment's: point at the first of them.
         const int first = s.in_block ? column : first_digit_since_block(s, column);
         const bool stray = first != column;
-        report(Severity::error, s.line, first, [&s, stray] {
+        report(Severity::error, "track-number", {s.line, first, column + 1}, [&s, stray] {
             std::string text = s.number.huge ? "track number is far outside 0-9"
                                              : "track number " + s.number.text() + " is outside 0-9";
             if (stray) {
@@ -242,12 +255,14 @@ void Compiler::open_block(LineState& s, int column) {
 
 [[gnu::always_inline]] inline void Compiler::close_block(LineState& s, int column) {
     if (!s.in_block) {
-        report(Severity::warning, s.line, column, "']' without an open block is ignored");
+        report(Severity::warning, "stray-close", {s.line, column}, "']' without an open block is ignored");
         return;
     }
     flush(s);
     if (s.unknown) end_unknown_command(s, 0);
-    if (s.track >= 0) append(s.track, kSyncEvent, s.line, column);
+    const EventPlace place = place_of({s.line, column, column + 1});
+    if (s.track >= 0) append(s.track, kSyncEvent, place);
+    end_group(s, place);
     s.clear_number();
     s.in_block = false;
     s.closed_column = column;
@@ -278,7 +293,7 @@ void Compiler::emit_note(LineState& s) {
         if (!s.raw) {
             const int ticks_of_number = length_ticks(number, s.dots);
             if (ticks_of_number == 0 && !s.quiet_length) {
-                report(Severity::warning, s.line, s.command_column, [&number] {
+                report(Severity::warning, "note-length", command_span(s), [&number] {
                     return "length " + number.text() +
                            " is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks";
                 });
@@ -290,7 +305,7 @@ void Compiler::emit_note(LineState& s) {
         const MmlNumber gate = s.tie ? ticks : gate_ticks(ticks, settings.gate_ratio);
         if (!ticks.at_most(255)) warn_cut(s, "length", ticks);
         if (s.rest) {
-            append(s.track, {0, ticks.byte(), 0}, s.line, s.command_column);
+            append(s.track, {0, ticks.byte(), 0}, place_of(command_span(s)));
         } else {
             if (!gate.at_most(255)) warn_cut(s, "gate", gate);
             if ((gate.low > ticks.low || gate.huge) && !ticks.huge && !ticks.is_zero() &&
@@ -299,13 +314,13 @@ void Compiler::emit_note(LineState& s) {
             }
             const std::int64_t pitch = settings.octave * 12 + s.semitone;
             if (pitch < 0 || pitch > kHighestPitch) {
-                report(Severity::error, s.line, s.command_column, [pitch] {
+                report(Severity::error, "note-range", command_span(s), [pitch] {
                     return "note is out of range: pitch code " + std::to_string(pitch) +
                            " is outside 0-252";
                 });
             } else {
                 append(s.track, {static_cast<std::uint8_t>(pitch), ticks.byte(), gate.byte()},
-                       s.line, s.command_column);
+                       place_of(command_span(s)));
             }
         }
     }
@@ -341,27 +356,41 @@ void Compiler::emit_parameter(LineState& s) {
     s.quiet_length = false;
 }
 
-void Compiler::append(int track, TrackEvent event, int line, int column) {
+void Compiler::append(int track, TrackEvent event, EventPlace place) {
     Track& t = song_.tracks[track];
     // The last place of every track is kept for its EndMark.
     if (t.count() + 1 < kTrackCapacity) [[likely]] {
-        t.append_event(event, static_cast<std::uint32_t>(line));
+        t.append_event(event, place);
     } else if (!overflow_reported_[track]) {
-        report_full_track(track, line, column);
+        report_full_track(track, static_cast<int>(place.line), static_cast<int>(place.column));
     }
+}
+
+void Compiler::end_group(LineState& s, EventPlace close) {
+    if (s.group == SIZE_MAX) return;
+    SourceGroup& group = groups_[s.group];
+    group.close = close;
+    group.end_event = song_.tracks[group.track].count();
+    s.group = SIZE_MAX;
+}
+
+Compiler::Span Compiler::command_span(const LineState& s) {
+    return {s.line, s.command_column, std::max(s.at, s.command_column + 1)};
 }
 
 void Compiler::finish() {
     for (Track& track : song_.tracks) track.append_event(kEndEvent);
     const std::size_t data_size = 3 * song_.event_count();
     if (data_size > 0xFFFF) {
-        report(Severity::error, 0, 0,
+        report(Severity::error, "data-size", {},
                "the tape image would hold " + std::to_string(data_size) +
                    " bytes of data; at most 65535 fit in its header");
     }
     // A song with errors is not written; what it would sound like is moot.
     if (errors_ == 0) {
-        for (Diagnostic& d : check_song(song_, clues_)) report(d.severity, d.line, d.column, d.message);
+        for (Diagnostic& d : check_song(song_, clues_)) {
+            report(d.severity, d.code, {d.line, d.column, d.end_column}, d.message);
+        }
     }
     const int hidden_warnings = std::max(warnings_ - kMaxShown, 0);
     const int hidden_errors = std::max(errors_ - kMaxShown, 0);
@@ -372,19 +401,8 @@ void Compiler::finish() {
         std::string text = hidden_warnings ? count(hidden_warnings, "warning") : "";
         if (hidden_warnings && hidden_errors) text += " and ";
         if (hidden_errors) text += count(hidden_errors, "error");
-        diagnostics_.push_back({Severity::note, 0, 0, text + " not shown"});
+        diagnostics_.push_back({Severity::note, 0, 0, text + " not shown", "not-shown"});
     }
-}
-
-bool compile(const SourceText& source, Song& song, std::vector<Diagnostic>& diagnostics,
-             DiagnosticCounts* counts) {
-    Compiler compiler(song);
-    const int lines = source.count_lines();
-    for (int k = 0; k < lines; ++k) compiler.compile_line(source.line(k), k + 1);
-    compiler.finish();
-    diagnostics = compiler.take_diagnostics();
-    if (counts != nullptr) *counts = {compiler.error_count(), compiler.warning_count()};
-    return compiler.error_count() == 0;
 }
 
 }  // namespace zirvon

@@ -37,8 +37,27 @@ struct TrackSettings {
     MmlNumber gate_ratio = MmlNumber::of(7);
 };
 
+/// A block of one track as the source writes it, `n[ ... ]`, on one line.
+struct SourceGroup {
+    int track = 0;
+    EventPlace open;   ///< the `[`
+    EventPlace close;  ///< the `]`; all 0 when the group was not closed
+    /// Its events in the track: [first_event, end_event), the sync mark of
+    /// its `]` included.
+    std::size_t first_event = 0;
+    std::size_t end_event = 0;
+};
+
 class Compiler {
 public:
+    /// Where a diagnostic or an event points: a line, a column and the
+    /// column just past its token (0: a one-byte token).
+    struct Span {
+        int line = 0;
+        int column = 0;
+        int end_column = 0;
+    };
+
     explicit Compiler(Song& song) : song_(song) {}
 
     /// Compiles one line, given without its terminator; `line_number` from 1
@@ -53,6 +72,8 @@ public:
     /// counted, and finish() adds a note that says how many went unshown.
     const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
     std::vector<Diagnostic> take_diagnostics() { return std::move(diagnostics_); }
+    /// The groups, in the order of the source.
+    std::vector<SourceGroup> take_groups() { return std::move(groups_); }
     int error_count() const { return errors_; }
     int warning_count() const { return warnings_; }
 
@@ -64,6 +85,8 @@ private:
     void open_block(LineState& s, int column);
     static int first_digit_since_block(const LineState& s, int column);
     void close_block(LineState& s, int column);
+    /// Ends the group the line has open, at the track's current end.
+    void end_group(LineState& s, EventPlace close);
     /// A byte of no MML meaning at bytes[i]; returns how many more bytes
     /// of the same character it took.
     std::size_t other_byte(LineState& s, const unsigned char* bytes, std::size_t i, std::size_t n);
@@ -72,21 +95,24 @@ private:
     void emit_pending(LineState& s);
     void emit_note(LineState& s);
     void emit_parameter(LineState& s);
-    void append(int track, TrackEvent event, int line, int column);
+    void append(int track, TrackEvent event, EventPlace place);
     [[gnu::noinline]] void report_full_track(int track, int line, int column);
     [[gnu::noinline]] void warn_cut(const LineState& s, const char* what, const MmlNumber& value);
     [[gnu::noinline]] void warn_raw_length(const LineState& s, const MmlNumber& number);
     [[gnu::noinline]] void warn_overlap(LineState& s, const MmlNumber& ticks, const MmlNumber& gate);
+    /// The command being read on its line: from its letter to the byte read now.
+    static Span command_span(const LineState& s);
     /// Counts a diagnostic. `text` is a string or a function that makes one;
     /// the function is called only when the diagnostic will be shown, so that
     /// a source full of faults costs a counter per fault beyond the shown ones.
     template <typename Text>
-    void report(Severity severity, int line, int column, const Text& text);
+    void report(Severity severity, std::string_view code, Span at, const Text& text);
 
     Song& song_;
     std::array<TrackSettings, kTrackCount> settings_{};
     std::array<bool, kTrackCount> overflow_reported_{};
     SongClues clues_;
+    std::vector<SourceGroup> groups_;
     std::vector<Diagnostic> diagnostics_;
     int errors_ = 0;
     int warnings_ = 0;
@@ -97,12 +123,5 @@ struct DiagnosticCounts {
     int errors = 0;
     int warnings = 0;
 };
-
-/// Compiles every line of `source` into the empty tracks of `song` and ends
-/// the tracks. Returns false when any error was found; `diagnostics` then
-/// holds every problem of the source, in order, and `counts` (if given) how
-/// many there were.
-bool compile(const SourceText& source, Song& song, std::vector<Diagnostic>& diagnostics,
-             DiagnosticCounts* counts = nullptr);
 
 }  // namespace zirvon

@@ -3,6 +3,7 @@
 // mml/.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -17,9 +18,11 @@ struct Compiler::LineState {
 
     std::string_view text;  ///< the line
     int line = 0;
+    int at = 0;  ///< column of the byte being read; past the line at its end
     int track = -1;  ///< -1: no block yet, or a block whose number is no track
     bool in_block = false;
     int block_column = 0;
+    std::size_t group = SIZE_MAX;  ///< index of the open group; SIZE_MAX: none
     int closed_column = 0;  ///< of the last `]` that closed a block; 0: none yet
     bool overlap_warned = false;  ///< in this block
     Pending pending = Pending::none;
@@ -44,13 +47,13 @@ struct Compiler::LineState {
 };
 
 template <typename Text>
-void Compiler::report(Severity severity, int line, int column, const Text& text) {
+void Compiler::report(Severity severity, std::string_view code, Span at, const Text& text) {
     int& count = severity == Severity::error ? errors_ : warnings_;
     if (++count > kMaxShown) return;
     if constexpr (std::is_invocable_v<const Text&>) {
-        diagnostics_.push_back({severity, line, column, std::string(text())});
+        diagnostics_.push_back({severity, at.line, at.column, std::string(text()), code, at.end_column});
     } else {
-        diagnostics_.push_back({severity, line, column, std::string(text)});
+        diagnostics_.push_back({severity, at.line, at.column, std::string(text), code, at.end_column});
     }
 }
 

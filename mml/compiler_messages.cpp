@@ -57,12 +57,13 @@ std::size_t Compiler::other_byte(LineState& s, const unsigned char* bytes, std::
     }
     const std::size_t length = utf8_length(bytes, i, n);
     if (length == 0) {
-        report(Severity::warning, s.line, column,
+        report(Severity::warning, "unknown-command", {s.line, column},
                [c] { return "unknown command " + describe_byte(c) + " is ignored"; });
         return 0;
     }
     const std::string character(reinterpret_cast<const char*>(bytes + i), length);
-    report(Severity::warning, s.line, column, [&character] {
+    report(Severity::warning, "unknown-character", {s.line, column, column + static_cast<int>(length)},
+           [&character] {
         return "unknown character '" + character + "' is ignored (MML is written in ASCII)";
     });
     return length - 1;
@@ -82,7 +83,7 @@ int Compiler::first_digit_since_block(const LineState& s, int column) {
 void Compiler::end_unknown_command(LineState& s, char next) {
     const bool changed = s.number.low != s.number_at_unknown.low || s.number.huge != s.number_at_unknown.huge;
     const bool passes_on = next != 0 && changed && !s.number.is_zero();
-    report(Severity::warning, s.line, s.unknown_column, [&] {
+    report(Severity::warning, "unknown-command", {s.line, s.unknown_column}, [&] {
         std::string text = "unknown command " + describe_byte(static_cast<unsigned char>(s.unknown)) +
                            " is ignored";
         if (passes_on) text += "; its number " + s.number.text() + " goes on to '" + next + "'";
@@ -93,7 +94,7 @@ void Compiler::end_unknown_command(LineState& s, char next) {
 }
 
 void Compiler::warn_cut(const LineState& s, const char* what, const MmlNumber& value) {
-    report(Severity::warning, s.line, s.command_column, [what, &value] {
+    report(Severity::warning, "cut-to-8-bits", command_span(s), [what, &value] {
         return std::string(what) + " of " + value.text() + " ticks is cut to 8 bits: " +
                std::to_string(value.byte());
     });
@@ -101,7 +102,7 @@ void Compiler::warn_cut(const LineState& s, const char* what, const MmlNumber& v
 
 void Compiler::warn_raw_length(const LineState& s, const MmlNumber& number) {
     if (s.number.is_zero()) {
-        report(Severity::warning, s.line, s.raw_column, [&] {
+        report(Severity::warning, "raw-length", {s.line, s.raw_column}, [&] {
             const auto after = static_cast<std::size_t>(s.raw_column);
             const bool zero = after < s.text.size() && s.text[after] == '0';
             return std::string(zero ? "'%0'" : "'%' without a number") +
@@ -110,7 +111,7 @@ void Compiler::warn_raw_length(const LineState& s, const MmlNumber& number) {
         });
     }
     if (s.dots > 0) {
-        report(Severity::warning, s.line, s.dot_column, [&] {
+        report(Severity::warning, "raw-dots", {s.line, s.dot_column}, [&] {
             return "a dot does nothing with '%': the note lasts " + number.text() + " ticks";
         });
     }
@@ -118,7 +119,7 @@ void Compiler::warn_raw_length(const LineState& s, const MmlNumber& number) {
 
 void Compiler::warn_overlap(LineState& s, const MmlNumber& ticks, const MmlNumber& gate) {
     s.overlap_warned = true;
-    report(Severity::warning, s.line, s.command_column, [&] {
+    report(Severity::warning, "gate-overlap", command_span(s), [&] {
         std::string text = "Q";
         text += settings_[s.track].gate_ratio.text();
         return text + " makes the note sound longer than it lasts (gate " + gate.text() + ", length " +
@@ -128,7 +129,7 @@ void Compiler::warn_overlap(LineState& s, const MmlNumber& ticks, const MmlNumbe
 
 void Compiler::report_full_track(int track, int line, int column) {
     overflow_reported_[track] = true;
-    report(Severity::error, line, column, [track] {
+    report(Severity::error, "track-full", {line, column}, [track] {
         return "track " + std::to_string(track) +
                " is full: a track holds at most 10,000 events, its end mark included";
     });

@@ -1,7 +1,9 @@
+#include "mml/analysis.h"
 #include "mml/compiler.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,13 +18,23 @@ namespace {
 
 struct Compiled {
     Song song;
+    /// Without their codes and token ends, which CodesAndSpans checks.
     std::vector<Diagnostic> diagnostics;
+    DiagnosticCounts counts;
     bool ok = false;
 };
 
 Compiled compile_text(const std::string& text) {
     Compiled c;
-    c.ok = compile(SourceText(text), c.song, c.diagnostics);
+    SourceAnalysis a = analyze_source(text, "t.mml");
+    c.ok = a.ok();
+    c.song = std::move(a.song);
+    c.counts = a.counts;
+    c.diagnostics = std::move(a.diagnostics);
+    for (Diagnostic& d : c.diagnostics) {
+        d.code = {};
+        d.end_column = 0;
+    }
     return c;
 }
 
@@ -186,6 +198,104 @@ TEST(Compiler, CountsButDoesNotKeepEndlessDiagnostics) {
     ASSERT_EQ(c.diagnostics.size(), 2u * Compiler::kMaxShown + 1);
     EXPECT_EQ(c.diagnostics.back(),
               (Diagnostic{Severity::note, 0, 0, "500 more warnings and 500 more errors not shown"}));
+    EXPECT_EQ(c.counts.errors, 1500);
+    EXPECT_EQ(c.counts.warnings, 1500);
+}
+
+// What an editor marks: each kind of message has its code, and a message
+// about a command covers the command with its number, dots and accidentals.
+TEST(Compiler, CodesAndSpans) {
+    struct Case {
+        const char* mml;
+        std::string_view code;
+        int column;
+        int end;
+    };
+    const Case cases[] = {
+        {"1[C#8.. D]", "", 0, 0},  // no message: a row to show the rest are exact
+        {"1[O0 C+8 D]", "note-range", 6, 9},
+        {"1[C5 D]", "note-length", 3, 5},
+        {"1[C5;", "note-length", 3, 5},
+        {"1[C5", "note-length", 3, 5},
+        {"x 12[C]", "track-number", 5, 6},
+        {"T1 2[C]", "track-number", 2, 6},
+        {"1[C Ã©]", "unknown-character", 5, 7},
+        {"1[C] 1[D]\n2[]", "block-count", 2, 3},
+        {"", "nothing-to-hear", 0, 1},
+        {"1[C", "unclosed-block", 2, 3},
+        {"1[Q9 C%300]", "gate-overlap", 6, 11},
+    };
+    for (const Case& c : cases) {
+        const std::vector<Diagnostic> d = analyze_source(c.mml, "t.mml").diagnostics;
+        const auto found = std::find_if(d.begin(), d.end(), [&](const Diagnostic& x) { return x.code == c.code; });
+        if (c.code.empty()) {
+            EXPECT_TRUE(d.empty()) << c.mml;
+            continue;
+        }
+        ASSERT_NE(found, d.end()) << c.mml;
+        EXPECT_EQ(found->column, c.column) << c.mml;
+        EXPECT_EQ(found->line == 0, c.column == 0) << c.mml;
+        EXPECT_EQ(found->token_end(), c.end) << c.mml;
+    }
+}
+
+// Every event knows the note, rest or ']' that made it; every group its
+// events; every block the lines of its groups.
+TEST(Analysis, PlacesGroupsAndBlocks) {
+    const SourceAnalysis a = analyze_source("1[C8. R] 2[D]\n; rest\n1[E&F] 0[G]\n2[A", "t.mml");
+    const Track& t1 = a.song.tracks[1];
+    const std::vector<EventPlace> places = {{1, 3, 6}, {1, 7, 8}, {1, 8, 9}, {3, 3, 4}, {3, 5, 6}, {3, 6, 7}};
+    for (std::size_t i = 0; i < places.size(); ++i) EXPECT_EQ(t1.place(i), places[i]) << i;
+    EXPECT_EQ(t1.place(places.size()), EventPlace{});  // the end mark
+    ASSERT_EQ(a.groups.size(), 5u);
+    const SourceGroup& open = a.groups[4];
+    EXPECT_EQ(open.track, 2);
+    EXPECT_EQ(open.open, (EventPlace{4, 2, 3}));
+    EXPECT_EQ(open.close, EventPlace{});
+    EXPECT_EQ(open.end_event - open.first_event, 1u);  // A, and no sync mark
+    EXPECT_EQ(a.groups[3].track, 0);
+    EXPECT_EQ(a.block_of_group(3), 0u);
+    const std::vector<SourceBlock> blocks = a.blocks();
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0].groups, (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(blocks[1].groups, (std::vector<std::size_t>{2, 4}));
+    EXPECT_EQ(blocks[1].first_line, 3u);
+    EXPECT_EQ(blocks[1].last_line, 4u);
+    EXPECT_EQ(blocks[1].start_tick, a.map().block_starts[1]);
+    EXPECT_EQ(blocks[1].end_tick, a.map().done_tick);
+}
+
+// A place in the source plays from the tick its note is read on, or to the
+// tick it ends on; between notes, the next one counts.
+TEST(Analysis, PositionsPickTheTicksOfTheirNotes) {
+    // Track 1: C read on 0, D8 on 25, ']' on 38; released on 50 (track 2's
+    // C2 lasts 49 ticks), E on 50. Track 2: C2 on 0, ']' on 49, F on 50.
+    const SourceAnalysis a = analyze_source("1[C D8] 2[C2]\n1[E] 2[F]", "t.mml");
+    struct Case {
+        std::uint64_t line, column;
+        std::uint64_t from, to;
+    };
+    const Case cases[] = {
+        {1, 3, 0, 25},   // on C
+        {1, 5, 25, 38},  // on the D of D8
+        {1, 6, 25, 38},  // on its 8
+        {1, 4, 25, 38},  // the blank before D: D is next
+        {1, 7, 38, 50},  // track 1's ']', which ends on the release
+        {1, 8, 0, 49},   // between the groups: track 2's C2 is next
+        {2, 1, 50, 75},  // the start of the line: E
+        {2, 9, 75, 76},  // track 2's ']' on line 2, read as F ends; its end mark on 76
+    };
+    for (const Case& c : cases) {
+        play::PassageRequest request;
+        request.from = play::Bound{play::Bound::Kind::position, c.line, "", c.column};
+        request.to = play::Bound{play::Bound::Kind::position, c.line, "", c.column};
+        std::string error;
+        const auto from = play::resolve_passage({request.from, {}, play::kAllPlayedTracks}, a.song, a.map(), error);
+        const auto to = play::resolve_passage({{}, request.to, play::kAllPlayedTracks}, a.song, a.map(), error);
+        ASSERT_TRUE(from && to) << c.line << ':' << c.column << ' ' << error;
+        EXPECT_EQ(from->start, c.from) << c.line << ':' << c.column;
+        EXPECT_EQ(to->end, c.to) << c.line << ':' << c.column;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace zirvon {
 
@@ -12,6 +13,15 @@ struct Diagnostic {
     int line = 0;    ///< from 1; 0 when the problem belongs to the whole file
     int column = 0;  ///< byte column from 1; 0 with line 0
     std::string message;
+    /// What kind of problem it is, the same for every message of the kind
+    /// ("track-number", "note-range"), for editors to tell them apart.
+    std::string_view code{};
+    /// Byte column just past the token the column points at; the token is
+    /// one byte long when it is 0.
+    int end_column = 0;
+
+    /// end_column, or the column after a one-byte token.
+    int token_end() const { return end_column > column ? end_column : column + 1; }
 
     friend bool operator==(const Diagnostic&, const Diagnostic&) = default;
 };

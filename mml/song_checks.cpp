@@ -4,11 +4,10 @@
 #include <map>
 #include <string>
 
+#include "text/format.h"
+
 namespace zirvon {
 namespace {
-
-constexpr int kFirstPlayed = 1;
-constexpr int kLastPlayed = 8;
 
 bool sounds(const TrackEvent& e) { return e.note <= kHighestPitch && e.gate > 0; }
 
@@ -37,13 +36,13 @@ Diagnostic nothing_to_hear(const Song& song, const SongClues& clues) {
     } else {
         text += " (notes go in blocks such as 1[C D E])";
     }
-    return {Severity::warning, 0, 0, text};
+    return {Severity::warning, 0, 0, text, "nothing-to-hear"};
 }
 
 void check_block_counts(const Song& song, const SongClues& clues, std::vector<Diagnostic>& out) {
     std::array<int, kTrackCount> count_of{};
     std::map<int, std::vector<int>> tracks_by_count;
-    for (int k = kFirstPlayed; k <= kLastPlayed; ++k) {
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         const auto& events = song.tracks[k].events();
         if (events.size() <= 1) continue;  // only its end mark: it does not play
         count_of[k] = static_cast<int>(std::count(events.begin(), events.end(), kSyncEvent));
@@ -56,14 +55,15 @@ void check_block_counts(const Song& song, const SongClues& clues, std::vector<Di
         if (it->second.size() >= usual->second.size()) usual = it;
     }
     const auto& [usual_count, usual_tracks] = *usual;
-    for (int k = kFirstPlayed; k <= kLastPlayed; ++k) {
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         if (song.tracks[k].count() <= 1 || count_of[k] == usual_count) continue;
         const SourcePlace at = clues.last_block[k];
         out.push_back({Severity::warning, at.line, at.column,
                        "track " + std::to_string(k) + " has " + blocks(count_of[k]) + ", " +
                            track_list(usual_tracks) + (usual_tracks.size() == 1 ? " has " : " have ") +
                            blocks(usual_count) +
-                           ": the voices wait for each other at every ']', so they fall out of step"});
+                           ": the voices wait for each other at every ']', so they fall out of step",
+                       "block-count"});
     }
 }
 
@@ -72,17 +72,18 @@ void check_block_counts(const Song& song, const SongClues& clues, std::vector<Di
 std::vector<Diagnostic> check_song(const Song& song, const SongClues& clues) {
     std::vector<Diagnostic> out;
     bool any = false;
-    for (int k = kFirstPlayed; k <= kLastPlayed; ++k) any = any || holds_notes(song.tracks[k]);
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) any = any || holds_notes(song.tracks[k]);
     if (!any) out.push_back(nothing_to_hear(song, clues));
     check_block_counts(song, clues, out);
     const std::size_t data_size = 3 * song.event_count();
     if (data_size > kMaxLoadableData && data_size <= 0xFFFF) {
         out.push_back({Severity::warning, 0, 0,
                        "the image holds " + std::to_string(data_size) +
-                           " bytes of data; loaded at 0x315A, only " +
+                           " bytes of data; loaded at " + hex(kLoadAddress, 4) + ", only " +
                            std::to_string(kMaxLoadableData) +
                            " fit below the end of the 64 KB address space, so it cannot load on "
-                           "the target"});
+                           "the target",
+                       "load-address"});
     }
     return out;
 }

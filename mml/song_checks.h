@@ -25,7 +25,7 @@ struct SongClues {
 
 /// The highest data size that loads on the target: from 0x315A to the end
 /// of its 64 KB address space.
-inline constexpr std::size_t kMaxLoadableData = 0x10000 - 0x315A;
+inline constexpr std::size_t kMaxLoadableData = 0x10000 - kLoadAddress;
 
 /// Warnings about a compiled song, its end marks included:
 /// - nothing to hear: no note in tracks 1 to 8;

@@ -18,7 +18,6 @@ constexpr int kTitleBaseline = 26;
 constexpr int kLegendTop = 38;
 constexpr int kRowsTop = 66;
 constexpr int kLegendEntry = 84;
-constexpr std::uint64_t kTicksPerSecond = 50;
 constexpr std::string_view kLeftOutLegend = "above a row: left out, above MIDI 127";
 
 std::string counted(std::size_t n, const char* one, const char* many) {
@@ -41,7 +40,7 @@ std::string title_text(const Roll& roll, const PictureTitle& title) {
         text += " of " + std::to_string(roll.song_blocks);
     }
     std::string muted;
-    for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k) {
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         if (((roll.audible >> k) & 1u) == 0)
             muted += (muted.empty() ? "" : ", ") + std::to_string(k);
     }
@@ -114,7 +113,7 @@ class RollWriter {
     void write_legend() {
         svg_ << "<g class=\"legend\" font-size=\"12\" fill=\"" << kText << "\">\n";
         int x = 16;
-        for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k) {
+        for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
             if (!shown_[k]) continue;
             const TrackColour& c = kTrackColours[k - 1];
             svg_ << "<rect x=\"" << x << "\" y=\"" << kLegendTop
@@ -236,7 +235,7 @@ class RollWriter {
     /// The notes of a row, a group for each track: first the bars that
     /// carry on notes from the row before, then the notes that start here.
     void write_notes(const Row& row) {
-        for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k) {
+        for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
             opened_ = false;
             for (const std::size_t j : row.continued) {
                 if (roll_.notes[j].track == k) write_bar(row, j, true);

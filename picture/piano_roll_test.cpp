@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "mml/analysis.h"
 #include "mml/compiler.h"
 #include "picture/layout.h"
 
@@ -31,10 +32,10 @@ TEST(RowBreaks, AtBlockStartsWhereTheNextBlockFitsElseInsideALongBlock) {
 
 std::string draw(const std::string& mml, const PictureTitle& title, std::uint64_t start = 0,
                  std::uint64_t end = 0) {
-    Song song;
-    std::vector<Diagnostic> diagnostics;
-    EXPECT_TRUE(compile(SourceText(mml), song, diagnostics));
-    const play::SongMap map = play::map_song(song);
+    const SourceAnalysis a = analyze_source(mml, "t.mml");
+    EXPECT_TRUE(a.ok());
+    const Song& song = a.song;
+    const play::SongMap& map = a.map();
     return piano_roll_svg(song, map,
                           {start, end == 0 ? map.done_tick : end, play::kAllPlayedTracks}, title);
 }

@@ -51,7 +51,7 @@ void find_lines(const Song& song, const play::SongMap& map, const play::Passage&
         const std::vector<TrackEvent>& events = song.tracks[n.track].events();
         const bool read_then =
             i >= 0 && is_note(events[static_cast<std::size_t>(i)]) &&
-            events[static_cast<std::size_t>(i)].note + play::kPitchToMidi == n.midi;
+            events[static_cast<std::size_t>(i)].note + kPitchToMidi == n.midi;
         if (read_then && (n.on > 0 || last_at_start)) {
             n.line = song.tracks[n.track].line(static_cast<std::size_t>(i));
         } else {
@@ -66,7 +66,7 @@ void find_lines(const Song& song, const play::SongMap& map, const play::Passage&
 std::vector<RollNote> find_left_out(const Song& song, const play::SongMap& map,
                                     const play::Passage& passage) {
     std::vector<RollNote> found;
-    for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k) {
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         if (((passage.audible >> k) & 1u) == 0) continue;
         const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
         const std::vector<TrackEvent>& events = song.tracks[k].events();
@@ -74,11 +74,11 @@ std::vector<RollNote> find_left_out(const Song& song, const play::SongMap& map,
             std::lower_bound(ticks.begin(), ticks.end(), passage.start) - ticks.begin());
         for (; i < ticks.size() && ticks[i] < passage.end; ++i) {
             const TrackEvent& e = events[i];
-            if (!is_note(e) || e.note + play::kPitchToMidi <= kHighestMidiNote) continue;
+            if (!is_note(e) || e.note + kPitchToMidi <= kHighestMidiNote) continue;
             std::uint64_t off = std::min(ticks[i] + e.gate, passage.end);
             if (i + 1 < ticks.size()) off = std::min(off, ticks[i + 1]);
             found.push_back({k, ticks[i] - passage.start, off - passage.start,
-                             e.note + play::kPitchToMidi, map.block_of(ticks[i]),
+                             e.note + kPitchToMidi, map.block_of(ticks[i]),
                              song.tracks[k].line(i)});
         }
     }
@@ -90,7 +90,7 @@ std::vector<RollNote> find_left_out(const Song& song, const play::SongMap& map,
 Roll collect_roll(const Song& song, const play::SongMap& map, const play::Passage& passage) {
     Roll roll;
     std::size_t most = 0;  // every note-on comes from an event, or is held at the start
-    for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k)
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k)
         most += song.tracks[k].count() + 1;
     roll.notes.reserve(most);
     std::array<long, kTrackCount> sounding;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "mml/analysis.h"
 #include "mml/compiler.h"
 
 namespace zirvon::picture {
@@ -19,7 +20,7 @@ struct Event {
 /// track gets its end mark.
 Song make_song(const std::vector<Event>& events) {
     Song song;
-    for (const Event& e : events) song.tracks[e.track].append_event(e.event, e.line);
+    for (const Event& e : events) song.tracks[e.track].append_event(e.event, {e.line, 1, 2});
     for (Track& t : song.tracks) t.append_event(kEndEvent);
     return song;
 }
@@ -36,10 +37,9 @@ TEST(Roll, NotesOfAPassageOnItsOwnTimelineWithTheirLinesAndBlocks) {
     // Track 1: C2 read on 0 (off 42), D on 49 (off 70), a sync mark on 74,
     // released on 75: E (off 96). From tick 10 to 80, C is held across the
     // start and E is cut by the end.
-    Song song;
-    std::vector<Diagnostic> diagnostics;
-    ASSERT_TRUE(compile(SourceText("1[C2 D]\n1[E]\n"), song, diagnostics));
-    const Roll roll = roll_of(song, 10, 80);
+    const SourceAnalysis a = analyze_source("1[C2 D]\n1[E]\n", "t.mml");
+    ASSERT_TRUE(a.ok());
+    const Roll roll = roll_of(a.song, 10, 80);
     const std::vector<RollNote> notes = {
         {1, 0, 32, 60, 1, 1}, {1, 39, 60, 62, 1, 1}, {1, 65, 70, 64, 2, 2}};
     EXPECT_EQ(roll.notes, notes);
@@ -49,7 +49,7 @@ TEST(Roll, NotesOfAPassageOnItsOwnTimelineWithTheirLinesAndBlocks) {
     EXPECT_EQ(roll.last_block, 2u);
     EXPECT_EQ(roll.song_blocks, 2u);
     EXPECT_FALSE(roll.whole_song);
-    EXPECT_TRUE(roll_of(song, 0, 0).whole_song);
+    EXPECT_TRUE(roll_of(a.song, 0, 0).whole_song);
 }
 
 TEST(Roll, NoteHeldAcrossTheStartAndEndedOnItsFirstTick) {

@@ -31,6 +31,8 @@ std::string describe(const char* option, const Bound& bound) {
             return text + format_hundredths(bound.value);
         case Bound::Kind::line:
             return text + "line:" + std::to_string(bound.value);
+        case Bound::Kind::position:
+            return text + "line:" + std::to_string(bound.value) + ":" + std::to_string(bound.column);
     }
     return text;
 }
@@ -77,6 +79,32 @@ std::optional<std::pair<std::size_t, std::size_t>> blocks_of_line(const Song& so
     return std::make_pair(lowest, highest);
 }
 
+/// The song ticks on which the event at a place of the source is read and
+/// ends (when the next event of its track is read): the note, rest or `]`
+/// of tracks 1 to 8 whose text holds the place, or else the first one after
+/// it. Nothing when no event stands there or after it.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> ticks_at_place(const Song& song, const SongMap& map,
+                                                                      std::uint64_t line, std::uint64_t column) {
+    const auto key = [](const EventPlace& p) { return std::pair<std::uint64_t, std::uint64_t>{p.line, p.column}; };
+    const std::pair<std::uint64_t, std::uint64_t> wanted{line, column};
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> best_key;
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> ticks;
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        const std::vector<std::uint64_t>& read = map.read_ticks[k];
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            const EventPlace place = song.tracks[k].place(i);
+            if (place.line == 0) continue;
+            const bool holds = place.line == line && place.column <= column && column < place.end_column;
+            // An event that holds the place sorts as the place itself.
+            const auto at = holds ? wanted : key(place);
+            if (at < wanted || (best_key && *best_key <= at)) continue;
+            best_key = at;
+            ticks = {read[i], i + 1 < read.size() ? read[i + 1] : map.done_tick};
+        }
+    }
+    return ticks;
+}
+
 /// Song tick of one end of a passage; nothing, with a message, when the
 /// song has no such place.
 std::optional<std::uint64_t> resolve_bound(const char* option, const Bound& bound, bool is_end,
@@ -111,6 +139,16 @@ std::optional<std::uint64_t> resolve_bound(const char* option, const Bound& boun
                 return std::nullopt;
             }
             return is_end ? map.block_end(found->second) : map.block_starts[found->first - 1];
+        }
+        case Bound::Kind::position: {
+            const auto found = ticks_at_place(song, map, bound.value, bound.column);
+            if (!found) {
+                error = describe(option, bound) + ": no note, rest or ']' of tracks 1 to 8 stands at line " +
+                        std::to_string(bound.value) + ", column " + std::to_string(bound.column) +
+                        " or after it";
+                return std::nullopt;
+            }
+            return is_end ? found->second : found->first;
         }
     }
     return std::nullopt;

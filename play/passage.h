@@ -45,7 +45,10 @@ SongMap map_song(const Song& song);
 
 /// One end of a passage as the command line gives it.
 struct Bound {
-    enum class Kind { block, time, line };
+    /// A block; a time; the blocks of a source line; or a place in the
+    /// source, where the note, rest or `]` at it (or the first one after
+    /// it) is read, or ends.
+    enum class Kind { block, time, line, position };
     Kind kind = Kind::block;
     /// A block number (from 1), a time in hundredths of a second, or a
     /// source line number (from 1). Saturates rather than overflows.
@@ -53,6 +56,8 @@ struct Bound {
     /// The value as the user wrote it, for messages (a saturated value
     /// would misquote it); made from `value` when empty.
     std::string text;
+    /// The byte column (from 1) of a position.
+    std::uint64_t column = 0;
 };
 
 /// What the user asked for: /from, /to, /solo or /mute.
@@ -81,8 +86,8 @@ int left_out_notes(const Song& song, const SongMap& map, const Passage& passage)
 
 /// Works out the ticks of `request` on the song that `map` describes.
 /// Nothing, with a message for the user, when a bound does not exist in the
-/// song or the passage would be empty. Line bounds need a song compiled from
-/// MML, whose events know their lines.
+/// song or the passage would be empty. Line and position bounds need a song
+/// compiled from MML, whose events know their places.
 std::optional<Passage> resolve_passage(const PassageRequest& request, const Song& song,
                                        const SongMap& map, std::string& error);
 

@@ -106,19 +106,25 @@ bool parse_bound(std::string_view option, std::string_view value, play::Bound& b
     bound.text = std::string(value);
     if (value.empty()) {
         error.assign(1, '/').append(option);
-        error += " needs a block number, a time such as 1:05, or line:N";
+        error += " needs a block number, a time such as 1:05, or line:N (line:N:C for a column)";
         return false;
     }
     if (starts_with_letters(value, "line:")) {
-        const std::string_view digits = value.substr(5);
-        if (!all_digits(digits)) {
-            error = what + ": line: needs a line number, such as line:40";
+        // line:L, or line:L:C for the note at byte column C of line L.
+        std::string_view digits = value.substr(5);
+        const std::size_t colon = digits.find(':');
+        const std::string_view column = colon == std::string_view::npos ? "" : digits.substr(colon + 1);
+        digits = digits.substr(0, colon);
+        if (!all_digits(digits) || (colon != std::string_view::npos && !all_digits(column))) {
+            error = what + ": line: needs a line number, such as line:40, and may add a column, line:40:7";
             return false;
         }
-        bound.kind = Kind::line;
+        bound.kind = colon == std::string_view::npos ? Kind::line : Kind::position;
         bound.value = saturating_number(digits);
-        if (bound.value == 0) {
-            error = what + ": there is no line 0; lines count from 1";
+        bound.column = colon == std::string_view::npos ? 0 : saturating_number(column);
+        if (bound.value == 0 || (bound.kind == Kind::position && bound.column == 0)) {
+            error = what + (bound.value == 0 ? ": there is no line 0; lines count from 1"
+                                             : ": there is no column 0; columns count from 1");
             return false;
         }
         return true;
@@ -169,7 +175,7 @@ bool parse_track_list(std::string_view option, std::string_view value, play::Tra
         }
         for (const std::string_view number : {first, last}) {
             const std::uint64_t n = saturating_number(number);
-            if (n < play::kFirstPlayedTrack || n > play::kLastPlayedTrack) {
+            if (n < kFirstPlayedTrack || n > kLastPlayedTrack) {
                 error = what + ": track " + std::string(number) +
                         " is not played; only tracks 1 to 8 are";
                 return false;
@@ -202,7 +208,7 @@ bool check_passage_options(const PassageOptions& options, bool image, std::strin
     }
     for (const auto& [name, bound] :
          {std::pair{"from", &options.from}, std::pair{"to", &options.to}}) {
-        if (image && *bound && (*bound)->kind == Kind::line) {
+        if (image && *bound && ((*bound)->kind == Kind::line || (*bound)->kind == Kind::position)) {
             error = quoted(name, (*bound)->text) +
                     ": an image has no source lines; line:N works with MML sources";
             return false;

@@ -5,9 +5,6 @@
 namespace zirvon::play {
 namespace {
 
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kNoteOff = 0x80;
-
 std::uint8_t channel_status(std::uint8_t kind, int track) {
     return static_cast<std::uint8_t>(kind + track);
 }

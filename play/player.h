@@ -29,18 +29,6 @@ public:
     virtual void send(const MidiMessage& message) = 0;
 };
 
-/// First and last previewed track; track k plays on MIDI channel k (from 0).
-inline constexpr int kFirstPlayedTrack = 1;
-inline constexpr int kLastPlayedTrack = 8;
-/// Velocity of every note-on and note-off.
-inline constexpr std::uint8_t kVelocity = 127;
-/// MIDI note number of a pitch code.
-inline constexpr int kPitchToMidi = 24;
-/// Notes above it are left out: MIDI cannot carry them.
-inline constexpr int kHighestMidiNote = 127;
-/// Length of one tick of the preview.
-inline constexpr int kTickMicroseconds = 20'000;
-
 /// Bit k set: track k sends its messages. Tracks that do not send still play
 /// silently and keep their place at every sync mark.
 using TrackMask = std::uint16_t;

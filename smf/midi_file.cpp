@@ -88,7 +88,7 @@ MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage) {
 
     std::vector<Bytes> tracks;
     tracks.push_back(tempo_track(run.done_tick));
-    for (int k = play::kFirstPlayedTrack; k <= play::kLastPlayedTrack; ++k) {
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         if (!by_track[k].empty()) tracks.push_back(note_track(k, by_track[k], run.done_tick));
     }
 

@@ -15,7 +15,7 @@ namespace zirvon::smf {
 inline constexpr std::uint16_t kFileDivision = 25;
 /// Microseconds per quarter note.
 inline constexpr std::uint32_t kFileTempo = 500'000;
-static_assert(kFileTempo / kFileDivision == play::kTickMicroseconds);
+static_assert(kFileTempo / kFileDivision == kTickMicroseconds);
 
 struct MidiFileBytes {
     std::vector<std::uint8_t> bytes;

@@ -36,31 +36,68 @@ inline constexpr std::size_t kTrackCapacity = 10'000;
 /// Ticks in a whole note; one tick lasts 20 ms in the preview.
 inline constexpr int kTicksPerWhole = 96;
 
-/// Events of one track, never more than kTrackCapacity, each with the source
-/// line it was compiled from (0 when it has none: end marks, images).
+// --- The unit and its preview ---
+
+/// First and last played track; track k plays on MIDI channel k (from 0).
+/// Tracks 0 and 9 are kept in the image but never played.
+inline constexpr int kFirstPlayedTrack = 1;
+inline constexpr int kLastPlayedTrack = 8;
+/// Length of one tick of the preview, and ticks in a second.
+inline constexpr int kTickMicroseconds = 20'000;
+inline constexpr int kTicksPerSecond = 1'000'000 / kTickMicroseconds;
+/// MIDI note number of a pitch code: code + 24.
+inline constexpr int kPitchToMidi = 24;
+/// The highest MIDI note number; notes above it are left out of the preview.
+inline constexpr int kHighestMidiNote = 127;
+/// Status bytes of note-on and note-off on channel 0, and the velocity of both.
+inline constexpr std::uint8_t kNoteOn = 0x90;
+inline constexpr std::uint8_t kNoteOff = 0x80;
+inline constexpr std::uint8_t kVelocity = 127;
+
+// --- The tape image ---
+
+/// The target loads the data at this address and starts at the other.
+inline constexpr std::uint16_t kLoadAddress = 0x315A;
+inline constexpr std::uint16_t kExecAddress = 0x1200;
+/// A tape name is at most this many bytes.
+inline constexpr std::size_t kLongestTapeName = 15;
+
+/// Where an event comes from in an MML source: the line (from 1) and the
+/// byte columns (from 1) of the note, rest or `]` that made it, its end
+/// column just past it. All 0 for an event with no source: end marks,
+/// events read from an image.
+struct EventPlace {
+    std::uint32_t line = 0;
+    std::uint32_t column = 0;
+    std::uint32_t end_column = 0;
+
+    friend bool operator==(const EventPlace&, const EventPlace&) = default;
+};
+
+/// Events of one track, never more than kTrackCapacity, each with its
+/// place in the source.
 class Track {
 public:
-    Track() {
-        events_.reserve(kTrackCapacity);
-        lines_.reserve(kTrackCapacity);
-    }
+    Track() { events_.reserve(kTrackCapacity); }
 
     /// Appends an event; false (and nothing stored) when the track is full.
-    bool append_event(TrackEvent event, std::uint32_t line = 0) {
+    bool append_event(TrackEvent event, EventPlace place = {}) {
         if (events_.size() >= kTrackCapacity) return false;
         events_.push_back(event);
-        lines_.push_back(line);
+        places_.push_back(place);
         return true;
     }
     const std::vector<TrackEvent>& events() const { return events_; }
+    /// Place in the source of event i; all 0 when it has none.
+    EventPlace place(std::size_t i) const { return i < places_.size() ? places_[i] : EventPlace{}; }
     /// Source line (from 1) of event i, or 0.
-    std::uint32_t line(std::size_t i) const { return i < lines_.size() ? lines_[i] : 0; }
+    std::uint32_t line(std::size_t i) const { return place(i).line; }
     std::size_t count() const { return events_.size(); }
     bool full() const { return events_.size() >= kTrackCapacity; }
 
 private:
     std::vector<TrackEvent> events_;
-    std::vector<std::uint32_t> lines_;
+    std::vector<EventPlace> places_;
 };
 
 /// The ten tracks, numbered 0 to 9. Tracks 1 to 8 are the ones previewed.

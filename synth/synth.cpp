@@ -29,9 +29,6 @@ const std::array<Timbre, 8> kTimbres{{
     {Wave::pulse, 0.125, 5.0, 1200.0, 2.0, 200.0, 0.6, 120.0, 0.7, 0.0},
 }};
 
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kNoteOff = 0x80;
-
 /// The 16-bit sample nearest to `x` (within +-32767), halves up, by
 /// truncating a positive number: the same on every system whatever its
 /// rounding mode, and without a branch on the sign.
@@ -56,7 +53,7 @@ Synth::Synth(double rate) {
 void Synth::send(const play::MidiMessage& message) {
     const int channel = message.status & 0x0F;
     const int kind = message.status & 0xF0;
-    if (channel < play::kFirstPlayedTrack || channel > play::kLastPlayedTrack) return;
+    if (channel < kFirstPlayedTrack || channel > kLastPlayedTrack) return;
     const std::size_t k = static_cast<std::size_t>(channel - 1);
     if (kind == kNoteOn && message.data2 != 0) {
         if (fading_) return;

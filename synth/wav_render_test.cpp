@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "synth/wav_file.h"
+#include "mml/analysis.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
 
@@ -18,10 +19,9 @@ namespace zirvon::synth {
 namespace {
 
 Song compiled(const std::string& mml) {
-    Song song;
-    std::vector<Diagnostic> diagnostics;
-    EXPECT_TRUE(compile(SourceText(mml), song, diagnostics));
-    return song;
+    SourceAnalysis a = analyze_source(mml, "t.mml");
+    EXPECT_TRUE(a.ok());
+    return std::move(a.song);
 }
 
 struct Rendered {

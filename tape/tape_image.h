@@ -20,8 +20,6 @@ inline constexpr std::size_t kMaxTapeData = 0xFFFF;
 /// Longest image the reader accepts: the header plus the largest data size
 /// a header can state.
 inline constexpr std::size_t kMaxTapeImage = kTapeHeaderSize + kMaxTapeData;
-inline constexpr std::uint16_t kLoadAddress = 0x315A;
-inline constexpr std::uint16_t kExecAddress = 0x1200;
 inline constexpr std::uint8_t kTapeAttribute = 0xC8;
 inline constexpr const char* kDefaultTapeName = "MUSICDATA";
 
