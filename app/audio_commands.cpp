@@ -17,17 +17,7 @@ namespace {
 
 constexpr const char* kProgram = "zirvon: ";
 
-
 }  // namespace
-
-bool is_synth_choice(std::string_view choice) {
-    constexpr std::string_view kSynth = "synth";
-    if (choice.size() != kSynth.size()) return false;
-    for (std::size_t i = 0; i < choice.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(choice[i])) != kSynth[i]) return false;
-    }
-    return true;
-}
 
 bool write_wav(const RunPlan& plan, const Song& song, const play::Passage& passage, std::ostream& err) {
     const std::string name = output_name_for(plan, ".WAV");
@@ -60,18 +50,6 @@ bool write_wav(const RunPlan& plan, const Song& song, const play::Passage& passa
         return false;
     }
     return true;
-}
-
-std::unique_ptr<live::LiveOutput> open_synth_output(bool instead_of_midi, std::string& error) {
-    auto port = std::make_unique<audio::AudioPort>();
-    if (port->open(error)) return port;
-    if (instead_of_midi && error == audio::AudioPort::no_output_message()) {
-        error = "no MIDI output port and no audio output to play on; write the song as a WAV file "
-                "with /wav or as a MIDI file with /midi instead";
-    } else if (instead_of_midi) {
-        error = "no MIDI output port, and " + error;
-    }
-    return nullptr;
 }
 
 }  // namespace zirvon

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "app/command_line.h"
-#include "live/live_output.h"
+#include "play/live_output.h"
 #include "play/passage.h"
 #include "song/song.h"
 
@@ -19,13 +19,5 @@ namespace zirvon {
 /// atomically. A passage too long for a WAV file is refused before anything
 /// is written. False, with a message on `err`.
 bool write_wav(const RunPlan& plan, const Song& song, const play::Passage& passage, std::ostream& err);
-
-/// Whether a port choice names the built-in synthesizer: "synth", in any case.
-bool is_synth_choice(std::string_view choice);
-
-/// The built-in synthesizer on the default audio output, opened. Nothing,
-/// with a message, when there is no audio output; `instead_of_midi` (it was
-/// chosen because there is no MIDI port) makes the message say that too.
-std::unique_ptr<live::LiveOutput> open_synth_output(bool instead_of_midi, std::string& error);
 
 }  // namespace zirvon

@@ -16,6 +16,7 @@
 #include "app/midi_commands.h"
 #include "app/picture_commands.h"
 #include "app/preview_commands.h"
+#include "live/open_output.h"
 #include "app/run.h"
 #include "mml/analysis.h"
 #include "mml/source_text.h"
@@ -105,7 +106,7 @@ private:
     FileWatch file_;
 
     // With /play: the output, what it plays, and the progress line.
-    std::unique_ptr<live::LiveOutput> output_;
+    std::unique_ptr<play::LiveOutput> output_;
     std::optional<live::LiveSession> session_;
     std::optional<live::ProgressLine> progress_;
     std::uint64_t serial_ = 0;  ///< of the passage last handed to the session
@@ -284,7 +285,7 @@ int Watcher::run() {
     InterruptWatch interrupt;
     if (plan_.play) {
         std::string error;
-        output_ = open_live_output(plan_, error, err_);
+        output_ = live::open_live_output(plan_.port, error, err_);
         if (output_) {
             session_.emplace(*output_);
             if (!session_->start(error)) session_.reset();

@@ -11,11 +11,11 @@
 #include <string>
 
 #include "audio/live_renderer.h"
-#include "live/live_output.h"
+#include "play/live_output.h"
 
 namespace zirvon::audio {
 
-class AudioPort : public live::LiveOutput {
+class AudioPort : public play::LiveOutput {
 public:
     AudioPort();
     /// Lets what still sounds end (a release, a fade), then closes.

@@ -9,7 +9,7 @@ namespace zirvon::audio {
 LiveRenderer::LiveRenderer(unsigned rate, bool (*interrupted)())
     : rate_(rate), interrupted_(interrupted), synth_(rate) {}
 
-void LiveRenderer::start(live::LiveOutput::Tick tick) {
+void LiveRenderer::start(play::LiveOutput::Tick tick) {
     tick_ = std::move(tick);
     stopping_.store(false);
     state_.store(starting, std::memory_order_release);

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "synth/synth.h"
-#include "live/live_output.h"
+#include "play/live_output.h"
 
 namespace zirvon::audio {
 
@@ -24,7 +24,7 @@ public:
     LiveRenderer(unsigned rate, bool (*interrupted)());
 
     /// Tick 0 comes at the first frame of the next buffer rendered.
-    void start(live::LiveOutput::Tick tick);
+    void start(play::LiveOutput::Tick tick);
     /// No tick runs after this returns; notes that sound go on.
     void stop();
     /// Fades everything out in a few milliseconds.
@@ -53,7 +53,7 @@ private:
     const unsigned rate_;
     bool (*const interrupted_)();
     synth::Synth synth_;
-    live::LiveOutput::Tick tick_;
+    play::LiveOutput::Tick tick_;
 
     std::atomic<int> state_ = idle;
     std::atomic<bool> stopping_ = false;

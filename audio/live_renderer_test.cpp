@@ -66,7 +66,7 @@ std::vector<float> left_of(LiveRenderer& renderer, int frames) {
 }
 
 /// Ticks that hold one note on track 1 from tick 0.
-live::LiveOutput::Tick one_long_note(int& ticks) {
+play::LiveOutput::Tick one_long_note(int& ticks) {
     return [&ticks](std::uint64_t n, play::MidiSink& sink) {
         ++ticks;
         if (n == 0) sink.send({0x91, 72, 127});

@@ -11,7 +11,7 @@ struct LiveSession::Turn {
     bool loop;
 };
 
-LiveSession::LiveSession(LiveOutput& output) : output_(output) {}
+LiveSession::LiveSession(play::LiveOutput& output) : output_(output) {}
 
 LiveSession::~LiveSession() {
     stop();

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "live/live_output.h"
+#include "play/live_output.h"
 #include "play/passage.h"
 #include "song/song.h"
 
@@ -36,7 +36,7 @@ public:
         std::uint64_t song_tick = 0;
     };
 
-    explicit LiveSession(LiveOutput& output);
+    explicit LiveSession(play::LiveOutput& output);
     /// Stops the clock.
     ~LiveSession();
     LiveSession(const LiveSession&) = delete;
@@ -64,7 +64,7 @@ private:
     std::uint64_t hand_over(std::unique_ptr<Turn> next);
     void tick(play::MidiSink& sink);
 
-    LiveOutput& output_;
+    play::LiveOutput& output_;
     bool running_ = false;
 
     std::mutex mutex_;  ///< guards the hand-over: pending_, has_pending_, retired_

@@ -10,7 +10,7 @@ namespace {
 /// An output whose clock is the test's: run_ticks(n) runs the next n ticks
 /// (the real clock threads are exercised by the live preview tests),
 /// recording what each tick sends.
-class RecordingOutput : public LiveOutput, private play::MidiSink {
+class RecordingOutput : public play::LiveOutput, private play::MidiSink {
   public:
     struct Sent {
         std::uint64_t tick;

@@ -29,7 +29,7 @@ std::string progress_text(const std::string& title, const play::SongMap& map, co
                            passage.length());
 }
 
-PreviewResult play_live(const Song& song, const play::SongMap& map, const play::Passage& passage, LiveOutput& output,
+PreviewResult play_live(const Song& song, const play::SongMap& map, const play::Passage& passage, play::LiveOutput& output,
                         const PreviewOptions& options) {
     InterruptWatch interrupt;
     if (interrupt.requested()) return {PreviewOutcome::interrupted, {}};

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "live/live_output.h"
+#include "play/live_output.h"
 #include "play/passage.h"
 #include "song/song.h"
 
@@ -38,7 +38,7 @@ struct PreviewOptions {
 /// interrupt or a lost output turns all notes off within a tick. Meanwhile
 /// SIGINT and SIGTERM end the preview, not the process. The caller owns
 /// `output` and closes it.
-PreviewResult play_live(const Song& song, const play::SongMap& map, const play::Passage& passage, LiveOutput& output,
+PreviewResult play_live(const Song& song, const play::SongMap& map, const play::Passage& passage, play::LiveOutput& output,
                         const PreviewOptions& options);
 
 /// The progress line's text for a position of a passage.

@@ -6,12 +6,12 @@
 #include <string_view>
 
 #include "midi/midi_port.h"
-#include "live/live_output.h"
+#include "play/live_output.h"
 #include "system/tick_timer.h"
 
 namespace zirvon::midi {
 
-class LivePort : public live::LiveOutput {
+class LivePort : public play::LiveOutput {
 public:
     LivePort() = default;
     /// Resets every channel and closes the port.

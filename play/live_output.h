@@ -8,14 +8,14 @@
 
 #include "play/player.h"
 
-namespace zirvon::live {
+namespace zirvon::play {
 
 /// A device with a clock of its own that runs the preview's ticks.
 class LiveOutput {
 public:
     /// One 20 ms step of the preview: gets the tick's number (from 0 at
     /// start) and the sink that the tick's messages go to.
-    using Tick = std::function<void(std::uint64_t, play::MidiSink&)>;
+    using Tick = std::function<void(std::uint64_t, MidiSink&)>;
 
     virtual ~LiveOutput() = default;
 
@@ -34,4 +34,4 @@ public:
     virtual std::string name() const = 0;
 };
 
-}  // namespace zirvon::live
+}  // namespace zirvon::play
