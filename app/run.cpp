@@ -4,7 +4,8 @@
 
 #include "app/audio_commands.h"
 #include "app/diagnostic_printer.h"
-#include "app/listing.h"
+#include "outputs/listing.h"
+#include "outputs/summary.h"
 #include "app/audio_commands.h"
 #include "app/midi_commands.h"
 #include "play/passage_options.h"
@@ -51,30 +52,15 @@ bool find_source(const RunPlan& plan, std::string& path, std::ostream& err) {
     return false;
 }
 
-std::string count(int n, const char* what) {
-    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
-}
-
 /// After the problems of a compile, one line that counts them and says what
-/// the run does not do because of them: "2 errors, 7 warnings; 'oops.MZT'
-/// not written".
+/// the run does not do because of them.
 void print_summary(const RunPlan& plan, const DiagnosticCounts& counts, std::ostream& err) {
-    if (counts.errors == 0 && counts.warnings == 0) return;
-    std::string text;
-    if (counts.errors > 0) text = count(counts.errors, "error");
-    if (counts.errors > 0 && counts.warnings > 0) text += ", ";
-    if (counts.warnings > 0) text += count(counts.warnings, "warning");
-    if (counts.errors > 0) {
-        std::vector<std::string> names;
-        if (!plan.play && !plan.list) names.push_back(plan.output_name);
-        for (const std::string& name : extra_output_names(plan)) names.push_back(name);
-        for (std::string& name : names) name = "'" + name + "'";
-        const std::string files = joined(names);
-        std::string lost = plan.play ? "nothing played" : plan.list ? "nothing listed" : "";
-        if (!files.empty()) lost += (lost.empty() ? "" : ", ") + files + " not written";
-        text += "; " + lost;
-    }
-    err << kProgram << text << '\n';
+    std::vector<std::string> names;
+    if (!plan.play && !plan.list) names.push_back(plan.output_name);
+    for (const std::string& name : extra_output_names(plan)) names.push_back(name);
+    const std::string text =
+        problem_summary(counts, plan.play ? "nothing played" : plan.list ? "nothing listed" : "", names);
+    if (!text.empty()) err << kProgram << text << '\n';
 }
 
 /// Fills `song` from the source: compiles MML or loads a tape image, whose
@@ -178,7 +164,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     }
     if (plan.list) {
         if (plan.kind == SourceKind::tape) list_tape_header(path, image, song, out, err);
-        print_listing(out, song, map);
+        out << listing_text(song, map);
     }
     if (plan.midi || plan.play || plan.wav) {
         warn_about_left_out_notes(play::left_out_notes(song, map, *passage), err);

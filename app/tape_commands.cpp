@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/listing.h"
+#include "outputs/listing.h"
 #include "system/input_file.h"
 #include "system/output_file.h"
 #include "tape/tape_header.h"
@@ -30,7 +30,7 @@ std::string changes(const RunPlan& plan, const std::vector<std::uint8_t>& image,
 
 void list_tape_header(const std::string& path, const std::vector<std::uint8_t>& image,
                       const Song& song, std::ostream& out, std::ostream& err) {
-    print_tape_header(out, read_tape_header(image));
+    out << tape_header_text(read_tape_header(image));
     for (const std::string& problem : tape_header_problems(image, song)) {
         err << kProgram << "warning: " << path << ": " << problem << '\n';
     }

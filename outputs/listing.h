@@ -1,8 +1,7 @@
-// The /list output: every track's events, readable.
+// The /list output: every track's events, readable, and an image's header.
 #pragma once
 
 #include <cstdint>
-#include <ostream>
 #include <string>
 
 #include "play/passage.h"
@@ -16,10 +15,10 @@ std::string note_name(std::uint8_t pitch);
 
 /// Every event of every track; for tracks 1 to 8 also the block each event
 /// is read in and the tick it is read on, which `map` gives.
-void print_listing(std::ostream& out, const Song& song, const play::SongMap& map);
+std::string listing_text(const Song& song, const play::SongMap& map);
 
 /// The header of a tape image, then a blank line: what /list of an image
 /// starts with.
-void print_tape_header(std::ostream& out, const TapeHeaderFields& header);
+std::string tape_header_text(const TapeHeaderFields& header);
 
 }  // namespace zirvon

@@ -1,8 +1,9 @@
-#include "app/listing.h"
+#include "outputs/listing.h"
 
 #include <array>
-#include <cstdio>
 #include <vector>
+
+#include "text/format.h"
 
 namespace zirvon {
 namespace {
@@ -21,6 +22,12 @@ std::string event_name(const TrackEvent& e) {
     }
 }
 
+/// `text` in a column of `width`, on its right, or on its left when `left`.
+std::string column(std::string_view text, std::size_t width, bool left = false) {
+    std::string padding(width > text.size() ? width - text.size() : 0, ' ');
+    return left ? std::string(text) + padding : padding + std::string(text);
+}
+
 }  // namespace
 
 std::string note_name(std::uint8_t pitch) {
@@ -29,14 +36,14 @@ std::string note_name(std::uint8_t pitch) {
     return kNames[pitch % 12] + std::to_string(pitch / 12 + 1);
 }
 
-void print_listing(std::ostream& out, const Song& song, const play::SongMap& map) {
+std::string listing_text(const Song& song, const play::SongMap& map) {
+    std::string out;
     for (int k = 0; k < kTrackCount; ++k) {
         const auto& events = song.tracks[k].events();
         const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
-        if (k > 0) out << '\n';
-        out << "Track " << k << ": " << events.size() << (events.size() == 1 ? " event" : " events")
-            << '\n';
-        out << "  index  note  code  length  gate  block      tick\n";
+        if (k > 0) out += '\n';
+        out += "Track " + std::to_string(k) + ": " + counted(events.size(), "event") + '\n';
+        out += "  index  note  code  length  gate  block      tick\n";
         for (std::size_t i = 0; i < events.size(); ++i) {
             const TrackEvent& e = events[i];
             // Tracks 0 and 9 are never played: no block, no tick.
@@ -47,28 +54,24 @@ void print_listing(std::ostream& out, const Song& song, const play::SongMap& map
                 if (b != 0) block = std::to_string(b);
                 tick = std::to_string(ticks[i]);
             }
-            char row[96];
-            std::snprintf(row, sizeof row, "  %5zu  %-4s  %4d  %6d  %4d  %5s  %8s\n", i,
-                          event_name(e).c_str(), e.note, e.length, e.gate, block.c_str(),
-                          tick.c_str());
-            out << row;
+            out += "  " + column(std::to_string(i), 5) + "  " + column(event_name(e), 4, true) + "  " +
+                   column(std::to_string(e.note), 4) + "  " + column(std::to_string(e.length), 6) + "  " +
+                   column(std::to_string(e.gate), 4) + "  " + column(block, 5) + "  " + column(tick, 8) + '\n';
         }
     }
+    return out;
 }
 
-void print_tape_header(std::ostream& out, const TapeHeaderFields& header) {
+std::string tape_header_text(const TapeHeaderFields& header) {
     std::string name = header.name();
     // The name is shown as the bytes it is, but no control byte reaches the terminal.
     for (char& c : name) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     }
-    char lines[160];
-    std::snprintf(lines, sizeof lines,
-                  "Data size:          %u bytes\n"
-                  "Load address:       0x%04X\n"
-                  "Execution address:  0x%04X\n\n",
-                  unsigned{header.data_size}, unsigned{header.load_address}, unsigned{header.exec_address});
-    out << "Tape name:          " << name << '\n' << lines;
+    return "Tape name:          " + name + '\n' +                                      //
+           "Data size:          " + std::to_string(header.data_size) + " bytes\n" +    //
+           "Load address:       " + hex(header.load_address, 4) + '\n' +               //
+           "Execution address:  " + hex(header.exec_address, 4) + "\n\n";
 }
 
 }  // namespace zirvon
