@@ -4,7 +4,6 @@
 #include "system/input_file.h"
 #include "system/output_file.h"
 #include "tape/tape_image.h"
-#include "text/format.h"
 
 namespace zirvon {
 
@@ -23,15 +22,7 @@ bool load_tape(const std::string& path, Song& song, std::string& error,
     std::string bytes;
     if (!read_whole_file(path, kMaxTapeImage, bytes, error)) return false;
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    if (!load_tape_image({data, bytes.size()}, song, error)) {
-        // The file was read only up to one byte past the longest image.
-        if (bytes.size() > kMaxTapeImage) {
-            error = "not a tape image: it is longer than " + with_commas(kMaxTapeImage) +
-                    " bytes, the most an image can hold";
-        }
-        error = path + ": " + error;
-        return false;
-    }
+    if (!load_tape_file(path, {data, bytes.size()}, song, error)) return false;
     if (bytes_out != nullptr) bytes_out->assign(data, data + bytes.size());
     return true;
 }
