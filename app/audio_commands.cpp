@@ -9,7 +9,7 @@
 #include "synth/wav_render.h"
 #include "play/passage.h"
 #include "play/player.h"
-#include "text/format.h"
+#include "outputs/messages.h"
 #include "system/output_file.h"
 
 namespace zirvon {
@@ -24,13 +24,8 @@ bool write_wav(const RunPlan& plan, const Song& song, const play::Passage& passa
     // The passage's length is known before it plays, so the header is right
     // from the start.
     const std::uint64_t done_tick = passage.length();
-    if (synth::wav_frames(done_tick) > synth::kMaxWavFrames) {
-        const std::uint64_t longest = (synth::kMaxWavFrames - synth::kTailFrames) / synth::kFramesPerTick;
-        err << kProgram << "cannot write '" << name << "': the " << (plan.passage.given() ? "passage" : "song")
-            << " lasts "
-            << hours_minutes_seconds((done_tick + kTicksPerSecond - 1) / kTicksPerSecond)
-            << " and a WAV file holds at most " << hours_minutes_seconds(longest / kTicksPerSecond)
-            << "; choose a part of it with /from and /to\n";
+    if (!fits_wav_file(done_tick)) {
+        err << kProgram << wav_too_long_error(name, plan.passage.given(), done_tick) << '\n';
         return false;
     }
     AtomicWriter file;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/run.h"
+#include "outputs/messages.h"
 #include "smf/midi_file.h"
 #include "midi/midi_port.h"
 #include "midi/port_choice.h"
@@ -30,10 +31,7 @@ int list_midi_ports(std::ostream& out, std::ostream& err) {
 }
 
 void warn_about_left_out_notes(int count, std::ostream& err) {
-    if (count == 0) return;
-    err << kProgram << "warning: " << count
-        << (count == 1 ? " note lies above MIDI note 127 and is" : " notes lie above MIDI note 127 and are")
-        << " left out\n";
+    if (count > 0) err << kProgram << "warning: " << left_out_notes_warning(count) << '\n';
 }
 
 bool write_midi(const RunPlan& plan, const Song& song, const play::Passage& passage, std::string& error,
