@@ -103,8 +103,10 @@ async function start() {
         menu.value = '';
     });
     document.addEventListener('keydown', (event) => {
-        // The shortcut works wherever the focus is, not only in the editor.
-        if (event.key === 'Enter' && (event.ctrlKey || event.metaKey) && !page.view.hasFocus) {
+        // The shortcuts work wherever the focus is, not only in the editor.
+        if (page.view.hasFocus) return;
+        if (event.key === 'Escape') transport.stop();
+        else if (event.key === 'Enter' && (event.ctrlKey || event.metaKey)) {
             event.preventDefault();
             if (event.shiftKey) transport.play('cursor');
             else transport.toggle();
