@@ -116,6 +116,7 @@ async function start() {
     page.compile();
     page.drawRoll();
     window.zirvon = publicInterface(calls, () => player.position());
+    performance.mark('zirvon: ready');
     markReady(window.zirvon);
     // The audio is made now, so that Play has only to resume it.
     audio.prepare().catch((error) => showSummary(el.status, `no sound: ${error.message}`, true));

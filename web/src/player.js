@@ -36,6 +36,7 @@ export class Player {
     }
 
     stop() {
+        performance.mark('zirvon: stop');
         if (this.playing) this.lastTick = this.position().tick;
         this.audio.stop();
         this.playing = false;
@@ -51,7 +52,15 @@ export class Player {
     heard(message) {
         if (message.serial !== this.serial) return;
         if (message.type === 'started') this.startFrame = message.frame;
-        if (message.type === 'sounded') this.soundedAt = this.audio.timeOfFrame(message.frame);
+        if (message.type === 'sounded') {
+            this.soundedAt = this.audio.timeOfFrame(message.frame);
+            performance.mark('zirvon: first sound', { startTime: this.soundedAt });
+        }
+        if (message.type === 'silenced') {
+            // When it is heard, and how much sound the audio thread made after the stop reached it.
+            const rendered = (message.after / this.audio.rate) * 1000;
+            performance.mark('zirvon: silence', { startTime: this.audio.timeOfFrame(message.frame), detail: { rendered } });
+        }
         if (message.type === 'ended') this.endTick = message.ticks;
     }
 

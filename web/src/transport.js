@@ -45,6 +45,7 @@ export class Transport {
 
     /** Plays 'song', 'cursor' or 'selection'. */
     async play(what) {
+        performance.mark('zirvon: play');
         const page = this.page;
         const options = page.options(page.image ? {} : passageOf(page.view, what));
         const source = page.source();

@@ -2,8 +2,8 @@
 // (web/wasm/engine.h) renders every block of frames the audio device asks
 // for, running the song's ticks at their exact frames. The page sends
 // play, stop, the loop and the tracks to hear; this answers with the frame
-// on which a passage started, the first frame that sounded, and the tick on
-// which it ended.
+// on which a passage started, the first frame that sounded, the tick on which
+// it ended, and the first block of silence after a stop.
 
 import { systemImports } from './system_imports.js';
 
@@ -21,6 +21,8 @@ class ZirvonPlayer extends AudioWorkletProcessor {
         this.serial = 0;
         this.starting = false;
         this.listening = false;
+        this.playing = false;
+        this.stopping = false;
         this.port.onmessage = (event) => this.command(event.data);
     }
 
@@ -35,9 +37,12 @@ class ZirvonPlayer extends AudioWorkletProcessor {
             this.serial = message.serial;
             this.starting = true;
             this.playing = true;
+            this.stopping = false;
         } else if (message.type === 'stop') {
             core.zv_engine_stop(this.engine);
             this.starting = this.listening = this.playing = false;
+            this.stopping = true;
+            this.stoppedOn = currentFrame;
         } else if (message.type === 'audible') {
             core.zv_engine_set_audible(this.engine, message.audible);
         } else if (message.type === 'loop') {
@@ -70,14 +75,19 @@ class ZirvonPlayer extends AudioWorkletProcessor {
         this.core.zv_engine_render(this.engine, this.left, this.right, frames);
         const memory = this.core.memory.buffer;
         const left = new Float32Array(memory, this.left, frames);
+        const right = new Float32Array(memory, this.right, frames);
         out[0].set(left);
-        if (out.length > 1) out[1].set(new Float32Array(memory, this.right, frames));
+        if (out.length > 1) out[1].set(right);
         if (this.listening) {
             const first = left.findIndex((sample) => sample !== 0);
             if (first >= 0) {
                 this.port.postMessage({ type: 'sounded', serial: this.serial, frame: currentFrame + first });
                 this.listening = false;
             }
+        }
+        if (this.stopping && left.every((sample) => sample === 0) && right.every((sample) => sample === 0)) {
+            this.port.postMessage({ type: 'silenced', serial: this.serial, frame: currentFrame, after: currentFrame - this.stoppedOn });
+            this.stopping = false;
         }
         if (this.playing && this.core.zv_engine_done(this.engine)) {
             // The tick that closed the passage, counted from its start.

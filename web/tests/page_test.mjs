@@ -2,8 +2,9 @@
 // marked at its line (squiggle, gutter, message on hover, the list); Play
 // runs the player's clock at 50 ticks a second with a moving playhead and
 // the sounding notes lit; Stop stops it; Play from the cursor starts at the
-// cursor's block; Share puts the source in the address and the link brings
-// it back; an image opened shows its /list; a download is the native
+// cursor's block; Loop plays again; a muted track leaves the picture; Share
+// puts the source in the address and the link brings it back; an image
+// opened shows its /list; a file dropped opens; a download is the native
 // program's file; and the page works from a web server too.
 //   node web/tests/page_test.mjs ZIRVON PAGE
 
@@ -99,6 +100,33 @@ async function playFromCursor(tab) {
     check(!(await tab.evaluate(() => window.zirvon.player.playing)), 'Escape stops');
 }
 
+/** Loop plays the selection's blocks again and again; a muted track leaves
+ * the picture, as /mute leaves it out of /svg. */
+async function loopAndMute(tab) {
+    const line = await tab.$$('#editor .cm-line');
+    await line[5].click({ offset: { x: 4, y: 4 } });
+    await tab.click('#loop');
+    await tab.click('#play-selection');
+    const turns = await tab.evaluate(async () => {
+        const seen = [];
+        for (let i = 0; i < 70; i++) {
+            seen.push(window.zirvon.player);
+            await new Promise((resolve) => setTimeout(resolve, 50));
+        }
+        return seen;
+    });
+    // Block 3 lasts 102 ticks, about two seconds: in 3.5 seconds it starts again.
+    const wrapped = turns.some((p, i) => i > 0 && p.tick < turns[i - 1].tick);
+    check(wrapped && turns.every((p) => p.playing && p.block === 3), `Loop plays block 3 again: ${JSON.stringify(turns.at(-1))}`);
+    await tab.click('#stop');
+    await tab.click('#loop');
+    await tab.click('#mute-2');
+    await tab.waitForFunction(() => document.querySelector('#roll svg title')?.textContent.includes('muted: 2'), { timeout: 5000 })
+        .catch(() => null);
+    check(await tab.$eval('#roll svg title', (t) => t.textContent.includes('muted: 2')), 'the picture leaves out a muted track');
+    await tab.click('#mute-2');
+}
+
 async function shareAndReopen(browser, tab) {
     const before = await editorLines(tab);
     await tab.click('#share');
@@ -182,6 +210,7 @@ try {
     await typeAMistake(tab);
     await playAndStop(tab);
     await playFromCursor(tab);
+    await loopAndMute(tab);
     await shareAndReopen(browser, tab);
     await openImageAndDownload(tab);
     await dropAFile(tab);
