@@ -11,10 +11,11 @@
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
-import { pathToFileURL } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import { argumentsOrSkip, check, finish, launch, openPage, runNative, scratchFolder } from './browser.mjs';
 
+const examples = path.join(path.dirname(fileURLToPath(import.meta.url)), '..', '..', 'examples');
 const { zirvon, page } = argumentsOrSkip();
 const url = pathToFileURL(page).href;
 const folder = scratchFolder();
@@ -144,7 +145,7 @@ async function shareAndReopen(browser, tab) {
 }
 
 async function openImageAndDownload(tab) {
-    fs.copyFileSync(path.join(path.dirname(page), '..', '..', 'examples', 'canon.mml'), path.join(folder, 'canon.mml'));
+    fs.copyFileSync(path.join(examples, 'canon.mml'), path.join(folder, 'canon.mml'));
     runNative(zirvon, folder, 'canon.mml', 'NATIVE');
     const listing = runNative(zirvon, folder, 'canon.MZT', '/list').stdout.toString('utf8');
     await (await tab.$('#file-input')).uploadFile(path.join(folder, 'canon.MZT'));
