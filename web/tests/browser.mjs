@@ -23,8 +23,9 @@ function missing(what) {
 }
 
 /** The command line's arguments: the native binary and the page, both
- * checked; the page's tests cannot run without either. */
-export function argumentsOrSkip() {
+ * checked, and Chromium unless `browser` is false; the page's tests cannot
+ * run without them. */
+export function argumentsOrSkip({ browser = true } = {}) {
     const [zirvon, page] = process.argv.slice(2).map((p) => path.resolve(p));
     if (!zirvon || !page) {
         console.error('usage: node TEST.mjs ZIRVON PAGE');
@@ -32,7 +33,7 @@ export function argumentsOrSkip() {
     }
     if (!fs.existsSync(zirvon)) missing(`the program ${zirvon}`);
     if (!fs.existsSync(page)) missing(`the page ${page} (scripts/web.sh builds it)`);
-    if (!fs.existsSync(CHROMIUM)) missing('chromium (Debian package chromium)');
+    if (browser && !fs.existsSync(CHROMIUM)) missing('chromium (Debian package chromium)');
     return { zirvon, page };
 }
 
