@@ -114,7 +114,6 @@ async function start() {
     });
 
     page.compile();
-    page.drawRoll();
     window.zirvon = publicInterface(calls, () => player.position());
     performance.mark('zirvon: ready');
     markReady(window.zirvon);

@@ -12,6 +12,9 @@ import { trackOptions } from './tracks.js';
 /** How long the text must rest before the picture is drawn again: a long
  * song's picture takes longer than a keystroke should. */
 const ROLL_DELAY_MS = 300;
+/** The longest song the page makes a WAV file of, in ticks: an hour, some
+ * 600 MB, which a browser's tab holds whole, twice over while it is handed on. */
+const LONGEST_WAV = 60 * 60 * 50;
 
 export class Page {
     constructor({ calls, elements, roll }) {
@@ -24,6 +27,7 @@ export class Page {
         this.rollTimer = 0;
         this.compiling = false;
         this.busy = false; // the player draws its own passage
+        this.notice = ''; // about the file opened, shown with each summary
     }
 
     /** The source as the calls take it: the text, or the image's bytes. */
@@ -59,7 +63,8 @@ export class Page {
         const result = this.calls.compile(this.view.state.doc.toString(), this.options());
         markProblems(this.view, result.diagnostics);
         showMessages(this.el.messages, result.diagnostics, (d) => this.reveal(d));
-        showSummary(this.el.summary, result.summary || 'no problems', !result.ok);
+        const summary = result.summary || 'no problems';
+        showSummary(this.el.summary, this.notice ? `${summary} \u00b7 ${this.notice}` : summary, !result.ok || this.notice !== '');
         performance.measure('zirvon: compile', { start });
         this.scheduleRoll();
     }
@@ -93,7 +98,15 @@ export class Page {
         this.closeImage();
         this.name = name;
         this.el.fileName.textContent = name;
-        replaceText(this.view, new TextDecoder().decode(bytes));
+        let text;
+        try {
+            text = new TextDecoder('utf-8', { fatal: true }).decode(bytes);
+        } catch {
+            text = null;
+        }
+        replaceText(this.view, text ?? new TextDecoder().decode(bytes));
+        // The editor holds text: what is not UTF-8 cannot stay as it was.
+        this.notice = text === null ? `${name} is not UTF-8: the bytes that are not show as \uFFFD, and stay so` : '';
     }
 
     openImage(name, bytes) {
@@ -130,7 +143,23 @@ export class Page {
 
     /** Downloads a file of the source: 'mzt', 'mid', 'wav' or 'svg'. */
     save(kind) {
+        try {
+            this.saveFile(kind);
+        } catch (error) {
+            showSummary(this.el.summary, `${kind.toUpperCase()} not made: ${error.message}`, true);
+        }
+    }
+
+    saveFile(kind) {
         const extension = `.${kind.toUpperCase()}`;
+        if (kind === 'wav') {
+            const plan = this.calls.play(this.source(), this.options());
+            if (plan.ok && plan.passage.end - plan.passage.start > LONGEST_WAV) {
+                showSummary(this.el.summary, 'the song lasts over an hour: its WAV file is more than a browser ' +
+                    'holds well; the program writes it (zirvon song.mml /wav)', true);
+                return;
+            }
+        }
         let result;
         if (kind === 'mzt') {
             result = this.image ? this.calls.image(this.image, this.options()) : this.calls.compile(this.source(), this.options());

@@ -56,7 +56,14 @@ export class Transport {
         }
         page.busy = true;
         // Sound first; the picture and the notes to light up come after.
-        await this.player.start(plan, this.el.loop.checked);
+        try {
+            await this.player.start(plan, this.el.loop.checked);
+        } catch (error) {
+            this.player.stop();
+            this.finish();
+            showSummary(this.el.summary, `no sound: ${error.message}`, true);
+            return;
+        }
         this.el.status.textContent = '';
         const roll = page.calls.roll(source, options);
         if (roll.ok) {
