@@ -97,7 +97,9 @@ TEST(Cli, RunsThatWriteNothing) {
          z + "'song.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav and /svg "
              "write it as a MIDI file, a WAV file and a picture; it is left as it is\n"},
         {{"/list"}, 2, "", z + "no MML file given; 'zirvon --help' shows how to call it\n"},
-        {{"song.txt"}, 2, usage, z + "'song.txt' is neither an MML source (.MML) nor a tape image (.MZT)\n"},
+        {{"song.txt"}, 2, "",
+         z + "'song.txt' is neither an MML source (.MML) nor a tape image (.MZT); 'zirvon --help' shows how "
+             "to call it\n"},
         // Sources that cannot be read; wildcards reach the program as typed.
         {{"*.mml"}, 1, "", z + "cannot read '*.mml' (tried '*.MML' and '*.mml'): "},
         {{"missing.mml"}, 1, "",
@@ -116,7 +118,7 @@ TEST(Cli, RunsThatWriteNothing) {
          }},
         // Images that cannot be written: refused on every system, though a
         // rename could replace a read-only one on some.
-        {{"song.mml"}, 1, "", z + "cannot write 'song.MZT': it is read-only\n",
+        {{"song.mml"}, 1, "", z + "cannot write 'song.MZT': it is read-only; -o PATH writes it elsewhere\n",
          [](const TempDir& dir) {
              fs::permissions(dir / "song.MZT", fs::perms::owner_write | fs::perms::group_write |
                                                    fs::perms::others_write, fs::perm_options::remove);
@@ -204,8 +206,11 @@ TEST(Cli, CompilesToAByteExactImage) {
         std::string image, tape_name, err;
     };
     const std::string long_name_warning =
-        "zirvon: warning: tape name 'A-VERY-LONG-TAPE-NAME' is longer than 15 characters; it is cut "
+        "zirvon: warning: tape name 'A-VERY-LONG-TAPE-NAME' is longer than 15 bytes; it is cut "
         "to 'A-VERY-LONG-TAP'\n";
+    // Eight characters of two bytes each: cut between two of them.
+    std::string eight;
+    for (int i = 0; i < 8; ++i) eight += "\xC3\x84";
     const std::string file_name_warning =
         "zirvon: warning: tape name 'out.mzt' looks like a file name; it only goes into the image "
         "header (-o PATH chooses where the image is written)\n";
@@ -214,6 +219,9 @@ TEST(Cli, CompilesToAByteExactImage) {
         {"song.MML", "1[C]", {"song.MML", "A-VERY-LONG-TAPE-NAME"}, "song.MZT", "A-VERY-LONG-TAPE-NAME",
          long_name_warning},
         {"song.MML", "1[C]", {"song.mml", "out.mzt"}, "song.MZT", "out.mzt", file_name_warning},
+        {"song.MML", "1[C]", {"song.mml", eight}, "song.MZT", eight.substr(0, 14),
+         "zirvon: warning: tape name '" + eight + "' is longer than 15 bytes; it is cut to '" + eight.substr(0, 14) +
+             "'\n"},
         {"song.MML", "1[C]", {"song.mml", ""}, "song.MZT", "", ""},
         // Warnings still write the image, and are counted.
         {"w.mml", "1[C V]", {"w.mml"}, "w.MZT", "MUSICDATA",

@@ -122,6 +122,11 @@ TEST(OutputsCli, UnwritableFolderIsAnErrorAndKeepsTheOldFile) {
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(r.err.starts_with("zirvon: cannot write 'out/song" + o.extension + "': ")) << r.err;
         EXPECT_EQ(read_bytes(dir / "out" / ("song" + o.extension)), "old");
+        // From the source, the run names every file it does not write.
+        const RunResult all = run_zirvon({"out/song.mml", "/midi", "/svg"}, dir.path());
+        EXPECT_TRUE(all.err.ends_with("; 'out/song.SVG' and 'out/song.MZT' are not written either; -o PATH "
+                                      "writes them elsewhere\n"))
+            << all.err;
     }
 }
 

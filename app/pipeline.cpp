@@ -193,7 +193,7 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
         if (kind->refusal == nullptr) continue;
         std::string why = kind->refusal(source, file_name(plan, path, *kind));
         if (why.empty()) continue;
-        results.push_back({kind, file_name(plan, path, *kind), false, false, 0, std::move(why)});
+        results.push_back({kind, file_name(plan, path, *kind), false, false, 0, std::move(why), true});
         if (stop_at_failure) return results;
     }
     for (const OutputKind* kind : kinds) {

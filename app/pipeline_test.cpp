@@ -3,6 +3,7 @@
 // order in which problems are found, and the warnings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,7 +29,7 @@ std::string twelve_blocks() {
 /// on its image; a port no one has is named, so that a check made after
 /// opening the port would show as status 1.
 RunResult run_on_song(std::vector<std::string> args, const TempDir& dir) {
-    args.push_back("/port=no-such-port-anywhere");
+    if (std::find(args.begin(), args.end(), "/play") != args.end()) args.push_back("/port=no-such-port-anywhere");
     return testing_support::run_in_process(args, dir.path());
 }
 
@@ -159,6 +160,7 @@ TEST(Pipeline, OrderOfProblemsAndWarnings) {
         {{"song.mml", "/midi", "/solo=1,1-2"}, 0, "zirvon: warning: /solo=1,1-2: track 1 is listed twice\n"},
         // Given twice, the last one counts.
         {{"song.mml", "/midi", "/from=13", "/from=12"}, 0, "\n"},
+        {{"song.mml", "/midi", "/port=2"}, 0, "zirvon: warning: /port=2 changes nothing here: it applies to /play\n"},
         // A solo or mute that leaves nothing to hear is said before it plays.
         {{"song.mml", "/midi", "/solo=3"}, 0, "zirvon: warning: track 3 holds no notes in this passage; nothing to hear\n"},
         {{"song.mml", "/wav", "/mute=1-2", "/to=1"}, 0,
