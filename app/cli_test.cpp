@@ -95,7 +95,8 @@ TEST(Cli, RunsThatWriteNothing) {
          z + "'song.MML' is the source itself; the image would replace it\n"},
         {{"song.mzt"}, 2, "",
          z + "'song.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav and /svg "
-             "write it as a MIDI file, a WAV file and a picture; it is left as it is\n"},
+             "write it as a MIDI file, a WAV file and a picture, and a tape name after it renames it; it is "
+             "left as it is\n"},
         {{"/list"}, 2, "", z + "no MML file given; 'zirvon --help' shows how to call it\n"},
         {{"song.txt"}, 2, "",
          z + "'song.txt' is neither an MML source (.MML) nor a tape image (.MZT); 'zirvon --help' shows how "
@@ -313,6 +314,8 @@ TEST(Cli, ListShowsTheHeaderAndEventsAndWritesNothing) {
         EXPECT_NE(r.out.find(track1), std::string::npos) << r.out;
         EXPECT_TRUE(r.out.starts_with(name == std::string("song.MZT") ? header + track0 : track0)) << r.out;
     }
+    // Some tracks only: /solo and /mute choose them.
+    EXPECT_EQ(run_zirvon({"/list", "tune.mml", "/solo=1"}, dir.path()).out, track1);
     EXPECT_FALSE(fs::exists(dir / "tune.MZT"));
     EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("MY SONG"));
 

@@ -87,19 +87,6 @@ void check_options(RunPlan& plan) {
     if (!check_passage_options(plan.passage, plan.kind == SourceKind::tape, error)) {
         set_error(plan, error);
     }
-    const bool asks_about_itself = plan.usage || plan.help || plan.version || plan.ports;
-    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.watch && plan.extra_outputs().empty() &&
-        !asks_about_itself) {
-        std::vector<std::string> options;
-        std::vector<std::string> nouns;
-        for (const OutputKind& kind : output_kinds()) {
-            if (kind.option.empty()) continue;
-            options.push_back(std::string("/").append(kind.option));
-            nouns.push_back(std::string(kind.noun));
-        }
-        set_error(plan, "'" + plan.typed_name + "' is a tape image: /play previews it, /list lists it, " +
-                            joined(options) + " write it as " + joined(nouns) + "; it is left as it is");
-    }
     if (plan.port && !plan.play && !plan.ports) {
         plan.warnings.push_back("/port=" + *plan.port + " changes nothing here: it applies to /play");
     }
@@ -113,13 +100,35 @@ void check_options(RunPlan& plan) {
         set_error(plan,
                   "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
     }
-    if (plan.passage.given() && !plan.play && !plan.asks_for_a_passage()) {
-        const std::string names = plan.passage.names();
-        const bool one = names.find(' ') == std::string::npos;
-        plan.warnings.push_back(names +
-                                (one ? " changes nothing here: it applies"
-                                     : " change nothing here: they apply") +
-                                " to /play, /midi, /wav and /svg");
+    // /solo and /mute choose the tracks /list shows; the rest of the passage
+    // options apply only to what plays the passage.
+    if (!plan.play && !plan.asks_for_a_passage()) {
+        PassageOptions unused = plan.passage;
+        if (plan.list) unused.solo = unused.mute = std::nullopt;
+        if (unused.given()) {
+            const std::string names = unused.names();
+            const bool one = names.find(' ') == std::string::npos;
+            plan.warnings.push_back(names +
+                                    (one ? " changes nothing here: it applies" : " change nothing here: they apply") +
+                                    " to /play, /midi, /wav and /svg");
+        }
+    }
+    // An image with a tape name and nothing else to do is written back
+    // under that name.
+    const bool renames = plan.kind == SourceKind::tape && plan.tape_name_given;
+    const bool asks_about_itself = plan.usage || plan.help || plan.version || plan.ports;
+    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.watch && plan.extra_outputs().empty() &&
+        !asks_about_itself && !renames) {
+        std::vector<std::string> options;
+        std::vector<std::string> nouns;
+        for (const OutputKind& kind : output_kinds()) {
+            if (kind.option.empty()) continue;
+            options.push_back(std::string("/").append(kind.option));
+            nouns.push_back(std::string(kind.noun));
+        }
+        set_error(plan, "'" + plan.typed_name + "' is a tape image: /play previews it, /list lists it, " +
+                            joined(options) + " write it as " + joined(nouns) +
+                            ", and a tape name after it renames it; it is left as it is");
     }
 }
 

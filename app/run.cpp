@@ -30,6 +30,14 @@ void print_summary(const RunPlan& plan, const DiagnosticCounts& counts, std::ost
     if (!text.empty()) err << kProgram << text << '\n';
 }
 
+/// The tracks /list shows: those /solo names, all but those /mute names, or
+/// all ten.
+std::uint16_t listed_tracks(const PassageOptions& options) {
+    if (options.solo) return *options.solo;
+    if (options.mute) return static_cast<std::uint16_t>(0x3FF & ~*options.mute);
+    return 0x3FF;
+}
+
 /// After a file that cannot be written: the files of the run that are not
 /// written either, and where else they could go.
 std::string not_written_either(const RunPlan& plan, const std::string& path,
@@ -112,7 +120,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     }
     if (plan.list) {
         if (build.from_image()) list_tape_header(path, build.image, analysis.song, out, err);
-        out << listing_text(analysis.song, analysis.map());
+        out << listing_text(analysis.song, analysis.map(), listed_tracks(plan.passage));
     }
     if (passage) {
         for (const std::string& warning :
@@ -133,7 +141,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
                 << '\n';
             return kExitFailure;
         }
-        if (file.written && build.from_image() && file.kind == &image_output() && !plan.output_given) {
+        if (file.written && build.from_image() && file.kind == &image_output()) {
             err << kProgram << written_back_message(plan, path, build.image, analysis.song) << '\n';
         }
     }
