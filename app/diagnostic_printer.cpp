@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "text/shift_jis.h"
+
 namespace zirvon {
 namespace {
 
@@ -69,11 +71,16 @@ void print_excerpt(std::ostream& out, std::string_view line, std::size_t column)
     std::string caret(shown.size(), ' ');
     for (std::size_t i = from; i < to;) {
         const auto c = static_cast<unsigned char>(line[i]);
-        const Glyph glyph = glyph_at(line, i);
+        Glyph glyph = glyph_at(line, i);
         const bool control = (c < 0x20 && c != '\t') || c == 0x7F;
-        if (control) shown += '?';
+        // A Shift-JIS character is one `?`: a terminal reading UTF-8 would
+        // show its second byte, perhaps a letter, as if it stood alone.
+        const bool shift_jis = c >= 0x80 && glyph.bytes == 1 && i + 1 < to &&
+                               is_shift_jis_pair(c, static_cast<unsigned char>(line[i + 1]));
+        if (shift_jis) glyph.bytes = 2;
+        if (control || shift_jis) shown += '?';
         else shown.append(line.substr(i, glyph.bytes));
-        if (i < at) caret.append(glyph.columns, c == '\t' ? '\t' : ' ');
+        if (i + glyph.bytes <= at) caret.append(glyph.columns, c == '\t' ? '\t' : ' ');
         i += glyph.bytes;
     }
     if (to < line.size()) shown += "...";

@@ -135,7 +135,10 @@ TEST(OutputsCli, NotesAboveMidiRangeAreLeftOutWithOneWarning) {
     TempDir dir;
     // O9 C is pitch code 96, MIDI note 120; A and B pass 127.
     write_bytes(dir / "high.mml", "1[O9 C A B]\n");
-    const std::string warning = "zirvon: warning: 2 notes lie above MIDI note 127 and are left out\n";
+    const std::string warning =
+        "high.MML:1:8: warning: the 2 notes from here on this line are above MIDI 127, the highest that "
+        "plays; they are kept in the image but not heard\n1[O9 C A B]\n       ^\nzirvon: 1 warning\n"
+        "zirvon: warning: 2 notes lie above MIDI note 127 and are left out\n";
     EXPECT_EQ(run_zirvon({"high.mml", "/wav"}, dir.path()).err, warning);
     const RunResult r = run_zirvon({"high.mml", "/midi"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
