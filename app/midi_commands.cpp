@@ -36,9 +36,9 @@ void warn_about_left_out_notes(int count, std::ostream& err) {
         << " left out\n";
 }
 
-bool write_midi(const RunPlan& plan, const Song& song, const play::Passage& passage, std::string& error,
-                std::size_t* size) {
-    const smf::MidiFileBytes file = smf::build_midi_file(song, passage);
+bool write_midi(const RunPlan& plan, const Song& song, const play::Passage& passage, std::string_view tape_name,
+                std::string& error, std::size_t* size) {
+    const smf::MidiFileBytes file = smf::build_midi_file(song, passage, tape_name);
     if (size) *size = file.bytes.size();
     return write_file_atomically(output_name_for(plan, ".MID"), file.bytes, error);
 }

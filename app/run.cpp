@@ -176,17 +176,17 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     // Files are written only now: a preview that did not play to its end
     // leaves every file as it was.
     std::string error;
-    if (plan.midi && !write_midi(plan, song, *passage, error)) {
+    // The name the image has once this run is done: an image keeps the one
+    // in its header unless it is written back under another.
+    const bool renamed = plan.kind != SourceKind::tape || (plan.tape_name_given && writes_image(plan));
+    const std::string tape_name =
+        renamed ? plan.tape_name.substr(0, kLongestTapeName) : read_tape_header(image).name();
+    if (plan.midi && !write_midi(plan, song, *passage, tape_name, error)) {
         err << kProgram << error << '\n';
         return kExitFailure;
     }
     if (plan.wav && !write_wav(plan, song, *passage, err)) return kExitFailure;
-    if (plan.svg) {
-        // An image shows the name in its header; a source the name it is given.
-        const std::string tape_name = plan.kind == SourceKind::tape ? read_tape_header(image).name()
-                                                                    : plan.tape_name.substr(0, kLongestTapeName);
-        if (!write_svg(plan, path, tape_name, song, map, *passage, err)) return kExitFailure;
-    }
+    if (plan.svg && !write_svg(plan, path, tape_name, song, map, *passage, err)) return kExitFailure;
     if (writes_image(plan)) {
         if (plan.kind == SourceKind::tape) {
             if (!write_back_image(plan, path, image, song, err)) return kExitFailure;

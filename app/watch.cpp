@@ -144,7 +144,7 @@ std::string Watcher::write_midi_file(const Song& song, const play::Passage& pass
     const std::string name = output_name_for(plan_, ".MID");
     std::string error;
     std::size_t size = 0;
-    if (!write_midi(plan_, song, passage, error, &size))
+    if (!write_midi(plan_, song, passage, plan_.tape_name.substr(0, kLongestTapeName), error, &size))
         return error + "; " + name + " left as it was";
     return name + " written (" + with_commas(size) + " bytes)";
 }
