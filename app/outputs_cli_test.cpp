@@ -41,6 +41,8 @@ std::uint32_t le32(const std::string& b, std::size_t at) {
 std::string rows_without_lines(std::string svg) {
     svg.erase(0, svg.find("<g class=\"row\""));
     for (std::size_t at; (at = svg.find(", line 1<")) != std::string::npos;) svg.erase(at, 8);
+    for (std::size_t at; (at = svg.find("<text class=\"source\"")) != std::string::npos;)
+        svg.erase(at, svg.find('\n', at) + 1 - at);
     return svg;
 }
 

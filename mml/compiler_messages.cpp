@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "mml/compiler_internal.h"
-#include "text/shift_jis.h"
+#include "text/utf8.h"
 
 namespace zirvon {
 namespace {
@@ -15,26 +15,6 @@ std::string describe_byte(unsigned char c) {
     if (c >= 0x21 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
     static constexpr char kHex[] = "0123456789ABCDEF";
     return std::string("byte 0x") + kHex[c >> 4] + kHex[c & 15];
-}
-
-/// Length of the UTF-8 character that starts at bytes[i], or 0 when no valid
-/// one starts there.
-std::size_t utf8_length(const unsigned char* bytes, std::size_t i, std::size_t n) {
-    const unsigned char c = bytes[i];
-    const std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
-                               : c >= 0xF0 && c <= 0xF4                       ? 4
-                                                                              : 0;
-    if (length == 0 || n - i < length) return 0;
-    // The second byte's range rules out overlong forms, surrogates and
-    // code points past U+10FFFF.
-    const unsigned char second = bytes[i + 1];
-    const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-    if (second < low || second > high) return 0;
-    for (std::size_t k = 2; k < length; ++k) {
-        if ((bytes[i + k] & 0xC0) != 0x80) return 0;
-    }
-    return length;
 }
 
 /// What a byte that reads as MML does, for a message.
@@ -54,7 +34,7 @@ std::string meaning_of(char c) {
 }  // namespace
 
 bool Compiler::shift_jis(LineState& s, const unsigned char* bytes, std::size_t i, std::size_t n) {
-    if (const std::size_t length = utf8_length(bytes, i, n)) {
+    if (const std::size_t length = decode_utf8({reinterpret_cast<const char*>(bytes), n}, i).length) {
         s.character_end = i + length;
         return false;
     }
@@ -64,7 +44,8 @@ bool Compiler::shift_jis(LineState& s, const unsigned char* bytes, std::size_t i
     // Outside a block only `[` means anything; inside, letters and `]` too
     // (no digit and no sign is a second byte).
     const char c = static_cast<char>(trail);
-    const bool letter = std::string_view("ABCDEFGRLOQ").find(static_cast<char>(c & ~0x20)) != std::string_view::npos;
+    const bool letter =
+        std::string_view("ABCDEFGRLOQ").find(static_cast<char>(c & ~0x20)) != std::string_view::npos;
     const bool read = c == '[' || (s.in_block && (c == ']' || letter));
     if (!read) return false;
     const int column = static_cast<int>(std::min<std::size_t>(i + 1, INT32_MAX));
@@ -107,7 +88,8 @@ std::size_t Compiler::other_byte(LineState& s, const unsigned char* bytes, std::
         s.number_at_unknown = s.number;
         return 0;
     }
-    const std::size_t length = utf8_length(bytes, i, n);
+    const std::size_t length =
+        decode_utf8({reinterpret_cast<const char*>(bytes), n}, i).length;
     if (length == 0) {
         if (!read_as_mml) {
             report(Severity::warning, "unknown-command", {s.line, column},
