@@ -20,7 +20,6 @@ public:
     int count_lines() const { return static_cast<int>(starts_.size()); }
     /// Line `k` (from 0) without its terminator.
     std::string_view line(int k) const;
-    std::size_t line_length(int k) const { return line(k).size(); }
 
 private:
     void index_lines();

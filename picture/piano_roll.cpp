@@ -368,9 +368,5 @@ std::string draw_piano_roll(const Roll& roll, const PictureTitle& title) {
     return document;
 }
 
-std::string piano_roll_svg(const Song& song, const play::SongMap& map, const play::Passage& passage,
-                           const PictureTitle& title) {
-    return draw_piano_roll(collect_roll(song, map, passage), title);
-}
 
 }  // namespace zirvon::picture
