@@ -139,9 +139,10 @@ TEST(Cli, RunsThatWriteNothing) {
          "but digits there join the next block's track number: put them after ';'\n"
          "T1 2[C] 1[O0 C\n"
          " ^\n"
-         "bad.MML:2:14: error: note is out of range: pitch code -12 is outside 0-252\n"
+         "bad.MML:2:11: error: octave 0 is below the lowest, O1; the note after it on track 1 is out "
+         "of range\n"
          "T1 2[C] 1[O0 C\n"
-         "             ^\n"
+         "          ^\n"
          "bad.MML:2:10: warning: block is not closed on this line: its notes are kept, but no "
          "sync mark is written\n"
          "T1 2[C] 1[O0 C\n"
@@ -149,7 +150,8 @@ TEST(Cli, RunsThatWriteNothing) {
          "zirvon: 2 errors, 1 warning; 'bad.MZT' and 'bad.MID' not written\n"},
         // A long line is shown around the place, cut at both ends.
         {{"two.mml"}, 1, "",
-         "two.MML:1:6: error: note is out of range: pitch code -12 is outside 0-252\n2[O0 C]\n     ^\n"
+         "two.MML:1:3: error: octave 0 is below the lowest, O1; the note after it on track 2 is out of "
+         "range\n2[O0 C]\n  ^\n"
          "two.MML:2:189: warning: unknown command 'X' is ignored\n..." + std::string(79, 'C') + " X C]\n" +
              std::string(83, ' ') + "^\nzirvon: 1 error, 1 warning; 'two.MZT' not written\n",
          [](const TempDir& dir) {
@@ -157,12 +159,14 @@ TEST(Cli, RunsThatWriteNothing) {
              return std::make_shared<int>();
          }},
         // The caret counts the columns a terminal draws: two for a wide
-        // character, one for a byte that starts no character.
+        // character, one for a Shift-JIS character, shown as '?'.
         {{"wide.mml"}, 1, "",
-         "wide.MML:1:12: error: note is out of range: pitch code -12 is outside 0-252\n"
-         "\xE6\x97\xA5\x81\x41 1[O0 C]\n          ^\nzirvon: 1 error; 'wide.MZT' not written\n",
+         "wide.MML:1:11: warning: a Shift-JIS character's second byte is read as 'A', a note; write "
+         "comments after ';'\n\xE6\x97\xA5? 1[C ? O0 C]\n        ^\n"
+         "wide.MML:1:14: error: octave 0 is below the lowest, O1; the note after it on track 1 is out "
+         "of range\n\xE6\x97\xA5? 1[C ? O0 C]\n          ^\nzirvon: 1 error, 1 warning; 'wide.MZT' not written\n",
          [](const TempDir& dir) {
-             write_bytes(dir / "wide.MML", "\xE6\x97\xA5\x81\x41 1[O0 C]\n");
+             write_bytes(dir / "wide.MML", "\xE6\x97\xA5\x81\x41 1[C \x83\x41 O0 C]\n");
              return std::make_shared<int>();
          }},
         // Broken images.
