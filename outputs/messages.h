@@ -1,23 +1,22 @@
-// Messages about what a run plays and writes, in the words every front end
-// gives them: the command line, /watch and the browser.
+// Warnings about what a run sounds, in the words every front end gives them:
+// the command line, /watch and the browser.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <string_view>
+
+#include "play/passage.h"
+#include "song/song.h"
 
 namespace zirvon {
 
-/// The warning about notes of a passage that lie above MIDI note 127 and
-/// are left out; empty when `count` is 0.
-std::string left_out_notes_warning(int count);
+/// The warning that `passage` of `song` (which `map` describes) holds no
+/// note on the tracks it sounds; empty when it holds one. `tracks_chosen`
+/// says that /solo or /mute chose the tracks.
+std::string passage_silence_warning(const Song& song, const play::SongMap& map, const play::Passage& passage,
+                                    bool tracks_chosen);
 
-/// Whether a passage that is done on tick `done_tick` fits a WAV file.
-bool fits_wav_file(std::uint64_t done_tick);
-
-/// Why the WAV file `name` of a passage that is done on tick `done_tick`
-/// cannot be written (see fits_wav_file); `passage` says whether it is a
-/// part of the song rather than the whole.
-std::string wav_too_long_error(std::string_view name, bool passage, std::uint64_t done_tick);
+/// The warning about the notes of `passage` that lie above MIDI note 127
+/// and are left out; empty when there are none.
+std::string passage_left_out_warning(const Song& song, const play::SongMap& map, const play::Passage& passage);
 
 }  // namespace zirvon

@@ -4,15 +4,13 @@
 #include <string_view>
 
 #include "mml/analysis.h"
+#include "mml/source_text.h"
 #include "outputs/listing.h"
 #include "outputs/messages.h"
+#include "outputs/output_table.h"
 #include "outputs/summary.h"
-#include "picture/piano_roll.h"
 #include "picture/roll.h"
-#include "smf/midi_file.h"
-#include "synth/wav_render.h"
 #include "tape/tape_header.h"
-#include "tape/tape_image.h"
 #include "web/wasm/request.h"
 
 namespace zirvon::web {
@@ -22,17 +20,21 @@ std::span<const std::uint8_t> bytes_of(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+ByteSink sink_of(const DataSink& data) {
+    return [&data](std::span<const std::uint8_t> piece) {
+        data(piece);
+        return true;
+    };
+}
+
 void compile(const Request& request, Reply& reply, const DataSink& data) {
-    SourceAnalysis analysis = analyze_source(request.source, request.name);
-    reply.diagnostics = std::move(analysis.diagnostics);
-    std::vector<std::string> unwritten;
-    if (!request.output.empty()) unwritten.push_back(request.output);
-    reply.summary = problem_summary(analysis.counts, "", unwritten);
-    if (!analysis.ok()) {
-        reply.fail(reply.summary);
+    const std::optional<Prepared> song = prepare(request, reply, false);
+    // A source that is not text has no summary: its one line says why.
+    if (!song) {
+        if (reply.summary.empty()) reply.summary = reply.message;
         return;
     }
-    data(build_tape_image(analysis.song, tape_name_of(request)));
+    image_output().make(song->output_source(request), sink_of(data));
 }
 
 /// The listing; for an image, the tape name goes after the reply.
@@ -53,59 +55,36 @@ void list(const Request& request, Reply& reply, WireWriter& extra, const DataSin
     data(bytes_of(text));
 }
 
-void warn_about_left_out_notes(const Prepared& song, Reply& reply) {
-    const int count = play::left_out_notes(song.song, song.map, song.passage);
-    if (count > 0) reply.warn(left_out_notes_warning(count), "left-out");
-}
-
-void midi(const Request& request, Reply& reply, const DataSink& data) {
-    const std::optional<Prepared> song = prepare(request, reply, true);
-    if (!song) return;
-    warn_about_left_out_notes(*song, reply);
-    data(smf::build_midi_file(song->song, song->passage).bytes);
-}
-
-void wav(const Request& request, Reply& reply, const DataSink& data) {
-    const std::optional<Prepared> song = prepare(request, reply, true);
-    if (!song) return;
-    warn_about_left_out_notes(*song, reply);
-    const std::uint64_t done_tick = song->passage.length();
-    if (!fits_wav_file(done_tick)) {
-        reply.fail(wav_too_long_error(request.output, song->passage_given, done_tick));
-        return;
+/// The warnings of a run that sounds the passage, as the command line gives
+/// them before it plays or writes.
+void warn_about_sound(const Prepared& song, Reply& reply) {
+    if (!song.nothing_to_hear) {
+        std::string silence = passage_silence_warning(song.song, song.map, song.passage, song.tracks_chosen);
+        if (!silence.empty()) reply.warn(std::move(silence), "silence");
     }
-    synth::WavRender render(done_tick, [&](std::span<const std::uint8_t> piece) {
-        data(piece);
-        return true;
-    });
-    play::play_passage(song->song, song->passage,
-                       [&](std::uint64_t tick, const play::MidiMessage& m) { render.add(tick, m); });
-    render.finish();
+    std::string left_out = passage_left_out_warning(song.song, song.map, song.passage);
+    if (!left_out.empty()) reply.warn(std::move(left_out), "left-out");
 }
 
-void write_roll(const Prepared& song, const Request& request, const picture::Roll& roll,
-                const DataSink& data) {
-    // The title names the file without its folder, as the command line's does.
-    const std::size_t slash = request.name.find_last_of("/\\");
-    const picture::PictureTitle title{
-        slash == std::string::npos ? request.name : request.name.substr(slash + 1), song.tape_name};
-    picture::write_piano_roll(roll, title, [&](std::string_view piece) {
-        data(bytes_of(piece));
-        return true;
-    });
-}
-
-void svg(const Request& request, Reply& reply, const DataSink& data) {
+/// A file of the output table (a MIDI or WAV file, a picture) of the passage.
+void file(const OutputKind& kind, const Request& request, Reply& reply, const DataSink& data) {
     const std::optional<Prepared> song = prepare(request, reply, true);
     if (!song) return;
-    write_roll(*song, request, picture::collect_roll(song->song, song->map, song->passage), data);
+    if (kind.sounds) warn_about_sound(*song, reply);
+    const OutputSource source = song->output_source(request);
+    if (kind.refusal != nullptr) {
+        if (std::string why = kind.refusal(source, request.output); !why.empty()) {
+            reply.fail(std::move(why));
+            return;
+        }
+    }
+    kind.make(source, sink_of(data));
 }
 
+/// An image written back, with a new tape name or with its own.
 void image(const Request& request, Reply& reply, const DataSink& data) {
     const std::optional<Prepared> song = prepare(request, reply, false);
-    if (!song) return;
-    data(request.tape_name ? build_tape_image(song->song, *request.tape_name)
-                           : rebuild_tape_image(song->song, song->image));
+    if (song) image_output().make(song->output_source(request), sink_of(data));
 }
 
 /// The passage, the song's blocks and the image the player loads: all that
@@ -113,14 +92,14 @@ void image(const Request& request, Reply& reply, const DataSink& data) {
 void play(const Request& request, Reply& reply, WireWriter& extra) {
     const std::optional<Prepared> song = prepare(request, reply, true, "nothing played");
     if (!song) return;
-    warn_about_left_out_notes(*song, reply);
+    warn_about_sound(*song, reply);
     const play::Passage& passage = song->passage;
     extra.u32(static_cast<std::uint32_t>(passage.start));
     extra.u32(static_cast<std::uint32_t>(passage.end));
     extra.u32(passage.audible);
     extra.u32(static_cast<std::uint32_t>(song->map.block_starts.size()));
     for (const std::uint64_t start : song->map.block_starts) extra.u32(static_cast<std::uint32_t>(start));
-    extra.bytes(request.image ? song->image : build_tape_image(song->song, song->tape_name));
+    extra.bytes(output_bytes(image_output(), song->output_source(request)));
 }
 
 /// The picture of the passage, and every note in it with its place in the
@@ -138,7 +117,7 @@ void roll(const Request& request, Reply& reply, WireWriter& extra, const DataSin
         extra.u32(note.place.column);
         extra.u32(note.place.end_column);
     }
-    write_roll(*song, request, roll, data);
+    output_for_option("svg")->make(song->output_source(request), sink_of(data));
 }
 
 }  // namespace
@@ -151,17 +130,16 @@ bool run_call(int call, WireReader& in, WireWriter& out, const DataSink& data) {
     switch (static_cast<Call>(call)) {
         case Call::compile: compile(request, reply, data); break;
         case Call::list: list(request, reply, extra, data); break;
-        case Call::midi: midi(request, reply, data); break;
-        case Call::wav: wav(request, reply, data); break;
-        case Call::svg: svg(request, reply, data); break;
+        case Call::midi: file(*output_for_option("midi"), request, reply, data); break;
+        case Call::wav: file(*output_for_option("wav"), request, reply, data); break;
+        case Call::svg: file(*output_for_option("svg"), request, reply, data); break;
         case Call::image: image(request, reply, data); break;
         case Call::play: play(request, reply, extra); break;
         case Call::roll: roll(request, reply, extra, data); break;
         default: return false;
     }
     reply.write(out);
-    const std::vector<std::uint8_t>& more = extra.data();
-    for (const std::uint8_t b : more) out.u8(b);
+    for (const std::uint8_t b : extra.data()) out.u8(b);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mml/analysis.h"
+#include "mml/source_text.h"
 #include "outputs/summary.h"
 #include "play/passage_options.h"
 #include "tape/tape_header.h"
@@ -47,6 +48,9 @@ bool read_options(const Request& request, PassageOptions& options, Reply& reply)
 /// The song of an MML source, with its problems and their summary.
 bool compile_source(const Request& request, Prepared& prepared, Reply& reply,
                     std::string_view not_done) {
+    if (const std::string why = why_not_text(request.source); !why.empty()) {
+        return reply.fail("'" + request.name + "' is not MML: " + why);
+    }
     SourceAnalysis analysis = analyze_source(request.source, request.name);
     reply.diagnostics.insert(reply.diagnostics.end(), analysis.diagnostics.begin(),
                              analysis.diagnostics.end());
@@ -54,8 +58,10 @@ bool compile_source(const Request& request, Prepared& prepared, Reply& reply,
     if (!request.output.empty()) unwritten.push_back(request.output);
     reply.summary = problem_summary(analysis.counts, not_done, unwritten);
     if (!analysis.ok()) return reply.fail(reply.summary);
+    prepared.nothing_to_hear = std::any_of(analysis.diagnostics.begin(), analysis.diagnostics.end(),
+                                           [](const Diagnostic& d) { return d.code == "nothing-to-hear"; });
     prepared.song = std::move(analysis.song);
-    prepared.tape_name = tape_name_of(request).substr(0, kLongestTapeName);
+    prepared.tape_name = tape_name_of(request);
     return true;
 }
 
@@ -114,6 +120,23 @@ std::string tape_name_of(const Request& request) {
     return request.tape_name.value_or(kDefaultTapeName);
 }
 
+OutputSource Prepared::output_source(const Request& request) const {
+    OutputSource source;
+    source.song = &song;
+    source.map = &map;
+    source.passage = &passage;
+    source.passage_given = passage_given;
+    source.file_name = request.name;
+    // An image keeps its own name unless the request gives one.
+    source.tape_name_given = request.tape_name.has_value();
+    source.tape_name = source.tape_name_given ? std::string_view(*request.tape_name) : std::string_view(tape_name);
+    // The picture's title shows a source's name as the header will hold it.
+    source.title_tape_name = image.empty() ? std::string_view(tape_name).substr(0, kLongestTapeName)
+                                           : std::string_view(tape_name);
+    source.image = image;
+    return source;
+}
+
 std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_passage,
                                 std::string_view not_done) {
     PassageOptions options;
@@ -133,6 +156,7 @@ std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_
     }
     prepared.passage = *passage;
     prepared.passage_given = options.given();
+    prepared.tracks_chosen = options.solo || options.mute;
     return prepared;
 }
 

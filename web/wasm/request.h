@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mml/diagnostic.h"
+#include "outputs/output_table.h"
 #include "play/passage.h"
 #include "song/song.h"
 #include "web/wasm/wire.h"
@@ -55,16 +56,23 @@ struct Prepared {
     play::SongMap map;
     play::Passage passage;
     bool passage_given = false;
-    /// The name of the tape: an image's own, or the one the request gives.
+    /// /solo or /mute chose the tracks.
+    bool tracks_chosen = false;
+    /// The compile warned that the song holds nothing to hear at all.
+    bool nothing_to_hear = false;
+    /// The tape name: the request's for MML, the header's for an image.
     std::string tape_name;
     /// The image's bytes, for an image.
     std::vector<std::uint8_t> image;
+
+    /// What the output table makes a file of, for `request`.
+    OutputSource output_source(const Request& request) const;
 };
 
 /// Reads the passage options, loads or compiles the source and, with
 /// `pick_passage`, picks the passage, in the command line's order and with
-/// its messages; without, the options are not looked at. Nothing,
-/// with `reply` saying why, when one of them fails; `not_done` is what the
+/// its messages; without, the options are not looked at. Nothing, with
+/// `reply` saying why, when one of them fails; `not_done` is what the
 /// summary says is not done besides the output ("nothing played").
 std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_passage,
                                 std::string_view not_done = {});
