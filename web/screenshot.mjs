@@ -4,24 +4,18 @@
 //   node web/screenshot.mjs [PAGE]     (default build/web/zirvon.html)
 
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import puppeteer from 'puppeteer-core';
 
+import { launchChromium } from './chromium.mjs';
+
 const here = path.dirname(fileURLToPath(import.meta.url));
 const page = path.resolve(process.argv[2] ?? path.join(here, '..', 'build', 'web', 'zirvon.html'));
 const out = path.join(here, '..', 'docs', 'zirvon-web.png');
 
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zirvon-screenshot-'));
-const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-        '--disable-component-update', '--disable-sync', '--no-first-run', '--hide-scrollbars',
-        `--user-data-dir=${profile}`],
-});
+const { browser, close } = await launchChromium(puppeteer, ['--hide-scrollbars']);
 try {
     const tab = await browser.newPage();
     await tab.setViewport({ width: 1200, height: 760 });
@@ -40,6 +34,5 @@ try {
     await tab.screenshot({ path: out });
     console.log(`${out}: ${fs.statSync(out).size.toLocaleString('en')} bytes`);
 } finally {
-    await browser.close();
-    fs.rmSync(profile, { recursive: true, force: true });
+    await close();
 }

@@ -11,12 +11,14 @@ import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import puppeteer from 'puppeteer-core';
 
+import { launchChromium } from '../chromium.mjs';
+
 const here = path.dirname(fileURLToPath(import.meta.url));
 const page = path.resolve(process.argv[2] ?? path.join(here, '..', '..', 'build', 'web', 'zirvon.html'));
 const ROUNDS = 5;
 const KEYSTROKES = 60;
 
-/** examples/canon.mml's bars again and again: 4:54 of three voices. */
+/** examples/canon.mml's bars again and again: some five minutes of three voices. */
 function fiveMinuteSong() {
     const canon = fs.readFileSync(path.join(here, '..', '..', 'examples', 'canon.mml'), 'utf8');
     const bars = canon.split('\r\n').filter((line) => line.includes('[')).join('\r\n');
@@ -50,22 +52,17 @@ async function firstSound(tab, button) {
     await tab.waitForFunction(() => performance.getEntriesByName('zirvon: first sound').length > 0, { timeout: 10000 });
     const [play] = await entries(tab, 'zirvon: play');
     const [sound] = await entries(tab, 'zirvon: first sound');
+    const latency = await tab.evaluate(() => performance.getEntriesByName('zirvon: first sound')[0].detail);
     await tab.evaluate(() => performance.clearMarks());
     await tab.click('#stop');
     await tab.waitForFunction(() => performance.getEntriesByName('zirvon: silence').length > 0, { timeout: 10000 });
     const [stop] = await entries(tab, 'zirvon: stop');
     const [silence] = await entries(tab, 'zirvon: silence');
     const rendered = await tab.evaluate(() => performance.getEntriesByName('zirvon: silence')[0].detail.rendered);
-    return { sound: sound - play, silence: silence - stop, rendered };
+    return { sound: sound - play, silence: silence - stop, rendered, latency };
 }
 
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zirvon-bench-'));
-const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-        '--disable-component-update', '--disable-sync', '--no-first-run', `--user-data-dir=${profile}`],
-});
+const { browser, close } = await launchChromium(puppeteer);
 try {
     const url = pathToFileURL(page).href;
     console.log(`${page}: ${fs.statSync(page).size.toLocaleString('en')} bytes`);
@@ -81,22 +78,26 @@ try {
 
     const song = fiveMinuteSong();
     const tab = await openSong(browser, url, song);
+    const length = await tab.evaluate((text) => / \u00b7 (\d+:\d\d) \u00b7 /.exec(window.zirvon.svg(text).data)[1], song);
+    console.log(`the song: ${song.length.toLocaleString('en')} bytes of MML, lasting ${length}`);
     // Keystrokes in the middle of the song, each compiled and marked.
     const lines = await tab.$$('#editor .cm-line');
     await lines[20].click({ offset: { x: 4, y: 4 } });
     await tab.evaluate(() => performance.clearMeasures());
     for (let i = 0; i < KEYSTROKES; i++) await tab.keyboard.type(i % 2 ? 'C ' : 'D ');
     const compiles = await tab.evaluate(() => performance.getEntriesByName('zirvon: compile').map((e) => e.duration));
-    console.log(`compile per keystroke, ${song.length.toLocaleString('en')} bytes, ${compiles.length} compiles: ${stats(compiles)}`);
+    console.log(`compile per keystroke (${compiles.length} compiles): ${stats(compiles)}`);
 
     const fromStart = [];
     const silences = [];
     const renderedAfterStop = [];
+    let latency;
     for (let i = 0; i < ROUNDS; i++) {
         const run = await firstSound(tab, '#play');
         fromStart.push(run.sound);
         silences.push(run.silence);
         renderedAfterStop.push(run.rendered);
+        latency = run.latency;
     }
     await tab.keyboard.down('Control');
     await tab.keyboard.press('End');
@@ -105,18 +106,12 @@ try {
     await tab.keyboard.press('Home');
     const fromCursor = [];
     for (let i = 0; i < ROUNDS; i++) fromCursor.push((await firstSound(tab, '#play-cursor')).sound);
-    const audio = await tab.evaluate(() => {
-        const context = new AudioContext({ sampleRate: 44100, latencyHint: 'interactive' });
-        const figures = { base: context.baseLatency * 1000, output: context.outputLatency * 1000 };
-        context.close();
-        return figures;
-    });
     console.log(`Play to first sound heard, from the start: ${stats(fromStart)}`);
     console.log(`Play from cursor (20 lines before the end) to first sound heard: ${stats(fromCursor)}`);
     console.log(`Stop to silence heard: ${stats(silences)}`);
     console.log(`sound the audio thread renders after the stop reaches it: ${stats(renderedAfterStop)}`);
-    console.log(`(the audio context's own latency: base ${audio.base.toFixed(1)} ms, output ${audio.output.toFixed(1)} ms)`);
+    console.log(`(the audio output's own latency: base ${(latency.baseLatency * 1000).toFixed(1)} ms, ` +
+        `output ${(latency.outputLatency * 1000).toFixed(1)} ms)`);
 } finally {
-    await browser.close();
-    fs.rmSync(profile, { recursive: true, force: true });
+    await close();
 }

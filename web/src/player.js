@@ -54,7 +54,8 @@ export class Player {
         if (message.type === 'started') this.startFrame = message.frame;
         if (message.type === 'sounded') {
             this.soundedAt = this.audio.timeOfFrame(message.frame);
-            performance.mark('zirvon: first sound', { startTime: this.soundedAt });
+            const { baseLatency, outputLatency } = this.audio.context;
+            performance.mark('zirvon: first sound', { startTime: this.soundedAt, detail: { baseLatency, outputLatency } });
         }
         if (message.type === 'silenced') {
             // When it is heard, and how much sound the audio thread made after the stop reached it.

@@ -10,8 +10,9 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
+import { CHROMIUM, launchChromium } from '../chromium.mjs';
+
 export const SKIPPED = 77;
-const CHROMIUM = '/usr/bin/chromium';
 
 function missing(what) {
     if (['true', '1'].includes(process.env.CI)) {
@@ -45,20 +46,7 @@ export async function launch() {
     } catch {
         missing('puppeteer-core (scripts/web.sh installs it into web/node_modules)');
     }
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zirvon-chromium-'));
-    const browser = await puppeteer.launch({
-        executablePath: CHROMIUM,
-        headless: true,
-        args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-            '--disable-component-update', '--disable-sync', '--no-first-run', `--user-data-dir=${profile}`],
-    });
-    return {
-        browser,
-        async close() {
-            await browser.close();
-            fs.rmSync(profile, { recursive: true, force: true });
-        },
-    };
+    return launchChromium(puppeteer);
 }
 
 /** A new tab with the page at `url`, once window.zirvonReady has resolved;
