@@ -66,7 +66,13 @@ async function start() {
         { key: 'Shift-Mod-Enter', run: () => (transport.play('cursor'), true) },
         { key: 'Escape', run: () => (transport.stop(), true) },
     ];
-    const shared = await textOf(location.hash).catch(() => null);
+    let shared = null;
+    let damaged = false;
+    try {
+        shared = await textOf(location.hash);
+    } catch {
+        damaged = true;
+    }
     const examples = ZIRVON_EXAMPLES;
     page.view = createEditor(el.editor, {
         doc: shared ?? examples['canon.mml'] ?? '',
@@ -75,7 +81,6 @@ async function start() {
     });
     if (shared === null) page.name = 'canon.mml';
     el.fileName.textContent = page.name;
-    if (location.hash && shared === null) showSummary(el.summary, 'the link holds no source that can be read', true);
 
     on('play', () => transport.play('song'));
     on('stop', () => transport.stop());
@@ -99,6 +104,7 @@ async function start() {
     for (const name of Object.keys(examples)) menu.append(new Option(name, name));
     menu.addEventListener('change', () => {
         if (!menu.value) return;
+        transport.stop();
         page.open(menu.value, new TextEncoder().encode(examples[menu.value]));
         menu.value = '';
     });
@@ -114,6 +120,7 @@ async function start() {
     });
 
     page.compile();
+    if (damaged) showSummary(el.summary, 'the link is damaged: the source in it cannot be read', true);
     window.zirvon = publicInterface(calls, () => player.position());
     performance.mark('zirvon: ready');
     markReady(window.zirvon);

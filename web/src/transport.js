@@ -15,8 +15,9 @@ function clock(ticks) {
 }
 
 /** Where in the source a passage starts and ends: the command line's
- * line:L:C of the cursor, or of the selection's first and last character,
- * or the cursor's whole line when nothing is selected. */
+ * line:L:C of the cursor, or of the selection's first and last character
+ * (blanks at its end left out), or the cursor's whole line when nothing is
+ * selected. */
 export function passageOf(view, what) {
     if (what === 'song') return {};
     const { from, to, head } = view.state.selection.main;
@@ -29,7 +30,10 @@ export function passageOf(view, what) {
         const line = view.state.doc.lineAt(head).number;
         return { from: `line:${line}`, to: `line:${line}` };
     }
-    return { from: at(from), to: at(to - 1) };
+    // A selection of whole lines ends after a line break: its last note is before it.
+    let end = to;
+    while (end > from + 1 && /\s/.test(view.state.doc.sliceString(end - 1, end))) end--;
+    return { from: at(from), to: at(end - 1) };
 }
 
 export class Transport {
