@@ -13,11 +13,8 @@ export class Player {
         this.endTick = null;
         this.passage = null;
         this.blocks = [];
-        this.loop = false;
         this.startFrame = null;
         this.lastTick = 0;
-        this.soundedAt = null;
-        this.pressedAt = 0;
     }
 
     /** Plays `plan` ({passage, blocks, image}: what api.js's play gives). */
@@ -25,10 +22,8 @@ export class Player {
         this.serial++;
         this.passage = plan.passage;
         this.blocks = plan.blocks;
-        this.loop = loop;
         this.startFrame = null;
         this.endTick = null;
-        this.soundedAt = null;
         this.lastTick = 0;
         this.playing = true;
         const { start, end, audible } = plan.passage;
@@ -44,8 +39,12 @@ export class Player {
 
     /** The player loops, or stops, at the end of the turn it plays. */
     setLoop(loop) {
-        this.loop = loop;
         this.audio.setLoop(loop);
+    }
+
+    /** The tracks heard (bit k: track k), from now on. */
+    setAudible(audible) {
+        this.audio.setAudible(audible);
     }
 
     /** What the player in the audio thread says (worklet.js). */
@@ -53,9 +52,12 @@ export class Player {
         if (message.serial !== this.serial) return;
         if (message.type === 'started') this.startFrame = message.frame;
         if (message.type === 'sounded') {
-            this.soundedAt = this.audio.timeOfFrame(message.frame);
+            // When it is heard, for the benchmark (web/bench/page_bench.mjs) and DevTools.
             const { baseLatency, outputLatency } = this.audio.context;
-            performance.mark('zirvon: first sound', { startTime: this.soundedAt, detail: { baseLatency, outputLatency } });
+            performance.mark('zirvon: first sound', {
+                startTime: this.audio.timeOfFrame(message.frame),
+                detail: { baseLatency, outputLatency },
+            });
         }
         if (message.type === 'silenced') {
             // When it is heard, and how much sound the audio thread made after the stop reached it.

@@ -149,6 +149,6 @@ export class Transport {
 
     /** A toggle was pressed: what plays is heard with the new tracks at once. */
     tracksChanged() {
-        if (this.player.position().playing) this.player.audio.setAudible(audibleTracks(this.el.tracks));
+        if (this.player.position().playing) this.player.setAudible(audibleTracks(this.el.tracks));
     }
 }
