@@ -88,6 +88,9 @@ void check_options(RunPlan& plan) {
     if (plan.loop && !plan.play) {
         set_error(plan, "/loop plays the passage again and again: it goes with /play");
     }
+    if (plan.lsp && plan.have_source) {
+        set_error(plan, "--lsp serves an editor on standard input and output; it takes no file name");
+    }
     if (plan.watch && plan.list) {
         set_error(plan, "/watch rebuilds or replays the song on every save; it does not go with /list");
     }
@@ -149,6 +152,8 @@ constexpr Option kOptions[] = {
     {"help", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.help = true; }, "", ""},
     {"-version", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.version = true; },
      "--version", "print the version"},
+    {"-lsp", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.lsp = true; },
+     "--lsp", "serve an editor: the language server on standard input and output"},
 };
 
 /// The row that `word` (the option without its `/` or `-`) names, and the

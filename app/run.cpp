@@ -15,6 +15,7 @@
 #include "app/tape_commands.h"
 #include "app/usage.h"
 #include "app/watch.h"
+#include "lsp/stdio_loop.h"
 #include "mml/analysis.h"
 #include "mml/source_text.h"
 #include "play/passage.h"
@@ -124,6 +125,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         return kExitSuccess;
     }
     for (const std::string& warning : plan.warnings) err << kProgram << "warning: " << warning << '\n';
+    if (plan.lsp) return lsp::run_language_server();
     if (plan.ports) return list_midi_ports(out, err);
     if (!plan.have_source) {
         err << kProgram << "no MML file given; 'zirvon --help' shows how to call it\n";
