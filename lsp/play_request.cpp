@@ -8,10 +8,15 @@
 namespace zirvon::lsp {
 namespace {
 
-/// A bound written as LSP gives it: a position, a block number or the
-/// text of /from= (a time such as "1:05.25", or anything /from= takes).
+/// A bound written as LSP gives it: a position, a line alone ({line}: its
+/// blocks, as line:L), a block number or the text of /from= (a time such
+/// as "1:05.25", or anything /from= takes).
 bool read_bound(const char* option, const json& value, const Snapshot& s, play::Bound& bound,
                 std::string& error) {
+    if (value.is_object() && !value.contains("character")) {
+        const Place at = s.place({value.at("line").get<std::int64_t>(), 0});
+        return parse_bound(option, "line:" + std::to_string(at.line), bound, error);
+    }
     if (value.is_object()) {
         const Place at = s.place(position_from(value));
         const std::string text = "line:" + std::to_string(at.line) + ":" + std::to_string(at.column);

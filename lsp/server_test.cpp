@@ -196,6 +196,7 @@ TEST(LspServer, PlayTakesPositionsInUtf16BlocksTimesAndTracksWithTheCommandLines
         {{{"from", d}}, 25, 78, ""},
         {{{"from", {{"line", 0}, {"character", 7}}}}, 25, 78, ""},  // the blank before D
         {{{"to", d}}, 0, 50, ""},
+        {{{"from", {{"line", 1}}}, {"to", {{"line", 1}}}}, 51, 78, ""},
         {{{"from", 2}, {"loop", true}}, 51, 78, ""},
         {{{"from", "0:00.50"}, {"to", "0:01.00"}}, 25, 50, ""},
         {{{"from", 3}}, 0, 0, "/from=3: there is no block 3; the song has 2 blocks"},

@@ -19,8 +19,9 @@ program_packages=(cmake g++ make pkg-config librtmidi-dev librtaudio-dev libjack
 # The tests: GoogleTest, a JACK server for the live MIDI and audio tests,
 # tools that read MIDI files (timidity with the freepats instrument patches,
 # without which it renders nothing), Python for the reference models, and a
-# checker of XML and a browser for the pictures.
-test_packages=(libgtest-dev jackd2 timidity freepats python3 libxml2-utils chromium)
+# checker of XML and a browser for the pictures, and Neovim to use the
+# language server as an editor does.
+test_packages=(libgtest-dev jackd2 timidity freepats python3 libxml2-utils chromium neovim)
 # The sanitizer and fuzzer builds (their preset builds the tests as well).
 sanitizer_packages=(clang libclang-rt-14-dev libgtest-dev)
 
