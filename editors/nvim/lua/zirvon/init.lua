@@ -82,20 +82,16 @@ function M.play(bufnr)
   execute(bufnr, 'zirvon.play', { uri = params.textDocument.uri, from = params.position })
 end
 
---- Plays the lines from `first` to `last` (from 1), from the first note on
---- them to the end of the last.
+--- Plays the blocks of the lines from `first` to `last` (from 1).
 function M.play_lines(first, last, bufnr)
   bufnr = bufnr or vim.api.nvim_get_current_buf()
-  local text = vim.api.nvim_buf_get_lines(bufnr, last - 1, last, false)[1] or ''
-  local range = vim.lsp.util.make_given_range_params({ first, 0 }, { last, #text }, bufnr).range
-  execute(bufnr, 'zirvon.play', { uri = vim.uri_from_bufnr(bufnr), from = range.start, to = range['end'] })
+  execute(bufnr, 'zirvon.play', { uri = vim.uri_from_bufnr(bufnr), from = { line = first - 1 }, to = { line = last - 1 } })
 end
 
 --- Plays the block (or blocks) of the cursor's line.
 function M.play_block(bufnr)
-  bufnr = bufnr or vim.api.nvim_get_current_buf()
-  local line = vim.api.nvim_win_get_cursor(0)[1] - 1
-  execute(bufnr, 'zirvon.play', { uri = vim.uri_from_bufnr(bufnr), from = { line = line }, to = { line = line } })
+  local line = vim.api.nvim_win_get_cursor(0)[1]
+  M.play_lines(line, line, bufnr)
 end
 
 function M.stop(bufnr)
@@ -143,7 +139,7 @@ vim.api.nvim_create_user_command('ZirvonPlay', function(command)
   else
     M.play()
   end
-end, { range = true, desc = 'zirvon: play from the cursor, or the lines of a range' })
+end, { range = true, desc = 'zirvon: play from the cursor, or the blocks of a range of lines' })
 vim.api.nvim_create_user_command('ZirvonPlayBlock', function() M.play_block() end,
   { desc = "zirvon: play the block of the cursor's line" })
 vim.api.nvim_create_user_command('ZirvonStop', function() M.stop() end, { desc = 'zirvon: stop playing' })
