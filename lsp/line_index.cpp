@@ -2,26 +2,14 @@
 
 #include <algorithm>
 
+#include "text/utf8.h"
+
 namespace zirvon::lsp {
 namespace {
 
 /// Bytes of the character that starts at text[i] when it is valid UTF-8
 /// (1 to 4), or 0 for a byte that starts none.
-std::size_t utf8_length(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) return 1;
-    const std::size_t n = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-    if (n == 0 || i + n > text.size()) return 0;
-    char32_t c = lead & (0x7Fu >> n);
-    for (std::size_t k = 1; k < n; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) return 0;
-        c = c << 6 | (b & 0x3Fu);
-    }
-    constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kShortest[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-    return n;
-}
+std::size_t utf8_length(std::string_view text, std::size_t i) { return decode_utf8(text, i).length; }
 
 /// Whether a line ends at byte t: LF, or a CR not followed by LF.
 bool ends_line(std::string_view text, std::size_t t) {

@@ -1,5 +1,7 @@
 #include "lsp/protocol.h"
 
+#include "text/utf8.h"
+
 namespace zirvon::lsp {
 namespace {
 
@@ -9,22 +11,6 @@ namespace {
 // same message would come out as a byte too, a price paid for bytes that no
 // JSON may hold.
 constexpr unsigned char kCarrier[] = {0xF4, 0x8F, 0xBC};
-
-std::size_t valid_utf8(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) return 1;
-    const std::size_t n = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-    if (n == 0 || i + n > text.size()) return 0;
-    char32_t c = lead & (0x7Fu >> n);
-    for (std::size_t k = 1; k < n; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) return 0;
-        c = c << 6 | (b & 0x3Fu);
-    }
-    constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kShortest[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-    return n;
-}
 
 void restore_bytes(std::string& s) {
     std::string out;
@@ -61,7 +47,7 @@ json parse_message(std::string_view payload) {
     std::string carried;
     bool changed = false;
     for (std::size_t i = 0; i < payload.size();) {
-        const std::size_t n = valid_utf8(payload, i);
+        const std::size_t n = decode_utf8(payload, i).length;
         if (n > 0) {
             carried.append(payload.substr(i, n));
             i += n;
