@@ -161,7 +161,7 @@ constexpr Option kFixedOptions[] = {
     {"-version", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.version = true; },
      "--version", "print the version"},
     {"-lsp", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.lsp = true; },
-     "--lsp", "serve an editor: the language server on standard input and output"},
+     "--lsp", "serve an editor: the language server on stdin and stdout"},
 };
 
 /// Every option: the fixed ones, with a row for each output of the output
