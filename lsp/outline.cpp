@@ -43,11 +43,8 @@ json document_symbols(const Snapshot& s) {
 json code_lenses(const Snapshot& s) {
     json lenses = json::array();
     if (!s.analysis.ok()) return lenses;
-    std::uint32_t last_line = 0;
     for (const SourceBlock& block : s.analysis.blocks()) {
-        // Blocks that start on the same line share it: the first one plays them all.
-        if (block.first_line == 0 || block.first_line == last_line) continue;
-        last_line = block.first_line;
+        if (block.first_line == 0) continue;
         const auto [start, end] = line_range(s, block.first_line, block.first_line);
         json argument = {{"uri", s.uri}, {"from", block.number}};
         lenses.push_back({{"range", range_json(start, end)},
