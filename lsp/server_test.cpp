@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "lsp/features.h"
 #include "lsp/framing.h"
 #include "play/passage_options.h"
 #include "tests/test_support.h"
@@ -255,6 +256,27 @@ TEST(LspServer, HoverSymbolsAndLensesTellWhereEachPartIsHeard) {
     ASSERT_EQ(lenses.size(), 2u);
     EXPECT_EQ(lenses[0]["command"]["title"], "▶ Block 1");
     EXPECT_EQ(lenses[0]["command"]["arguments"][0], (json{{"uri", kUri}, {"from", 1}}));
+
+    // The playhead: C sounds on ticks 0 to 9 (its gate), E on 0 to 20, the
+    // rest nothing, D from 38; tracks left out are not shown.
+    Document doc(kUri, "; \xC3\xA9\n1[C8 R D%200] 2[E]\n1[G] 9[A]\n");
+    const auto s = doc.snapshot();
+    const auto sounding = [&](std::uint64_t tick, play::TrackMask audible = play::kAllPlayedTracks) {
+        std::vector<std::string> notes;
+        const json playing = playing_params(*s, audible, tick);
+        for (const json& n : playing["notes"]) {
+            notes.push_back(std::to_string(n["track"].get<int>()) + "@" + std::to_string(n["line"].get<int>()) + ":" +
+                            std::to_string(n["character"].get<int>()) + "-" + std::to_string(n["endCharacter"].get<int>()));
+        }
+        return notes;
+    };
+    using Notes = std::vector<std::string>;
+    EXPECT_EQ(sounding(0), (Notes{"1@1:2-4", "2@1:16-17"}));
+    EXPECT_EQ(sounding(9), (Notes{"1@1:2-4", "2@1:16-17"}));
+    EXPECT_EQ(sounding(10), (Notes{"2@1:16-17"}));
+    EXPECT_EQ(sounding(13, 1u << 1), (Notes{}));
+    EXPECT_EQ(sounding(38), (Notes{"1@1:7-12"}));
+    EXPECT_EQ(playing_params(*s, play::kAllPlayedTracks, 240)["block"], 2);
 }
 
 }  // namespace
