@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "tape/tape_image.h"
+#include "text/utf8.h"
 
 namespace zirvon {
 namespace {
@@ -86,18 +87,8 @@ void check_options(RunPlan& plan) {
     if (!check_passage_options(plan.passage, plan.kind == SourceKind::tape, error)) {
         set_error(plan, error);
     }
-    const bool asks_about_itself = plan.usage || plan.help || plan.version || plan.ports;
-    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.watch && plan.extra_outputs().empty() &&
-        !asks_about_itself) {
-        std::vector<std::string> options;
-        std::vector<std::string> nouns;
-        for (const OutputKind& kind : output_kinds()) {
-            if (kind.option.empty()) continue;
-            options.push_back(std::string("/").append(kind.option));
-            nouns.push_back(std::string(kind.noun));
-        }
-        set_error(plan, "'" + plan.typed_name + "' is a tape image: /play previews it, /list lists it, " +
-                            joined(options) + " write it as " + joined(nouns) + "; it is left as it is");
+    if (plan.port && !plan.play && !plan.ports) {
+        plan.warnings.push_back("/port=" + *plan.port + " changes nothing here: it applies to /play");
     }
     if (plan.loop && !plan.play) {
         set_error(plan, "/loop plays the passage again and again: it goes with /play");
@@ -112,13 +103,35 @@ void check_options(RunPlan& plan) {
         set_error(plan,
                   "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
     }
-    if (plan.passage.given() && !plan.play && !plan.asks_for_a_passage()) {
-        const std::string names = plan.passage.names();
-        const bool one = names.find(' ') == std::string::npos;
-        plan.warnings.push_back(names +
-                                (one ? " changes nothing here: it applies"
-                                     : " change nothing here: they apply") +
-                                " to /play, /midi, /wav and /svg");
+    // /solo and /mute choose the tracks /list shows; the rest of the passage
+    // options apply only to what plays the passage.
+    if (!plan.play && !plan.asks_for_a_passage()) {
+        PassageOptions unused = plan.passage;
+        if (plan.list) unused.solo = unused.mute = std::nullopt;
+        if (unused.given()) {
+            const std::string names = unused.names();
+            const bool one = names.find(' ') == std::string::npos;
+            plan.warnings.push_back(names +
+                                    (one ? " changes nothing here: it applies" : " change nothing here: they apply") +
+                                    " to /play, /midi, /wav and /svg");
+        }
+    }
+    // An image with a tape name and nothing else to do is written back
+    // under that name.
+    const bool renames = plan.kind == SourceKind::tape && plan.tape_name_given;
+    const bool asks_about_itself = plan.usage || plan.help || plan.version || plan.ports;
+    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.watch && plan.extra_outputs().empty() &&
+        !asks_about_itself && !renames) {
+        std::vector<std::string> options;
+        std::vector<std::string> nouns;
+        for (const OutputKind& kind : output_kinds()) {
+            if (kind.option.empty()) continue;
+            options.push_back(std::string("/").append(kind.option));
+            nouns.push_back(std::string(kind.noun));
+        }
+        set_error(plan, "'" + plan.typed_name + "' is a tape image: /play previews it, /list lists it, " +
+                            joined(options) + " write it as " + joined(nouns) +
+                            ", and a tape name after it renames it; it is left as it is");
     }
 }
 
@@ -226,7 +239,36 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 /// The message for an option that no row matches, with the one option that
 /// is close to it, if there is one.
+/// The spelling the help shows for a row: /list, --help, /port=, -o.
+std::string spelling(const Option& option) {
+    if (option.output != nullptr) return std::string("/").append(option.name);
+    if (option.shown.empty()) {
+        // Another spelling of the row above: suggest the documented one.
+        const std::vector<Option>& all = options();
+        const auto at = static_cast<std::size_t>(&option - all.data());
+        return at > 0 ? spelling(all[at - 1]) : std::string(option.name);
+    }
+    std::string_view shown = option.shown;
+    if (const std::size_t comma = shown.rfind(", "); comma != std::string_view::npos) shown.remove_prefix(comma + 2);
+    shown = shown.substr(0, std::min(shown.find(' '), shown.find('=') == std::string_view::npos
+                                                         ? shown.size()
+                                                         : shown.find('=') + 1));
+    return std::string(shown);
+}
+
+/// True for an argument that names an MML file or an image.
+bool names_a_file(std::string_view arg) {
+    return arg.size() > 4 && arg[arg.size() - 4] == '.' &&
+           (same_letters(arg.substr(arg.size() - 3), "mml") || same_letters(arg.substr(arg.size() - 3), "mzt"));
+}
+
+/// The message for an option that no row matches, with the one option that
+/// is close to it, if there is one.
 std::string unknown_option(std::string_view arg) {
+    std::string text = "unknown option '" + std::string(arg) + "'; ";
+    if (names_a_file(arg)) {
+        return text + "a name that starts with '" + arg[0] + "' goes after '--': zirvon -- " + std::string(arg);
+    }
     std::string_view word = arg.substr(1);
     word = word.substr(0, word.find('='));
     const std::size_t allowed = word.size() <= 4 ? 1 : 2;
@@ -239,17 +281,12 @@ std::string unknown_option(std::string_view arg) {
             best = d;
             close = &option;
             tie = false;
-        } else if (d == best) {
+        } else if (d == best && spelling(option) != spelling(*close)) {
             tie = true;
         }
     }
-    std::string text = "unknown option '" + std::string(arg) + "'; ";
     if (close == nullptr || tie || best > allowed) return text + "'zirvon --help' lists the options";
-    text += "did you mean '";
-    text += arg[0];
-    text += close->name;
-    if (close->takes == Takes::value) text += '=';
-    return text + "'?";
+    return text + "did you mean '" + spelling(*close) + "'?";
 }
 
 bool is_option(std::string_view arg) {
@@ -298,17 +335,30 @@ bool looks_like_a_file_name(std::string_view name) {
            std::all_of(name.end() - 3, name.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; });
 }
 
+/// `name` cut to the longest tape name: between characters where it is
+/// UTF-8, else after the last byte that fits.
+std::string cut_tape_name(const std::string& name) {
+    std::size_t end = 0;
+    for (std::size_t at = 0; at < name.size();) {
+        const std::size_t length = decode_utf8(name, at).length;
+        if (length == 0) return name.substr(0, kLongestTapeName);
+        if (at + length > kLongestTapeName) break;
+        end = at += length;
+    }
+    return name.substr(0, end);
+}
+
 void check_tape_name(RunPlan& plan) {
-    constexpr std::size_t kLongest = 15;
     const std::string quoted = "'" + plan.tape_name + "'";
     if (looks_like_a_file_name(plan.tape_name)) {
         plan.warnings.push_back("tape name " + quoted +
                                 " looks like a file name; it only goes into the image header (-o PATH "
                                 "chooses where the image is written)");
     }
-    if (plan.tape_name.size() > kLongest) {
-        plan.warnings.push_back("tape name " + quoted + " is longer than 15 characters; it is cut to '" +
-                                plan.tape_name.substr(0, kLongest) + "'");
+    if (plan.tape_name.size() > kLongestTapeName) {
+        plan.tape_name = cut_tape_name(plan.tape_name);
+        plan.warnings.push_back("tape name " + quoted + " is longer than " + std::to_string(kLongestTapeName) +
+                                " bytes; it is cut to '" + plan.tape_name + "'");
     }
 }
 

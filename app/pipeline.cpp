@@ -169,7 +169,9 @@ std::optional<play::Passage> build_passage(const RunPlan& plan, const Build& bui
 }
 
 bool writes_image(const RunPlan& plan) {
-    return plan.kind == SourceKind::tape ? plan.play : !plan.list && !plan.play;
+    if (plan.kind != SourceKind::tape) return !plan.list && !plan.play;
+    // Played, it is written back; with a tape name and nothing else, renamed.
+    return plan.play || (plan.tape_name_given && !plan.list && plan.extra_outputs().empty());
 }
 
 std::vector<const OutputKind*> files_to_write(const RunPlan& plan) {
@@ -193,7 +195,7 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
         if (kind->refusal == nullptr) continue;
         std::string why = kind->refusal(source, file_name(plan, path, *kind));
         if (why.empty()) continue;
-        results.push_back({kind, file_name(plan, path, *kind), false, false, 0, std::move(why)});
+        results.push_back({kind, file_name(plan, path, *kind), false, false, 0, std::move(why), true});
         if (stop_at_failure) return results;
     }
     for (const OutputKind* kind : kinds) {

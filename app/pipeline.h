@@ -83,6 +83,8 @@ struct FileResult {
     bool written = false;
     std::size_t size = 0;
     std::string error;
+    /// The output refused to be made (a WAV file too long): no file was tried.
+    bool refused = false;
 };
 
 /// Writes `kinds` of the build, each atomically, in order. First asks each

@@ -27,4 +27,12 @@ std::size_t display_width(char32_t code);
 /// Whether byte `at` of `text` continues a character rather than starting one.
 bool continues_utf8(std::string_view text, std::size_t at);
 
+/// Whether `lead` then `trail` form a double-byte Shift-JIS character, whose
+/// second byte may be ASCII: `[` or a letter among others. Ask only where no
+/// UTF-8 character starts at `lead`, as the ranges overlap.
+constexpr bool is_shift_jis_pair(unsigned char lead, unsigned char trail) {
+    const bool is_lead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+    return is_lead && trail >= 0x40 && trail != 0x7F && trail <= 0xFC;
+}
+
 }  // namespace zirvon
