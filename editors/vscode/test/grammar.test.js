@@ -62,12 +62,13 @@ const rows = [
     tokens: [['3', 'constant.numeric.track.mml'], ['[', 'punctuation.section.block.begin.mml'], ['G', N],
       ['%', 'keyword.operator.raw-length.mml'], ['48', NUM], [' ', 'meta.block.mml'], ['D', N],
       ['%', 'keyword.operator.raw-length.mml'], ['48', NUM], [']', 'punctuation.section.block.end.mml'],
-      ['       ', 'comment.line.outside.mml'], ['; a tie, then raw tick lengths', 'comment.line.semicolon.mml']],
+      ['       ', 'comment.line.outside.mml'],
+      ["; a tie ('&' before its first note), then raw tick lengths", 'comment.line.semicolon.mml']],
   },
   {
     line: exampleLine('canon.mml', 7).slice(0, 12),
-    tokens: [['1', 'constant.numeric.track.mml'], ['[', 'punctuation.section.block.begin.mml'], ['G', N], ['2', NUM],
-      [' ', 'meta.block.mml'], ['&', 'keyword.operator.tie.mml'], ['G', N], ['4', NUM], [' ', 'meta.block.mml'],
+    tokens: [['1', 'constant.numeric.track.mml'], ['[', 'punctuation.section.block.begin.mml'],
+      ['&', 'keyword.operator.tie.mml'], ['G', N], ['2', NUM], [' ', 'meta.block.mml'], ['G', N], ['4', NUM], [' ', 'meta.block.mml'],
       ['R', 'entity.name.rest.mml'], ['4', NUM], [']', 'punctuation.section.block.end.mml']],
   },
   {
