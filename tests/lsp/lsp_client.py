@@ -105,7 +105,7 @@ def open_doc(server, uri, text):
                                                             "text": text}})
 
 
-def protocol_table(zirvon, native):
+def protocol_table(zirvon, watch_memory):
     """The exchanges, each on a fresh server: (name, what to do, what must hold)."""
     uri = "file:///tmp/song.mml"
     big = "".join(f"1[C D E F] 2[G A B >C<] ; bar {n} of a long song, in a comment\n" for n in range(18000))
@@ -139,9 +139,9 @@ def protocol_table(zirvon, native):
             return s.request("textDocument/hover", {"textDocument": {"uri": uri}, "position": {"line": 100, "character": 4}})
 
         edits(1000)
-        before = rss_kib(s.process.pid) if native else 0
+        before = rss_kib(s.process.pid) if watch_memory else 0
         last = edits(10000)
-        grown = (rss_kib(s.process.pid) - before) if native else 0
+        grown = (rss_kib(s.process.pid) - before) if watch_memory else 0
         return last["result"]["contents"]["value"].split("  ")[0], grown < 4096
 
     def cut_short(s):
@@ -249,10 +249,14 @@ FIXED = [
 
 def main():
     native = not any(arg == "--emulator" for arg in sys.argv)
+    # Memory is watched on the real thing only: a sanitizer keeps what is
+    # freed in quarantine for a while, and an emulator's process is another.
+    watch_memory = native and sys.platform == "linux" and "ASAN_OPTIONS" not in os.environ
     zirvon = [a for a in sys.argv[sys.argv.index("--emulator") + 1:]] if not native else []
     zirvon.append(os.path.abspath(sys.argv[1]))
     failures = 0
-    for name, act, expected in protocol_table(zirvon, native):
+    table = protocol_table(zirvon, watch_memory)
+    for name, act, expected in table:
         server = Server(zirvon, {})
         try:
             got = act(server)
@@ -264,7 +268,7 @@ def main():
         if server.process.poll() is None:
             server.process.kill()
             server.process.wait()
-    print(f"protocol: {8 - failures} of 8 rows as expected")
+    print(f"protocol: {len(table) - failures} of {len(table)} rows as expected")
     server = Server(zirvon, {})
     examples = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples")
     fixed = FIXED + [open(os.path.join(examples, name), "rb").read() for name in sorted(os.listdir(examples))]
