@@ -3,6 +3,8 @@
 // plugin of editors/nvim, which also shows the song's mistake and a hover.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -67,10 +69,15 @@ TEST(LspLive, PlayingFromAPositionSoundsItsFirstNotesOnThePort) {
     struct Client {
         const char* name;
         std::string command;
+        int status = 0;
     };
     const bool have_nvim = std::system("command -v nvim >/dev/null 2>&1") == 0;
     std::vector<Client> clients{
         {"a pipe", "(cat '" + d + "/start'; sleep 3; cat '" + d + "/end') | '" ZIRVON_BINARY "' --lsp > '" + d + "/out' 2>&1"},
+        // Killed while it plays: it silences the port on its way out.
+        {"a pipe, then SIGTERM", "(cat '" + d + "/start'; sleep 3) | '" ZIRVON_BINARY "' --lsp > '" + d +
+                                     "/out' 2>&1 & sleep 0.5; kill -TERM $!; wait $!; exit $?",
+         130},
     };
     if (have_nvim) {
         clients.push_back({"Neovim", "cd '" + d + "' && ZIRVON='" ZIRVON_BINARY "' ZIRVON_TEST_PORT='" + recorder.port_name() +
@@ -82,13 +89,21 @@ TEST(LspLive, PlayingFromAPositionSoundsItsFirstNotesOnThePort) {
     for (const Client& client : clients) {
         const std::size_t before = recorder.received().size();
         const int status = std::system(client.command.c_str());
-        EXPECT_EQ(status, 0) << client.name << ": " << testing_support::read_bytes(dir / "out");
+        EXPECT_EQ(WEXITSTATUS(status), client.status) << client.name << ": " << testing_support::read_bytes(dir / "out");
         // The port resets every channel as it opens (32 messages), then the first tick.
         const std::size_t resets = midi::testing::reset_messages().size();
         recorder.wait_for(before + resets + wanted.size(), 2s);
         const std::vector<Bytes> got = midi::testing::bytes_of(recorder.received(), before + resets,
                                                                before + resets + wanted.size());
         EXPECT_EQ(got, wanted) << client.name << ": " << midi::testing::describe(recorder.received());
+        // Whatever ends it, the port is reset as it closes: no note is left on.
+        const std::vector<Bytes> all = midi::testing::bytes_of(recorder.received());
+        const std::size_t n = all.size();
+        EXPECT_GE(n, before + 2 * resets + wanted.size()) << client.name;
+        if (n >= resets) {
+            EXPECT_EQ(std::vector<Bytes>(all.end() - static_cast<std::ptrdiff_t>(resets), all.end()),
+                      midi::testing::reset_messages()) << client.name;
+        }
     }
     ZIRVON_NEEDS(have_nvim, "Neovim (package neovim)");
 }

@@ -3,6 +3,7 @@
 // once none waits, lets it publish diagnostics.
 #include "lsp/stdio_loop.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -14,9 +15,13 @@
 #include "lsp/live_playback.h"
 #include "lsp/server.h"
 #include "system/console.h"
+#include "system/interrupt.h"
 
 namespace zirvon::lsp {
 namespace {
+
+/// The status of a run stopped by Ctrl+C or SIGTERM, as everywhere.
+constexpr int kInterrupted = 130;
 
 /// Frames written whole, one at a time: the player's thread writes too.
 class StdoutOutbox : public Outbox {
@@ -73,6 +78,10 @@ void read_input(std::shared_ptr<Inbox> inbox) {
 }  // namespace
 
 int run_language_server() {
+    // An editor that goes away, or kills the server, must not leave notes
+    // sounding: the player is silenced on the way out.
+    ignore_broken_pipe();
+    const InterruptWatch interrupt;
     StdoutOutbox out;
     LivePlayback playback(out);
     Server server(out, playback);
@@ -82,7 +91,10 @@ int run_language_server() {
         std::string payload;
         {
             std::unique_lock lock(inbox->mutex);
-            inbox->ready.wait(lock, [&] { return !inbox->payloads.empty() || inbox->ended; });
+            while (!inbox->ready.wait_for(lock, std::chrono::milliseconds(100),
+                                          [&] { return !inbox->payloads.empty() || inbox->ended; })) {
+                if (interrupt.requested()) return kInterrupted;
+            }
             if (inbox->payloads.empty()) break;
             payload = std::move(inbox->payloads.front());
             inbox->payloads.pop_front();

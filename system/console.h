@@ -16,4 +16,9 @@ void prepare_console();
 /// cannot be read).
 std::size_t read_standard_input(char* buffer, std::size_t size);
 
+/// Makes writing to a pipe whose reader is gone fail instead of ending the
+/// program, so that a server whose client died can still silence what it
+/// plays before it goes. (Windows never ends a program for that.)
+void ignore_broken_pipe();
+
 }  // namespace zirvon

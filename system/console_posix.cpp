@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "system/console.h"
 
@@ -16,5 +17,7 @@ std::size_t read_standard_input(char* buffer, std::size_t size) {
         if (errno != EINTR) return 0;
     }
 }
+
+void ignore_broken_pipe() { std::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace zirvon

@@ -23,4 +23,6 @@ std::size_t read_standard_input(char* buffer, std::size_t size) {
     return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
+void ignore_broken_pipe() {}
+
 }  // namespace zirvon
