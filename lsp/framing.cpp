@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 namespace zirvon::lsp {
 namespace {
@@ -25,8 +26,8 @@ std::string_view trimmed(std::string_view s) {
 /// The Content-Length of a header block (without its blank line), or
 /// nothing when a line is not "Name: value" or the length is missing or no
 /// number.
-std::optional<std::size_t> content_length(std::string_view header) {
-    std::optional<std::size_t> length;
+std::optional<std::uint64_t> content_length(std::string_view header) {
+    std::optional<std::uint64_t> length;
     while (!header.empty()) {
         const std::size_t end = std::min(header.find("\r\n"), header.size());
         const std::string_view line = header.substr(0, end);
@@ -36,10 +37,10 @@ std::optional<std::size_t> content_length(std::string_view header) {
         if (!same_letters(trimmed(line.substr(0, colon)), kLengthField)) continue;
         const std::string_view value = trimmed(line.substr(colon + 1));
         if (value.empty() || value.size() > 12) return std::nullopt;
-        std::size_t n = 0;
+        std::uint64_t n = 0;  // twelve digits fit, whatever size_t is
         for (char c : value) {
             if (c < '0' || c > '9') return std::nullopt;
-            n = n * 10 + static_cast<std::size_t>(c - '0');
+            n = n * 10 + static_cast<std::uint64_t>(c - '0');
         }
         length = n;
     }
@@ -90,7 +91,7 @@ std::optional<std::string> FrameReader::next(std::string& skipped) {
         const auto length = end - start_ <= kMaxHeader ? content_length(text.substr(start_, end - start_))
                                                        : std::nullopt;
         if (length && *length <= kMaxPayload) {
-            length_ = length;
+            length_ = static_cast<std::size_t>(*length);
             start_ = end + 4;
             break;
         }

@@ -10,9 +10,9 @@
 
 namespace zirvon::lsp {
 
-/// The largest payload taken: a document at the compiler's size limit,
-/// every byte escaped, still fits.
-inline constexpr std::size_t kMaxPayload = std::size_t{512} << 20;
+/// The largest payload taken: four times the largest source the compiler
+/// reads, room for a document at that limit with much of it escaped.
+inline constexpr std::size_t kMaxPayload = std::size_t{256} << 20;
 
 /// Cuts a stream into payloads. Bytes that are not a header (garbage, a
 /// header without a usable Content-Length) are skipped up to the next

@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "lsp/framing.h"
@@ -57,19 +58,23 @@ void read_input(std::shared_ptr<Inbox> inbox) {
     FrameReader reader;
     std::string skipped;
     static thread_local char buffer[1 << 16];
-    for (;;) {
-        const std::size_t n = read_standard_input(buffer, sizeof buffer);
-        if (n > 0) reader.feed(std::string_view(buffer, n));
-        while (auto payload = reader.next(skipped)) {
+    try {
+        for (;;) {
+            const std::size_t n = read_standard_input(buffer, sizeof buffer);
+            if (n > 0) reader.feed(std::string_view(buffer, n));
+            while (auto payload = reader.next(skipped)) {
+                if (!skipped.empty()) say(skipped);
+                std::lock_guard lock(inbox->mutex);
+                inbox->payloads.push_back(std::move(*payload));
+                inbox->ready.notify_one();
+            }
             if (!skipped.empty()) say(skipped);
-            std::lock_guard lock(inbox->mutex);
-            inbox->payloads.push_back(std::move(*payload));
-            inbox->ready.notify_one();
+            if (n == 0) break;
         }
-        if (!skipped.empty()) say(skipped);
-        if (n == 0) break;
+        if (reader.pending() > 0) say("the input ended inside a message (" + std::to_string(reader.pending()) + " bytes)");
+    } catch (const std::bad_alloc&) {
+        say("out of memory for a message of the size it announced; the input is left unread");
     }
-    if (reader.pending() > 0) say("the input ended inside a message (" + std::to_string(reader.pending()) + " bytes)");
     std::lock_guard lock(inbox->mutex);
     inbox->ended = true;
     inbox->ready.notify_one();
