@@ -31,12 +31,17 @@ std::string uri_of(const json& params) { return field(params, "textDocument").at
 }  // namespace
 
 void Server::handle(std::string_view payload) {
-    const json message = parse_message(payload);
-    if (message.is_discarded()) {
-        respond_error(nullptr, kParseError, "the message is not JSON");
-        return;
+    try {
+        const json message = parse_message(payload);
+        if (message.is_discarded()) {
+            respond_error(nullptr, kParseError, "the message is not JSON");
+            return;
+        }
+        dispatch(message);
+    } catch (const std::exception& e) {
+        // Out of memory for a message, most likely: it is lost, not the server.
+        respond_error(nullptr, kInternalError, e.what());
     }
-    dispatch(message);
 }
 
 void Server::dispatch(const json& message) {
