@@ -13,6 +13,22 @@ int hex_digit(char c) {
     return -1;
 }
 
+/// The name messages give a document: the last part of its URI, decoded.
+std::string document_name(std::string_view uri) {
+    const std::size_t slash = uri.find_last_of('/');
+    if (slash != std::string_view::npos) uri.remove_prefix(slash + 1);
+    std::string name;
+    for (std::size_t i = 0; i < uri.size(); ++i) {
+        if (uri[i] == '%' && i + 2 < uri.size() && hex_digit(uri[i + 1]) >= 0 && hex_digit(uri[i + 2]) >= 0) {
+            name += static_cast<char>(hex_digit(uri[i + 1]) * 16 + hex_digit(uri[i + 2]));
+            i += 2;
+        } else {
+            name += uri[i];
+        }
+    }
+    return name;
+}
+
 bool before(const EventPlace& a, const EventPlace& b) {
     return std::tie(a.line, a.column) < std::tie(b.line, b.column);
 }
@@ -42,21 +58,6 @@ const PlacedEvent* Snapshot::event_at(Place at) const {
     --it;
     const bool holds = it->place.line == at.line && it->place.column <= at.column && at.column < it->place.end_column;
     return holds ? &*it : nullptr;
-}
-
-std::string document_name(std::string_view uri) {
-    const std::size_t slash = uri.find_last_of('/');
-    if (slash != std::string_view::npos) uri.remove_prefix(slash + 1);
-    std::string name;
-    for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() && hex_digit(uri[i + 1]) >= 0 && hex_digit(uri[i + 2]) >= 0) {
-            name += static_cast<char>(hex_digit(uri[i + 1]) * 16 + hex_digit(uri[i + 2]));
-            i += 2;
-        } else {
-            name += uri[i];
-        }
-    }
-    return name;
 }
 
 void Document::change(const std::optional<std::pair<Position, Position>>& range, std::string_view text) {

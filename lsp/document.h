@@ -42,9 +42,6 @@ struct Snapshot {
     const PlacedEvent* event_at(Place place) const;
 };
 
-/// The name messages give a document: the last part of its URI, decoded.
-std::string document_name(std::string_view uri);
-
 class Document {
 public:
     Document(std::string uri, std::string text) : uri_(std::move(uri)), lines_(std::move(text)) {}

@@ -18,16 +18,6 @@ bool ends_line(std::string_view text, std::size_t t) {
 
 }  // namespace
 
-std::int64_t utf16_units(std::string_view text) {
-    std::int64_t units = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = utf8_length(text, i);
-        units += n == 4 ? 2 : 1;
-        i += n == 0 ? 1 : n;
-    }
-    return units;
-}
-
 LineIndex::LineIndex(std::string text) : text_(std::move(text)) {
     starts_.push_back(0);
     for (std::size_t t = 0; t < text_.size(); ++t) {

@@ -30,16 +30,12 @@ struct Place {
     std::uint32_t column = 0;
 };
 
-/// How many UTF-16 units the bytes [from, to) of `text` take.
-std::int64_t utf16_units(std::string_view text);
-
 /// The lines of a text, kept up to date as it is edited.
 class LineIndex {
 public:
     explicit LineIndex(std::string text = {});
 
     const std::string& text() const { return text_; }
-    std::size_t line_count() const { return starts_.size(); }
 
     /// The byte offset of a position. A line past the last is the end of
     /// the text; a column past its line's end is that end; a column in the
