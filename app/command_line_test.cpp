@@ -42,8 +42,9 @@ TEST(CommandLine, DerivesSourceOutputAndKindFromTheName) {
 std::string switches(const RunPlan& p) {
     std::string on;
     for (const auto& [name, set] : {std::pair{"play", p.play}, {"usage", p.usage}, {"help", p.help},
-                                    {"list", p.list}, {"midi", p.midi}, {"ports", p.ports},
-                                    {"version", p.version}, {"wav", p.wav}}) {
+                                    {"list", p.list}, {"midi", p.asks_for(*output_for_option("midi"))},
+                                    {"ports", p.ports}, {"version", p.version},
+                                    {"wav", p.asks_for(*output_for_option("wav"))}}) {
         if (set) on += on.empty() ? name : std::string(" ") + name;
     }
     return on;
@@ -60,7 +61,7 @@ TEST(CommandLine, ReadsOptionsAnywhere) {
         EXPECT_EQ(switches(plan), on) << testing::PrintToString(args);
         EXPECT_TRUE(plan.errors.empty()) << testing::PrintToString(args);
     }
-    EXPECT_FALSE(parse_command_line({"/wave"}).wav);
+    EXPECT_FALSE(parse_command_line({"/wave"}).asks_for(*output_for_option("wav")));
 }
 
 TEST(CommandLine, MistakesAreErrorsWithASuggestionWhenOneOptionIsClose) {
@@ -115,7 +116,7 @@ TEST(CommandLine, OutputsFollowTheImageName) {
     for (const Case& c : cases) {
         const RunPlan plan = parse_command_line(c.args);
         EXPECT_EQ(plan.output_name, c.image);
-        EXPECT_EQ(output_name_for(plan, ".MID"), c.midi);
+        EXPECT_EQ(output_file_name(plan.output_name, *output_for_option("midi")), c.midi);
     }
 }
 
