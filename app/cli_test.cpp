@@ -97,7 +97,7 @@ TEST(Cli, RunsThatWriteNothing) {
          z + "'song.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav and /svg "
              "write it as a MIDI file, a WAV file and a picture; it is left as it is\n"},
         {{"/list"}, 2, "", z + "no MML file given; 'zirvon --help' shows how to call it\n"},
-        {{"song.txt"}, 2, usage, z + "'song.txt' is neither an MML source (.MML) nor a tape image (.MZT)\n"},
+        {{"song.txt"}, 2, usage, z + "'song.txt' is neither an MML source (.MML), a tape image (.MZT) nor a MIDI file (.MID)\n"},
         // Sources that cannot be read; wildcards reach the program as typed.
         {{"*.mml"}, 1, "", z + "cannot read '*.mml' (tried '*.MML' and '*.mml'): "},
         {{"missing.mml"}, 1, "",

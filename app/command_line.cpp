@@ -105,6 +105,14 @@ void check_options(RunPlan& plan) {
     if (plan.watch && plan.list) {
         set_error(plan, "/watch rebuilds or replays the song on every save; it does not go with /list");
     }
+    // A MIDI file alone becomes MML.
+    const OutputKind* mml = output_for_option("mml");
+    if (plan.kind == SourceKind::midi && !plan.play && !plan.list && plan.extra_outputs().empty() && mml) {
+        plan.ask_for(*mml);
+    }
+    if (plan.watch && plan.kind == SourceKind::midi) {
+        set_error(plan, "/watch follows MML sources, and '" + plan.typed_name + "' is a MIDI file");
+    }
     if (plan.watch && plan.kind == SourceKind::tape) {
         set_error(plan,
                   "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
@@ -265,6 +273,8 @@ void read_source_name(const std::string& arg, RunPlan& plan) {
             plan.kind = SourceKind::mml;
         } else if (same_letters(extension, "MZT")) {
             plan.kind = SourceKind::tape;
+        } else if (same_letters(extension, "MID")) {
+            plan.kind = SourceKind::midi;
         } else {
             plan.bad_extension = true;
         }
@@ -276,6 +286,9 @@ void read_source_name(const std::string& arg, RunPlan& plan) {
             break;
         case SourceKind::tape:
             plan.source_name = base + ".MZT";
+            break;
+        case SourceKind::midi:
+            plan.source_name = base + ".MID";
             break;
         case SourceKind::none:
             plan.source_name = plan.bad_extension ? base : arg;
@@ -400,8 +413,9 @@ std::string help_text() {
         "\n"
         "Usage: zirvon [options] SOURCE [TAPENAME]\n"
         "\n"
-        "SOURCE is an MML file (.mml) or a tape image (.mzt); the image goes beside\n"
-        "it (song.mml gives song.MZT). TAPENAME is the name recorded in the image\n"
+        "SOURCE is an MML file (.mml), a tape image (.mzt) or a MIDI file (.mid); the\n"
+        "image goes beside it (song.mml gives song.MZT), and a MIDI file alone gives\n"
+        "song.MML. TAPENAME is the name recorded in the image\n"
         "header, at most 15 characters; without it a new image is named MUSICDATA and\n"
         "an image that is played back keeps its own name.\n"
         "\n"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/import_commands.h"
 #include "app/source_files.h"
 #include "mml/source_text.h"
 #include "system/file_kind.h"
@@ -123,12 +124,13 @@ std::optional<int> check_run(const RunPlan& plan, const std::string& path, std::
         err << kProgram << "warning: '" << plan.output_name << "' is not written: "
             << (plan.list ? "/list" : "/play of an MML source") << " writes no image\n";
     }
-    return std::nullopt;
+    return check_mml_run(plan, path, err);
 }
 
 bool make_build(const RunPlan& plan, const std::string& path, std::string bytes, Build& build,
                 std::string& error) {
     build = Build{};
+    if (plan.kind == SourceKind::midi) return make_midi_build(path, bytes, build, error);
     if (plan.kind != SourceKind::tape) {
         build.analysis = analyze_source(std::move(bytes), path);
         return true;
@@ -150,8 +152,14 @@ bool make_build(const RunPlan& plan, const std::string& path, std::string bytes,
 
 bool read_build(const RunPlan& plan, const std::string& path, Build& build, std::string& error) {
     std::string bytes;
-    const bool read = plan.kind == SourceKind::tape ? read_whole_file(path, kMaxTapeImage, bytes, error)
-                                                    : read_source_file(path, bytes, error);
+    const bool read = plan.kind == SourceKind::tape   ? read_whole_file(path, kMaxTapeImage, bytes, error)
+                      : plan.kind == SourceKind::midi ? read_whole_file(path, kMaxMidiFile, bytes, error)
+                                                      : read_source_file(path, bytes, error);
+    if (read && plan.kind == SourceKind::midi && bytes.size() > kMaxMidiFile) {
+        error = "cannot read '" + path + "': it is longer than " + with_commas(kMaxMidiFile) +
+                " bytes, more than a MIDI file of a song holds";
+        return false;
+    }
     return read && make_build(plan, path, std::move(bytes), build, error);
 }
 
@@ -160,6 +168,12 @@ std::optional<play::Passage> build_passage(const RunPlan& plan, const Build& bui
 }
 
 bool writes_image(const RunPlan& plan) {
+    if (plan.kind == SourceKind::midi) {
+        // A MIDI file becomes an image as MML would, with an output besides MML.
+        const auto outputs = plan.extra_outputs();
+        return !plan.list && !plan.play &&
+               std::any_of(outputs.begin(), outputs.end(), [](const OutputKind* k) { return k->option != "mml"; });
+    }
     return plan.kind == SourceKind::tape ? plan.play : !plan.list && !plan.play;
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/diagnostic_printer.h"
+#include "app/import_commands.h"
 #include "app/midi_commands.h"
 #include "app/pipeline.h"
 #include "app/preview_commands.h"
@@ -40,7 +41,7 @@ std::optional<int> run_without_song(const RunPlan& plan, std::ostream& out, std:
         out << kUsageText;
         if (!plan.bad_extension) return kExitSuccess;
         err << kProgram << "'" << plan.typed_name
-            << "' is neither an MML source (.MML) nor a tape image (.MZT)\n";
+            << "' is neither an MML source (.MML), a tape image (.MZT) nor a MIDI file (.MID)\n";
         return kExitUsage;
     }
     if (plan.help) {
@@ -76,6 +77,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         return kExitFailure;
     }
     const SourceAnalysis& analysis = build.analysis;
+    for (const std::string& message : build.messages) err << (message.starts_with("  ") ? "" : kProgram) << message << '\n';
     print_diagnostics(err, path, analysis.source, analysis.diagnostics);
     print_summary(plan, analysis.counts, err);
     if (!analysis.ok()) return kExitFailure;
@@ -103,6 +105,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         const int status = play_song(plan, path, analysis.song, analysis.map(), *passage, err);
         if (status != kExitSuccess) return status;
     }
+    for (const std::string& warning : mml_warnings(plan, build)) err << kProgram << "warning: " << warning << '\n';
     // Files are written only now: a preview that did not play to its end
     // leaves every file as it was.
     for (const FileResult& file :
@@ -114,6 +117,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         if (file.written && build.from_image() && file.kind == &image_output() && !plan.output_given) {
             err << kProgram << written_back_message(plan, path, build.image, analysis.song) << '\n';
         }
+        if (file.written && file.kind->option == "mml") err << kProgram << mml_written_message(plan, build, file.name) << '\n';
     }
     return kExitSuccess;
 }

@@ -296,8 +296,10 @@ public:
         } else if (gap == 1) {
             sound(length, length);
             n.release = b;
-        } else if (gap == 2 && length + 1 <= 255 && plain_gate(length + 1, length)) {
-            sound(length + 1, length);
+        } else if (next - a - 1 <= 255 && plain_gate(next - a - 1, length)) {
+            // One event, its gate shorter than its length, as MML writes
+            // a note with Q: Q7 C4.
+            sound(next - a - 1, length);
             n.release = b;
         } else if (gap == 2) {
             sound(length - 1, length - 1);
