@@ -94,8 +94,8 @@ TEST(Cli, RunsThatWriteNothing) {
         {{"song.mml", "-o", "song.MML"}, 2, "",
          z + "'song.MML' is the source itself; the image would replace it\n"},
         {{"song.mzt"}, 2, "",
-         z + "'song.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav and /svg "
-             "write it as a MIDI file, a WAV file and a picture; it is left as it is\n"},
+         z + "'song.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav, /svg and /mml "
+             "write it as a MIDI file, a WAV file, a picture and MML; it is left as it is\n"},
         {{"/list"}, 2, "", z + "no MML file given; 'zirvon --help' shows how to call it\n"},
         {{"song.txt"}, 2, usage, z + "'song.txt' is neither an MML source (.MML), a tape image (.MZT) nor a MIDI file (.MID)\n"},
         // Sources that cannot be read; wildcards reach the program as typed.
