@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -271,6 +272,43 @@ TEST(MidiImport, RandomFilesKeepEveryNoteOnItsTick) {
         }
         import_and_check(f.bytes(), "random file " + std::to_string(round));
         if (testing::Test::HasFailure()) break;
+    }
+}
+
+Bytes read_music(const std::string& name) {
+    std::ifstream in(std::string(ZIRVON_MUSIC_DIR) + "/" + name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct MusicCase {
+    const char* file;
+    std::size_t kept;
+    std::size_t dropped;
+    std::size_t bars;
+    std::size_t blocks;
+};
+
+/// Music that LilyPond wrote: a chorale in four voices, a dance with a
+/// pickup, triplets, ties over the bar line and drums, a tune whose tempo
+/// changes bar after bar and ends on a nine-note chord.
+TEST(MidiImport, RealMusicWrittenWithLilyPond) {
+    const MusicCase cases[] = {
+        {"chorale.mid", 139, 0, 10, 10},
+        {"folk.mid", 54, 32, 8, 2},
+        {"tempo.mid", 116, 1, 21, 21},
+    };
+    for (const MusicCase& c : cases) {
+        const Bytes bytes = read_music(c.file);
+        ASSERT_FALSE(bytes.empty()) << c.file;
+        const ImportedSong imported = import_and_check(bytes, c.file);
+        const ImportSummary& s = imported.summary;
+        EXPECT_EQ(s.kept, c.kept) << c.file;
+        EXPECT_EQ(s.dropped_crowded + s.dropped_percussion + s.dropped_past_end, c.dropped) << c.file;
+        EXPECT_EQ(s.bars, c.bars) << c.file;
+        EXPECT_EQ(s.blocks, c.blocks) << c.file;
+        // Rounding moves a start by half a tick at most.
+        EXPECT_LE(s.largest_start_change, 10'000u) << c.file;
+        for (const std::string& line : summary_lines(s, c.file)) std::printf("%s\n", line.c_str());
     }
 }
 
