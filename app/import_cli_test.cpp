@@ -20,7 +20,8 @@ const std::string z = "zirvon: ";
 /// A format 0 file at 120 beats a minute, 96 ticks a quarter, that plays
 /// C4 and E4 for a quarter each, the second one at velocity 64.
 std::string two_notes() {
-    const std::string track("\x00\x90\x3C\x64\x60\x80\x3C\x00\x00\x90\x40\x40\x60\x80\x40\x00\x00\xFF\x2F\x00", 20);
+    const std::string track(
+        "\x00\x90\x3C\x64\x60\x80\x3C\x00\x00\x90\x40\x40\x60\x80\x40\x00\x00\xFF\x2F\x00", 20);
     return std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14) + std::string("MTrk\0\0\0\x14", 8) + track;
 }
 
@@ -39,8 +40,9 @@ TEST(ImportCli, AnImageBecomesMmlThatBuildsItAgain) {
     write_bytes(dir / "song.MML", "mine");
     r = run_zirvon({"song.MZT", "/mml"}, dir.path());
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, z + "'song.MML' exists and is not replaced: it may be someone's work; write the MML "
-                         "elsewhere with -o (zirvon song.MZT /mml -o NEW.MML)\n");
+    EXPECT_EQ(r.err,
+              z + "'song.MML' exists and is not replaced: it may be someone's work; write the MML "
+                  "elsewhere with -o (zirvon song.MZT /mml -o NEW.MML)\n");
     EXPECT_EQ(read_bytes(dir / "song.MML"), "mine");
     r = run_zirvon({"song.MZT", "/mml", "-o", "song.MML"}, dir.path());
     EXPECT_EQ(r.status, 0);
@@ -65,16 +67,23 @@ TEST(ImportCli, AnImageNoMmlGivesIsWrittenClosestWithAWarningAnEvent) {
     write_bytes(dir / "odd.mzt", image + "extra");
     const RunResult r = run_zirvon({"odd.mzt", "/mml"}, dir.path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err,
-              z + "warning: track 1, event 0: gate 43 becomes 42: no gate ratio or tie gives a gate of 43 to a "
-                  "note of 48 ticks; no MML gives it as it is\n" +
-                  z + "warning: track 1, event 1: note code 255 (which only ends the sounding note) becomes a "
-                      "rest of 0 ticks; no MML gives it as it is\n" +
-                  z + "warning: the image the MML builds gets a header of its own: the header gives 21 bytes of "
-                      "data, the tracks hold 36\n" +
-                  z + "warning: the image the MML builds gets a header of its own: 5 bytes follow the tenth end "
-                      "mark and belong to no track\n" +
-                  z + "'odd.MML' written; 'zirvon odd.MML ODD' builds the image again\n");
+    EXPECT_EQ(r.err, z +
+                         "warning: track 1, event 0: gate 43 becomes 42: no gate ratio or tie "
+                         "gives a gate of 43 to a "
+                         "note of 48 ticks; no MML gives it as it is\n" +
+                         z +
+                         "warning: track 1, event 1: note code 255 (which only ends the sounding "
+                         "note) becomes a "
+                         "rest of 0 ticks; no MML gives it as it is\n" +
+                         z +
+                         "warning: the image the MML builds gets a header of its own: the header "
+                         "gives 21 bytes of "
+                         "data, the tracks hold 36\n" +
+                         z +
+                         "warning: the image the MML builds gets a header of its own: 5 bytes "
+                         "follow the tenth end "
+                         "mark and belong to no track\n" +
+                         z + "'odd.MML' written; 'zirvon odd.MML ODD' builds the image again\n");
 }
 
 TEST(ImportCli, AMidiFileBecomesMmlWithOneSummary) {
@@ -82,12 +91,14 @@ TEST(ImportCli, AMidiFileBecomesMmlWithOneSummary) {
     write_bytes(dir / "two.mid", two_notes());
     RunResult r = run_zirvon({"two.mid"}, dir.path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, z + "two.mid: 2 of 2 notes kept on 1 track, 1 bar in 1 block, 0:02.00\n"
+    EXPECT_EQ(r.err, z +
+                         "two.mid: 2 of 2 notes kept on 1 track, 1 bar in 1 block, 0:02.00\n"
                          "  largest timing change: 0.0 ms at a start, 20.0 ms at a release\n"
                          "  not kept: velocities (64 to 100)\n" +
                          z + "'two.MML' written; 'zirvon two.MML' compiles it\n");
     EXPECT_EQ(read_bytes(dir / "two.MML"),
-              "; imported by zirvon from two.mid: one block a bar (or more, where a note is held across)\n"
+              "; imported by zirvon from two.mid: one block a bar (or more, where a note is held "
+              "across)\n"
               "1[Q8 C E%25 R%47]  ; block 1  0:00.00\n");
     // Again: two.MML is someone's now.
     r = run_zirvon({"two.mid"}, dir.path());
@@ -107,11 +118,14 @@ TEST(ImportCli, AMidiFileThatIsNotOneIsRefusedInOneLine) {
     write_bytes(dir / "bad.MID", std::string("MThd\0\0\0\6\0\2\0\1\0\x60", 14));
     RunResult r = run_zirvon({"bad.MID"}, dir.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, z + "bad.MID: MIDI file of format 2 (independent patterns): only formats 0 and 1 are read\n");
-    write_bytes(dir / "none.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2F\0", 26));
+    EXPECT_EQ(r.err, z + "bad.MID: MIDI file of format 2 (independent patterns): only formats 0 "
+                         "and 1 are read\n");
+    write_bytes(dir / "none.mid",
+                std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2F\0", 26));
     r = run_zirvon({"none.mid"}, dir.path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("warning: 'none.mid' holds no notes to import: the song is empty\n"), std::string::npos)
+    EXPECT_NE(r.err.find("warning: 'none.mid' holds no notes to import: the song is empty\n"),
+              std::string::npos)
         << r.err;
 }
 

@@ -26,15 +26,18 @@ std::string shell_word(const std::string& text) {
 }
 
 /// The files of the run, with the name each goes to.
-std::vector<std::pair<const OutputKind*, std::string>> targets(const RunPlan& plan, const std::string& path) {
+std::vector<std::pair<const OutputKind*, std::string>> targets(const RunPlan& plan,
+                                                               const std::string& path) {
     std::vector<std::pair<const OutputKind*, std::string>> names;
-    for (const OutputKind* kind : files_to_write(plan)) names.push_back({kind, file_name(plan, path, *kind)});
+    for (const OutputKind* kind : files_to_write(plan))
+        names.push_back({kind, file_name(plan, path, *kind)});
     return names;
 }
 
 }  // namespace
 
-bool make_midi_build(const std::string& path, const std::string& bytes, Build& build, std::string& error) {
+bool make_midi_build(const std::string& path, const std::string& bytes, Build& build,
+                     std::string& error) {
     smf::ImportedSong imported;
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     if (!smf::import_midi({data, bytes.size()}, imported, error)) {
@@ -43,8 +46,9 @@ bool make_midi_build(const std::string& path, const std::string& bytes, Build& b
     }
     const std::string base = path.substr(path.find_last_of("/\\") + 1);
     // The words the MML that /mml writes opens with, so that its lines are these lines.
-    WrittenMml mml = write_mml(imported.song, {"imported by zirvon from " + base +
-                                                   ": one block a bar (or more, where a note is held across)"});
+    WrittenMml mml =
+        write_mml(imported.song, {"imported by zirvon from " + base +
+                                  ": one block a bar (or more, where a note is held across)"});
     build.analysis = analyze_source(std::move(mml.text), path);
     build.messages = smf::summary_lines(imported.summary, path);
     if (imported.notes.empty()) {
@@ -53,7 +57,8 @@ bool make_midi_build(const std::string& path, const std::string& bytes, Build& b
         const auto before = d.size();
         std::erase_if(d, [](const Diagnostic& x) { return x.code == "nothing-to-hear"; });
         build.analysis.counts.warnings -= static_cast<int>(before - d.size());
-        build.messages.push_back("warning: '" + path + "' holds no notes to import: the song is empty");
+        build.messages.push_back("warning: '" + path +
+                                 "' holds no notes to import: the song is empty");
     }
     return true;
 }
@@ -64,8 +69,9 @@ std::optional<int> check_mml_run(const RunPlan& plan, const std::string& path, s
         const auto& [kind, name] = files[i];
         for (std::size_t j = 0; j < i; ++j) {
             if (files[j].second == name || same_file(files[j].second, name)) {
-                err << kProgram << std::string(files[j].first->noun) << " and " << std::string(kind->noun)
-                    << " would both be written to '" << name << "'; name another file with -o\n";
+                err << kProgram << std::string(files[j].first->noun) << " and "
+                    << std::string(kind->noun) << " would both be written to '" << name
+                    << "'; name another file with -o\n";
                 return kExitUsage;
             }
         }
@@ -76,9 +82,11 @@ std::optional<int> check_mml_run(const RunPlan& plan, const std::string& path, s
             return kExitUsage;
         }
         if (kind->option != "mml" || !path_exists(name)) continue;
-        if (plan.output_given && (name == plan.output_name || same_file(name, plan.output_name))) continue;
+        if (plan.output_given && (name == plan.output_name || same_file(name, plan.output_name)))
+            continue;
         err << kProgram << "'" << name << "' exists and is not replaced: it may be someone's work; "
-            << "write the MML elsewhere with -o (zirvon " << shell_word(plan.typed_name) << " /mml -o NEW.MML)\n";
+            << "write the MML elsewhere with -o (zirvon " << shell_word(plan.typed_name)
+            << " /mml -o NEW.MML)\n";
         return kExitUsage;
     }
     return std::nullopt;
@@ -88,8 +96,8 @@ std::vector<std::string> mml_warnings(const RunPlan& plan, const Build& build) {
     std::vector<std::string> warnings;
     if (!build.from_image() || !plan.asks_for(*output_for_option("mml"))) return warnings;
     for (const MmlChange& c : write_mml(build.analysis.song).changes) {
-        warnings.push_back("track " + std::to_string(c.track) + ", event " + std::to_string(c.index) + ": " +
-                           c.what + "; no MML gives it as it is");
+        warnings.push_back("track " + std::to_string(c.track) + ", event " +
+                           std::to_string(c.index) + ": " + c.what + "; no MML gives it as it is");
     }
     for (const std::string& problem : tape_header_problems(build.image, build.analysis.song)) {
         warnings.push_back("the image the MML builds gets a header of its own: " + problem);
@@ -102,7 +110,8 @@ std::string mml_written_message(const RunPlan& plan, const Build& build, const s
     if (build.from_image()) {
         const std::string tape = plan.tape_name_given ? plan.tape_name.substr(0, kLongestTapeName)
                                                       : read_tape_header(build.image).name();
-        return text + "'zirvon " + shell_word(name) + " " + shell_word(tape) + "' builds the image again";
+        return text + "'zirvon " + shell_word(name) + " " + shell_word(tape) +
+               "' builds the image again";
     }
     return text + "'zirvon " + shell_word(name) + "' compiles it";
 }

@@ -20,7 +20,8 @@ inline constexpr std::size_t kMaxMidiFile = std::size_t{16} << 20;
 /// as MML and compiled, so that every place in it is a place in that MML.
 /// The summary goes to build.messages. False, with a message, for a file
 /// that is not a MIDI file or is damaged.
-bool make_midi_build(const std::string& path, const std::string& bytes, Build& build, std::string& error);
+bool make_midi_build(const std::string& path, const std::string& bytes, Build& build,
+                     std::string& error);
 
 /// The refusals of a run that writes MML, before anything is read: an
 /// existing file that -o did not name (someone's work), and two outputs, or

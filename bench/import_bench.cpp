@@ -20,13 +20,15 @@ namespace {
 zirvon::Song ten_minute_song() {
     std::string text;
     const char* const kBars[] = {"1[O4 L8 Q7 C D E F G A B >C<]", "2[O3 L8 Q6 E G E G F A F A]",
-                                 "3[O4 L4 Q8 C. D8 E F]", "4[O2 L2 Q7 C G]", "5[O5 L16 Q5 CDEFGAB>C<BAGFEDC<B>]"};
+                                 "3[O4 L4 Q8 C. D8 E F]", "4[O2 L2 Q7 C G]",
+                                 "5[O5 L16 Q5 CDEFGAB>C<BAGFEDC<B>]"};
     for (int bar = 0; bar < 290; ++bar) {
         for (const char* b : kBars) text += std::string(b) + "  ";
         text += "\n";
     }
     zirvon::SourceAnalysis a = zirvon::analyze_source(text, "long.mml");
-    if (!a.ok() || a.map().done_tick < 30'000) throw std::runtime_error("the song is not ten minutes long");
+    if (!a.ok() || a.map().done_tick < 30'000)
+        throw std::runtime_error("the song is not ten minutes long");
     return std::move(a.song);
 }
 
@@ -68,18 +70,22 @@ BENCHMARK(BM_DecompileTenMinutes)->Unit(benchmark::kMillisecond);
 /// A random song of the events MML gives: notes of any length and of the
 /// gates ratios and ties give, rests and sync marks, on every track.
 zirvon::Song random_song(std::mt19937& rng) {
-    const auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const auto pick = [&rng](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
     zirvon::Song song;
     for (int k = 0; k < zirvon::kTrackCount; ++k) {
         for (int n = pick(0, 60); n > 0; --n) {
             const int roll = pick(0, 9);
-            const auto length = static_cast<std::uint8_t>(pick(0, 3) ? 96 >> pick(0, 5) : pick(1, 255));
+            const auto length =
+                static_cast<std::uint8_t>(pick(0, 3) ? 96 >> pick(0, 5) : pick(1, 255));
             if (roll == 0) {
                 song.tracks[k].append_event(zirvon::kSyncEvent);
             } else if (roll == 1) {
                 song.tracks[k].append_event({0, length, 0});
             } else {
-                const int gate = zirvon::compiled_gate(length, static_cast<std::uint64_t>(pick(1, 8)), roll == 2);
+                const int gate = zirvon::compiled_gate(
+                    length, static_cast<std::uint64_t>(pick(1, 8)), roll == 2);
                 song.tracks[k].append_event({static_cast<std::uint8_t>(pick(1, 100)), length,
                                              static_cast<std::uint8_t>(gate)});
             }
@@ -93,9 +99,11 @@ void BM_RoundTrips(benchmark::State& state) {
     std::mt19937 rng(7);
     for (auto _ : state) {
         const zirvon::Song song = random_song(rng);
-        const zirvon::SourceAnalysis back = zirvon::analyze_source(zirvon::write_mml(song).text, "r.MML");
+        const zirvon::SourceAnalysis back =
+            zirvon::analyze_source(zirvon::write_mml(song).text, "r.MML");
         for (int k = 0; k < zirvon::kTrackCount; ++k) {
-            if (back.song.tracks[k].events() != song.tracks[k].events()) state.SkipWithError("a round trip differs");
+            if (back.song.tracks[k].events() != song.tracks[k].events())
+                state.SkipWithError("a round trip differs");
         }
     }
 }

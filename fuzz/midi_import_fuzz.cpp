@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_tracks_end_once(song);
     FUZZ_CHECK(3 * song.event_count() <= kMaxLoadableData);
     const smf::ImportSummary& s = imported.summary;
-    FUZZ_CHECK(s.kept + s.dropped_crowded + s.dropped_percussion + s.dropped_past_end == s.notes_in_file);
+    FUZZ_CHECK(s.kept + s.dropped_crowded + s.dropped_percussion + s.dropped_past_end ==
+               s.notes_in_file);
     FUZZ_CHECK(s.kept == imported.notes.size());
     FUZZ_CHECK(!smf::summary_lines(s, "f.mid").empty());
 
@@ -33,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(mml.changes.empty());
     const SourceAnalysis back = analyze_source(mml.text, "f.MML");
     FUZZ_CHECK(back.ok());
-    for (int k = 0; k < kTrackCount; ++k) FUZZ_CHECK(back.song.tracks[k].events() == song.tracks[k].events());
+    for (int k = 0; k < kTrackCount; ++k)
+        FUZZ_CHECK(back.song.tracks[k].events() == song.tracks[k].events());
     return 0;
 }

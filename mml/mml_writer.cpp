@@ -20,8 +20,8 @@ constexpr std::size_t kLookahead = 32;
 /// Dots written at most after a note length.
 constexpr int kMostDots = 2;
 
-constexpr std::array<const char*, 12> kNoteNames{"C", "C#", "D", "D#", "E", "F",
-                                                 "F#", "G", "G#", "A", "A#", "B"};
+constexpr std::array<const char*, 12> kNoteNames{"C",  "C#", "D",  "D#", "E",  "F",
+                                                 "F#", "G",  "G#", "A",  "A#", "B"};
 constexpr std::array<int, 6> kTableNumbers{1, 2, 4, 8, 16, 32};
 
 /// A length as a note-length number and dots; number 0: none.
@@ -69,8 +69,12 @@ std::string command(char letter, std::uint64_t number) {
     return text;
 }
 
-bool is_rest(const TrackEvent& e) { return e.note == 0 && e.gate == 0; }
-bool is_note(const TrackEvent& e) { return e.note <= kHighestPitch && !is_rest(e); }
+bool is_rest(const TrackEvent& e) {
+    return e.note == 0 && e.gate == 0;
+}
+bool is_note(const TrackEvent& e) {
+    return e.note <= kHighestPitch && !is_rest(e);
+}
 
 /// A note's gate with ratio `ratio`, when it is not tied.
 int untied_gate(std::uint64_t ticks, std::uint64_t ratio) {
@@ -79,7 +83,7 @@ int untied_gate(std::uint64_t ticks, std::uint64_t ratio) {
 }
 
 class TrackWriter {
-public:
+  public:
     TrackWriter(int track, const std::vector<TrackEvent>& events, std::vector<MmlChange>& changes)
         : track_(track), events_(events), changes_(changes) {}
 
@@ -98,8 +102,10 @@ public:
         return text;
     }
 
-private:
-    void change(std::size_t index, std::string what) { changes_.push_back({track_, index, std::move(what)}); }
+  private:
+    void change(std::size_t index, std::string what) {
+        changes_.push_back({track_, index, std::move(what)});
+    }
 
     /// A default length for the group where most of its lengths are one
     /// note length, and more than the one in force.
@@ -116,7 +122,8 @@ private:
             if (uses[static_cast<std::size_t>(n)] > uses[static_cast<std::size_t>(best)]) best = n;
         }
         if (best != pen_.length_number && uses[static_cast<std::size_t>(best)] >= 2 &&
-            uses[static_cast<std::size_t>(best)] > uses[static_cast<std::size_t>(pen_.length_number)] + 1) {
+            uses[static_cast<std::size_t>(best)] >
+                uses[static_cast<std::size_t>(pen_.length_number)] + 1) {
             pen_.length_number = best;
             tokens.push_back(command('L', static_cast<std::uint64_t>(best)));
         }
@@ -125,7 +132,8 @@ private:
     void event(std::size_t i, std::vector<std::string>& tokens) {
         const TrackEvent& e = events_[i];
         if (e.note == SyncMark || e.note == EndMark) {
-            change(i, std::string(e.note == SyncMark ? "sync" : "end") + " mark in the middle of a group");
+            change(i, std::string(e.note == SyncMark ? "sync" : "end") +
+                          " mark in the middle of a group");
             return;
         }
         if (e.note > kHighestPitch) {
@@ -205,7 +213,8 @@ private:
                 best_run = run;
             }
         }
-        if (e.gate == e.length && (!best || best_run <= 1 || *best == 0)) return {ticks, true, pen_.ratio};
+        if (e.gate == e.length && (!best || best_run <= 1 || *best == 0))
+            return {ticks, true, pen_.ratio};
         if (best) return {ticks, false, *best};
         if (const std::optional<NoteForm> far = far_form(e)) return *far;
         return nearest_form(i);
@@ -234,8 +243,8 @@ private:
         NoteForm form{e.length, true, pen_.ratio};
         int best_gate = e.length;
         for (std::uint64_t r : {pen_.ratio, std::uint64_t{8}, std::uint64_t{7}, std::uint64_t{6},
-                                std::uint64_t{5}, std::uint64_t{4}, std::uint64_t{3}, std::uint64_t{2},
-                                std::uint64_t{1}, std::uint64_t{0}}) {
+                                std::uint64_t{5}, std::uint64_t{4}, std::uint64_t{3},
+                                std::uint64_t{2}, std::uint64_t{1}, std::uint64_t{0}}) {
             const int gate = untied_gate(e.length, r);
             if (std::abs(gate - e.gate) < std::abs(best_gate - e.gate)) {
                 best_gate = gate;
@@ -277,7 +286,8 @@ std::vector<Group> track_groups(int k, const Track& track, std::vector<MmlChange
     }
     // The compiler keeps room for the end mark in a track of 10,000 events.
     if (body >= kTrackCapacity) {
-        changes.push_back({k, kTrackCapacity - 1, "the events from here on are left out: a track holds 10,000"});
+        changes.push_back(
+            {k, kTrackCapacity - 1, "the events from here on are left out: a track holds 10,000"});
         body = kTrackCapacity - 1;
     }
     std::vector<Group> groups;
@@ -319,8 +329,9 @@ WrittenMml write_mml(const Song& song, const std::vector<std::string>& header) {
         for (Group& g : groups[k]) g.text = writer.group(g.first, g.end, g.closed);
         lines = std::max(lines, groups[k].size());
     }
-    std::sort(out.changes.begin(), out.changes.end(),
-              [](const MmlChange& a, const MmlChange& b) { return std::tie(a.track, a.index) < std::tie(b.track, b.index); });
+    std::sort(out.changes.begin(), out.changes.end(), [](const MmlChange& a, const MmlChange& b) {
+        return std::tie(a.track, a.index) < std::tie(b.track, b.index);
+    });
 
     // Each track's column is as wide as its widest group on a one-line block.
     std::array<std::size_t, kTrackCount> width{};

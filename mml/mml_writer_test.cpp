@@ -99,13 +99,13 @@ TEST(MmlWriter, OddCornersOfSourcesComeBack) {
     const std::vector<std::string> sources = {
         "1[C D E F G A B]",
         "1[O1 C] 2[O22 C] 0[C D] 9[E F]",
-        "1[C3 &C3 R3 C64]",                             // lengths of 0 ticks
-        "1[C%256 &C%256 Q0 C%256 Q3 C%512 R%256]",       // lengths cut to 8 bits
-        "1[Q0 C Q1 C Q9 C Q2048 C%24 Q100000 C%7]",     // gates past the length, cut gates
-        "1[L0 C L1 C L64 C L4 C. C.. C...]",             // default lengths and dots
+        "1[C3 &C3 R3 C64]",                          // lengths of 0 ticks
+        "1[C%256 &C%256 Q0 C%256 Q3 C%512 R%256]",   // lengths cut to 8 bits
+        "1[Q0 C Q1 C Q9 C Q2048 C%24 Q100000 C%7]",  // gates past the length, cut gates
+        "1[L0 C L1 C L64 C L4 C. C.. C...]",         // default lengths and dots
         "1[&C &C16 Q8 C &R4 C%1 C%255 &C%255]",
-        "1[C D\n1[E F]\n1[G",                            // blocks left open
-        "1[] 2[] 3[C]\n1[C] 2[]\n",                      // empty blocks
+        "1[C D\n1[E F]\n1[G",        // blocks left open
+        "1[] 2[] 3[C]\n1[C] 2[]\n",  // empty blocks
         "5[C]\n5[D]\n5[E]\n0[]\n9[]\n9[]",
         "1[O4 C+ D- E# F-- B+ C++++ >C <<C]",
         "1[L8 C D E F G A B > C] 2[L16 Q4 CCCCCCCC CCCCCCCC]",
@@ -137,7 +137,8 @@ TEST(MmlWriter, MarksNoMmlGivesAreReported) {
     EXPECT_EQ(mml.changes[0].index, 1u);
     EXPECT_EQ(mml.changes[0].what, "the sync mark's length and gate become 0");
     EXPECT_EQ(mml.changes[1].index, 2u);
-    EXPECT_EQ(mml.changes[1].what, "note code 255 (which only ends the sounding note) becomes a rest of 0 ticks");
+    EXPECT_EQ(mml.changes[1].what,
+              "note code 255 (which only ends the sounding note) becomes a rest of 0 ticks");
     const Song back = compile(mml.text);
     EXPECT_EQ(back.tracks[1].events()[1], kSyncEvent);
     EXPECT_EQ(back.tracks[1].events()[2], (TrackEvent{0, 0, 0}));

@@ -32,7 +32,7 @@ constexpr int kLowestImportedKey = kPitchToMidi;
 
 /// The file's times as microseconds and as 20 ms ticks, through its tempo map.
 class TimeMap {
-public:
+  public:
     explicit TimeMap(const SmfFile& file) {
         if (file.smpte) {
             // Frames "29" are 30000/1001 a second.
@@ -68,13 +68,15 @@ public:
         return clamp((scaled(file_tick) + per_tick / 2) / per_tick);
     }
 
-private:
+  private:
     struct Segment {
         std::uint64_t tick;
         Wide at;
         std::uint64_t rate;
     };
-    static std::uint64_t clamp(Wide v) { return v > kLastTick * 1'000'000 ? kLastTick * 1'000'000 : static_cast<std::uint64_t>(v); }
+    static std::uint64_t clamp(Wide v) {
+        return v > kLastTick * 1'000'000 ? kLastTick * 1'000'000 : static_cast<std::uint64_t>(v);
+    }
 
     std::vector<Segment> segments_;
     std::uint64_t scale_ = 1;
@@ -88,7 +90,7 @@ struct Candidate {
     std::uint64_t end = 0;   ///< b before a bar line cut it
     std::uint64_t e = 0;     ///< where its track is free again: b, and at least a + 2
     std::uint8_t pitch = 0;
-    int line = 0;  ///< the file's track and channel
+    int line = 0;        ///< the file's track and channel
     bool outer = false;  ///< highest or lowest sounding where it starts
     bool shorter = false;
     bool kept = false;
@@ -98,14 +100,17 @@ struct Candidate {
     std::uint64_t release = 0;
 };
 
-std::uint64_t busy_end(std::uint64_t a, std::uint64_t b) { return std::max(b, a + 2); }
+std::uint64_t busy_end(std::uint64_t a, std::uint64_t b) {
+    return std::max(b, a + 2);
+}
 
 /// The bar lines of the file up to (and one past) `last`, in file ticks,
 /// from its time signatures.
 std::vector<std::uint64_t> bar_lines(const SmfFile& file, std::uint64_t last) {
     // Positions in 1/256 of a file tick, so that every bar of n/2^k is whole.
     const std::uint64_t quarter =
-        file.smpte ? std::max<std::uint64_t>(static_cast<std::uint64_t>(file.frames * file.ticks_per_frame) / 2, 1)
+        file.smpte ? std::max<std::uint64_t>(
+                         static_cast<std::uint64_t>(file.frames * file.ticks_per_frame) / 2, 1)
                    : file.division;
     const auto length_of = [quarter](const SmfMeter& m) {
         return static_cast<std::uint64_t>(m.numerator) * 4 * quarter * 256 >> m.denominator_power;
@@ -120,7 +125,8 @@ std::vector<std::uint64_t> bar_lines(const SmfFile& file, std::uint64_t last) {
             length = length_of(meters[next_meter++]);
         }
         std::uint64_t next = at + std::max<std::uint64_t>(length, 1);
-        if (next_meter < meters.size() && meters[next_meter].tick * 256 < next) next = meters[next_meter].tick * 256;
+        if (next_meter < meters.size() && meters[next_meter].tick * 256 < next)
+            next = meters[next_meter].tick * 256;
         lines.push_back(next / 256);
         if (next / 256 > last) break;
         at = next;
@@ -130,19 +136,23 @@ std::vector<std::uint64_t> bar_lines(const SmfFile& file, std::uint64_t last) {
 
 /// A range-add, range-max tree over the slots of compressed ticks.
 class Crowd {
-public:
-    explicit Crowd(std::size_t n) : size_(std::max<std::size_t>(n, 1)), max_(4 * size_), add_(4 * size_) {}
+  public:
+    explicit Crowd(std::size_t n)
+        : size_(std::max<std::size_t>(n, 1)), max_(4 * size_), add_(4 * size_) {}
     int most(std::size_t from, std::size_t to) const { return query(1, 0, size_, from, to); }
     void add(std::size_t from, std::size_t to) { update(1, 0, size_, from, to); }
 
-private:
-    int query(std::size_t node, std::size_t lo, std::size_t hi, std::size_t from, std::size_t to) const {
+  private:
+    int query(std::size_t node, std::size_t lo, std::size_t hi, std::size_t from,
+              std::size_t to) const {
         if (to <= lo || hi <= from) return 0;
         if (from <= lo && hi <= to) return max_[node];
         const std::size_t mid = (lo + hi) / 2;
-        return add_[node] + std::max(query(2 * node, lo, mid, from, to), query(2 * node + 1, mid, hi, from, to));
+        return add_[node] +
+               std::max(query(2 * node, lo, mid, from, to), query(2 * node + 1, mid, hi, from, to));
     }
-    void update(std::size_t node, std::size_t lo, std::size_t hi, std::size_t from, std::size_t to) {
+    void update(std::size_t node, std::size_t lo, std::size_t hi, std::size_t from,
+                std::size_t to) {
         if (to <= lo || hi <= from) return;
         if (from <= lo && hi <= to) {
             ++max_[node];
@@ -188,14 +198,16 @@ void choose_notes(std::vector<Candidate>& notes) {
     std::sort(ticks.begin(), ticks.end());
     ticks.erase(std::unique(ticks.begin(), ticks.end()), ticks.end());
     const auto slot = [&ticks](std::uint64_t t) {
-        return static_cast<std::size_t>(std::lower_bound(ticks.begin(), ticks.end(), t) - ticks.begin());
+        return static_cast<std::size_t>(std::lower_bound(ticks.begin(), ticks.end(), t) -
+                                        ticks.begin());
     };
     std::vector<std::size_t> order(notes.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(), [&notes](std::size_t x, std::size_t y) {
         const Candidate& a = notes[x];
         const Candidate& b = notes[y];
-        return std::make_tuple(!a.outer, b.b - b.a, a.a) < std::make_tuple(!b.outer, a.b - a.a, b.a);
+        return std::make_tuple(!a.outer, b.b - b.a, a.a) <
+               std::make_tuple(!b.outer, a.b - a.a, b.a);
     });
     Crowd crowd(ticks.size());
     for (std::size_t i : order) {
@@ -217,7 +229,8 @@ void assign_tracks(std::vector<Candidate>& notes) {
     std::vector<int> home;
     for (Candidate& c : notes) {
         if (!c.kept) continue;
-        if (static_cast<std::size_t>(c.line) >= home.size()) home.resize(static_cast<std::size_t>(c.line) + 1, 0);
+        if (static_cast<std::size_t>(c.line) >= home.size())
+            home.resize(static_cast<std::size_t>(c.line) + 1, 0);
         int chosen = 0;
         const auto free = [&](int k) { return free_at[k] <= c.a; };
         int& own = home[static_cast<std::size_t>(c.line)];
@@ -254,7 +267,7 @@ bool plain_gate(std::uint64_t length, std::uint64_t g) {
 
 /// Lays the notes of one track out as events, block by block.
 class Layout {
-public:
+  public:
     std::vector<TrackEvent> events;
     /// Events of each block, its sync mark included.
     std::vector<std::size_t> block_events;
@@ -280,7 +293,8 @@ public:
         bool struck_again = false;
         while (b - a > 255) {
             const std::uint64_t step = b - a >= 256 + 2 ? 256 : 254;
-            push({n.pitch, static_cast<std::uint8_t>(step - 1), static_cast<std::uint8_t>(step - 1)});
+            push({n.pitch, static_cast<std::uint8_t>(step - 1),
+                  static_cast<std::uint8_t>(step - 1)});
             a += step;
             struck_again = true;
         }
@@ -318,7 +332,7 @@ public:
         count_ = 0;
     }
 
-private:
+  private:
     void push(TrackEvent e) {
         events.push_back(e);
         ++count_;
@@ -329,8 +343,8 @@ private:
 /// Which bar lines (ticks, with their bar numbers from 1) get a sync mark:
 /// those that no note is held across, at least three ticks after the one
 /// before, the last one after every note.
-std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(const std::vector<std::uint64_t>& lines,
-                                                                    std::vector<Candidate>& notes) {
+std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
+    const std::vector<std::uint64_t>& lines, std::vector<Candidate>& notes) {
     std::vector<std::pair<std::uint64_t, std::size_t>> kept;
     std::uint64_t last_end = 0;
     std::uint64_t last_busy = 0;
@@ -349,8 +363,9 @@ std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(const std::v
             if (notes[next].kept) sounding.push_back(&notes[next]);
         }
         std::erase_if(sounding, [sync](const Candidate* c) { return c->e <= sync; });
-        const bool held = std::any_of(sounding.begin(), sounding.end(),
-                                      [line](const Candidate* c) { return c->e > line || c->a + 3 > line; });
+        const bool held = std::any_of(sounding.begin(), sounding.end(), [line](const Candidate* c) {
+            return c->e > line || c->a + 3 > line;
+        });
         if (held) continue;
         for (Candidate* c : sounding) {
             c->b = sync;
@@ -363,7 +378,8 @@ std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(const std::v
     }
     if (!kept.empty() && kept.back().first >= last_end) return kept;
     // No bar line after the last note could take a sync mark: one right after it.
-    const std::uint64_t end = std::max<std::uint64_t>(last_busy + 1, kept.empty() ? 3 : kept.back().first + 3);
+    const std::uint64_t end =
+        std::max<std::uint64_t>(last_busy + 1, kept.empty() ? 3 : kept.back().first + 3);
     kept.push_back({end, lines.size() + 1});
     return kept;
 }
@@ -468,7 +484,9 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         if (t > last_busy + 1) break;
     }
     const auto bar_of = [&raw_lines](std::uint64_t tick) {
-        return static_cast<std::size_t>(std::upper_bound(raw_lines.begin(), raw_lines.end(), tick) - raw_lines.begin()) + 1;
+        return static_cast<std::size_t>(std::upper_bound(raw_lines.begin(), raw_lines.end(), tick) -
+                                        raw_lines.begin()) +
+               1;
     };
     for (const Candidate& c : notes) {
         if (c.kept) continue;
@@ -476,10 +494,12 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         summary.crowded_bars.push_back(bar_of(c.a));
     }
     std::sort(summary.crowded_bars.begin(), summary.crowded_bars.end());
-    summary.crowded_bars.erase(std::unique(summary.crowded_bars.begin(), summary.crowded_bars.end()),
-                               summary.crowded_bars.end());
+    summary.crowded_bars.erase(
+        std::unique(summary.crowded_bars.begin(), summary.crowded_bars.end()),
+        summary.crowded_bars.end());
 
-    const bool any = std::any_of(notes.begin(), notes.end(), [](const Candidate& c) { return c.kept; });
+    const bool any =
+        std::any_of(notes.begin(), notes.end(), [](const Candidate& c) { return c.kept; });
     std::vector<std::pair<std::uint64_t, std::size_t>> lines;
     if (any) lines = choose_bar_lines(raw_lines, notes);
 
@@ -506,9 +526,10 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
                 if (first && a == cursor + 1) a = cursor;
                 first = false;
                 out.rest(cursor, a);
-                const std::uint64_t next = i + 1 < by_track[k].size() && by_track[k][i + 1]->a < sync
-                                               ? by_track[k][i + 1]->a
-                                               : sync;
+                const std::uint64_t next =
+                    i + 1 < by_track[k].size() && by_track[k][i + 1]->a < sync
+                        ? by_track[k][i + 1]->a
+                        : sync;
                 out.note(n, a, next, summary);
                 cursor = next;
             }
@@ -552,12 +573,14 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
             summary.tracks_used = 0;
             for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
                 if (layouts[k].block_events.empty()) continue;
-                const std::size_t n = std::accumulate(layouts[k].block_events.begin(),
-                                                      layouts[k].block_events.begin() + static_cast<std::ptrdiff_t>(blocks),
-                                                      std::size_t{0});
+                const std::size_t n = std::accumulate(
+                    layouts[k].block_events.begin(),
+                    layouts[k].block_events.begin() + static_cast<std::ptrdiff_t>(blocks),
+                    std::size_t{0});
                 layouts[k].events.resize(n);
-                if (std::any_of(layouts[k].events.begin(), layouts[k].events.end(),
-                                [](const TrackEvent& e) { return e.note != SyncMark && e.gate > 0; })) {
+                if (std::any_of(
+                        layouts[k].events.begin(), layouts[k].events.end(),
+                        [](const TrackEvent& e) { return e.note != SyncMark && e.gate > 0; })) {
                     ++summary.tracks_used;
                 } else {
                     layouts[k].events.clear();
@@ -589,8 +612,10 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
             const std::uint64_t t = ticks * kTickMicroseconds;
             return t > micros ? t - micros : micros - t;
         };
-        summary.largest_start_change = std::max(summary.largest_start_change, distance(c.on, time.micros(n.start)));
-        summary.largest_end_change = std::max(summary.largest_end_change, distance(c.release, time.micros(n.end)));
+        summary.largest_start_change =
+            std::max(summary.largest_start_change, distance(c.on, time.micros(n.start)));
+        summary.largest_end_change =
+            std::max(summary.largest_end_change, distance(c.release, time.micros(n.end)));
         imported.notes.push_back({c.track, c.pitch, c.a, c.end, c.on, c.release, moved});
     }
     return true;
@@ -598,38 +623,52 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
 
 std::vector<std::string> summary_lines(const ImportSummary& s, const std::string& name) {
     std::vector<std::string> lines;
-    lines.push_back(name + ": " + with_commas(s.kept) + " of " + counted(s.notes_in_file, "note") + " kept on " +
-                    counted(static_cast<std::uint64_t>(s.tracks_used), "track") + ", " + counted(s.bars, "bar") +
-                    " in " + counted(s.blocks, "block") + ", " +
+    lines.push_back(name + ": " + with_commas(s.kept) + " of " + counted(s.notes_in_file, "note") +
+                    " kept on " + counted(static_cast<std::uint64_t>(s.tracks_used), "track") +
+                    ", " + counted(s.bars, "bar") + " in " + counted(s.blocks, "block") + ", " +
                     minutes_hundredths(s.length_ticks * 100 / kTicksPerSecond));
     if (s.moved) {
         std::vector<std::string> why;
         if (s.moved_at_bar_lines) {
-            why.push_back(with_commas(s.moved_at_bar_lines) + " released a tick early: a bar's sync mark takes its last tick");
+            why.push_back(with_commas(s.moved_at_bar_lines) +
+                          " released a tick early: a bar's sync mark takes its last tick");
         }
-        if (s.shorter_than_a_tick) why.push_back(with_commas(s.shorter_than_a_tick) + " shorter than a tick, now one tick long");
-        const std::size_t other = s.moved - std::min(s.moved, s.moved_at_bar_lines + s.shorter_than_a_tick);
-        if (other) why.push_back(with_commas(other) + " a tick off to make room for the events around them");
+        if (s.shorter_than_a_tick)
+            why.push_back(with_commas(s.shorter_than_a_tick) +
+                          " shorter than a tick, now one tick long");
+        const std::size_t other =
+            s.moved - std::min(s.moved, s.moved_at_bar_lines + s.shorter_than_a_tick);
+        if (other)
+            why.push_back(with_commas(other) +
+                          " a tick off to make room for the events around them");
         lines.push_back("  moved: " + counted(s.moved, "note") + " (" + joined(why) + ")");
     }
-    lines.push_back("  largest timing change: " + milliseconds(s.largest_start_change) + " at a start, " +
-                    milliseconds(s.largest_end_change) + " at a release");
+    lines.push_back("  largest timing change: " + milliseconds(s.largest_start_change) +
+                    " at a start, " + milliseconds(s.largest_end_change) + " at a release");
     std::vector<std::string> dropped;
     if (s.dropped_crowded) {
-        dropped.push_back(with_commas(s.dropped_crowded) + " where more than eight sound at once (" +
-                          bar_list(s.crowded_bars) + ")");
+        dropped.push_back(with_commas(s.dropped_crowded) +
+                          " where more than eight sound at once (" + bar_list(s.crowded_bars) +
+                          ")");
     }
-    if (s.dropped_percussion) dropped.push_back(with_commas(s.dropped_percussion) + " percussion (channel 10)");
+    if (s.dropped_percussion)
+        dropped.push_back(with_commas(s.dropped_percussion) + " percussion (channel 10)");
     if (s.dropped_past_end) {
-        dropped.push_back(with_commas(s.dropped_past_end) + " past what a tape image holds" +
-                          (s.cut_after_bar ? " (the song ends after bar " + std::to_string(s.cut_after_bar) + ")" : ""));
+        dropped.push_back(
+            with_commas(s.dropped_past_end) + " past what a tape image holds" +
+            (s.cut_after_bar ? " (the song ends after bar " + std::to_string(s.cut_after_bar) + ")"
+                             : ""));
     }
     if (!dropped.empty()) {
         const std::size_t n = s.dropped_crowded + s.dropped_percussion + s.dropped_past_end;
         lines.push_back("  left out: " + counted(n, "note") + ": " + joined(dropped));
     }
-    if (s.raised) lines.push_back("  raised by octaves: " + counted(s.raised, "note") + " below MIDI note 24");
-    if (s.restruck) lines.push_back("  struck again every 5.12 s: " + counted(s.restruck, "note") + " held longer than that");
+    if (s.raised)
+        lines.push_back("  raised by octaves: " + counted(s.raised, "note") +
+                        " below MIDI note 24");
+    if (s.restruck)
+        lines.push_back("  struck again every 5.12 s: " + counted(s.restruck, "note") +
+                        " held longer than that");
     if (!s.not_kept.empty()) lines.push_back("  not kept: " + joined(s.not_kept));
     return lines;
 }

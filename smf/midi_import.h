@@ -68,9 +68,9 @@ struct ImportSummary {
 /// What a kept note became: for tests and for the curious.
 struct ImportedNote {
     int track = 0;
-    std::uint8_t pitch = 0;  ///< pitch code
-    std::uint64_t start = 0;  ///< the rounded tick it should start on
-    std::uint64_t end = 0;    ///< the rounded tick it should end on
+    std::uint8_t pitch = 0;     ///< pitch code
+    std::uint64_t start = 0;    ///< the rounded tick it should start on
+    std::uint64_t end = 0;      ///< the rounded tick it should end on
     std::uint64_t on = 0;       ///< the tick its note-on is sent
     std::uint64_t release = 0;  ///< the tick its note-off is sent
     /// Its on is not its start, or its release neither its end nor the

@@ -24,24 +24,43 @@ using Bytes = std::vector<std::uint8_t>;
 
 /// A MIDI file under construction: events at absolute ticks on tracks.
 class FileMaker {
-public:
-    explicit FileMaker(int division, int tracks = 2) : division_(division), tracks_(static_cast<std::size_t>(tracks)) {}
+  public:
+    explicit FileMaker(int division, int tracks = 2)
+        : division_(division), tracks_(static_cast<std::size_t>(tracks)) {}
 
     void tempo(std::uint64_t tick, std::uint32_t micros) {
-        add(0, tick, {0xFF, 0x51, 3, static_cast<std::uint8_t>(micros >> 16), static_cast<std::uint8_t>(micros >> 8),
-                      static_cast<std::uint8_t>(micros)});
+        add(0, tick,
+            {0xFF, 0x51, 3, static_cast<std::uint8_t>(micros >> 16),
+             static_cast<std::uint8_t>(micros >> 8), static_cast<std::uint8_t>(micros)});
     }
     void meter(std::uint64_t tick, int numerator, int power) {
-        add(0, tick, {0xFF, 0x58, 4, static_cast<std::uint8_t>(numerator), static_cast<std::uint8_t>(power), 24, 8});
+        add(0, tick,
+            {0xFF, 0x58, 4, static_cast<std::uint8_t>(numerator), static_cast<std::uint8_t>(power),
+             24, 8});
     }
-    void note(int track, int channel, std::uint64_t start, std::uint64_t end, int key, int velocity = 100) {
-        add(track, start, {static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key),
-                           static_cast<std::uint8_t>(velocity)});
-        add(track, end, {static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}, true);
+    void note(int track, int channel, std::uint64_t start, std::uint64_t end, int key,
+              int velocity = 100) {
+        add(track, start,
+            {static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key),
+             static_cast<std::uint8_t>(velocity)});
+        add(track, end,
+            {static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}, true);
     }
     Bytes bytes() const {
-        Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, static_cast<std::uint8_t>(tracks_.size()),
-                     static_cast<std::uint8_t>(division_ >> 8), static_cast<std::uint8_t>(division_)};
+        Bytes out = {'M',
+                     'T',
+                     'h',
+                     'd',
+                     0,
+                     0,
+                     0,
+                     6,
+                     0,
+                     1,
+                     0,
+                     static_cast<std::uint8_t>(tracks_.size()),
+                     static_cast<std::uint8_t>(division_ >> 8),
+                     static_cast<std::uint8_t>(division_)};
         for (auto events : tracks_) {
             // Note-offs before note-ons at one tick, as sequencers write them.
             std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
@@ -56,13 +75,14 @@ public:
             }
             data.insert(data.end(), {0, 0xFF, 0x2F, 0});
             out.insert(out.end(), {'M', 'T', 'r', 'k'});
-            for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(data.size() >> shift));
+            for (int shift = 24; shift >= 0; shift -= 8)
+                out.push_back(static_cast<std::uint8_t>(data.size() >> shift));
             out.insert(out.end(), data.begin(), data.end());
         }
         return out;
     }
 
-private:
+  private:
     struct Event {
         std::uint64_t tick;
         Bytes bytes;
@@ -124,7 +144,8 @@ ImportedSong import_and_check(const Bytes& bytes, const std::string& what) {
         std::vector<Played> merged;
         for (const Played& p : played[k]) {
             if (!merged.empty() && merged.back().key == p.key && merged.back().off + 1 == p.on &&
-                std::none_of(expected[k].begin(), expected[k].end(), [&](const ImportedNote* n) { return n->on == p.on; })) {
+                std::none_of(expected[k].begin(), expected[k].end(),
+                             [&](const ImportedNote* n) { return n->on == p.on; })) {
                 merged.back().off = p.off;
             } else {
                 merged.push_back(p);
@@ -148,7 +169,8 @@ ImportedSong import_and_check(const Bytes& bytes, const std::string& what) {
     const play::SongMap map = play::map_song(song);
     if (any_note) {
         EXPECT_EQ(map.releases.size() + 1, imported.block_starts.size()) << what;
-        for (std::size_t j = 0; j < map.releases.size() && j + 1 < imported.block_starts.size(); ++j) {
+        for (std::size_t j = 0; j < map.releases.size() && j + 1 < imported.block_starts.size();
+             ++j) {
             EXPECT_EQ(map.releases[j], imported.block_starts[j + 1]) << what;
         }
         for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
@@ -159,7 +181,8 @@ ImportedSong import_and_check(const Bytes& bytes, const std::string& what) {
                 ++block;
                 // The event after the sync mark is read as the block starts.
                 if (block < imported.block_starts.size()) {
-                    EXPECT_EQ(map.read_ticks[k][i + 1], imported.block_starts[block]) << what << " track " << k;
+                    EXPECT_EQ(map.read_ticks[k][i + 1], imported.block_starts[block])
+                        << what << " track " << k;
                 }
             }
         }
@@ -167,10 +190,13 @@ ImportedSong import_and_check(const Bytes& bytes, const std::string& what) {
 
     // The counts add up.
     const ImportSummary& s = imported.summary;
-    EXPECT_EQ(s.kept + s.dropped_crowded + s.dropped_percussion + s.dropped_past_end, s.notes_in_file) << what;
+    EXPECT_EQ(s.kept + s.dropped_crowded + s.dropped_percussion + s.dropped_past_end,
+              s.notes_in_file)
+        << what;
     EXPECT_EQ(s.kept, imported.notes.size()) << what;
-    const std::size_t moved = static_cast<std::size_t>(
-        std::count_if(imported.notes.begin(), imported.notes.end(), [](const ImportedNote& n) { return n.moved; }));
+    const std::size_t moved =
+        static_cast<std::size_t>(std::count_if(imported.notes.begin(), imported.notes.end(),
+                                               [](const ImportedNote& n) { return n.moved; }));
     EXPECT_EQ(s.moved, moved) << what;
     return imported;
 }
@@ -184,12 +210,13 @@ TEST(MidiImport, AScaleAtTheUnitsOwnTempoIsPlainMml) {
               "1[Q8 C D E F%23]  ; block 1  0:00.00\n"
               "1[G A B >C%23]    ; block 2  0:02.00\n");
     const ImportSummary& s = imported.summary;
-    EXPECT_EQ(summary_lines(s, "scale.mid"),
-              (std::vector<std::string>{
-                  "scale.mid: 8 of 8 notes kept on 1 track, 2 bars in 2 blocks, 0:04.00",
-                  "  moved: 2 notes (2 released a tick early: a bar's sync mark takes its last tick)",
-                  "  largest timing change: 0.0 ms at a start, 40.0 ms at a release",
-                  "  not kept: velocities (all 100)"}));
+    EXPECT_EQ(
+        summary_lines(s, "scale.mid"),
+        (std::vector<std::string>{
+            "scale.mid: 8 of 8 notes kept on 1 track, 2 bars in 2 blocks, 0:04.00",
+            "  moved: 2 notes (2 released a tick early: a bar's sync mark takes its last tick)",
+            "  largest timing change: 0.0 ms at a start, 40.0 ms at a release",
+            "  not kept: velocities (all 100)"}));
 }
 
 TEST(MidiImport, ChordsSpreadOverTracksAndTheNinthNoteIsLeftOut) {
@@ -197,7 +224,7 @@ TEST(MidiImport, ChordsSpreadOverTracksAndTheNinthNoteIsLeftOut) {
     // Nine notes at once: the middle one, and the shortest of the rest, goes.
     const int keys[] = {48, 52, 55, 60, 64, 67, 72, 76, 79};
     for (int i = 0; i < 9; ++i) f.note(1, 0, 0, i == 4 ? 96 : 192, keys[i]);
-    f.note(1, 9, 0, 48, 36);  // percussion
+    f.note(1, 9, 0, 48, 36);     // percussion
     f.note(1, 0, 400, 500, 12);  // below MIDI 24: up two octaves
     const ImportedSong imported = import_and_check(f.bytes(), "chord");
     const ImportSummary& s = imported.summary;
@@ -214,7 +241,7 @@ TEST(MidiImport, ChordsSpreadOverTracksAndTheNinthNoteIsLeftOut) {
 
 TEST(MidiImport, ANoteHeldOverABarLineSharesItsBlock) {
     FileMaker f(96);
-    f.note(1, 0, 0, 96 * 6, 60);   // a bar and a half
+    f.note(1, 0, 0, 96 * 6, 60);  // a bar and a half
     f.note(1, 1, 0, 96 * 8, 48);
     f.note(1, 0, 96 * 6, 96 * 8, 62);
     f.note(1, 0, 96 * 8, 96 * 9, 64);
@@ -247,7 +274,9 @@ TEST(MidiImport, AFileWithoutNotesIsAnEmptySong) {
 
 TEST(MidiImport, RandomFilesKeepEveryNoteOnItsTick) {
     std::mt19937 rng(20240521);
-    const auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const auto pick = [&rng](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
     for (int round = 0; round < 150; ++round) {
         const int division = pick(0, 3) == 0 ? pick(1, 30) : 24 * pick(1, 40);
         const int tracks = pick(1, 5);
@@ -258,17 +287,22 @@ TEST(MidiImport, RandomFilesKeepEveryNoteOnItsTick) {
                     static_cast<std::uint32_t>(pick(150'000, 2'000'000)));
         }
         for (int m = pick(0, 3); m > 0; --m) {
-            f.meter(static_cast<std::uint64_t>(pick(0, static_cast<int>(span))), pick(1, 13), pick(0, 4));
+            f.meter(static_cast<std::uint64_t>(pick(0, static_cast<int>(span))), pick(1, 13),
+                    pick(0, 4));
         }
         for (int n = pick(0, 120); n > 0; --n) {
             const std::uint64_t start = static_cast<std::uint64_t>(pick(0, static_cast<int>(span)));
             // Some shorter than a tick, some chords, some long.
             const int roll = pick(0, 9);
-            const std::uint64_t length = roll == 0 ? 0 : roll == 1 ? 1 : static_cast<std::uint64_t>(pick(1, division * (roll == 2 ? 16 : 2)));
+            const std::uint64_t length =
+                roll == 0   ? 0
+                : roll == 1 ? 1
+                            : static_cast<std::uint64_t>(pick(1, division * (roll == 2 ? 16 : 2)));
             const int channel = pick(0, 10) == 0 ? 9 : pick(0, 3);
             const int key = pick(0, 9) == 0 ? pick(0, 30) : pick(36, 96);
             f.note(pick(1, tracks), channel, start, start + length, key, pick(1, 127));
-            if (pick(0, 3) == 0) f.note(pick(1, tracks), channel, start, start + length, key + pick(1, 12));
+            if (pick(0, 3) == 0)
+                f.note(pick(1, tracks), channel, start, start + length, key + pick(1, 12));
         }
         import_and_check(f.bytes(), "random file " + std::to_string(round));
         if (testing::Test::HasFailure()) break;
@@ -303,7 +337,8 @@ TEST(MidiImport, RealMusicWrittenWithLilyPond) {
         const ImportedSong imported = import_and_check(bytes, c.file);
         const ImportSummary& s = imported.summary;
         EXPECT_EQ(s.kept, c.kept) << c.file;
-        EXPECT_EQ(s.dropped_crowded + s.dropped_percussion + s.dropped_past_end, c.dropped) << c.file;
+        EXPECT_EQ(s.dropped_crowded + s.dropped_percussion + s.dropped_past_end, c.dropped)
+            << c.file;
         EXPECT_EQ(s.bars, c.bars) << c.file;
         EXPECT_EQ(s.blocks, c.blocks) << c.file;
         // Rounding moves a start by half a tick at most.

@@ -12,7 +12,7 @@ namespace {
 
 /// A cursor over the bytes of a chunk that never reads past them.
 class Bytes {
-public:
+  public:
     explicit Bytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::size_t left() const { return bytes_.size() - at_; }
@@ -54,7 +54,7 @@ public:
         return part;
     }
 
-private:
+  private:
     std::span<const std::uint8_t> bytes_;
     std::size_t at_ = 0;
 };
@@ -65,7 +65,7 @@ bool is_tag(std::span<const std::uint8_t> bytes, const char* tag) {
 
 /// Reads one track chunk's events into `file`.
 class TrackReader {
-public:
+  public:
     TrackReader(SmfFile& file, std::uint16_t track) : file_(file), track_(track) {}
 
     /// An empty string when the track reads; else what is wrong with it.
@@ -73,7 +73,8 @@ public:
         std::uint8_t running = 0;
         while (bytes.left() > 0) {
             std::uint32_t delta = 0;
-            if (!bytes.read_number(delta)) return "an event's time is cut short or longer than four bytes";
+            if (!bytes.read_number(delta))
+                return "an event's time is cut short or longer than four bytes";
             tick_ += delta;
             std::uint8_t status = 0;
             if (!bytes.peek(status)) return "the track ends after an event's time";
@@ -107,8 +108,10 @@ public:
                 std::array<std::uint8_t, 2> data{};
                 const int count = (status & 0xE0) == 0xC0 ? 1 : 2;
                 for (int i = 0; i < count; ++i) {
-                    if (!bytes.read(data[static_cast<std::size_t>(i)])) return "a message is cut short";
-                    if (data[static_cast<std::size_t>(i)] & 0x80) return "a message is cut short by a status byte";
+                    if (!bytes.read(data[static_cast<std::size_t>(i)]))
+                        return "a message is cut short";
+                    if (data[static_cast<std::size_t>(i)] & 0x80)
+                        return "a message is cut short by a status byte";
                 }
                 channel_message(status, data[0], data[1]);
             }
@@ -119,7 +122,7 @@ public:
         return {};
     }
 
-private:
+  private:
     void meta(std::uint8_t type, std::span<const std::uint8_t> data) {
         if (type == 0x51 && data.size() >= 3) {
             const std::uint32_t microseconds = static_cast<std::uint32_t>(data[0]) << 16 |
@@ -196,14 +199,17 @@ bool read_smf(std::span<const std::uint8_t> input, SmfFile& file, std::string& e
     std::uint32_t division = 0;
     if (!is_tag(input, "MThd")) return refuse("not a MIDI file: it does not start with 'MThd'");
     bytes.skip(4);
-    if (!bytes.read_big_endian(4, header_length) || header_length < 6 || header_length > bytes.left() ||
-        !bytes.read_big_endian(2, format) || !bytes.read_big_endian(2, tracks) ||
-        !bytes.read_big_endian(2, division) || !bytes.skip(header_length - 6)) {
+    if (!bytes.read_big_endian(4, header_length) || header_length < 6 ||
+        header_length > bytes.left() || !bytes.read_big_endian(2, format) ||
+        !bytes.read_big_endian(2, tracks) || !bytes.read_big_endian(2, division) ||
+        !bytes.skip(header_length - 6)) {
         return refuse("damaged MIDI file: its header is cut short");
     }
     if (format > 1) {
-        return refuse(format == 2 ? "MIDI file of format 2 (independent patterns): only formats 0 and 1 are read"
-                                  : "damaged MIDI file: format " + std::to_string(format) + " is none of 0, 1 and 2");
+        return refuse(
+            format == 2
+                ? "MIDI file of format 2 (independent patterns): only formats 0 and 1 are read"
+                : "damaged MIDI file: format " + std::to_string(format) + " is none of 0, 1 and 2");
     }
     if (division == 0) return refuse("damaged MIDI file: its header gives 0 ticks a quarter note");
     file.format = static_cast<int>(format);
@@ -215,7 +221,8 @@ bool read_smf(std::span<const std::uint8_t> input, SmfFile& file, std::string& e
         if ((file.frames != 24 && file.frames != 25 && file.frames != 29 && file.frames != 30) ||
             file.ticks_per_frame == 0) {
             return refuse("damaged MIDI file: its header gives " + std::to_string(file.frames) +
-                          " frames a second and " + std::to_string(file.ticks_per_frame) + " ticks a frame");
+                          " frames a second and " + std::to_string(file.ticks_per_frame) +
+                          " ticks a frame");
         }
     } else {
         file.division = division;
@@ -223,28 +230,33 @@ bool read_smf(std::span<const std::uint8_t> input, SmfFile& file, std::string& e
     std::uint32_t read_tracks = 0;
     while (read_tracks < tracks && bytes.left() > 0) {
         std::uint32_t length = 0;
-        const std::span<const std::uint8_t> tag = bytes.take(std::min<std::size_t>(4, bytes.left()));
+        const std::span<const std::uint8_t> tag =
+            bytes.take(std::min<std::size_t>(4, bytes.left()));
         if (tag.size() < 4 || !bytes.read_big_endian(4, length)) {
             return refuse("damaged MIDI file: it ends inside a chunk's header");
         }
         if (length > bytes.left()) {
-            return refuse("damaged MIDI file: track " + std::to_string(read_tracks + 1) + " is cut short (" +
-                          with_commas(length) + " bytes promised, " + with_commas(bytes.left()) + " left)");
+            return refuse("damaged MIDI file: track " + std::to_string(read_tracks + 1) +
+                          " is cut short (" + with_commas(length) + " bytes promised, " +
+                          with_commas(bytes.left()) + " left)");
         }
         const std::span<const std::uint8_t> chunk = bytes.take(length);
         if (!is_tag(tag, "MTrk")) continue;  // chunks of other kinds are skipped
-        const std::string problem = TrackReader(file, static_cast<std::uint16_t>(read_tracks)).read(Bytes(chunk));
+        const std::string problem =
+            TrackReader(file, static_cast<std::uint16_t>(read_tracks)).read(Bytes(chunk));
         if (!problem.empty()) {
-            return refuse("damaged MIDI file: in track " + std::to_string(read_tracks + 1) + ", " + problem);
+            return refuse("damaged MIDI file: in track " + std::to_string(read_tracks + 1) + ", " +
+                          problem);
         }
         ++read_tracks;
     }
     if (read_tracks < tracks) {
-        return refuse("damaged MIDI file: its header names " + counted(tracks, "track") + ", it holds " +
-                      std::to_string(read_tracks));
+        return refuse("damaged MIDI file: its header names " + counted(tracks, "track") +
+                      ", it holds " + std::to_string(read_tracks));
     }
     std::stable_sort(file.notes.begin(), file.notes.end(), [](const SmfNote& a, const SmfNote& b) {
-        return std::tie(a.start, a.track, a.channel, a.key) < std::tie(b.start, b.track, b.channel, b.key);
+        return std::tie(a.start, a.track, a.channel, a.key) <
+               std::tie(b.start, b.track, b.channel, b.key);
     });
     std::stable_sort(file.tempos.begin(), file.tempos.end(),
                      [](const SmfTempo& a, const SmfTempo& b) { return a.tick < b.tick; });

@@ -11,13 +11,30 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes header(int format, int tracks, int division) {
-    return {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, static_cast<std::uint8_t>(format), 0,
-            static_cast<std::uint8_t>(tracks), static_cast<std::uint8_t>(division >> 8),
+    return {'M',
+            'T',
+            'h',
+            'd',
+            0,
+            0,
+            0,
+            6,
+            0,
+            static_cast<std::uint8_t>(format),
+            0,
+            static_cast<std::uint8_t>(tracks),
+            static_cast<std::uint8_t>(division >> 8),
             static_cast<std::uint8_t>(division & 0xFF)};
 }
 
 Bytes track(const Bytes& events) {
-    Bytes t{'M', 'T', 'r', 'k', 0, 0, static_cast<std::uint8_t>(events.size() >> 8),
+    Bytes t{'M',
+            'T',
+            'r',
+            'k',
+            0,
+            0,
+            static_cast<std::uint8_t>(events.size() >> 8),
             static_cast<std::uint8_t>(events.size() & 0xFF)};
     t.insert(t.end(), events.begin(), events.end());
     return t;
@@ -43,13 +60,19 @@ TEST(SmfReader, RefusesWhatIsNoMidiFileInOneSentence) {
     const std::vector<BrokenCase> cases = {
         {"empty", {}, "not a MIDI file: it does not start with 'MThd'"},
         {"text", {'1', '[', 'C', ']'}, "not a MIDI file: it does not start with 'MThd'"},
-        {"short header", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1}, "damaged MIDI file: its header is cut short"},
-        {"format 2", header(2, 1, 96), "MIDI file of format 2 (independent patterns): only formats 0 and 1 are read"},
+        {"short header",
+         {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1},
+         "damaged MIDI file: its header is cut short"},
+        {"format 2", header(2, 1, 96),
+         "MIDI file of format 2 (independent patterns): only formats 0 and 1 are read"},
         {"format 7", header(7, 1, 96), "damaged MIDI file: format 7 is none of 0, 1 and 2"},
-        {"division 0", header(1, 1, 0), "damaged MIDI file: its header gives 0 ticks a quarter note"},
-        {"frames 23", header(1, 1, 0xE900 | 4), "damaged MIDI file: its header gives 23 frames a second and 4 ticks a frame"},
+        {"division 0", header(1, 1, 0),
+         "damaged MIDI file: its header gives 0 ticks a quarter note"},
+        {"frames 23", header(1, 1, 0xE900 | 4),
+         "damaged MIDI file: its header gives 23 frames a second and 4 ticks a frame"},
         {"missing track", good_header, "damaged MIDI file: its header names 1 track, it holds 0"},
-        {"cut chunk", [&] {
+        {"cut chunk",
+         [&] {
              Bytes b = file(1, 96, {{0, 0x90, 60, 100}});
              b.resize(b.size() - 1);
              return b;
@@ -61,13 +84,15 @@ TEST(SmfReader, RefusesWhatIsNoMidiFileInOneSentence) {
          "damaged MIDI file: in track 1, a data byte stands where an event should start"},
         {"status F1", file(1, 96, {{0, 0xF1, 0}}),
          "damaged MIDI file: in track 1, status byte 0xF1 has no place in a MIDI file"},
-        {"cut message", file(1, 96, {{0, 0x90, 60}}), "damaged MIDI file: in track 1, a message is cut short"},
+        {"cut message", file(1, 96, {{0, 0x90, 60}}),
+         "damaged MIDI file: in track 1, a message is cut short"},
         {"status in data", file(1, 96, {{0, 0x90, 60, 0x90, 1}}),
          "damaged MIDI file: in track 1, a message is cut short by a status byte"},
         {"long meta", file(1, 96, {{0, 0xFF, 0x51, 9, 1, 2, 3}}),
          "damaged MIDI file: in track 1, a meta event runs past the end of its track"},
         {"long sysex", file(1, 96, {{0, 0xF0, 9, 1}}),
-         "damaged MIDI file: in track 1, a system exclusive message runs past the end of its track"},
+         "damaged MIDI file: in track 1, a system exclusive message runs past the end of its "
+         "track"},
     };
     for (const BrokenCase& c : cases) {
         SmfFile f;
@@ -80,19 +105,19 @@ TEST(SmfReader, RefusesWhatIsNoMidiFileInOneSentence) {
 }
 
 TEST(SmfReader, ReadsNotesWithRunningStatusAndEveryWayOfEnding) {
-    const Bytes conductor = {0, 0xFF, 0x51, 3, 0x07, 0xA1, 0x20,  // 500,000 us
-                             0, 0xFF, 0x58, 4, 3, 2, 24, 8,       // 3/4
-                             96, 0xFF, 0x51, 3, 0x0F, 0x42, 0x40, // 1,000,000 us at 96
-                             0, 0xFF, 0x2F, 0};
-    const Bytes notes = {0, 0x91, 60, 100,  // on
-                         10, 64, 90,        // running status: another on
-                         10, 60, 0,         // on with velocity 0 ends 60
-                         0, 0xB1, 7, 100,   // a controller
-                         0, 0xC1, 5,        // a program change
-                         0, 0xF0, 2, 1, 0xF7,  // system exclusive, then no running status
-                         10, 0x91, 64, 80,  // 64 again: ends the first 64, starts another
-                         0, 0x81, 99, 0,    // an off without a note
-                         20, 0x99, 36, 70}; // percussion, left sounding: ends with the track
+    const Bytes conductor = {0,  0xFF, 0x51, 3, 0x07, 0xA1, 0x20,     // 500,000 us
+                             0,  0xFF, 0x58, 4, 3,    2,    24,   8,  // 3/4
+                             96, 0xFF, 0x51, 3, 0x0F, 0x42, 0x40,     // 1,000,000 us at 96
+                             0,  0xFF, 0x2F, 0};
+    const Bytes notes = {0,  0x91, 60, 100,        // on
+                         10, 64,   90,             // running status: another on
+                         10, 60,   0,              // on with velocity 0 ends 60
+                         0,  0xB1, 7,  100,        // a controller
+                         0,  0xC1, 5,              // a program change
+                         0,  0xF0, 2,  1,   0xF7,  // system exclusive, then no running status
+                         10, 0x91, 64, 80,         // 64 again: ends the first 64, starts another
+                         0,  0x81, 99, 0,          // an off without a note
+                         20, 0x99, 36, 70};        // percussion, left sounding: ends with the track
     SmfFile f;
     std::string error;
     ASSERT_TRUE(read_smf(file(1, 96, {conductor, notes}), f, error)) << error;
