@@ -28,15 +28,11 @@ Bytes header(int format, int tracks, int division) {
 }
 
 Bytes track(const Bytes& events) {
-    Bytes t{'M',
-            'T',
-            'r',
-            'k',
-            0,
-            0,
-            static_cast<std::uint8_t>(events.size() >> 8),
-            static_cast<std::uint8_t>(events.size() & 0xFF)};
-    t.insert(t.end(), events.begin(), events.end());
+    const auto size = static_cast<std::uint32_t>(events.size());
+    Bytes t = {'M', 'T', 'r', 'k', 0, 0};
+    t.push_back(static_cast<std::uint8_t>(size >> 8));
+    t.push_back(static_cast<std::uint8_t>(size & 0xFF));
+    for (std::uint8_t b : events) t.push_back(b);
     return t;
 }
 
