@@ -126,6 +126,16 @@ TEST(CommandLine, HelpHasALineForEveryOption) {
                               "/out=PATH", "-h, --help", "--version", "--", "ZIRVON_MIDI_PORT", "130"}) {
         EXPECT_NE(help.find(std::string("\n  ") + shown), std::string::npos) << shown;
     }
+    // Every output of the table has its line, and is named where the exit
+    // statuses say what an image needs.
+    std::string image_needs = "an image\n       without /play, /list";
+    for (const OutputKind& kind : output_kinds()) {
+        if (kind.option.empty()) continue;
+        EXPECT_NE(help.find("\n  /" + std::string(kind.option) + " "), std::string::npos) << kind.option;
+        image_needs += ", /" + std::string(kind.option);
+    }
+    image_needs.replace(image_needs.rfind(", "), 2, " or ");
+    EXPECT_NE(help.find(image_needs + "\n"), std::string::npos) << help;
     std::size_t longest = 0;
     for (std::size_t start = 0, end; (end = help.find('\n', start)) != std::string::npos; start = end + 1) {
         longest = std::max(longest, end - start);

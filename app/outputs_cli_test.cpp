@@ -11,7 +11,6 @@
 
 #include "play/player.h"
 #include "song/song.h"
-#include "app/source_files.h"
 #include "tape/tape_image.h"
 #include "tests/test_support.h"
 
@@ -25,12 +24,7 @@ using testing_support::TempDir;
 using testing_support::write_bytes;
 namespace fs = std::filesystem;
 
-Song song_of(const fs::path& image) {
-    Song song;
-    std::string error;
-    EXPECT_TRUE(load_tape(image.string(), song, error)) << error;
-    return song;
-}
+Song song_of(const fs::path& image) { return testing_support::song_of_image(image); }
 
 std::uint32_t le32(const std::string& b, std::size_t at) {
     return std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8 | std::uint8_t(b[at + 2]) << 16 |

@@ -132,6 +132,10 @@ bool make_build(const RunPlan& plan, const std::string& path, std::string bytes,
     build = Build{};
     if (plan.kind == SourceKind::midi) return make_midi_build(path, bytes, build, error);
     if (plan.kind != SourceKind::tape) {
+        if (const std::string why = why_not_text(bytes); !why.empty()) {
+            error = "'" + path + "' is not MML: " + why;
+            return false;
+        }
         build.analysis = analyze_source(std::move(bytes), path);
         return true;
     }
@@ -148,6 +152,11 @@ bool make_build(const RunPlan& plan, const std::string& path, std::string bytes,
     }
     build.image.assign(data, data + bytes.size());
     return true;
+}
+
+bool has_nothing_to_hear(const Build& build) {
+    const std::vector<Diagnostic>& found = build.analysis.diagnostics;
+    return std::any_of(found.begin(), found.end(), [](const Diagnostic& d) { return d.code == "nothing-to-hear"; });
 }
 
 bool read_build(const RunPlan& plan, const std::string& path, Build& build, std::string& error) {
@@ -211,10 +220,28 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
     return results;
 }
 
-std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
+bool sounds_passage(const RunPlan& plan) {
     const std::vector<const OutputKind*> kinds = plan.extra_outputs();
-    const bool sounds = plan.play || std::any_of(kinds.begin(), kinds.end(), [](const OutputKind* k) { return k->sounds; });
-    if (!sounds) return {};
+    return plan.play || std::any_of(kinds.begin(), kinds.end(), [](const OutputKind* k) { return k->sounds; });
+}
+
+std::string silence_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
+    if (!sounds_passage(plan) || play::passage_sounds(build.analysis.song, build.analysis.map(), passage) ||
+        has_nothing_to_hear(build)) {
+        return {};
+    }
+    if (!plan.passage.solo && !plan.passage.mute) return "the passage holds no notes; nothing to hear";
+    std::vector<std::string> tracks;
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        if ((passage.audible >> k) & 1u) tracks.push_back(std::to_string(k));
+    }
+    if (tracks.empty()) return "every track is muted; nothing to hear";
+    return (tracks.size() == 1 ? "track " + tracks[0] + " holds" : "tracks " + joined(tracks) + " hold") +
+           " no notes in this passage; nothing to hear";
+}
+
+std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
+    if (!sounds_passage(plan)) return {};
     const int count = play::left_out_notes(build.analysis.song, build.analysis.map(), passage);
     if (count == 0) return {};
     return std::to_string(count) +

@@ -97,8 +97,16 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
                                     const std::vector<const OutputKind*>& kinds,
                                     const play::Passage* passage, bool stop_at_failure);
 
-/// For a run that plays or writes `passage`: the warning about notes that
-/// MIDI cannot carry, or nothing.
+/// Whether the compile found nothing to hear in the whole song.
+bool has_nothing_to_hear(const Build& build);
+
+/// For a run that sounds `passage` (plays it, or writes it as MIDI or
+/// audio): the warning that the tracks it sounds hold no note there, or
+/// nothing. A song with nothing to hear at all was warned about already.
+std::string silence_warning(const RunPlan& plan, const Build& build, const play::Passage& passage);
+
+/// For a run that sounds `passage`: the warning about notes that MIDI
+/// cannot carry, or nothing.
 std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage);
 
 }  // namespace zirvon

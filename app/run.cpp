@@ -97,8 +97,9 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         out << listing_text(analysis.song, analysis.map());
     }
     if (passage) {
-        if (const std::string warning = left_out_warning(plan, build, *passage); !warning.empty()) {
-            err << kProgram << "warning: " << warning << '\n';
+        for (const std::string& warning :
+             {silence_warning(plan, build, *passage), left_out_warning(plan, build, *passage)}) {
+            if (!warning.empty()) err << kProgram << "warning: " << warning << '\n';
         }
     }
     if (plan.play) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "song/song.h"
+
 namespace zirvon::testing_support {
 
 /// A fresh folder under the system's temporary folder, removed at the end.
@@ -41,6 +43,9 @@ inline std::span<const std::uint8_t> as_bytes(const std::string& s) {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
+/// The song of the image file `image`, which must load.
+Song song_of_image(const std::filesystem::path& image);
+
 /// The system's null device: /dev/null, NUL.
 std::string null_device();
 
@@ -72,6 +77,11 @@ struct RunResult {
 /// extra environment variables "NAME=value" put over the test's own.
 RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                      const std::vector<std::string>& env = {});
+
+/// Runs `args` as the program would, but in this process, in folder `cwd`:
+/// for the cases that need no other process (the plan, its refusals, the
+/// files a run writes), which start much faster than the binary.
+RunResult run_in_process(const std::vector<std::string>& args, const std::filesystem::path& cwd);
 
 /// Starts the zirvon binary like run_zirvon, with its output thrown away
 /// (or its standard error written to the file `err_path`, which others may
