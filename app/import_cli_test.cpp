@@ -48,6 +48,15 @@ TEST(ImportCli, AnImageBecomesMmlThatBuildsItAgain) {
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(run_zirvon({"song.MML", "TUNE", "-o", "again.MZT"}, dir.path()).status, 0);
     EXPECT_EQ(read_bytes(dir / "again.MZT"), image);
+
+    // From MML, a tidy copy: MML alone, no image.
+    r = run_zirvon({"song.MML", "/mml", "-o", "tidy.MML"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, z + "'tidy.MML' written; 'zirvon tidy.MML' compiles it\n");
+    EXPECT_EQ(read_bytes(dir / "tidy.MML").substr(0, 40), "; written again by zirvon from song.MML\n");
+    r = run_zirvon({"song.MML", "/mml"}, dir.path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, z + "'song.MML' is the source itself; MML would replace it: name another file with -o\n");
 }
 
 TEST(ImportCli, AnImageNoMmlGivesIsWrittenClosestWithAWarningAnEvent) {

@@ -177,13 +177,15 @@ std::optional<play::Passage> build_passage(const RunPlan& plan, const Build& bui
 }
 
 bool writes_image(const RunPlan& plan) {
-    if (plan.kind == SourceKind::midi) {
-        // A MIDI file becomes an image as MML would, with an output besides MML.
-        const auto outputs = plan.extra_outputs();
-        return !plan.list && !plan.play &&
-               std::any_of(outputs.begin(), outputs.end(), [](const OutputKind* k) { return k->option != "mml"; });
-    }
-    return plan.kind == SourceKind::tape ? plan.play : !plan.list && !plan.play;
+    if (plan.kind == SourceKind::tape) return plan.play;
+    if (plan.list || plan.play) return false;
+    // /mml alone writes MML, not an image; a MIDI file becomes an image as
+    // MML would only with an output besides MML.
+    const std::vector<const OutputKind*> outputs = plan.extra_outputs();
+    const bool only_mml = !outputs.empty() && std::all_of(outputs.begin(), outputs.end(), [](const OutputKind* k) {
+        return k->option == "mml";
+    });
+    return !only_mml && (plan.kind != SourceKind::midi || !outputs.empty());
 }
 
 std::vector<const OutputKind*> files_to_write(const RunPlan& plan) {
