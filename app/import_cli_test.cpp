@@ -27,8 +27,9 @@ std::string two_notes() {
 
 TEST(ImportCli, AnImageBecomesMmlThatBuildsItAgain) {
     const TempDir dir;
-    write_bytes(dir / "song.mml", "1[O4 L8 Q6 C D E F] 2[R2]\n1[G2 &G4] 2[C1]\n");
-    ASSERT_EQ(run_zirvon({"song.mml", "TUNE"}, dir.path()).status, 0);
+    // Not song.mml: where names ignore case, that is song.MML.
+    write_bytes(dir / "src.mml", "1[O4 L8 Q6 C D E F] 2[R2]\n1[G2 &G4] 2[C1]\n");
+    ASSERT_EQ(run_zirvon({"src.mml", "TUNE", "-o", "song.MZT"}, dir.path()).status, 0);
     const std::string image = read_bytes(dir / "song.MZT");
 
     RunResult r = run_zirvon({"song.MZT", "/mml"}, dir.path());
@@ -97,16 +98,16 @@ TEST(ImportCli, AnImageNoMmlGivesIsWrittenClosestWithAWarningAnEvent) {
 
 TEST(ImportCli, AMidiFileBecomesMmlWithOneSummary) {
     const TempDir dir;
-    write_bytes(dir / "two.mid", two_notes());
+    write_bytes(dir / "two.MID", two_notes());
     RunResult r = run_zirvon({"two.mid"}, dir.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, z +
-                         "two.mid: 2 of 2 notes kept on 1 track, 1 bar in 1 block, 0:02.00\n"
+                         "two.MID: 2 of 2 notes kept on 1 track, 1 bar in 1 block, 0:02.00\n"
                          "  largest timing change: 0.0 ms at a start, 20.0 ms at a release\n"
                          "  not kept: velocities (64 to 100)\n" +
                          z + "'two.MML' written; 'zirvon two.MML' compiles it\n");
     EXPECT_EQ(read_bytes(dir / "two.MML"),
-              "; imported by zirvon from two.mid: one block a bar (or more, where a note is held "
+              "; imported by zirvon from two.MID: one block a bar (or more, where a note is held "
               "across)\n"
               "1[Q8 C E%25 R%47]  ; block 1  0:00.00\n");
     // Again: two.MML is someone's now.
@@ -129,11 +130,11 @@ TEST(ImportCli, AMidiFileThatIsNotOneIsRefusedInOneLine) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, z + "bad.MID: MIDI file of format 2 (independent patterns): only formats 0 "
                          "and 1 are read\n");
-    write_bytes(dir / "none.mid",
+    write_bytes(dir / "none.MID",
                 std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2F\0", 26));
     r = run_zirvon({"none.mid"}, dir.path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("warning: 'none.mid' holds no notes to import: the song is empty\n"),
+    EXPECT_NE(r.err.find("warning: 'none.MID' holds no notes to import: the song is empty\n"),
               std::string::npos)
         << r.err;
 }
