@@ -43,12 +43,13 @@ OutputSource output_source(const RunPlan& plan, const std::string& path, const B
     source.file_name = path;
     source.tape_name_given = plan.tape_name_given;
     source.image = build.image;
-    // An image is shown with the name in its header; a source with the
-    // name it is given.
-    header_name = build.from_image() ? read_tape_header(build.image).name()
-                                     : plan.tape_name.substr(0, kLongestTapeName);
-    source.tape_name = plan.tape_name_given || !build.from_image() ? std::string_view(plan.tape_name)
-                                                                    : std::string_view(header_name);
+    // The name the image is written with: the one given on the command
+    // line, else an image's own. The picture and the MIDI file show the name
+    // the image has after the run: an image that is not written keeps its own.
+    const bool renamed = plan.tape_name_given && (!build.from_image() || writes_image(plan));
+    header_name = build.from_image() && !renamed ? read_tape_header(build.image).name()
+                                                 : plan.tape_name.substr(0, kLongestTapeName);
+    source.tape_name = plan.tape_name_given ? std::string_view(plan.tape_name) : std::string_view(header_name);
     source.title_tape_name = header_name;
     return source;
 }
@@ -177,7 +178,10 @@ std::optional<play::Passage> build_passage(const RunPlan& plan, const Build& bui
 }
 
 bool writes_image(const RunPlan& plan) {
-    if (plan.kind == SourceKind::tape) return plan.play;
+    if (plan.kind == SourceKind::tape) {
+        // Played, it is written back; with a tape name and nothing else, renamed.
+        return plan.play || (plan.tape_name_given && !plan.list && plan.extra_outputs().empty());
+    }
     if (plan.list || plan.play) return false;
     // /mml alone writes MML, not an image; a MIDI file becomes an image as
     // MML would only with an output besides MML.
@@ -209,7 +213,7 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
         if (kind->refusal == nullptr) continue;
         std::string why = kind->refusal(source, file_name(plan, path, *kind));
         if (why.empty()) continue;
-        results.push_back({kind, file_name(plan, path, *kind), false, false, 0, std::move(why)});
+        results.push_back({kind, file_name(plan, path, *kind), false, false, 0, std::move(why), true});
         if (stop_at_failure) return results;
     }
     for (const OutputKind* kind : kinds) {
@@ -243,7 +247,8 @@ std::string silence_warning(const RunPlan& plan, const Build& build, const play:
 }
 
 std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
-    if (!sounds_passage(plan)) return {};
+    // A source's compile has warned about them already, where they are.
+    if (!sounds_passage(plan) || !build.from_image()) return {};
     const int count = play::left_out_notes(build.analysis.song, build.analysis.map(), passage);
     if (count == 0) return {};
     return std::to_string(count) +

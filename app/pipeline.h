@@ -86,6 +86,8 @@ struct FileResult {
     bool written = false;
     std::size_t size = 0;
     std::string error;
+    /// The output refused to be made (a WAV file too long): no file was tried.
+    bool refused = false;
 };
 
 /// Writes `kinds` of the build, each atomically, in order. First asks each
@@ -105,8 +107,9 @@ bool has_nothing_to_hear(const Build& build);
 /// nothing. A song with nothing to hear at all was warned about already.
 std::string silence_warning(const RunPlan& plan, const Build& build, const play::Passage& passage);
 
-/// For a run that sounds `passage`: the warning about notes that MIDI
-/// cannot carry, or nothing.
+/// For a run that sounds `passage` of an image: the warning about notes
+/// that MIDI cannot carry, or nothing. (A source's compile warns about them
+/// where they stand.)
 std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage);
 
 }  // namespace zirvon

@@ -136,7 +136,7 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
 
     // In place, a second block: the MIDI file comes too.
     write_bytes(dir / "song.MML", "1[C]\n1[D E]\n");
-    expected.push_back("song.MZT written (173 bytes); song.MID written (72 bytes)");
+    expected.push_back("song.MZT written (173 bytes); song.MID written (88 bytes)");
     ASSERT_TRUE(wait_for_status(run, 2)) << run.err();
     EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n1[D E]\n"));
     ASSERT_EQ(run_zirvon({"ref.mml", "/midi", "/from=2"}, reference.path()).status, 0);
