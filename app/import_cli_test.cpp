@@ -45,6 +45,10 @@ TEST(ImportCli, AnImageBecomesMmlThatBuildsItAgain) {
               z + "'song.MML' exists and is not replaced: it may be someone's work; write the MML "
                   "elsewhere with -o (zirvon song.MZT /mml -o NEW.MML)\n");
     EXPECT_EQ(read_bytes(dir / "song.MML"), "mine");
+    // Nor shadowed: src.MML beside src.mml would be read in its place.
+    ASSERT_EQ(run_zirvon({"src.mml"}, dir.path()).status, 0);
+    EXPECT_EQ(run_zirvon({"src.MZT", "/mml"}, dir.path()).status, 2);
+    EXPECT_EQ(testing_support::read_bytes(dir / "src.mml"), "1[O4 L8 Q6 C D E F] 2[R2]\n1[G2 &G4] 2[C1]\n");
     r = run_zirvon({"song.MZT", "/mml", "-o", "song.MML"}, dir.path());
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(run_zirvon({"song.MML", "TUNE", "-o", "again.MZT"}, dir.path()).status, 0);

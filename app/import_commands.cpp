@@ -81,12 +81,20 @@ std::optional<int> check_mml_run(const RunPlan& plan, const std::string& path, s
                 << " would replace it: name another file with -o\n";
             return kExitUsage;
         }
-        if (kind->option != "mml" || !path_exists(name)) continue;
+        if (kind->option != "mml") continue;
         if (plan.output_given && (name == plan.output_name || same_file(name, plan.output_name)))
             continue;
-        err << kProgram << "'" << name << "' exists and is not replaced: it may be someone's work; "
-            << "write the MML elsewhere with -o (zirvon " << shell_word(plan.typed_name)
-            << " /mml -o NEW.MML)\n";
+        // song.MML beside a song.mml would be read in its place by the next
+        // 'zirvon song.mml': that is someone's work too.
+        const std::string twin = name.substr(0, name.size() - kind->extension.size()) + ".mml";
+        if (!path_exists(name) && (twin == name || !path_exists(twin))) continue;
+        if (path_exists(name)) {
+            err << kProgram << "'" << name << "' exists and is not replaced: it may be someone's work; ";
+        } else {
+            err << kProgram << "'" << name << "' would be read in place of '" << twin
+                << "', which may be someone's work; ";
+        }
+        err << "write the MML elsewhere with -o (zirvon " << shell_word(plan.typed_name) << " /mml -o NEW.MML)\n";
         return kExitUsage;
     }
     return std::nullopt;
