@@ -31,6 +31,9 @@ struct Build {
     SourceAnalysis analysis;
     /// An image's bytes; empty for MML.
     std::vector<std::uint8_t> image;
+    /// What reading it has to say besides the MML's problems: the summary
+    /// of a MIDI file's import.
+    std::vector<std::string> messages;
     bool from_image() const { return !image.empty(); }
 };
 
@@ -104,8 +107,9 @@ bool has_nothing_to_hear(const Build& build);
 /// nothing. A song with nothing to hear at all was warned about already.
 std::string silence_warning(const RunPlan& plan, const Build& build, const play::Passage& passage);
 
-/// For a run that sounds `passage`: the warning about notes that MIDI
-/// cannot carry, or nothing.
+/// For a run that sounds `passage` of an image: the warning about notes
+/// that MIDI cannot carry, or nothing. (A source's compile warns about them
+/// where they stand.)
 std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage);
 
 }  // namespace zirvon

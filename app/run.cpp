@@ -4,12 +4,14 @@
 #include <string>
 
 #include "app/diagnostic_printer.h"
+#include "app/import_commands.h"
 #include "app/midi_commands.h"
 #include "app/pipeline.h"
 #include "app/preview_commands.h"
 #include "app/tape_commands.h"
 #include "app/usage.h"
 #include "app/watch.h"
+#include "lsp/stdio_loop.h"
 #include "outputs/listing.h"
 #include "outputs/summary.h"
 #include "text/format.h"
@@ -63,8 +65,8 @@ std::optional<int> run_without_song(const RunPlan& plan, std::ostream& out, std:
     }
     if (plan.bad_extension && !plan.usage) {
         err << kProgram << "'" << plan.typed_name
-            << "' is neither an MML source (.MML) nor a tape image (.MZT); 'zirvon --help' shows how to "
-               "call it\n";
+            << "' is neither an MML source (.MML), a tape image (.MZT) nor a MIDI file (.MID); 'zirvon --help' "
+               "shows how to call it\n";
         return kExitUsage;
     }
     if (plan.no_arguments || plan.usage) {
@@ -80,6 +82,7 @@ std::optional<int> run_without_song(const RunPlan& plan, std::ostream& out, std:
         return kExitSuccess;
     }
     for (const std::string& warning : plan.warnings) err << kProgram << "warning: " << warning << '\n';
+    if (plan.lsp) return lsp::run_language_server();
     if (plan.ports) return list_midi_ports(out, err);
     if (!plan.have_source) {
         err << kProgram << "no MML file given; 'zirvon --help' shows how to call it\n";
@@ -104,6 +107,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         return kExitFailure;
     }
     const SourceAnalysis& analysis = build.analysis;
+    for (const std::string& message : build.messages) err << (message.starts_with("  ") ? "" : kProgram) << message << '\n';
     print_diagnostics(err, path, analysis.source, analysis.diagnostics);
     print_summary(plan, analysis.counts, err);
     if (!analysis.ok()) return kExitFailure;
@@ -132,6 +136,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         const int status = play_song(plan, path, analysis.song, analysis.map(), *passage, err);
         if (status != kExitSuccess) return status;
     }
+    for (const std::string& warning : mml_warnings(plan, build)) err << kProgram << "warning: " << warning << '\n';
     // Files are written only now: a preview that did not play to its end
     // leaves every file as it was.
     const std::vector<const OutputKind*> files = files_to_write(plan);
@@ -144,6 +149,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         if (file.written && build.from_image() && file.kind == &image_output()) {
             err << kProgram << written_back_message(plan, path, build.image, analysis.song) << '\n';
         }
+        if (file.written && file.kind->option == "mml") err << kProgram << mml_written_message(plan, build, file.name) << '\n';
     }
     return kExitSuccess;
 }

@@ -80,7 +80,7 @@ private:
                              const std::string& passage_error);
     /// Says what a build that sounds `passage` should know before it does.
     void warn_about(const Build& build, const play::Passage& passage);
-    std::string progress_text();
+    live::ProgressText progress_text();
     void status(const std::string& text);
     void hide_progress() {
         if (progress_) progress_->clear();
@@ -191,16 +191,16 @@ void Watcher::replay(const std::shared_ptr<const Build>& build) {
     status(text + write_extras(*build, passage, error));
 }
 
-std::string Watcher::progress_text() {
-    if (gone_) return "Waiting for " + file_.path() + " to come back";
+live::ProgressText Watcher::progress_text() {
+    if (gone_) return {"Waiting for ", file_.path(), " to come back"};
     const live::LiveSession::Position at = session_->position();
     if (at.serial != serial_) return {};  // the clock has not taken the last change yet
     if (playing_ && at.state == live::LiveSession::State::playing) {
         return live::progress_text(file_.path() + " on " + output_->name(), playing_build_->analysis.map(),
                                    passage_, at.ticks, at.song_tick);
     }
-    if (playing_) return "Played " + file_.path() + " to the end; waiting for a change";
-    return "Waiting for a change to " + file_.path();
+    if (playing_) return {"Played ", file_.path(), " to the end; waiting for a change"};
+    return {"Waiting for a change to ", file_.path(), ""};
 }
 
 void Watcher::handle(FileWatch::Event event) {

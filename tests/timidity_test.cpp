@@ -11,6 +11,8 @@
 #include "tests/needs.h"
 #include "tests/test_support.h"
 
+#ifndef _WIN32
+
 namespace zirvon::smf {
 namespace {
 
@@ -24,10 +26,9 @@ Song make_song(const std::map<int, std::vector<TrackEvent>>& tracks) {
     return song;
 }
 
-// --- A real player reads the file as we mean it: Debian's timidity, run
-// through the POSIX shell. (The MIDI file model test reads the files of
-// random songs with a strict reader of its own, note by note.) ---
-#ifndef _WIN32
+// Debian's timidity, run through the POSIX shell. (The MIDI file model test
+// reads the files of random songs with a strict reader of its own, note by
+// note.)
 
 TEST(MidiFile, TimidityRendersItToTheSongsLength) {
     // Without instrument patches timidity renders nothing; the test names
@@ -73,7 +74,7 @@ TEST(MidiFile, TimidityRendersItToTheSongsLength) {
     EXPECT_LE(seconds, 6.84 + 3.0);
 }
 
-#endif  // _WIN32
-
 }  // namespace
 }  // namespace zirvon::smf
+
+#endif  // _WIN32

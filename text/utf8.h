@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace zirvon {
@@ -23,6 +24,14 @@ Utf8Char decode_utf8(std::string_view text, std::size_t at);
 /// Columns a terminal draws the character in: 2 for the East Asian wide
 /// and full-width ranges, 1 for the others.
 std::size_t display_width(char32_t code);
+
+/// Columns `text` takes on a terminal; a byte that starts no character
+/// takes one, as a terminal shows it as one replacement character.
+std::size_t text_columns(std::string_view text);
+
+/// `text` fitted into `columns`: as it is when it fits, else cut in the
+/// middle, between characters, where "..." stands for what is left out.
+std::string fit_in_middle(std::string_view text, std::size_t columns);
 
 /// Whether byte `at` of `text` continues a character rather than starting one.
 bool continues_utf8(std::string_view text, std::size_t at);

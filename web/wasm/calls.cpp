@@ -62,6 +62,8 @@ void warn_about_sound(const Prepared& song, Reply& reply) {
         std::string silence = passage_silence_warning(song.song, song.map, song.passage, song.tracks_chosen);
         if (!silence.empty()) reply.warn(std::move(silence), "silence");
     }
+    // A source's compile has warned about the notes left out where they are.
+    if (song.image.empty()) return;
     std::string left_out = passage_left_out_warning(song.song, song.map, song.passage);
     if (!left_out.empty()) reply.warn(std::move(left_out), "left-out");
 }
