@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <set>
 #include <sstream>
 #include <string>
@@ -87,13 +88,12 @@ private:
         return 0;
     }
 
-    /// Connects the output ports of client "zirvon" (or "zirvon-NN", where
-    /// JACK renamed it because the name was still taken) once each.
+    /// Connects the output ports of client "zirvon" once each. (Not
+    /// "zirvon-01": JACK names a client so when its name is still taken.)
     void connect_when_they_appear() {
         std::set<std::string> connected;
         while (!closing_.load()) {
-            const char** ports =
-                jack_get_ports(client_, "^zirvon(-[0-9]+)?:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+            const char** ports = jack_get_ports(client_, "^zirvon:", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
             for (const char** port = ports; port && *port; ++port) {
                 const std::string name = *port;
                 const bool right = name.ends_with("right") || name.ends_with("1");
@@ -181,7 +181,8 @@ TEST(SynthPlay, NotesSoundOnTheirTicksToTheMillisecond) {
 }
 
 // Where no MIDI port is to be had, the synthesizer stands in for the
-// default one and says so.
+// default one and says so; its JACK client has its own name though the MIDI
+// ports were looked for on JACK first.
 TEST(SynthPlay, CtrlCFadesToSilenceAndExits130) {
     ZIRVON_REQUIRE_JACK();
     TempDir dir;
@@ -204,7 +205,9 @@ TEST(SynthPlay, CtrlCFadesToSilenceAndExits130) {
     kill(pid, SIGINT);
     EXPECT_EQ(testing_support::wait_zirvon(pid), 130);
     EXPECT_EQ(testing_support::read_bytes(dir / "err"),
-              std::string(no_midi ? "zirvon: no MIDI output port; playing with the built-in synthesizer on JACK\n" : "") +
+              (no_midi ? "zirvon: no MIDI output port; playing with the built-in synthesizer on JACK server \"" +
+                             std::string(std::getenv("JACK_DEFAULT_SERVER")) + "\"\n"
+                       : "") +
                   "zirvon: preview interrupted; every file is left as it was\n");
     std::this_thread::sleep_for(100ms);
     capture.mono(sound, first_frame);

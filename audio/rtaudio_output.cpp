@@ -1,13 +1,14 @@
 #include "audio/rtaudio_output.h"
 
-#include <dlfcn.h>
 #include <rtaudio_c.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "system/quiet_stderr_posix.h"
+#include "system/shared_library_posix.h"
 
 namespace zirvon::audio {
 namespace {
@@ -40,34 +41,26 @@ unsigned choose_rate(const rtaudio_device_info_t& info) {
 }  // namespace
 
 struct RtAudioOutput::Library {
-    ~Library() {
-        if (handle) dlclose(handle);
-    }
-
     /// Loads the library and its functions; false when it is not there.
-    /// The library stays mapped after dlclose: its threads and handlers may
-    /// outlive the stream, and a leak checker can still name its functions.
     bool load() {
-        handle = dlopen(ZIRVON_RTAUDIO_LIBRARY, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        if (!handle) return false;
-        const auto get = [&](auto& function, const char* name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
-            return function != nullptr;
-        };
-        return get(num_compiled_apis, "rtaudio_get_num_compiled_apis") &&
-               get(compiled_api, "rtaudio_compiled_api") && get(create, "rtaudio_create") &&
-               get(destroy, "rtaudio_destroy") && get(show_warnings, "rtaudio_show_warnings") &&
-               get(device_count, "rtaudio_device_count") &&
-               get(default_output, "rtaudio_get_default_output_device") &&
-               get(device_info, "rtaudio_get_device_info") && get(open_stream, "rtaudio_open_stream") &&
-               get(start_stream, "rtaudio_start_stream") && get(stop_stream, "rtaudio_stop_stream") &&
-               get(close_stream, "rtaudio_close_stream") && get(is_open, "rtaudio_is_stream_open") &&
-               get(is_running, "rtaudio_is_stream_running") && get(error, "rtaudio_error") &&
-               get(stream_latency, "rtaudio_get_stream_latency") &&
-               get(stream_rate, "rtaudio_get_stream_sample_rate");
+        return library.open(ZIRVON_RTAUDIO_LIBRARY) &&
+               library.get(num_compiled_apis, "rtaudio_get_num_compiled_apis") &&
+               library.get(compiled_api, "rtaudio_compiled_api") && library.get(create, "rtaudio_create") &&
+               library.get(destroy, "rtaudio_destroy") && library.get(show_warnings, "rtaudio_show_warnings") &&
+               library.get(device_count, "rtaudio_device_count") &&
+               library.get(default_output, "rtaudio_get_default_output_device") &&
+               library.get(device_info, "rtaudio_get_device_info") &&
+               library.get(open_stream, "rtaudio_open_stream") &&
+               library.get(start_stream, "rtaudio_start_stream") &&
+               library.get(stop_stream, "rtaudio_stop_stream") &&
+               library.get(close_stream, "rtaudio_close_stream") &&
+               library.get(is_open, "rtaudio_is_stream_open") &&
+               library.get(is_running, "rtaudio_is_stream_running") && library.get(error, "rtaudio_error") &&
+               library.get(stream_latency, "rtaudio_get_stream_latency") &&
+               library.get(stream_rate, "rtaudio_get_stream_sample_rate");
     }
 
-    void* handle = nullptr;
+    SharedLibrary library;
     decltype(&rtaudio_get_num_compiled_apis) num_compiled_apis = nullptr;
     decltype(&rtaudio_compiled_api) compiled_api = nullptr;
     decltype(&rtaudio_create) create = nullptr;
@@ -101,23 +94,23 @@ std::string error_text(const RtAudioOutput::Library& rt, rtaudio_t audio) {
 
 }  // namespace
 
-RtAudioOutput::RtAudioOutput() : library_(std::make_unique<Library>()) {}
+RtAudioOutput::RtAudioOutput(bool skip_jack) : skip_jack_(skip_jack), library_(std::make_unique<Library>()) {}
 
 RtAudioOutput::~RtAudioOutput() { close(); }
 
-bool RtAudioOutput::open(bool skip_jack, std::string& error) {
+bool RtAudioOutput::open(std::string& error) {
     QuietStderr quiet;
     Library& rt = *library_;
     if (!rt.load()) {
-        error = "no audio output to play on: the RtAudio library (" ZIRVON_RTAUDIO_LIBRARY
-                ") is missing; write the song as a WAV file with /wav instead";
+        tried_ = "RtAudio (" ZIRVON_RTAUDIO_LIBRARY " is missing)";
         return false;
     }
-    std::string failure;
+    tried_.clear();
     const rtaudio_api_t* apis = rt.compiled_api();
     for (unsigned i = 0; i < rt.num_compiled_apis(); ++i) {
         const rtaudio_api_t api = apis[i];
-        if (api == RTAUDIO_API_DUMMY || (skip_jack && api == RTAUDIO_API_UNIX_JACK)) continue;
+        if (api == RTAUDIO_API_DUMMY || (skip_jack_ && api == RTAUDIO_API_UNIX_JACK)) continue;
+        tried_ += (tried_.empty() ? "" : ", ") + service_name(api);
         rtaudio_t audio = rt.create(api);
         if (!audio) continue;
         rt.show_warnings(audio, 0);
@@ -143,7 +136,9 @@ bool RtAudioOutput::open(bool skip_jack, std::string& error) {
         // 0 on success, whatever the header's error codes say.
         if (rt.open_stream(audio, &output, nullptr, RTAUDIO_FORMAT_FLOAT32, rate, &frames,
                            &RtAudioOutput::on_buffer, this, &options, nullptr) != 0) {
-            failure = service_name(api) + ": " + error_text(rt, audio);
+            if (error.empty()) {
+                error = "cannot open the audio output (" + service_name(api) + ": " + error_text(rt, audio) + ")";
+            }
             rt.destroy(audio);
             continue;
         }
@@ -151,10 +146,9 @@ bool RtAudioOutput::open(bool skip_jack, std::string& error) {
         rate_ = rt.stream_rate(audio);
         buffer_frames_ = frames;
         name_.assign(1, '"').append(info.name).append("\" (").append(service_name(api)).append(")");
+        error.clear();
         return true;
     }
-    error = failure.empty() ? "no audio output to play on; write the song as a WAV file with /wav instead"
-                            : "cannot open the audio output (" + failure + ")";
     return false;
 }
 
