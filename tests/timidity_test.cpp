@@ -1,4 +1,4 @@
-// A real MIDI player reads the files of /midi as we mean them.
+// A real MIDI player reads the files of /midi as we mean them. POSIX only.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -24,10 +24,9 @@ Song make_song(const std::map<int, std::vector<TrackEvent>>& tracks) {
     return song;
 }
 
-// --- A real player reads the file as we mean it: Debian's timidity, run
-// through the POSIX shell. (The MIDI file model test reads the files of
-// random songs with a strict reader of its own, note by note.) ---
-#ifndef _WIN32
+// Debian's timidity, run through the POSIX shell. (The MIDI file model test
+// reads the files of random songs with a strict reader of its own, note by
+// note.)
 
 TEST(MidiFile, TimidityRendersItToTheSongsLength) {
     // Without instrument patches timidity renders nothing; the test names
@@ -72,8 +71,6 @@ TEST(MidiFile, TimidityRendersItToTheSongsLength) {
     EXPECT_GE(seconds, 6.84);
     EXPECT_LE(seconds, 6.84 + 3.0);
 }
-
-#endif  // _WIN32
 
 }  // namespace
 }  // namespace zirvon::smf
