@@ -44,6 +44,7 @@ struct Option {
     void (*apply)(RunPlan& plan, const std::string& value);
     std::string_view shown;  ///< as the help shows it; empty: another spelling of the row above
     std::string_view help;   ///< the option's line in the help
+    const OutputKind* output = nullptr;  ///< the file it asks for, for the outputs' options
 };
 
 void set_output(RunPlan& plan, const std::string& path) {
@@ -85,6 +86,19 @@ void check_options(RunPlan& plan) {
     if (!check_passage_options(plan.passage, plan.kind == SourceKind::tape, error)) {
         set_error(plan, error);
     }
+    const bool asks_about_itself = plan.usage || plan.help || plan.version || plan.ports;
+    if (plan.kind == SourceKind::tape && !plan.play && !plan.list && !plan.watch && plan.extra_outputs().empty() &&
+        !asks_about_itself) {
+        std::vector<std::string> options;
+        std::vector<std::string> nouns;
+        for (const OutputKind& kind : output_kinds()) {
+            if (kind.option.empty()) continue;
+            options.push_back(std::string("/").append(kind.option));
+            nouns.push_back(std::string(kind.noun));
+        }
+        set_error(plan, "'" + plan.typed_name + "' is a tape image: /play previews it, /list lists it, " +
+                            joined(options) + " write it as " + joined(nouns) + "; it is left as it is");
+    }
     if (plan.loop && !plan.play) {
         set_error(plan, "/loop plays the passage again and again: it goes with /play");
     }
@@ -95,7 +109,7 @@ void check_options(RunPlan& plan) {
         set_error(plan,
                   "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
     }
-    if (plan.passage.given() && !plan.play && !plan.midi && !plan.svg && !plan.wav) {
+    if (plan.passage.given() && !plan.play && !plan.asks_for_a_passage()) {
         const std::string names = plan.passage.names();
         const bool one = names.find(' ') == std::string::npos;
         plan.warnings.push_back(names +
@@ -105,21 +119,15 @@ void check_options(RunPlan& plan) {
     }
 }
 
-/// Every option. "play" and "?" match on their beginning, so no other option
-/// may begin with either; rows are tried in this order.
-constexpr Option kOptions[] = {
+/// Every option but the outputs'. "play" and "?" match on their beginning,
+/// so no other option may begin with either; rows are tried in this order.
+constexpr Option kFixedOptions[] = {
     {"play", Takes::nothing, Match::prefix, [](RunPlan& p, const std::string&) { p.play = true; },
      "/play", "preview through MIDI or the synthesizer (/playback too)"},
     {"?", Takes::nothing, Match::prefix, [](RunPlan& p, const std::string&) { p.usage = true; },
      "/?", "print the short usage text"},
     {"list", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.list = true; },
      "/list", "print the events (and an image's header); write nothing"},
-    {"midi", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.midi = true; },
-     "/midi", "also write a Standard MIDI File beside the image (song.MID)"},
-    {"wav", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.wav = true; },
-     "/wav", "also render the song with the built-in synthesizer, song.WAV"},
-    {"svg", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.svg = true; },
-     "/svg", "also draw the song as a piano roll, song.SVG"},
     {"ports", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.ports = true; },
      "/ports", "list the MIDI output ports, numbered, and exit"},
     {"port", Takes::value, Match::word, [](RunPlan& p, const std::string& v) { p.port = v; },
@@ -151,10 +159,33 @@ constexpr Option kOptions[] = {
      "--version", "print the version"},
 };
 
+/// Every option: the fixed ones, with a row for each output of the output
+/// table after /list, so that its help and its spellings come from there.
+const std::vector<Option>& options() {
+    static const std::vector<Option> all = [] {
+        std::vector<Option> rows;
+        for (const Option& option : kFixedOptions) {
+            rows.push_back(option);
+            if (option.name != "list") continue;
+            for (const OutputKind& kind : output_kinds()) {
+                if (kind.option.empty()) continue;
+                rows.push_back({kind.option, Takes::nothing, Match::word, nullptr, {}, kind.help, &kind});
+            }
+        }
+        return rows;
+    }();
+    return all;
+}
+
+/// How the help shows an option.
+std::string shown(const Option& option) {
+    return option.output != nullptr ? std::string("/").append(option.name) : std::string(option.shown);
+}
+
 /// The row that `word` (the option without its `/` or `-`) names, and the
 /// value after its `=`.
 const Option* find_option(std::string_view word, std::string& value, bool& has_value) {
-    for (const Option& option : kOptions) {
+    for (const Option& option : options()) {
         if (option.takes == Takes::value && starts_with_letters(word, option.name) &&
             word.size() > option.name.size() && word[option.name.size()] == '=') {
             value = std::string(word.substr(option.name.size() + 1));
@@ -197,7 +228,7 @@ std::string unknown_option(std::string_view arg) {
     std::size_t best = std::numeric_limits<std::size_t>::max();
     const Option* close = nullptr;
     bool tie = false;
-    for (const Option& option : kOptions) {
+    for (const Option& option : options()) {
         const std::size_t d = edit_distance(word, option.name);
         if (d < best) {
             best = d;
@@ -292,6 +323,8 @@ RunPlan parse_command_line(const std::vector<std::string>& args) {
             const Option* option = find_option(std::string_view(arg).substr(1), value, has_value);
             if (option == nullptr) {
                 plan.errors.push_back(unknown_option(arg));
+            } else if (option->output != nullptr) {
+                plan.ask_for(*option->output);
             } else if (option->takes == Takes::value && !has_value) {
                 plan.errors.push_back("option '" + arg + "' needs a value: " + std::string(option->shown));
             } else if (option->takes == Takes::next_argument) {
@@ -323,22 +356,42 @@ RunPlan parse_command_line(const std::vector<std::string>& args) {
     return plan;
 }
 
-std::string output_name_for(const RunPlan& plan, std::string_view extension) {
-    const std::string& image = plan.output_name;
-    const std::size_t folder_end = image.find_last_of("/\\:");
-    const std::size_t name_start = folder_end == std::string::npos ? 0 : folder_end + 1;
-    const std::size_t dot = image.rfind('.');
-    // A leading dot, as in .hidden, starts a name rather than an extension.
-    const bool has_extension = dot != std::string::npos && dot > name_start;
-    return image.substr(0, has_extension ? dot : image.size()) + std::string(extension);
-}
-
 std::vector<std::string> extra_output_names(const RunPlan& plan) {
     std::vector<std::string> names;
-    if (plan.midi) names.push_back(output_name_for(plan, ".MID"));
-    if (plan.wav) names.push_back(output_name_for(plan, ".WAV"));
-    if (plan.svg) names.push_back(output_name_for(plan, ".SVG"));
+    for (const OutputKind* kind : plan.extra_outputs()) names.push_back(output_file_name(plan.output_name, *kind));
     return names;
+}
+
+bool RunPlan::asks_for(const OutputKind& output) const {
+    const auto index = static_cast<std::size_t>(&output - output_kinds().data());
+    return (outputs_asked >> index) & 1u;
+}
+
+void RunPlan::ask_for(const OutputKind& output) {
+    outputs_asked |= 1u << static_cast<std::size_t>(&output - output_kinds().data());
+}
+
+std::vector<const OutputKind*> RunPlan::extra_outputs() const {
+    std::vector<const OutputKind*> outputs;
+    for (const OutputKind& output : output_kinds()) {
+        if (asks_for(output)) outputs.push_back(&output);
+    }
+    return outputs;
+}
+
+bool RunPlan::asks_for_a_passage() const {
+    for (const OutputKind* output : extra_outputs()) {
+        if (output->plays_passage) return true;
+    }
+    return false;
+}
+
+std::vector<std::string> image_actions() {
+    std::vector<std::string> actions{"/play", "/list"};
+    for (const OutputKind& kind : output_kinds()) {
+        if (!kind.option.empty()) actions.push_back(std::string("/").append(kind.option));
+    }
+    return actions;
 }
 
 std::string help_text() {
@@ -354,9 +407,9 @@ std::string help_text() {
         "\n"
         "Options (they start with / or - and may stand anywhere):\n";
     constexpr std::size_t kColumn = 16;
-    for (const Option& option : kOptions) {
-        if (option.shown.empty()) continue;
-        std::string line = "  " + std::string(option.shown);
+    for (const Option& option : options()) {
+        if (shown(option).empty()) continue;
+        std::string line = "  " + shown(option);
         line.resize(std::max(line.size() + 2, kColumn + 2), ' ');
         text += line + std::string(option.help) + '\n';
     }
@@ -368,7 +421,7 @@ std::string help_text() {
         "  1    the source cannot be read, the MML has errors, a file cannot be\n"
         "       written, an image is broken, or the MIDI port failed\n"
         "  2    the command line is wrong: an unknown option, no source, an image\n"
-        "       without /play, /list, /midi or /svg\n"
+        "       without " + joined(image_actions(), "or") + "\n"
         "  130  a preview was stopped with Ctrl+C\n"
         "\n"
         "Environment:\n"

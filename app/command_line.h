@@ -1,11 +1,13 @@
 // The command line, read into a plan of what this run does.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "outputs/output_table.h"
 #include "play/passage_options.h"
 #include "text/format.h"
 
@@ -20,10 +22,9 @@ struct RunPlan {
     bool version = false;
     bool play = false;
     bool list = false;
-    bool midi = false;
-    bool svg = false;
-    bool wav = false;
     bool ports = false;
+    /// The rows of the output table that options ask for, a bit each.
+    std::uint32_t outputs_asked = 0;
     std::optional<std::string> port;  ///< from /port=: a number or part of a name
     bool loop = false;                ///< /loop: play the passage again and again
     bool watch = false;               ///< /watch: rebuild or replay on every save
@@ -41,6 +42,14 @@ struct RunPlan {
 
     std::vector<std::string> errors;    ///< the command line cannot be carried out
     std::vector<std::string> warnings;  ///< about arguments that are odd but used
+
+    /// Whether an option asks for `kind` (/midi for the MIDI file).
+    bool asks_for(const OutputKind& kind) const;
+    void ask_for(const OutputKind& kind);
+    /// The files besides the image that options ask for, in the table's order.
+    std::vector<const OutputKind*> extra_outputs() const;
+    /// Whether one of them records a passage of the song.
+    bool asks_for_a_passage() const;
 };
 
 /// Reads the arguments that follow the program name. Options start with `/`
@@ -51,14 +60,13 @@ struct RunPlan {
 /// unknown option or a third name is an error in `errors`.
 RunPlan parse_command_line(const std::vector<std::string>& args);
 
-/// The name of an output of this run other than the image: the image's name
-/// with its extension replaced, so song.MZT gives song.MID and -o out/tune
-/// gives out/tune.MID. `extension` includes its dot.
-std::string output_name_for(const RunPlan& plan, std::string_view extension);
-
-/// The files beside the image that the plan asks for, named as
-/// output_name_for names them: the MIDI file, the WAV file, the picture.
+/// The files beside the image that the plan asks for, named after the image
+/// (output_file_name): the MIDI file, the WAV file, the picture.
 std::vector<std::string> extra_output_names(const RunPlan& plan);
+
+/// What can be done with a tape image: "/play", "/list" and the options of
+/// the outputs ("/midi"...).
+std::vector<std::string> image_actions();
 
 /// The text of -h and --help: usage, one line per option, exit statuses,
 /// the environment and where the manual is.

@@ -42,8 +42,9 @@ TEST(CommandLine, DerivesSourceOutputAndKindFromTheName) {
 std::string switches(const RunPlan& p) {
     std::string on;
     for (const auto& [name, set] : {std::pair{"play", p.play}, {"usage", p.usage}, {"help", p.help},
-                                    {"list", p.list}, {"midi", p.midi}, {"ports", p.ports},
-                                    {"version", p.version}, {"wav", p.wav}}) {
+                                    {"list", p.list}, {"midi", p.asks_for(*output_for_option("midi"))},
+                                    {"ports", p.ports}, {"version", p.version},
+                                    {"wav", p.asks_for(*output_for_option("wav"))}}) {
         if (set) on += on.empty() ? name : std::string(" ") + name;
     }
     return on;
@@ -60,7 +61,7 @@ TEST(CommandLine, ReadsOptionsAnywhere) {
         EXPECT_EQ(switches(plan), on) << testing::PrintToString(args);
         EXPECT_TRUE(plan.errors.empty()) << testing::PrintToString(args);
     }
-    EXPECT_FALSE(parse_command_line({"/wave"}).wav);
+    EXPECT_FALSE(parse_command_line({"/wave"}).asks_for(*output_for_option("wav")));
 }
 
 TEST(CommandLine, MistakesAreErrorsWithASuggestionWhenOneOptionIsClose) {
@@ -115,7 +116,7 @@ TEST(CommandLine, OutputsFollowTheImageName) {
     for (const Case& c : cases) {
         const RunPlan plan = parse_command_line(c.args);
         EXPECT_EQ(plan.output_name, c.image);
-        EXPECT_EQ(output_name_for(plan, ".MID"), c.midi);
+        EXPECT_EQ(output_file_name(plan.output_name, *output_for_option("midi")), c.midi);
     }
 }
 
@@ -125,6 +126,16 @@ TEST(CommandLine, HelpHasALineForEveryOption) {
                               "/out=PATH", "-h, --help", "--version", "--", "ZIRVON_MIDI_PORT", "130"}) {
         EXPECT_NE(help.find(std::string("\n  ") + shown), std::string::npos) << shown;
     }
+    // Every output of the table has its line, and is named where the exit
+    // statuses say what an image needs.
+    std::string image_needs = "an image\n       without /play, /list";
+    for (const OutputKind& kind : output_kinds()) {
+        if (kind.option.empty()) continue;
+        EXPECT_NE(help.find("\n  /" + std::string(kind.option) + " "), std::string::npos) << kind.option;
+        image_needs += ", /" + std::string(kind.option);
+    }
+    image_needs.replace(image_needs.rfind(", "), 2, " or ");
+    EXPECT_NE(help.find(image_needs + "\n"), std::string::npos) << help;
     std::size_t longest = 0;
     for (std::size_t start = 0, end; (end = help.find('\n', start)) != std::string::npos; start = end + 1) {
         longest = std::max(longest, end - start);

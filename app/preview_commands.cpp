@@ -5,8 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "app/audio_commands.h"
-#include "app/run.h"
+#include "app/pipeline.h"
 #include "midi/live_port.h"
 #include "midi/midi_port.h"
 #include "midi/port_choice.h"

@@ -3,8 +3,6 @@
 #include <algorithm>
 
 #include "outputs/listing.h"
-#include "system/input_file.h"
-#include "system/output_file.h"
 #include "tape/tape_header.h"
 #include "tape/tape_image.h"
 
@@ -36,32 +34,9 @@ void list_tape_header(const std::string& path, const std::vector<std::uint8_t>& 
     }
 }
 
-bool write_back_image(const RunPlan& plan, const std::string& path,
-                      const std::vector<std::uint8_t>& image, const Song& song, std::ostream& err) {
-    const std::vector<std::uint8_t> rebuilt = plan.tape_name_given
-                                                  ? build_tape_image(song, plan.tape_name)
-                                                  : rebuild_tape_image(song, image);
-    const std::string target = plan.output_given ? plan.output_name : path;
-    const bool in_place = !plan.output_given;
-    // Listening to an image needs no write access: an unchanged image is
-    // not written at all.
-    if (in_place && rebuilt == image) return true;
-    if (!in_place) {
-        std::string bytes;
-        std::string ignored;
-        if (read_whole_file(target, kMaxTapeImage, bytes, ignored) &&
-            std::equal(bytes.begin(), bytes.end(), rebuilt.begin(), rebuilt.end(),
-                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; })) {
-            return true;
-        }
-    }
-    std::string error;
-    if (!write_file_atomically(target, rebuilt, error)) {
-        err << kProgram << error << '\n';
-        return false;
-    }
-    if (in_place) err << kProgram << "'" << path << "' written back " << changes(plan, image, song) << '\n';
-    return true;
+std::string written_back_message(const RunPlan& plan, const std::string& path,
+                                 const std::vector<std::uint8_t>& image, const Song& song) {
+    return "'" + path + "' written back " + changes(plan, image, song);
 }
 
 }  // namespace zirvon

@@ -1,5 +1,5 @@
-// The tape image side of a run: the header in /list, and writing a played
-// image back.
+// The tape image side of a run: the header in /list, and what a played
+// image written back changes.
 #pragma once
 
 #include <cstdint>
@@ -17,12 +17,9 @@ namespace zirvon {
 void list_tape_header(const std::string& path, const std::vector<std::uint8_t>& image,
                       const Song& song, std::ostream& out, std::ostream& err);
 
-/// After a preview of the image `image`, read from `path`: writes it back
-/// with its header rebuilt (under this run's tape name if one was given,
-/// else its own name field), in place or to -o PATH. Nothing is written when
-/// that changes no byte; a write in place says so in one line. False, with
-/// the message printed, when the write fails.
-bool write_back_image(const RunPlan& plan, const std::string& path,
-                      const std::vector<std::uint8_t>& image, const Song& song, std::ostream& err);
+/// The line that says an image played from `path` was written back in
+/// place: "'song.MZT' written back with tape name 'NEW'".
+std::string written_back_message(const RunPlan& plan, const std::string& path,
+                                 const std::vector<std::uint8_t>& image, const Song& song);
 
 }  // namespace zirvon

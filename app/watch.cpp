@@ -1,109 +1,87 @@
 #include "app/watch.h"
 
-#include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/diagnostic_printer.h"
 #include "app/file_watch.h"
-#include "app/audio_commands.h"
-#include "app/midi_commands.h"
-#include "app/picture_commands.h"
-#include "app/preview_commands.h"
-#include "live/open_output.h"
-#include "app/run.h"
-#include "mml/analysis.h"
-#include "mml/source_text.h"
-#include "system/interrupt.h"
+#include "app/pipeline.h"
+#include "live/live_loop.h"
 #include "live/live_session.h"
-#include "play/passage.h"
+#include "live/open_output.h"
 #include "live/preview.h"
 #include "live/progress.h"
+#include "system/interrupt.h"
 #include "system/terminal.h"
-#include "song/song.h"
-#include "system/file_kind.h"
-#include "app/source_files.h"
-#include "tape/tape_image.h"
+#include "text/format.h"
 
 namespace zirvon {
 namespace {
 
-using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-/// How often the loop looks for Ctrl+C and a lost output: well within a tick.
-constexpr auto kStep = 10ms;
 /// How often the progress line is brought up to date.
-constexpr auto kProgressEvery = 100ms;
+constexpr auto kProgressEvery = std::chrono::milliseconds(100);
 
 /// The time of day, "12:03:41", that starts every status line.
 std::string time_of_day() {
     const std::time_t now = std::time(nullptr);
     char text[16] = "??:??:??";
     // Only this thread asks for the local time.
-    if (const std::tm* local = std::localtime(&now))
-        std::strftime(text, sizeof text, "%H:%M:%S", local);
+    if (const std::tm* local = std::localtime(&now)) std::strftime(text, sizeof text, "%H:%M:%S", local);
     return text;
 }
 
-/// 1234567 as "1,234,567".
-std::string with_commas(std::uint64_t n) {
-    const std::string digits = std::to_string(n);
+/// "; song.MID written (567 bytes)" for each file, the image first, or
+/// what went wrong and that the file was left as it was.
+std::string files_text(const std::vector<FileResult>& results, int warnings) {
     std::string text;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i != 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
-        text.push_back(digits[i]);
+    const auto describe = [&](const FileResult& r) {
+        if (!r.ok) return r.error + "; " + r.name + " left as it was";
+        std::string done = r.name + " written (" + with_commas(r.size) + " bytes";
+        if (r.kind == &image_output() && warnings != 0) done += ", " + counted(warnings, "warning");
+        return done + ")";
+    };
+    for (const FileResult& r : results) {
+        if (r.kind == &image_output()) text = "; " + describe(r) + text;
+    }
+    for (const FileResult& r : results) {
+        if (r.kind != &image_output()) text += "; " + describe(r);
     }
     return text;
 }
 
-std::string counted(int n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-/// One build of the source.
-struct Build {
-    std::shared_ptr<const Song> song;  ///< empty when the source has errors
-    int errors = 0;
-    int warnings = 0;
-};
-
-/// The file to follow: the one a plain run would read, or, while neither
-/// name exists, the name as typed, which is what an editor will create.
-std::string followed_path(const RunPlan& plan) {
-    if (!path_exists(plan.source_name) && !path_exists(plan.typed_name)) return plan.typed_name;
-    return source_path(plan);
-}
-
 class Watcher {
 public:
-    Watcher(const RunPlan& plan, std::ostream& err)
-        : plan_(plan), err_(err), file_(followed_path(plan)) {}
+    Watcher(const RunPlan& plan, const std::string& path, std::ostream& err)
+        : plan_(plan), err_(err), file_(path) {}
 
     int run();
 
 private:
     void handle(FileWatch::Event event);
-    Build build(const std::string& contents);
-    void write_outputs(const Build& result);
-    void replay(const Build& result);
-    std::string write_midi_file(const Song& song, const play::Passage& passage);
-    std::string write_files(const Song& song, const play::SongMap& map, const play::Passage& passage);
+    /// Compiles what was saved, printing its problems; nothing when it has errors.
+    std::shared_ptr<const Build> rebuild();
+    void write_outputs(const std::shared_ptr<const Build>& build);
+    void replay(const std::shared_ptr<const Build>& build);
+    /// Writes the files the options ask for besides the image, of `passage`
+    /// (or says why they are left as they were); what to add to the status line.
+    std::string write_extras(const Build& build, const std::optional<play::Passage>& passage,
+                             const std::string& passage_error);
+    std::string progress_text();
     void status(const std::string& text);
     void hide_progress() {
         if (progress_) progress_->clear();
     }
-    void show_progress();
 
     const RunPlan& plan_;
     std::ostream& err_;
     FileWatch file_;
+    int errors_ = 0;
+    int warnings_ = 0;
 
     // With /play: the output, what it plays, and the progress line.
     std::unique_ptr<play::LiveOutput> output_;
@@ -111,7 +89,7 @@ private:
     std::optional<live::ProgressLine> progress_;
     std::uint64_t serial_ = 0;  ///< of the passage last handed to the session
     bool playing_ = false;      ///< whether that was a passage, not silence
-    play::SongMap map_;
+    std::shared_ptr<const Build> playing_build_;
     play::Passage passage_;
     bool gone_ = false;
 };
@@ -122,140 +100,87 @@ void Watcher::status(const std::string& text) {
     err_.flush();
 }
 
-Build Watcher::build(const std::string& contents) {
-    Build result;
+std::shared_ptr<const Build> Watcher::rebuild() {
     hide_progress();
-    if (contents.size() > kMaxSourceSize) {
-        err_ << "zirvon: cannot read '" << file_.path() << "': it is larger than "
-             << (kMaxSourceSize >> 20) << " MiB, too large for an MML source\n";
-        result.errors = 1;
-        return result;
-    }
-    SourceAnalysis analysis = analyze_source(contents, file_.path());
-    print_diagnostics(err_, file_.path(), analysis.source, analysis.diagnostics);
-    result.errors = analysis.counts.errors;
-    result.warnings = analysis.counts.warnings;
-    if (analysis.ok()) result.song = std::make_shared<Song>(std::move(analysis.song));
-    return result;
-}
-
-/// Writes the MIDI file of `passage`; what to add to the status line.
-std::string Watcher::write_midi_file(const Song& song, const play::Passage& passage) {
-    const std::string name = output_name_for(plan_, ".MID");
+    auto build = std::make_shared<Build>();
     std::string error;
-    std::size_t size = 0;
-    if (!write_midi(plan_, song, passage, error, &size))
-        return error + "; " + name + " left as it was";
-    return name + " written (" + with_commas(size) + " bytes)";
+    if (!make_build(plan_, file_.path(), file_.contents(), *build, error)) {
+        err_ << "zirvon: " << error << '\n';
+        errors_ = 1;
+        warnings_ = 0;
+        return nullptr;
+    }
+    const SourceAnalysis& analysis = build->analysis;
+    print_diagnostics(err_, file_.path(), analysis.source, analysis.diagnostics);
+    errors_ = analysis.counts.errors;
+    warnings_ = analysis.counts.warnings;
+    if (!analysis.ok()) return nullptr;
+    return build;
 }
 
-/// Writes the files besides the image that the plan asks for: the MIDI
-/// file, the WAV file and the picture of `passage`; what to add to the
-/// status line.
-std::string Watcher::write_files(const Song& song, const play::SongMap& map, const play::Passage& passage) {
-    std::string text;
-    if (plan_.midi) text += "; " + write_midi_file(song, passage);
-    // The WAV file and the picture say what went wrong as a message line:
-    // it goes on the status line instead.
-    const auto written = [&](const char* extension, bool ok, const std::ostringstream& message) {
-        const std::string name = output_name_for(plan_, extension);
-        if (ok) return "; " + name + " written";
-        std::string why = message.str();
-        if (why.starts_with("zirvon: ")) why.erase(0, 8);
-        while (!why.empty() && why.back() == '\n') why.pop_back();
-        return "; " + why + "; " + name + " left as it was";
-    };
-    if (plan_.wav) {
-        std::ostringstream message;
-        text += written(".WAV", write_wav(plan_, song, passage, message), message);
+std::string Watcher::write_extras(const Build& build, const std::optional<play::Passage>& passage,
+                                  const std::string& passage_error) {
+    const std::vector<const OutputKind*> extras = plan_.extra_outputs();
+    if (extras.empty()) return {};
+    if (!passage) {
+        const std::vector<std::string> names = extra_output_names(plan_);
+        return "; " + joined(names) + (names.size() == 1 ? " left as it was: " : " left as they were: ") +
+               passage_error;
     }
-    if (plan_.svg) {
-        std::ostringstream message;
-        const bool ok = write_svg(plan_, file_.path(), plan_.tape_name.substr(0, kLongestTapeName), song, map, passage, message);
-        text += written(".SVG", ok, message);
+    if (const std::string warning = left_out_warning(plan_, build, *passage); !warning.empty()) {
+        err_ << "zirvon: warning: " << warning << '\n';
     }
-    return text;
+    return files_text(write_files(plan_, file_.path(), build, extras, &*passage, false), warnings_);
 }
 
-void Watcher::write_outputs(const Build& result) {
-    if (!result.song) {
-        status(counted(result.errors, "error", "errors") + "; " + plan_.output_name +
-               " left as it was");
+void Watcher::write_outputs(const std::shared_ptr<const Build>& build) {
+    if (!build) {
+        status(counted(errors_, "error") + "; " + plan_.output_name + " left as it was");
         return;
     }
     std::string error;
-    std::string text;
-    if (!save_tape(plan_.output_name, *result.song, plan_.tape_name, error)) {
-        text = error + "; " + plan_.output_name + " left as it was";
-    } else {
-        text = plan_.output_name + " written (" +
-               with_commas(kTapeHeaderSize + 3 * result.song->event_count()) + " bytes";
-        if (result.warnings != 0) text += ", " + counted(result.warnings, "warning", "warnings");
-        text += ")";
-    }
-    if (plan_.midi || plan_.wav || plan_.svg) {
-        const play::SongMap map = play::map_song(*result.song);
-        const std::optional<play::Passage> passage =
-            play::resolve_passage(plan_.passage.request(), *result.song, map, error);
-        if (!passage) {
-            const std::vector<std::string> names = extra_output_names(plan_);
-            text += "; " + joined(names) + (names.size() == 1 ? " left as it was: " : " left as they were: ") + error;
-        } else {
-            if (plan_.midi || plan_.wav) {
-                warn_about_left_out_notes(play::left_out_notes(*result.song, map, *passage), err_);
-            }
-            text += write_files(*result.song, map, *passage);
-        }
-    }
-    status(text);
+    std::optional<play::Passage> passage;
+    if (plan_.asks_for_a_passage()) passage = build_passage(plan_, *build, error);
+    std::string text =
+        files_text(write_files(plan_, file_.path(), *build, {&image_output()}, nullptr, false), warnings_);
+    text += write_extras(*build, passage, error);
+    status(text.substr(2));
 }
 
-void Watcher::replay(const Build& result) {
-    if (!result.song) {
+void Watcher::replay(const std::shared_ptr<const Build>& build) {
+    if (!build) {
         serial_ = session_->hush();
         playing_ = false;
-        status(counted(result.errors, "error", "errors") + "; waiting for a change");
+        status(counted(errors_, "error") + "; waiting for a change");
         return;
     }
-    play::SongMap map = play::map_song(*result.song);
     std::string error;
-    const std::optional<play::Passage> passage =
-        play::resolve_passage(plan_.passage.request(), *result.song, map, error);
+    const std::optional<play::Passage> passage = build_passage(plan_, *build, error);
     if (!passage) {
         serial_ = session_->hush();
         playing_ = false;
         status("error: " + error + "; waiting for a change");
         return;
     }
-    map_ = std::move(map);
+    playing_build_ = build;
     passage_ = *passage;
-    serial_ = session_->play(result.song, passage_, plan_.loop);
+    serial_ = session_->play(std::shared_ptr<const Song>(build, &build->analysis.song), passage_, plan_.loop);
     playing_ = true;
-    warn_about_left_out_notes(play::left_out_notes(*result.song, map_, passage_), err_);
     std::string text = "playing " + file_.path();
-    if (result.warnings != 0) text += " (" + counted(result.warnings, "warning", "warnings") + ")";
-    text += write_files(*result.song, map_, passage_);
-    status(text);
+    if (warnings_ != 0) text += " (" + counted(warnings_, "warning") + ")";
+    status(text + write_extras(*build, passage, error));
 }
 
-void Watcher::show_progress() {
-    if (!progress_) return;
-    std::string text;
-    if (gone_) {
-        text = "Waiting for " + file_.path() + " to come back";
-    } else {
-        const live::LiveSession::Position at = session_->position();
-        if (at.serial != serial_) return;  // the clock has not taken the last change yet
-        if (playing_ && at.state == live::LiveSession::State::playing) {
-            text = live::progress_text(file_.path() + " on " + output_->name(), map_, passage_, at.ticks,
-                                       at.song_tick);
-        } else if (playing_) {
-            text = "Played " + file_.path() + " to the end; waiting for a change";
-        } else {
-            text = "Waiting for a change to " + file_.path();
-        }
+std::string Watcher::progress_text() {
+    if (gone_) return "Waiting for " + file_.path() + " to come back";
+    const live::LiveSession::Position at = session_->position();
+    if (at.serial != serial_) return {};  // the clock has not taken the last change yet
+    if (playing_ && at.state == live::LiveSession::State::playing) {
+        return live::progress_text(file_.path() + " on " + output_->name(), playing_build_->analysis.map(),
+                                   passage_, at.ticks, at.song_tick);
     }
-    progress_->show(text);
+    if (playing_) return "Played " + file_.path() + " to the end; waiting for a change";
+    return "Waiting for a change to " + file_.path();
 }
 
 void Watcher::handle(FileWatch::Event event) {
@@ -273,11 +198,11 @@ void Watcher::handle(FileWatch::Event event) {
             break;
     }
     gone_ = false;
-    const Build result = build(file_.contents());
+    const std::shared_ptr<const Build> build = rebuild();
     if (session_) {
-        replay(result);
+        replay(build);
     } else {
-        write_outputs(result);
+        write_outputs(build);
     }
 }
 
@@ -299,42 +224,34 @@ int Watcher::run() {
 
     handle(file_.first(Clock::now()));
     auto next_poll = Clock::now() + FileWatch::kPollEvery;
-    auto next_progress = Clock::now();
-    std::string why;
-    while (!interrupt.requested()) {
-        if (session_ && session_->lost(why)) {
-            session_->stop();
-            session_->silence();
-            hide_progress();
-            err_ << "zirvon: " << why << '\n';
-            return kExitFailure;
-        }
-        const auto now = Clock::now();
+    live::LoopHooks hooks;
+    hooks.step = [&](Clock::time_point now) {
         if (now >= next_poll) {
             handle(file_.poll(now));
             // Keep to the 100 ms rhythm; after a long build, start it afresh.
             next_poll += FileWatch::kPollEvery;
             if (next_poll <= Clock::now()) next_poll = Clock::now() + FileWatch::kPollEvery;
         }
-        if (now >= next_progress) {
-            show_progress();
-            next_progress = now + kProgressEvery;
-        }
-        std::this_thread::sleep_for(kStep);
-    }
-    if (session_) {
-        session_->stop();
-        session_->silence();
-    }
+        return true;
+    };
+    if (session_) hooks.progress = [this] { return progress_text(); };
+    hooks.progress_every = kProgressEvery;
+    std::string why;
+    const live::LoopEnd end =
+        live::run_live_loop(interrupt, session_ ? &*session_ : nullptr, progress_ ? &*progress_ : nullptr, hooks, why);
     hide_progress();
+    if (end == live::LoopEnd::lost) {
+        err_ << "zirvon: " << why << '\n';
+        return kExitFailure;
+    }
     err_ << "zirvon: stopped watching " << file_.path() << '\n';
     return kExitInterrupted;
 }
 
 }  // namespace
 
-int watch_source(const RunPlan& plan, std::ostream& err) {
-    return Watcher(plan, err).run();
+int watch_source(const RunPlan& plan, const std::string& path, std::ostream& err) {
+    return Watcher(plan, path, err).run();
 }
 
 }  // namespace zirvon

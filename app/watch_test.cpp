@@ -117,6 +117,10 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
         return read_bytes(reference / "ref.MZT");
     };
     write_bytes(dir / "song.MML", "1[C]\n");
+    // Where names keep their case, a twin that differs only in case is
+    // warned about, as a run warns, and the file read is the one followed.
+    const bool twins = !fs::exists(dir / "song.mml");
+    if (twins) write_bytes(dir / "song.mml", "1[D]\n");
     testing_support::Background run({"song.mml", "/watch", "/midi", "/from=2"}, dir.path());
     ASSERT_GT(run.pid(), 0);
     std::vector<std::string> expected{
@@ -125,6 +129,10 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
         "1 block"};
     ASSERT_TRUE(wait_for_status(run, 1)) << run.err();
     EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n"));
+    if (twins) {
+        EXPECT_TRUE(run.err().starts_with("zirvon: warning: both 'song.MML' and 'song.mml' exist; reading 'song.MML'\n"))
+            << run.err();
+    }
 
     // In place, a second block: the MIDI file comes too.
     write_bytes(dir / "song.MML", "1[C]\n1[D E]\n");
@@ -142,6 +150,13 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
               std::string::npos);
     EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n1[D E]\n"));
 
+    // Every error is counted, as a run counts them, not just those shown.
+    std::string many;
+    for (int i = 0; i < 1500; ++i) many += "12[C]\n";
+    write_bytes(dir / "song.MML", many);
+    expected.push_back("1500 errors; song.MZT left as it was");
+    ASSERT_TRUE(wait_for_status(run, 4)) << run.err();
+
     // Renamed over, with a folder where the MIDI file goes: the image is
     // still written. Then deleted and written anew.
     fs::remove(dir / "song.MID");
@@ -151,13 +166,13 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
     expected.push_back(
         "song.MZT written (170 bytes, 1 warning); cannot write 'song.MID': it is a folder; song.MID "
         "left as it was");
-    ASSERT_TRUE(wait_for_status(run, 4)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 5)) << run.err();
     fs::remove(dir / "song.MML");
     expected.push_back("song.MML is not there; waiting for it");
-    ASSERT_TRUE(wait_for_status(run, 5)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 6)) << run.err();
     write_bytes(dir / "song.MML", "1[C]\n");
     expected.push_back(expected.front());
-    ASSERT_TRUE(wait_for_status(run, 6)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 7)) << run.err();
 
     // Saved back unchanged: no rebuild.
     write_bytes(dir / "song.MML", "1[C]\n");

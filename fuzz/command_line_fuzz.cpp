@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(plan.no_arguments == args.empty());
     FUZZ_CHECK(plan.tape_name_given || plan.tape_name == "MUSICDATA");
     if (plan.output_given) FUZZ_CHECK(!plan.output_name.empty());
-    FUZZ_CHECK(output_name_for(plan, ".MID").ends_with(".MID"));
+    FUZZ_CHECK(output_file_name(plan.output_name, *output_for_option("midi")).ends_with(".MID"));
     if (plan.have_source && !plan.output_given) {
         FUZZ_CHECK(plan.output_name.size() >= 4);
         FUZZ_CHECK(plan.output_name.ends_with(".MZT"));

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "system/interrupt.h"
+#include "live/live_loop.h"
 #include "live/live_session.h"
 #include "live/progress.h"
 
@@ -16,8 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-/// How often the main thread looks for the end, an interrupt or a lost output.
-constexpr auto kPoll = 10ms;
 /// How often the progress line is brought up to date.
 constexpr auto kProgressEvery = 250ms;
 
@@ -29,8 +28,8 @@ std::string progress_text(const std::string& title, const play::SongMap& map, co
                            passage.length());
 }
 
-PreviewResult play_live(const Song& song, const play::SongMap& map, const play::Passage& passage, play::LiveOutput& output,
-                        const PreviewOptions& options) {
+PreviewResult play_live(const Song& song, const play::SongMap& map, const play::Passage& passage,
+                        play::LiveOutput& output, const PreviewOptions& options) {
     InterruptWatch interrupt;
     if (interrupt.requested()) return {PreviewOutcome::interrupted, {}};
 
@@ -43,43 +42,32 @@ PreviewResult play_live(const Song& song, const play::SongMap& map, const play::
     std::optional<ProgressLine> progress;
     if (options.show_progress) progress.emplace(stderr);
     const std::string title = options.title + " on " + output.name();
-    auto next_progress = std::chrono::steady_clock::now();
-    std::string why;
-    bool lost = false;
-    bool ended = false;
-    while (!interrupt.requested()) {
+    const auto text = [&] {
         const LiveSession::Position at = session.position();
-        if (at.serial != 0 && at.state != LiveSession::State::playing) {
-            ended = true;
-            break;
-        }
-        if (output.lost(why)) {
-            lost = true;
-            break;
-        }
-        if (progress && at.serial != 0 && std::chrono::steady_clock::now() >= next_progress) {
-            progress->show(progress_text(title, map, passage, at.ticks, at.song_tick));
-            next_progress += kProgressEvery;
-        }
-        std::this_thread::sleep_for(kPoll);
-    }
+        return at.serial == 0 ? std::string() : progress_text(title, map, passage, at.ticks, at.song_tick);
+    };
+    LoopHooks hooks;
+    hooks.step = [&](LoopHooks::Clock::time_point) {
+        const LiveSession::Position at = session.position();
+        return at.serial == 0 || at.state == LiveSession::State::playing;
+    };
+    hooks.progress = text;
+    hooks.progress_every = kProgressEvery;
+    std::string why;
+    const LoopEnd end = run_live_loop(interrupt, &session, progress ? &*progress : nullptr, hooks, why);
     session.stop();
     if (progress) {
         // The last position first, as a finished preview shows its length.
-        if (ended) {
-            const LiveSession::Position at = session.position();
-            progress->show(progress_text(title, map, passage, at.ticks, at.song_tick));
-        }
+        if (end == LoopEnd::finished) progress->show(text());
         progress->clear();
     }
-
-    if (lost) {
-        session.silence();
-        return {PreviewOutcome::lost, why};
-    }
-    if (!ended) {
-        session.silence();
-        return {PreviewOutcome::interrupted, {}};
+    switch (end) {
+        case LoopEnd::lost:
+            return {PreviewOutcome::lost, why};
+        case LoopEnd::interrupted:
+            return {PreviewOutcome::interrupted, {}};
+        case LoopEnd::finished:
+            break;
     }
     return {PreviewOutcome::finished, {}};
 }

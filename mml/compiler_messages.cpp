@@ -4,6 +4,7 @@
 #include <string>
 
 #include "mml/compiler_internal.h"
+#include "text/utf8.h"
 
 namespace zirvon {
 namespace {
@@ -12,26 +13,6 @@ std::string describe_byte(unsigned char c) {
     if (c >= 0x21 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
     static constexpr char kHex[] = "0123456789ABCDEF";
     return std::string("byte 0x") + kHex[c >> 4] + kHex[c & 15];
-}
-
-/// Length of the UTF-8 character that starts at bytes[i], or 0 when no valid
-/// one starts there.
-std::size_t utf8_length(const unsigned char* bytes, std::size_t i, std::size_t n) {
-    const unsigned char c = bytes[i];
-    const std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
-                               : c >= 0xF0 && c <= 0xF4                       ? 4
-                                                                              : 0;
-    if (length == 0 || n - i < length) return 0;
-    // The second byte's range rules out overlong forms, surrogates and
-    // code points past U+10FFFF.
-    const unsigned char second = bytes[i + 1];
-    const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-    if (second < low || second > high) return 0;
-    for (std::size_t k = 2; k < length; ++k) {
-        if ((bytes[i + k] & 0xC0) != 0x80) return 0;
-    }
-    return length;
 }
 
 }  // namespace
@@ -55,7 +36,8 @@ std::size_t Compiler::other_byte(LineState& s, const unsigned char* bytes, std::
         s.number_at_unknown = s.number;
         return 0;
     }
-    const std::size_t length = utf8_length(bytes, i, n);
+    const std::size_t length =
+        decode_utf8({reinterpret_cast<const char*>(bytes), n}, i).length;
     if (length == 0) {
         report(Severity::warning, "unknown-command", {s.line, column},
                [c] { return "unknown command " + describe_byte(c) + " is ignored"; });

@@ -17,15 +17,12 @@ bool holds_notes(const Track& track) {
 
 /// "track 1", "tracks 1 and 3", "tracks 1, 3 and 4".
 std::string track_list(const std::vector<int>& tracks) {
-    std::string text = tracks.size() == 1 ? "track " : "tracks ";
-    for (std::size_t i = 0; i < tracks.size(); ++i) {
-        if (i > 0) text += i + 1 == tracks.size() ? " and " : ", ";
-        text += std::to_string(tracks[i]);
-    }
-    return text;
+    std::vector<std::string> numbers;
+    for (const int k : tracks) numbers.push_back(std::to_string(k));
+    return (tracks.size() == 1 ? "track " : "tracks ") + joined(numbers);
 }
 
-std::string blocks(int n) { return std::to_string(n) + (n == 1 ? " block" : " blocks"); }
+std::string blocks(int n) { return counted(static_cast<std::uint64_t>(n), "block"); }
 
 Diagnostic nothing_to_hear(const Song& song, const SongClues& clues) {
     std::string text = "nothing to hear: tracks 1 to 8 hold no notes";

@@ -20,10 +20,6 @@ constexpr int kRowsTop = 66;
 constexpr int kLegendEntry = 84;
 constexpr std::string_view kLeftOutLegend = "above a row: left out, above MIDI 127";
 
-std::string counted(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + ' ' + (n == 1 ? one : many);
-}
-
 std::string title_text(const Roll& roll, const PictureTitle& title) {
     std::string text = title.file_name + " \u00B7 " + title.tape_name + " \u00B7 " +
                        minutes_seconds(roll.length);
@@ -32,7 +28,7 @@ std::string title_text(const Roll& roll, const PictureTitle& title) {
     if (roll.song_blocks == 0) {
         text += "no blocks";
     } else if (roll.whole_song) {
-        text += counted(roll.song_blocks, "block", "blocks");
+        text += counted(roll.song_blocks, "block");
     } else {
         text += roll.first_block == roll.last_block ? "block " + std::to_string(roll.first_block)
                                                     : "blocks " + std::to_string(roll.first_block) +
@@ -50,7 +46,7 @@ std::string title_text(const Roll& roll, const PictureTitle& title) {
         text += roll.whole_song && muted.empty() ? "empty: no notes on tracks 1 to 8"
                                                  : "empty: no notes in this passage";
     } else {
-        text += counted(roll.notes.size(), "note", "notes");
+        text += counted(roll.notes.size(), "note");
         if (!roll.left_out.empty())
             text += ", " + std::to_string(roll.left_out.size()) + " left out";
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "text/format.h"
+
 namespace zirvon::play {
 namespace {
 
@@ -11,16 +13,6 @@ public:
     void send(const MidiMessage&) override {}
 };
 
-/// "m:ss.cc" of a time in hundredths of a second, for messages.
-std::string format_hundredths(std::uint64_t hundredths) {
-    const std::uint64_t seconds = hundredths / 100;
-    const std::uint64_t cs = hundredths % 100;
-    std::string text = std::to_string(seconds / 60) + (seconds % 60 < 10 ? ":0" : ":") +
-                       std::to_string(seconds % 60);
-    if (cs != 0) text += (cs < 10 ? ".0" : ".") + std::to_string(cs);
-    return text;
-}
-
 std::string describe(const char* option, const Bound& bound) {
     std::string text = std::string("/") + option + "=";
     if (!bound.text.empty()) return text + bound.text;
@@ -28,7 +20,7 @@ std::string describe(const char* option, const Bound& bound) {
         case Bound::Kind::block:
             return text + std::to_string(bound.value);
         case Bound::Kind::time:
-            return text + format_hundredths(bound.value);
+            return text + minutes_hundredths(bound.value, false);
         case Bound::Kind::line:
             return text + "line:" + std::to_string(bound.value);
         case Bound::Kind::position:
@@ -46,7 +38,7 @@ std::string number_text(const Bound& bound) {
 
 std::string block_count_text(std::size_t count) {
     if (count == 0) return "the song has no blocks";
-    return "the song has " + std::to_string(count) + (count == 1 ? " block" : " blocks");
+    return "the song has " + counted(count, "block");
 }
 
 /// First tick at or after a time: one tick is two hundredths of a second.
@@ -122,7 +114,7 @@ std::optional<std::uint64_t> resolve_bound(const char* option, const Bound& boun
             const std::uint64_t tick = tick_at_or_after(bound.value);
             if (tick > map.done_tick) {
                 error = describe(option, bound) + " is past the end of the song, at " +
-                        format_hundredths(map.done_tick * 2);
+                        minutes_hundredths(map.done_tick * 2, false);
                 return std::nullopt;
             }
             if (!is_end && tick == map.done_tick) {

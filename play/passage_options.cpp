@@ -3,6 +3,8 @@
 #include <cctype>
 #include <limits>
 
+#include "text/format.h"
+
 namespace zirvon {
 namespace {
 
@@ -74,20 +76,12 @@ std::string quoted(std::string_view option, std::string_view value) {
 }  // namespace
 
 std::string PassageOptions::names() const {
-    // Joined "a, b and c": the separator before the last name is "and".
-    const bool flags[] = {bool(from), bool(to), bool(solo), bool(mute)};
-    const char* const labels[] = {"/from", "/to", "/solo", "/mute"};
-    int count = 0;
-    for (const bool f : flags) count += f;
-    std::string text;
-    int seen = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (!flags[i]) continue;
-        if (seen > 0) text += seen == count - 1 ? " and " : ", ";
-        text += labels[i];
-        ++seen;
-    }
-    return text;
+    std::vector<std::string> given;
+    if (from) given.emplace_back("/from");
+    if (to) given.emplace_back("/to");
+    if (solo) given.emplace_back("/solo");
+    if (mute) given.emplace_back("/mute");
+    return joined(given);
 }
 
 play::PassageRequest PassageOptions::request() const {

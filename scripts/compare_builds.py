@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Runs the Linux build and the Windows build of zirvon on the same cases and
-checks that they behave the same: exit status, standard output and error,
-and the bytes of every file in the folder afterwards.
+"""Runs two builds of zirvon on the same cases and checks that they behave
+the same: exit status, standard output and error, and the bytes of every file
+in the folder afterwards. Two uses: the Linux build against the Windows build
+(run under an emulator), and a build before a change against the build after
+it, which must give the same bytes.
 
-usage: compare_builds.py LINUX_ZIRVON WINDOWS_ZIRVON [--count N] [--seed S]
-                         [--jobs J] --emulator COMMAND...
+usage: compare_builds.py FIRST_ZIRVON SECOND_ZIRVON [--count N] [--seed S]
+                         [--jobs J] [--emulator COMMAND...]
 
 The cases: every example song, compiled, drawn (/svg) and rendered (/wav),
 a few command lines (usage text, version, listings, refusals, an image
@@ -12,10 +14,10 @@ written through a symbolic link, the picture and the WAV of an image,
 passages, a WAV of every track over the whole range of pitches), and N
 random sources from the reference-model test's generator, with a seed of
 their own so that they are not the ones that test tries; every third of them
-is drawn and every tenth rendered too. The synthesizer must give the same
-bytes on every system, so WAV files are compared like any other. --emulator,
-last, is the command that runs the Windows build (every argument after it
-belongs to it).
+is drawn, every tenth rendered, every second written as a MIDI file too, and
+every fifth listed instead. The synthesizer must give the same bytes on every
+system, so WAV files are compared like any other. --emulator, last, is the
+command that runs the second build (every argument after it belongs to it).
 """
 import argparse
 import concurrent.futures
@@ -123,7 +125,10 @@ def random_cases(count, seed):
         tape_name = rng.choice(["MUSICDATA", "T", "A-LONG-TAPE-NAME-HERE"])
         drawn = ["/svg"] if i % 3 == 0 else []
         rendered = ["/wav"] if i % 10 == 0 else []
-        cases.append(Case(f"random source {i}", {"src.MML": data}, ["src.mml", tape_name, *drawn, *rendered]))
+        recorded = ["/midi"] if i % 2 == 0 else []
+        listed = ["/list"] if i % 5 == 4 else []
+        cases.append(Case(f"random source {i}", {"src.MML": data},
+                          ["src.mml", tape_name, *drawn, *rendered, *recorded, *listed]))
     return cases
 
 
@@ -153,45 +158,45 @@ def run(command, case):
         shutil.rmtree(folder, ignore_errors=True)
 
 
-def compare(linux, windows, case):
-    a = run(linux, case)
-    b = run(windows, case)
+def compare(first, second, case):
+    a = run(first, case)
+    b = run(second, case)
     if b[0] != a[0] and not b[1] and not b[2]:
         # Wine itself now and then fails to start a program under load, with
         # no word on either stream; a real difference shows again.
-        b = run(windows, case)
+        b = run(second, case)
     problems = []
     for what, x, y in zip(("exit status", "standard output", "standard error", "files"), a, b):
         if x != y:
             shown = (x, y) if what != "files" else (
                 sorted(k for k in x if x.get(k) != y.get(k)), sorted(k for k in y if x.get(k) != y.get(k)))
-            problems.append(f"{what}: Linux {shown[0]!r:.300} / Windows {shown[1]!r:.300}")
+            problems.append(f"{what}: first {shown[0]!r:.300} / second {shown[1]!r:.300}")
     return case, problems
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("linux")
-    parser.add_argument("windows")
+    parser.add_argument("first")
+    parser.add_argument("second")
     parser.add_argument("--count", type=int, default=300)
     parser.add_argument("--seed", type=int, default=20)
     parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--emulator", nargs=argparse.REMAINDER, required=True)
+    parser.add_argument("--emulator", nargs=argparse.REMAINDER, default=[])
     args = parser.parse_args()
-    linux = [os.path.abspath(args.linux)]
-    windows = args.emulator + [os.path.abspath(args.windows)]
+    first = [os.path.abspath(args.first)]
+    second = args.emulator + [os.path.abspath(args.second)]
 
     cases = fixed_cases() + random_cases(args.count, args.seed)
     failures = 0
     with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
-        for case, problems in pool.map(lambda c: compare(linux, windows, c), cases):
+        for case, problems in pool.map(lambda c: compare(first, second, c), cases):
             if problems:
                 failures += 1
                 if failures <= 10:
                     print(f"{case.name}: {case.args}")
                     for p in problems:
                         print("   ", p)
-    print(f"{len(cases) - failures} of {len(cases)} cases the same on Linux and Windows")
+    print(f"{len(cases) - failures} of {len(cases)} cases the same with both builds")
     return 1 if failures else 0
 
 

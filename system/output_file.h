@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "outputs/byte_sink.h"
+
 namespace zirvon {
 
 /// Writes `bytes` to `path` atomically: into a temporary file in the same
@@ -24,8 +26,6 @@ namespace zirvon {
 bool write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes,
                            std::string& error);
 
-/// Takes the next bytes of a file being written; false once writing failed.
-using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
 
 /// The same for bytes that are made while the file is written, so that a
 /// large file is never held whole: `produce` hands them to the sink piece by

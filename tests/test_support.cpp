@@ -4,7 +4,11 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
+
+#include "app/command_line.h"
+#include "app/run.h"
 
 namespace zirvon::testing_support {
 
@@ -49,6 +53,19 @@ int Background::stop() {
     const int status = wait_zirvon(pid_);
     pid_ = -1;
     return interrupted ? status : -1;
+}
+
+RunResult run_in_process(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(cwd);
+    std::ostringstream out;
+    std::ostringstream err;
+    RunResult result;
+    result.status = run(parse_command_line(args), out, err);
+    std::filesystem::current_path(before);
+    result.out = out.str();
+    result.err = err.str();
+    return result;
 }
 
 std::filesystem::path source_dir() {

@@ -73,6 +73,11 @@ struct RunResult {
 RunResult run_zirvon(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                      const std::vector<std::string>& env = {});
 
+/// Runs `args` as the program would, but in this process, in folder `cwd`:
+/// for the cases that need no other process (the plan, its refusals, the
+/// files a run writes), which start much faster than the binary.
+RunResult run_in_process(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+
 /// Starts the zirvon binary like run_zirvon, with its output thrown away
 /// (or its standard error written to the file `err_path`, which others may
 /// read meanwhile), and returns its process id without waiting for it.

@@ -29,10 +29,15 @@ std::string counted(std::uint64_t n, std::string_view one, std::string_view many
     return text.append(many);
 }
 
-std::string joined(const std::vector<std::string>& items) {
+std::string joined(const std::vector<std::string>& items, std::string_view last) {
     std::string text;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+        if (i > 0 && i + 1 == items.size()) {
+            text.append(" ").append(last).append(" ");
+        } else if (i > 0) {
+            text.append(", ");
+        }
+        text += items[i];
     }
     return text;
 }

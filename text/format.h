@@ -15,8 +15,8 @@ std::string with_commas(std::uint64_t n);
 /// gives, or `one` + "s" when `many` is empty.
 std::string counted(std::uint64_t n, std::string_view one, std::string_view many = {});
 
-/// "a", "a and b", "a, b and c".
-std::string joined(const std::vector<std::string>& items);
+/// "a", "a and b", "a, b and c"; with `last` "or": "a, b or c".
+std::string joined(const std::vector<std::string>& items, std::string_view last = "and");
 
 /// "0x315A": `value` in upper-case hexadecimal, at least `digits` digits.
 std::string hex(std::uint64_t value, int digits);

@@ -1,5 +1,6 @@
-// The passage options on the real binary: every bad input, the order in
-// which problems are found, and the warnings.
+// What a run and /watch both go through, in process: every command line
+// that is refused (the passage options, -o that names the source), the
+// order in which problems are found, and the warnings.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,7 +12,6 @@
 namespace zirvon {
 namespace {
 
-using testing_support::run_zirvon;
 using testing_support::RunResult;
 using testing_support::TempDir;
 using testing_support::write_bytes;
@@ -29,10 +29,10 @@ std::string twelve_blocks() {
 /// opening the port would show as status 1.
 RunResult run_on_song(std::vector<std::string> args, const TempDir& dir) {
     args.push_back("/port=no-such-port-anywhere");
-    return run_zirvon(args, dir.path());
+    return testing_support::run_in_process(args, dir.path());
 }
 
-TEST(PassageCli, EveryBadInputIsOneLineAndStatus2WithNothingPlayedOrWritten) {
+TEST(Pipeline, EveryBadInputIsOneLineAndStatus2WithNothingPlayedOrWritten) {
     struct Case {
         std::vector<std::string> args;
         std::string err;
@@ -41,6 +41,13 @@ TEST(PassageCli, EveryBadInputIsOneLineAndStatus2WithNothingPlayedOrWritten) {
     const std::string not_a_time =
         ": not a time; write minutes and two digits of seconds below 60, such as 1:05 or 1:05.25";
     const std::string not_a_list = ": not a list of tracks; write them like 1,3-5, with no blanks";
+    TempDir dir;
+    write_bytes(dir / "song.mml", twelve_blocks());
+    // Where names ignore case, song.MML is song.mml.
+    const std::string twin = fs::exists(dir / "SONG.MML")
+                                 ? "'song.MML' is the source itself; the image would replace it"
+                                 : "'song.MML' would be read as the source by the next 'zirvon song.mml'; the image "
+                                   "needs another name";
     // Options alone go after "song.mml /play".
     const std::vector<Case> cases{
         {{"/from=0"}, "/from=0: there is no block 0; blocks count from 1"},
@@ -96,10 +103,12 @@ TEST(PassageCli, EveryBadInputIsOneLineAndStatus2WithNothingPlayedOrWritten) {
         {{"song.MZT", "/watch"}, "/watch follows MML sources, and 'song.MZT' is a tape image"},
         {{"song.mml", "/watch", "/list"},
          "/watch rebuilds or replays the song on every save; it does not go with /list"},
+        // -o may not name the source, nor a name that the next run reads as it.
+        {{"song.mml", "/watch", "-o", "song.mml"}, "'song.mml' is the source itself; the image would replace it"},
+        {{"song.mml", "/midi", "-o", "song.MML"}, twin},
+        {{"song.mml", "/watch", "/play", "-o", "song.MML"}, twin},
     };
-    TempDir dir;
-    write_bytes(dir / "song.mml", twelve_blocks());
-    ASSERT_EQ(run_zirvon({"song.mml"}, dir.path()).status, 0);
+    ASSERT_EQ(testing_support::run_in_process({"song.mml"}, dir.path()).status, 0);
     const std::string image = testing_support::read_bytes(dir / "song.MZT");
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;
@@ -117,7 +126,7 @@ TEST(PassageCli, EveryBadInputIsOneLineAndStatus2WithNothingPlayedOrWritten) {
 // Problems are found in order: the command line, then compile errors, the
 // song, the port. What changes nothing, or a track listed twice, is a
 // warning. An expected message without its final newline is its start.
-TEST(PassageCli, OrderOfProblemsAndWarnings) {
+TEST(Pipeline, OrderOfProblemsAndWarnings) {
     TempDir dir;
     write_bytes(dir / "bad.MML", "1[C] 12[D]\n");
     write_bytes(dir / "song.mml", twelve_blocks());

@@ -1,0 +1,211 @@
+#include "app/pipeline.h"
+
+#include <algorithm>
+
+#include "app/source_files.h"
+#include "mml/source_text.h"
+#include "system/file_kind.h"
+#include "system/input_file.h"
+#include "system/output_file.h"
+#include "tape/tape_header.h"
+#include "tape/tape_image.h"
+#include "text/format.h"
+
+namespace zirvon {
+namespace {
+
+constexpr const char* kProgram = "zirvon: ";
+
+/// The names a later run of this command line may read as the source: the
+/// name with its extension in upper case, and the name as typed.
+bool names_the_source(const RunPlan& plan, const std::string& name) {
+    return name == plan.source_name || name == plan.typed_name || same_file(name, plan.source_name) ||
+           same_file(name, plan.typed_name);
+}
+
+/// The file an image already holds at `name`, when it is these bytes.
+bool holds(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    std::string held;
+    std::string ignored;
+    return read_whole_file(name, kMaxTapeImage, held, ignored) &&
+           std::equal(held.begin(), held.end(), bytes.begin(), bytes.end(),
+                      [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
+
+OutputSource output_source(const RunPlan& plan, const std::string& path, const Build& build,
+                           const play::Passage* passage, std::string& header_name) {
+    OutputSource source;
+    source.song = &build.analysis.song;
+    source.passage = passage;
+    if (passage != nullptr) source.map = &build.analysis.map();
+    source.passage_given = plan.passage.given();
+    source.file_name = path;
+    source.tape_name_given = plan.tape_name_given;
+    source.image = build.image;
+    // An image is shown with the name in its header; a source with the
+    // name it is given.
+    header_name = build.from_image() ? read_tape_header(build.image).name()
+                                     : plan.tape_name.substr(0, kLongestTapeName);
+    source.tape_name = plan.tape_name_given || !build.from_image() ? std::string_view(plan.tape_name)
+                                                                    : std::string_view(header_name);
+    source.title_tape_name = header_name;
+    return source;
+}
+
+/// Writes one file; an image played is left alone when nothing changes.
+FileResult write_one(const RunPlan& plan, const std::string& path, const Build& build,
+                     const OutputKind& kind, const OutputSource& source) {
+    FileResult result;
+    result.kind = &kind;
+    result.name = file_name(plan, path, kind);
+    if (&kind == &image_output() && build.from_image()) {
+        const std::vector<std::uint8_t> bytes = output_bytes(kind, source);
+        result.size = bytes.size();
+        // Listening to an image needs no write access: an unchanged image
+        // is not written at all.
+        if (plan.output_given ? holds(result.name, bytes) : bytes == build.image) {
+            result.ok = true;
+            return result;
+        }
+        result.ok = write_file_atomically(result.name, bytes, result.error);
+        result.written = result.ok;
+        return result;
+    }
+    result.ok = write_file_atomically(
+        result.name,
+        [&](const ByteSink& sink) {
+            return kind.make(source, [&](std::span<const std::uint8_t> piece) {
+                result.size += piece.size();
+                return sink(piece);
+            });
+        },
+        result.error);
+    result.written = result.ok;
+    return result;
+}
+
+}  // namespace
+
+bool find_source(const RunPlan& plan, bool must_exist, std::string& path, std::ostream& err) {
+    path = plan.source_name;
+    if (plan.typed_name == plan.source_name) return true;  // the reader tells what is wrong
+    const bool normalised = path_exists(plan.source_name);
+    const bool typed = path_exists(plan.typed_name);
+    if (normalised && typed && !same_file(plan.source_name, plan.typed_name)) {
+        err << kProgram << "warning: both '" << plan.source_name << "' and '" << plan.typed_name
+            << "' exist; reading '" << plan.source_name << "'\n";
+    }
+    if (normalised) return true;
+    if (typed || !must_exist) {
+        path = plan.typed_name;
+        return true;
+    }
+    std::string why;
+    file_kind(plan.source_name, why);
+    err << kProgram << "cannot read '" << plan.typed_name << "' (tried '" << plan.source_name << "' and '"
+        << plan.typed_name << "'): " << why << '\n';
+    return false;
+}
+
+std::optional<int> check_run(const RunPlan& plan, const std::string& path, std::ostream& err) {
+    if (plan.output_given && plan.kind != SourceKind::tape) {
+        if (same_file(path, plan.output_name)) {
+            err << kProgram << "'" << plan.output_name << "' is the source itself; the image would replace it\n";
+            return kExitUsage;
+        }
+        if (names_the_source(plan, plan.output_name)) {
+            err << kProgram << "'" << plan.output_name << "' would be read as the source by the next 'zirvon "
+                << plan.typed_name << "'; the image needs another name\n";
+            return kExitUsage;
+        }
+    }
+    if (plan.output_given && !writes_image(plan) && plan.extra_outputs().empty()) {
+        err << kProgram << "warning: '" << plan.output_name << "' is not written: "
+            << (plan.list ? "/list" : "/play of an MML source") << " writes no image\n";
+    }
+    return std::nullopt;
+}
+
+bool make_build(const RunPlan& plan, const std::string& path, std::string bytes, Build& build,
+                std::string& error) {
+    build = Build{};
+    if (plan.kind != SourceKind::tape) {
+        build.analysis = analyze_source(std::move(bytes), path);
+        return true;
+    }
+    build.analysis.name = path;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    if (!load_tape_image({data, bytes.size()}, build.analysis.song, error)) {
+        // The file was read only up to one byte past the longest image.
+        if (bytes.size() > kMaxTapeImage) {
+            error = "not a tape image: it is longer than " + with_commas(kMaxTapeImage) +
+                    " bytes, the most an image can hold";
+        }
+        error = path + ": " + error;
+        return false;
+    }
+    build.image.assign(data, data + bytes.size());
+    return true;
+}
+
+bool read_build(const RunPlan& plan, const std::string& path, Build& build, std::string& error) {
+    std::string bytes;
+    const bool read = plan.kind == SourceKind::tape ? read_whole_file(path, kMaxTapeImage, bytes, error)
+                                                    : read_source_file(path, bytes, error);
+    return read && make_build(plan, path, std::move(bytes), build, error);
+}
+
+std::optional<play::Passage> build_passage(const RunPlan& plan, const Build& build, std::string& error) {
+    return play::resolve_passage(plan.passage.request(), build.analysis.song, build.analysis.map(), error);
+}
+
+bool writes_image(const RunPlan& plan) {
+    return plan.kind == SourceKind::tape ? plan.play : !plan.list && !plan.play;
+}
+
+std::vector<const OutputKind*> files_to_write(const RunPlan& plan) {
+    std::vector<const OutputKind*> kinds = plan.extra_outputs();
+    if (writes_image(plan)) kinds.push_back(&image_output());
+    return kinds;
+}
+
+std::string file_name(const RunPlan& plan, const std::string& path, const OutputKind& kind) {
+    if (&kind == &image_output() && plan.kind == SourceKind::tape && !plan.output_given) return path;
+    return output_file_name(plan.output_name, kind);
+}
+
+std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path, const Build& build,
+                                    const std::vector<const OutputKind*>& kinds,
+                                    const play::Passage* passage, bool stop_at_failure) {
+    std::string header_name;
+    const OutputSource source = output_source(plan, path, build, passage, header_name);
+    std::vector<FileResult> results;
+    for (const OutputKind* kind : kinds) {
+        if (kind->refusal == nullptr) continue;
+        std::string why = kind->refusal(source, file_name(plan, path, *kind));
+        if (why.empty()) continue;
+        results.push_back({kind, file_name(plan, path, *kind), false, false, 0, std::move(why)});
+        if (stop_at_failure) return results;
+    }
+    for (const OutputKind* kind : kinds) {
+        const bool refused = std::any_of(results.begin(), results.end(),
+                                         [&](const FileResult& r) { return r.kind == kind; });
+        if (refused) continue;
+        results.push_back(write_one(plan, path, build, *kind, source));
+        if (!results.back().ok && stop_at_failure) break;
+    }
+    return results;
+}
+
+std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
+    const std::vector<const OutputKind*> kinds = plan.extra_outputs();
+    const bool sounds = plan.play || std::any_of(kinds.begin(), kinds.end(), [](const OutputKind* k) { return k->sounds; });
+    if (!sounds) return {};
+    const int count = play::left_out_notes(build.analysis.song, build.analysis.map(), passage);
+    if (count == 0) return {};
+    return std::to_string(count) +
+           (count == 1 ? " note lies above MIDI note 127 and is" : " notes lie above MIDI note 127 and are") +
+           " left out";
+}
+
+}  // namespace zirvon

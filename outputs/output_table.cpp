@@ -1,0 +1,111 @@
+#include "outputs/output_table.h"
+
+#include <array>
+
+#include "picture/piano_roll.h"
+#include "play/player.h"
+#include "smf/midi_file.h"
+#include "synth/wav_file.h"
+#include "synth/wav_render.h"
+#include "tape/tape_header.h"
+#include "tape/tape_image.h"
+#include "text/format.h"
+
+namespace zirvon {
+namespace {
+
+bool hand_on(const std::vector<std::uint8_t>& bytes, const ByteSink& sink) { return sink(bytes); }
+
+bool make_image(const OutputSource& source, const ByteSink& sink) {
+    // An image read back keeps its own name field, byte for byte, unless
+    // the user names it anew.
+    if (!source.image.empty() && !source.tape_name_given) {
+        return hand_on(rebuild_tape_image(*source.song, source.image), sink);
+    }
+    return hand_on(build_tape_image(*source.song, source.tape_name), sink);
+}
+
+bool make_midi(const OutputSource& source, const ByteSink& sink) {
+    return hand_on(smf::build_midi_file(*source.song, *source.passage).bytes, sink);
+}
+
+std::string wav_refusal(const OutputSource& source, std::string_view name) {
+    // The passage's length is known before it plays, so the header is right
+    // from the start.
+    const std::uint64_t done_tick = source.passage->length();
+    if (synth::wav_frames(done_tick) <= synth::kMaxWavFrames) return {};
+    const std::uint64_t longest = (synth::kMaxWavFrames - synth::kTailFrames) / synth::kFramesPerTick;
+    return "cannot write '" + std::string(name) + "': the " + (source.passage_given ? "passage" : "song") +
+           " lasts " + hours_minutes_seconds((done_tick + kTicksPerSecond - 1) / kTicksPerSecond) +
+           " and a WAV file holds at most " + hours_minutes_seconds(longest / kTicksPerSecond) +
+           "; choose a part of it with /from and /to";
+}
+
+bool make_wav(const OutputSource& source, const ByteSink& sink) {
+    synth::WavRender render(source.passage->length(), sink);
+    play::play_passage(*source.song, *source.passage,
+                       [&](std::uint64_t tick, const play::MidiMessage& message) { render.add(tick, message); });
+    return render.finish();
+}
+
+/// The file name without its folder: after the last '/', or '\\' as
+/// Windows writes them, on every system, so that both builds title a song
+/// alike.
+std::string_view base_name(std::string_view path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool make_svg(const OutputSource& source, const ByteSink& sink) {
+    picture::PictureTitle title;
+    title.file_name = base_name(source.file_name);
+    title.tape_name = source.title_tape_name;
+    const picture::Roll roll = picture::collect_roll(*source.song, *source.map, *source.passage);
+    return picture::write_piano_roll(roll, title, [&](std::string_view piece) {
+        return sink({reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()});
+    });
+}
+
+constexpr std::array<OutputKind, 4> kKinds{{
+    {"", ".MZT", "a tape image", "", false, false, nullptr, make_image},
+    {"midi", ".MID", "a MIDI file", "also write a Standard MIDI File beside the image (song.MID)", true, true,
+     nullptr, make_midi},
+    {"wav", ".WAV", "a WAV file", "also render the song with the built-in synthesizer, song.WAV", true, true,
+     wav_refusal, make_wav},
+    {"svg", ".SVG", "a picture", "also draw the song as a piano roll, song.SVG", true, false, nullptr,
+     make_svg},
+}};
+
+}  // namespace
+
+std::span<const OutputKind> output_kinds() { return kKinds; }
+
+const OutputKind& image_output() { return kKinds[0]; }
+
+const OutputKind* output_for_option(std::string_view option) {
+    for (const OutputKind& kind : kKinds) {
+        if (!kind.option.empty() && kind.option == option) return &kind;
+    }
+    return nullptr;
+}
+
+std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source) {
+    std::vector<std::uint8_t> bytes;
+    kind.make(source, [&](std::span<const std::uint8_t> piece) {
+        bytes.insert(bytes.end(), piece.begin(), piece.end());
+        return true;
+    });
+    return bytes;
+}
+
+std::string output_file_name(std::string_view image_name, const OutputKind& kind) {
+    if (&kind == &image_output()) return std::string(image_name);
+    const std::size_t folder_end = image_name.find_last_of("/\\:");
+    const std::size_t name_start = folder_end == std::string_view::npos ? 0 : folder_end + 1;
+    const std::size_t dot = image_name.rfind('.');
+    // A leading dot, as in .hidden, starts a name rather than an extension.
+    const bool has_extension = dot != std::string_view::npos && dot > name_start;
+    return std::string(image_name.substr(0, has_extension ? dot : image_name.size())) + std::string(kind.extension);
+}
+
+}  // namespace zirvon
