@@ -14,7 +14,7 @@
 namespace zirvon::audio {
 
 class AudioBackend {
-public:
+  public:
     virtual ~AudioBackend() = default;
 
     /// Opens the default output, silent. False when it cannot: with `error`

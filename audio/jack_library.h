@@ -13,9 +13,17 @@
 
 namespace zirvon::audio {
 
-class JackLibrary {
-public:
-    /// Loads libjack and every function below; false when it is missing.
+#define ZIRVON_JACK_FUNCTIONS(X)                                                                 \
+    X(jack_set_error_function)                                                                   \
+    X(jack_set_info_function) X(jack_client_open) X(jack_client_close) X(jack_activate)          \
+        X(jack_deactivate) X(jack_get_sample_rate) X(jack_get_buffer_size) X(jack_port_register) \
+            X(jack_port_name) X(jack_port_get_buffer) X(jack_port_get_latency_range)             \
+                X(jack_connect) X(jack_get_ports) X(jack_free) X(jack_set_process_callback)      \
+                    X(jack_on_shutdown) X(jack_on_info_shutdown)                                 \
+                        X(jack_set_client_registration_callback)
+
+struct JackLibrary {
+    /// Loads libjack and every function above; false when it is missing.
     bool load();
 
     /// The library's file name, for messages: "libjack.so.0".
@@ -23,26 +31,7 @@ public:
     /// The server a client reaches: JACK_DEFAULT_SERVER's, else "default".
     static std::string server_name();
 
-    decltype(&jack_client_open) client_open = nullptr;
-    decltype(&jack_client_close) client_close = nullptr;
-    decltype(&jack_activate) activate = nullptr;
-    decltype(&jack_deactivate) deactivate = nullptr;
-    decltype(&jack_get_sample_rate) get_sample_rate = nullptr;
-    decltype(&jack_get_buffer_size) get_buffer_size = nullptr;
-    decltype(&jack_port_register) port_register = nullptr;
-    decltype(&jack_port_name) port_name = nullptr;
-    decltype(&jack_port_get_buffer) port_get_buffer = nullptr;
-    decltype(&jack_port_get_latency_range) port_get_latency_range = nullptr;
-    decltype(&jack_connect) connect = nullptr;
-    decltype(&jack_get_ports) get_ports = nullptr;
-    decltype(&jack_free) free = nullptr;
-    decltype(&jack_set_process_callback) set_process_callback = nullptr;
-    decltype(&jack_on_shutdown) on_shutdown = nullptr;
-    decltype(&jack_on_info_shutdown) on_info_shutdown = nullptr;
-    decltype(&jack_set_client_registration_callback) set_client_registration_callback = nullptr;
-
-private:
-    SharedLibrary library_;
+    ZIRVON_LIBRARY_FUNCTIONS(ZIRVON_JACK_FUNCTIONS)
 };
 
 }  // namespace zirvon::audio

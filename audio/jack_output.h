@@ -14,7 +14,7 @@
 namespace zirvon::audio {
 
 class JackOutput : public AudioBackend {
-public:
+  public:
     JackOutput() = default;
     ~JackOutput() override { close(); }
     JackOutput(const JackOutput&) = delete;
@@ -33,12 +33,12 @@ public:
     std::string name() const override;
     std::string tried() const override;
 
-private:
+  private:
     static int on_process(jack_nframes_t frames, void* self);
     static void on_shutdown(void* self);
     void connect_to_playback();
 
-    JackLibrary jack_;
+    JackLibrary lib_;
     bool loaded_ = false;
     jack_client_t* client_ = nullptr;
     jack_port_t* ports_[2] = {nullptr, nullptr};

@@ -18,11 +18,16 @@ constexpr unsigned kBufferMs = 5;
 
 std::string service_name(rtaudio_api_t api) {
     switch (api) {
-        case RTAUDIO_API_UNIX_JACK: return "JACK";
-        case RTAUDIO_API_LINUX_PULSE: return "PulseAudio";
-        case RTAUDIO_API_LINUX_ALSA: return "ALSA";
-        case RTAUDIO_API_LINUX_OSS: return "OSS";
-        default: return "audio";
+        case RTAUDIO_API_UNIX_JACK:
+            return "JACK";
+        case RTAUDIO_API_LINUX_PULSE:
+            return "PulseAudio";
+        case RTAUDIO_API_LINUX_ALSA:
+            return "ALSA";
+        case RTAUDIO_API_LINUX_OSS:
+            return "OSS";
+        default:
+            return "audio";
     }
 }
 
@@ -40,44 +45,17 @@ unsigned choose_rate(const rtaudio_device_info_t& info) {
 
 }  // namespace
 
-struct RtAudioOutput::Library {
-    /// Loads the library and its functions; false when it is not there.
-    bool load() {
-        return library.open(ZIRVON_RTAUDIO_LIBRARY) &&
-               library.get(num_compiled_apis, "rtaudio_get_num_compiled_apis") &&
-               library.get(compiled_api, "rtaudio_compiled_api") && library.get(create, "rtaudio_create") &&
-               library.get(destroy, "rtaudio_destroy") && library.get(show_warnings, "rtaudio_show_warnings") &&
-               library.get(device_count, "rtaudio_device_count") &&
-               library.get(default_output, "rtaudio_get_default_output_device") &&
-               library.get(device_info, "rtaudio_get_device_info") &&
-               library.get(open_stream, "rtaudio_open_stream") &&
-               library.get(start_stream, "rtaudio_start_stream") &&
-               library.get(stop_stream, "rtaudio_stop_stream") &&
-               library.get(close_stream, "rtaudio_close_stream") &&
-               library.get(is_open, "rtaudio_is_stream_open") &&
-               library.get(is_running, "rtaudio_is_stream_running") && library.get(error, "rtaudio_error") &&
-               library.get(stream_latency, "rtaudio_get_stream_latency") &&
-               library.get(stream_rate, "rtaudio_get_stream_sample_rate");
-    }
+#define ZIRVON_RTAUDIO_FUNCTIONS(X)                                                             \
+    X(rtaudio_get_num_compiled_apis)                                                            \
+    X(rtaudio_compiled_api) X(rtaudio_create) X(rtaudio_destroy) X(rtaudio_show_warnings)       \
+        X(rtaudio_device_count) X(rtaudio_get_default_output_device) X(rtaudio_get_device_info) \
+            X(rtaudio_open_stream) X(rtaudio_start_stream) X(rtaudio_stop_stream)               \
+                X(rtaudio_close_stream) X(rtaudio_is_stream_open) X(rtaudio_is_stream_running)  \
+                    X(rtaudio_error) X(rtaudio_get_stream_latency)                              \
+                        X(rtaudio_get_stream_sample_rate)
 
-    SharedLibrary library;
-    decltype(&rtaudio_get_num_compiled_apis) num_compiled_apis = nullptr;
-    decltype(&rtaudio_compiled_api) compiled_api = nullptr;
-    decltype(&rtaudio_create) create = nullptr;
-    decltype(&rtaudio_destroy) destroy = nullptr;
-    decltype(&rtaudio_show_warnings) show_warnings = nullptr;
-    decltype(&rtaudio_device_count) device_count = nullptr;
-    decltype(&rtaudio_get_default_output_device) default_output = nullptr;
-    decltype(&rtaudio_get_device_info) device_info = nullptr;
-    decltype(&rtaudio_open_stream) open_stream = nullptr;
-    decltype(&rtaudio_start_stream) start_stream = nullptr;
-    decltype(&rtaudio_stop_stream) stop_stream = nullptr;
-    decltype(&rtaudio_close_stream) close_stream = nullptr;
-    decltype(&rtaudio_is_stream_open) is_open = nullptr;
-    decltype(&rtaudio_is_stream_running) is_running = nullptr;
-    decltype(&rtaudio_error) error = nullptr;
-    decltype(&rtaudio_get_stream_latency) stream_latency = nullptr;
-    decltype(&rtaudio_get_stream_sample_rate) stream_rate = nullptr;
+struct RtAudioOutput::Library {
+    ZIRVON_LIBRARY_FUNCTIONS(ZIRVON_RTAUDIO_FUNCTIONS)
 };
 
 namespace {
@@ -85,7 +63,7 @@ namespace {
 /// RtAudio's message about the last call on `audio`, without the name of
 /// the function that raised it.
 std::string error_text(const RtAudioOutput::Library& rt, rtaudio_t audio) {
-    const char* text = rt.error(audio);
+    const char* text = rt.rtaudio_error(audio);
     std::string message = text != nullptr && text[0] != '\0' ? text : "it failed";
     const auto colon = message.find(": ");
     if (message.starts_with("RtApi") && colon != std::string::npos) message.erase(0, colon + 2);
@@ -94,36 +72,40 @@ std::string error_text(const RtAudioOutput::Library& rt, rtaudio_t audio) {
 
 }  // namespace
 
-RtAudioOutput::RtAudioOutput(bool skip_jack) : skip_jack_(skip_jack), library_(std::make_unique<Library>()) {}
+RtAudioOutput::RtAudioOutput(bool skip_jack)
+    : skip_jack_(skip_jack), library_(std::make_unique<Library>()) {}
 
-RtAudioOutput::~RtAudioOutput() { close(); }
+RtAudioOutput::~RtAudioOutput() {
+    close();
+}
 
 bool RtAudioOutput::open(std::string& error) {
     QuietStderr quiet;
     Library& rt = *library_;
-    if (!rt.load()) {
+    if (!rt.load_functions(ZIRVON_RTAUDIO_LIBRARY)) {
         tried_ = "RtAudio (" ZIRVON_RTAUDIO_LIBRARY " is missing)";
         return false;
     }
     tried_.clear();
-    const rtaudio_api_t* apis = rt.compiled_api();
-    for (unsigned i = 0; i < rt.num_compiled_apis(); ++i) {
+    const rtaudio_api_t* apis = rt.rtaudio_compiled_api();
+    for (unsigned i = 0; i < rt.rtaudio_get_num_compiled_apis(); ++i) {
         const rtaudio_api_t api = apis[i];
         if (api == RTAUDIO_API_DUMMY || (skip_jack_ && api == RTAUDIO_API_UNIX_JACK)) continue;
         tried_ += (tried_.empty() ? "" : ", ") + service_name(api);
-        rtaudio_t audio = rt.create(api);
+        rtaudio_t audio = rt.rtaudio_create(api);
         if (!audio) continue;
-        rt.show_warnings(audio, 0);
-        if (rt.device_count(audio) <= 0) {
-            rt.destroy(audio);
+        rt.rtaudio_show_warnings(audio, 0);
+        if (rt.rtaudio_device_count(audio) <= 0) {
+            rt.rtaudio_destroy(audio);
             continue;
         }
         rtaudio_stream_parameters_t output{};
-        output.device_id = rt.default_output(audio);
+        output.device_id = rt.rtaudio_get_default_output_device(audio);
         output.num_channels = 2;
-        const rtaudio_device_info_t info = rt.device_info(audio, static_cast<int>(output.device_id));
+        const rtaudio_device_info_t info =
+            rt.rtaudio_get_device_info(audio, static_cast<int>(output.device_id));
         if (!info.probed || info.output_channels < 2) {
-            rt.destroy(audio);
+            rt.rtaudio_destroy(audio);
             continue;
         }
         const unsigned rate = choose_rate(info);
@@ -134,16 +116,17 @@ bool RtAudioOutput::open(std::string& error) {
         options.priority = 70;
         std::snprintf(options.name, sizeof options.name, "zirvon");
         // 0 on success, whatever the header's error codes say.
-        if (rt.open_stream(audio, &output, nullptr, RTAUDIO_FORMAT_FLOAT32, rate, &frames,
-                           &RtAudioOutput::on_buffer, this, &options, nullptr) != 0) {
+        if (rt.rtaudio_open_stream(audio, &output, nullptr, RTAUDIO_FORMAT_FLOAT32, rate, &frames,
+                                   &RtAudioOutput::on_buffer, this, &options, nullptr) != 0) {
             if (error.empty()) {
-                error = "cannot open the audio output (" + service_name(api) + ": " + error_text(rt, audio) + ")";
+                error = "cannot open the audio output (" + service_name(api) + ": " +
+                        error_text(rt, audio) + ")";
             }
-            rt.destroy(audio);
+            rt.rtaudio_destroy(audio);
             continue;
         }
         audio_ = audio;
-        rate_ = rt.stream_rate(audio);
+        rate_ = rt.rtaudio_get_stream_sample_rate(audio);
         buffer_frames_ = frames;
         name_.assign(1, '"').append(info.name).append("\" (").append(service_name(api)).append(")");
         error.clear();
@@ -157,8 +140,8 @@ bool RtAudioOutput::start(LiveRenderer& renderer, std::string& error) {
     QuietStderr quiet;
     const auto audio = static_cast<rtaudio_t>(audio_);
     // Its result says nothing; an error is kept for rtaudio_error.
-    library_->start_stream(audio);
-    if (library_->error(audio) != nullptr) {
+    library_->rtaudio_start_stream(audio);
+    if (library_->rtaudio_error(audio) != nullptr) {
         error = "cannot start the audio output " + name_ + ": " + error_text(*library_, audio);
         return false;
     }
@@ -169,20 +152,22 @@ void RtAudioOutput::close() {
     if (!audio_) return;
     QuietStderr quiet;
     const auto audio = static_cast<rtaudio_t>(audio_);
-    if (library_->is_running(audio)) library_->stop_stream(audio);
-    if (library_->is_open(audio)) library_->close_stream(audio);
-    library_->destroy(audio);
+    if (library_->rtaudio_is_stream_running(audio)) library_->rtaudio_stop_stream(audio);
+    if (library_->rtaudio_is_stream_open(audio)) library_->rtaudio_close_stream(audio);
+    library_->rtaudio_destroy(audio);
     audio_ = nullptr;
 }
 
 std::chrono::milliseconds RtAudioOutput::latency() const {
     if (!audio_ || rate_ == 0) return {};
     const long frames = std::min<long>(
-        library_->stream_latency(static_cast<rtaudio_t>(audio_)) + long(buffer_frames_), rate_ / 10);
+        library_->rtaudio_get_stream_latency(static_cast<rtaudio_t>(audio_)) + long(buffer_frames_),
+        rate_ / 10);
     return std::chrono::milliseconds(1 + frames * 1000 / rate_);
 }
 
-int RtAudioOutput::on_buffer(void* out, void*, unsigned int frames, double, unsigned int, void* self) {
+int RtAudioOutput::on_buffer(void* out, void*, unsigned int frames, double, unsigned int,
+                             void* self) {
     auto* output = static_cast<RtAudioOutput*>(self);
     if (output->renderer_) {
         output->renderer_->render(static_cast<float*>(out), frames);

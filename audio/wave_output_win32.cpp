@@ -62,7 +62,9 @@ struct WaveOutput::Device {
 
 WaveOutput::WaveOutput() : device_(std::make_unique<Device>()) {}
 
-WaveOutput::~WaveOutput() { close(); }
+WaveOutput::~WaveOutput() {
+    close();
+}
 
 bool WaveOutput::open(std::string& error) {
     Device& d = *device_;
@@ -99,7 +101,9 @@ bool WaveOutput::open(std::string& error) {
     return true;
 }
 
-unsigned WaveOutput::rate() const { return kRate; }
+unsigned WaveOutput::rate() const {
+    return kRate;
+}
 
 bool WaveOutput::start(LiveRenderer& renderer, std::string&) {
     Device& d = *device_;

@@ -64,8 +64,10 @@ std::unique_ptr<play::LiveOutput> open_synth_output(bool instead_of_midi, std::s
     std::string tried;
     if (port->open(error, &tried)) return port;
     if (instead_of_midi && !tried.empty()) {
-        error = "no MIDI output port (asked: " + midi::MidiPort::services() + ") and no audio output (tried: " +
-                tried + ") to play on; write the song as a WAV file with /wav or as a MIDI file with /midi instead";
+        error = "no MIDI output port (asked: " + midi::MidiPort::services() +
+                ") and no audio output (tried: " + tried +
+                ") to play on; write the song as a WAV file with /wav or as a MIDI file with /midi "
+                "instead";
     } else if (instead_of_midi) {
         error = "no MIDI output port, and " + error;
     }

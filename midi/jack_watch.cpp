@@ -3,21 +3,21 @@
 namespace zirvon::midi {
 
 JackWatch::~JackWatch() {
-    if (client_ != nullptr) jack_.client_close(client_);
+    if (client_ != nullptr) lib_.jack_client_close(client_);
 }
 
 bool JackWatch::start(const std::string& port) {
     port_client_ = port.substr(0, port.find(':'));
-    if (!jack_.load()) return false;
+    if (!lib_.load()) return false;
     jack_status_t status{};
-    client_ = jack_.client_open("zirvon-watch", JackNoStartServer, &status);
+    client_ = lib_.jack_client_open("zirvon-watch", JackNoStartServer, &status);
     if (client_ == nullptr) return false;
-    jack_.on_info_shutdown(
+    lib_.jack_on_info_shutdown(
         client_,
         [](jack_status_t, const char* reason, void* self) { on_shutdown(0, reason, self); }, this);
-    jack_.set_client_registration_callback(client_, &JackWatch::on_client, this);
-    if (jack_.activate(client_) != 0) {
-        jack_.client_close(client_);
+    lib_.jack_set_client_registration_callback(client_, &JackWatch::on_client, this);
+    if (lib_.jack_activate(client_) != 0) {
+        lib_.jack_client_close(client_);
         client_ = nullptr;
         return false;
     }

@@ -12,7 +12,7 @@
 namespace zirvon::midi {
 
 class JackWatch {
-public:
+  public:
     JackWatch() = default;
     ~JackWatch();
     JackWatch(const JackWatch&) = delete;
@@ -27,11 +27,11 @@ public:
     /// own thread.
     bool gone() const { return gone_.load(std::memory_order_acquire); }
 
-private:
+  private:
     static void on_shutdown(int, const char*, void* self);
     static void on_client(const char* name, int registered, void* self);
 
-    audio::JackLibrary jack_;
+    audio::JackLibrary lib_;
     jack_client_t* client_ = nullptr;
     std::string port_client_;
     std::atomic<bool> gone_ = false;

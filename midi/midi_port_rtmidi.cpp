@@ -52,44 +52,35 @@ constexpr const char* kPortName = "out";
 /// finish, with periods of up to about 5 ms (256 frames at 48 kHz).
 constexpr std::chrono::milliseconds kJackSettle{20};
 
+#define ZIRVON_RTMIDI_FUNCTIONS(X)                                                              \
+    X(rtmidi_get_compiled_api)                                                                  \
+    X(rtmidi_api_display_name) X(rtmidi_out_create) X(rtmidi_out_free) X(rtmidi_get_port_count) \
+        X(rtmidi_get_port_name) X(rtmidi_open_port) X(rtmidi_close_port)                        \
+            X(rtmidi_out_send_message)
+
 /// RtMidi's C interface, loaded.
 struct RtMidiLibrary {
-    bool load() {
-        return library.open(ZIRVON_RTMIDI_LIBRARY) && library.get(compiled_api, "rtmidi_get_compiled_api") &&
-               library.get(api_display_name, "rtmidi_api_display_name") &&
-               library.get(out_create, "rtmidi_out_create") && library.get(out_free, "rtmidi_out_free") &&
-               library.get(port_count, "rtmidi_get_port_count") &&
-               library.get(port_name, "rtmidi_get_port_name") && library.get(open_port, "rtmidi_open_port") &&
-               library.get(close_port, "rtmidi_close_port") &&
-               library.get(send_message, "rtmidi_out_send_message");
-    }
+    bool load() { return load_functions(ZIRVON_RTMIDI_LIBRARY); }
 
     /// The compiled APIs that reach a MIDI service.
     std::vector<RtMidiApi> apis() const {
         std::vector<RtMidiApi> all(RTMIDI_API_NUM);
-        all.resize(static_cast<std::size_t>(std::max(0, compiled_api(all.data(), RTMIDI_API_NUM))));
+        all.resize(static_cast<std::size_t>(
+            std::max(0, rtmidi_get_compiled_api(all.data(), RTMIDI_API_NUM))));
         std::erase(all, RTMIDI_API_RTMIDI_DUMMY);
         return all;
     }
 
-    SharedLibrary library;
-    decltype(&rtmidi_get_compiled_api) compiled_api = nullptr;
-    decltype(&rtmidi_api_display_name) api_display_name = nullptr;
-    decltype(&rtmidi_out_create) out_create = nullptr;
-    decltype(&rtmidi_out_free) out_free = nullptr;
-    decltype(&rtmidi_get_port_count) port_count = nullptr;
-    decltype(&rtmidi_get_port_name) port_name = nullptr;
-    decltype(&rtmidi_open_port) open_port = nullptr;
-    decltype(&rtmidi_close_port) close_port = nullptr;
-    decltype(&rtmidi_out_send_message) send_message = nullptr;
+    ZIRVON_LIBRARY_FUNCTIONS(ZIRVON_RTMIDI_FUNCTIONS)
 };
 
 /// One RtMidiOut of RtMidi's C interface, freed with it.
 class Output {
-public:
-    Output(const RtMidiLibrary& rt, RtMidiApi api) : rt_(rt), api_(api), out_(rt.out_create(api, kClientName)) {}
+  public:
+    Output(const RtMidiLibrary& rt, RtMidiApi api)
+        : rt_(rt), api_(api), out_(rt.rtmidi_out_create(api, kClientName)) {}
     ~Output() {
-        if (out_) rt_.out_free(out_);
+        if (out_) rt_.rtmidi_out_free(out_);
     }
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -102,7 +93,7 @@ public:
         return out_;
     }
 
-private:
+  private:
     const RtMidiLibrary& rt_;
     RtMidiApi api_;
     RtMidiOutPtr out_;
@@ -110,9 +101,9 @@ private:
 
 std::string port_name(const RtMidiLibrary& rt, const Output& out, unsigned int index) {
     int size = 0;
-    if (rt.port_name(out.get(), index, nullptr, &size) < 0 || size <= 0) return {};
+    if (rt.rtmidi_get_port_name(out.get(), index, nullptr, &size) < 0 || size <= 0) return {};
     std::string name(static_cast<std::size_t>(size), '\0');
-    rt.port_name(out.get(), index, name.data(), &size);
+    rt.rtmidi_get_port_name(out.get(), index, name.data(), &size);
     name.resize(name.find('\0'));
     return name;
 }
@@ -142,18 +133,22 @@ std::string MidiPort::services() {
     std::string text;
     for (const RtMidiApi api : rt.apis()) {
         if (!text.empty()) text += ", ";
-        text += api == RTMIDI_API_LINUX_ALSA ? "ALSA sequencer"
+        text += api == RTMIDI_API_LINUX_ALSA  ? "ALSA sequencer"
                 : api == RTMIDI_API_UNIX_JACK ? "JACK"
-                                              : rt.api_display_name(api);
+                                              : rt.rtmidi_api_display_name(api);
     }
     return text;
 }
 
 MidiPort::MidiPort() : backend_(std::make_unique<Backend>()) {}
 
-MidiPort::~MidiPort() { close(); }
+MidiPort::~MidiPort() {
+    close();
+}
 
-bool MidiPort::is_open() const { return backend_->port != nullptr; }
+bool MidiPort::is_open() const {
+    return backend_->port != nullptr;
+}
 
 bool MidiPort::scan(std::vector<std::string>& names, std::string&) {
     Backend& b = *backend_;
@@ -168,7 +163,7 @@ bool MidiPort::scan(std::vector<std::string>& names, std::string&) {
     for (const RtMidiApi api : b.rt.apis()) {
         auto out = std::make_unique<Output>(b.rt, api);
         if (!out->ok()) continue;  // this service is not there; try the next
-        const unsigned int count = b.rt.port_count(out->get());
+        const unsigned int count = b.rt.rtmidi_get_port_count(out->get());
         for (unsigned int i = 0; out->ok() && i < count; ++i) {
             b.entries.push_back({b.services.size(), i, port_name(b.rt, *out, i)});
             names.push_back(b.entries.back().name);
@@ -188,7 +183,7 @@ bool MidiPort::open_scanned(std::size_t index, std::string& error) {
     std::unique_ptr<Output>& service = b.services[entry.service];
     {
         QuietStderr quiet;
-        b.rt.open_port(service->get(), entry.index, kPortName);
+        b.rt.rtmidi_open_port(service->get(), entry.index, kPortName);
     }
     if (!service->ok()) {
         error = "the MIDI service refused it";
@@ -221,7 +216,7 @@ bool MidiPort::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
     // never makes: nothing more is sent once the port is lost.
     if (!b.port || lost()) return false;
     const unsigned char bytes[3] = {status, data1, data2};
-    if (b.rt.send_message(b.port->get(), bytes, sizeof bytes) == 0) return true;
+    if (b.rt.rtmidi_out_send_message(b.port->get(), bytes, sizeof bytes) == 0) return true;
     b.send_failed.store(true, std::memory_order_release);
     return false;
 }
@@ -233,7 +228,7 @@ bool MidiPort::close() {
     if (jack) std::this_thread::sleep_for(kJackSettle);
     {
         QuietStderr quiet;
-        b.rt.close_port(b.port->get());  // best effort: the port goes below either way
+        b.rt.rtmidi_close_port(b.port->get());  // best effort: the port goes below either way
         if (jack) std::this_thread::sleep_for(kJackSettle);
         b.port.reset();
     }

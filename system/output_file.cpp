@@ -2,7 +2,6 @@
 // platform's part (output_file_os.h).
 #include "system/output_file.h"
 
-
 #include "system/output_file_os.h"
 
 namespace zirvon {
@@ -50,8 +49,10 @@ bool AtomicWriter::open(const std::string& name, std::string& error) {
     if (!os::inspect(name, target, why)) return s.fail(why, error);
     s.path = target.path;
     switch (target.kind) {
-        case os::Target::Kind::folder: return s.fail("it is a folder", error);
-        case os::Target::Kind::other: return s.fail("it is not a regular file", error);
+        case os::Target::Kind::folder:
+            return s.fail("it is a folder", error);
+        case os::Target::Kind::other:
+            return s.fail("it is not a regular file", error);
         case os::Target::Kind::stream:
             // Written into, as any program would: a rename would put a plain
             // file in place of the pipe or the device.
@@ -63,7 +64,8 @@ bool AtomicWriter::open(const std::string& name, std::string& error) {
             // every system alike.
             if (target.read_only) return s.fail("it is read-only", error);
             break;
-        case os::Target::Kind::missing: break;
+        case os::Target::Kind::missing:
+            break;
     }
     return s.file.create_beside(s.path, s.temp) || s.fail(os::last_error(), error);
 }
@@ -87,11 +89,13 @@ bool AtomicWriter::commit(std::string& error) {
 
 bool write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes,
                            std::string& error) {
-    return write_file_atomically(path, [&](const ByteSink& sink) { return sink(bytes); }, error);
+    return write_file_atomically(
+        path, [&](const ByteSink& sink) { return sink(bytes); }, error);
 }
 
 bool write_file_atomically(const std::string& path,
-                           const std::function<bool(const ByteSink&)>& produce, std::string& error) {
+                           const std::function<bool(const ByteSink&)>& produce,
+                           std::string& error) {
     AtomicWriter file;
     if (!file.open(path, error)) return false;
     std::string write_error;

@@ -34,7 +34,8 @@ mode_t mode_for(const std::string& path) {
 std::string resolve_link(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
     return resolved ? std::string(resolved.get()) : path;
 }
 
@@ -47,10 +48,10 @@ bool inspect(const std::string& name, Target& target, std::string& why) {
     // file beside it says what is wrong.
     if (::stat(target.path.c_str(), &st) != 0) return true;
     using enum Target::Kind;
-    target.kind = S_ISDIR(st.st_mode)                         ? folder
+    target.kind = S_ISDIR(st.st_mode)                           ? folder
                   : S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) ? stream
-                  : S_ISREG(st.st_mode)                        ? regular
-                                                               : other;
+                  : S_ISREG(st.st_mode)                         ? regular
+                                                                : other;
     if (target.kind != regular) return true;
     target.read_only = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
     if (target.read_only || ::access(target.path.c_str(), W_OK) == 0) return true;
@@ -90,7 +91,9 @@ bool File::write_all(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-bool File::sync() { return ::fsync(static_cast<int>(handle_)) == 0; }
+bool File::sync() {
+    return ::fsync(static_cast<int>(handle_)) == 0;
+}
 
 bool File::close() {
     if (!is_open()) return true;
@@ -111,8 +114,12 @@ bool replace(const std::string& temp, const std::string& path) {
     return true;
 }
 
-void remove(const std::string& path) { ::unlink(path.c_str()); }
+void remove(const std::string& path) {
+    ::unlink(path.c_str());
+}
 
-std::string last_error() { return std::strerror(errno); }
+std::string last_error() {
+    return std::strerror(errno);
+}
 
 }  // namespace zirvon::output_file_os

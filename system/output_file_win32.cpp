@@ -12,7 +12,9 @@
 namespace zirvon::output_file_os {
 namespace {
 
-HANDLE handle_of(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE handle_of(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 
 /// The part of `path` up to and including its last separator (`\`, `/`, or
 /// the colon of a drive as in C:song.MZT); empty for a bare name.
@@ -31,8 +33,9 @@ bool is_device(const std::string& name) {
 }
 
 std::string resolve_link(const std::string& path) {
-    const HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE h =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return path;
     char final_path[MAX_PATH + 8];
     const DWORD n = GetFinalPathNameByHandleA(h, final_path, sizeof final_path,
@@ -57,14 +60,16 @@ bool inspect(const std::string& name, Target& target, std::string&) {
     target.path = resolve_link(name);
     const DWORD attributes = GetFileAttributesA(target.path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // making the temporary file says why
-    target.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Target::Kind::folder : Target::Kind::regular;
+    target.kind =
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Target::Kind::folder : Target::Kind::regular;
     target.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     return true;
 }
 
 bool File::open_stream(const std::string& path) {
-    handle_ = reinterpret_cast<std::intptr_t>(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    handle_ = reinterpret_cast<std::intptr_t>(
+        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return is_open();
 }
 
@@ -72,10 +77,11 @@ bool File::create_beside(const std::string& path, std::string& temp) {
     static unsigned counter = 0;
     const std::string prefix = folder_prefix(path) + ".zirvon-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const unsigned long tag = GetCurrentProcessId() * 7919ul + GetTickCount() + ++counter * 104729ul;
+        const unsigned long tag =
+            GetCurrentProcessId() * 7919ul + GetTickCount() + ++counter * 104729ul;
         temp = prefix + std::to_string(tag % 1000000);
-        handle_ = reinterpret_cast<std::intptr_t>(
-            CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        handle_ = reinterpret_cast<std::intptr_t>(CreateFileA(
+            temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (is_open()) return true;
         if (GetLastError() != ERROR_FILE_EXISTS) break;
     }
@@ -85,7 +91,8 @@ bool File::create_beside(const std::string& path, std::string& temp) {
 
 bool File::write_all(std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
-        const DWORD step = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+        const DWORD step =
+            bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
         if (!WriteFile(handle_of(handle_), bytes.data(), step, &written, nullptr)) return false;
         bytes = bytes.subspan(written);
@@ -93,7 +100,9 @@ bool File::write_all(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-bool File::sync() { return FlushFileBuffers(handle_of(handle_)) != 0; }
+bool File::sync() {
+    return FlushFileBuffers(handle_of(handle_)) != 0;
+}
 
 bool File::close() {
     if (!is_open()) return true;
@@ -103,11 +112,16 @@ bool File::close() {
 }
 
 bool replace(const std::string& temp, const std::string& path) {
-    return MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return MoveFileExA(temp.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-void remove(const std::string& path) { DeleteFileA(path.c_str()); }
+void remove(const std::string& path) {
+    DeleteFileA(path.c_str());
+}
 
-std::string last_error() { return win32_error_text(GetLastError()); }
+std::string last_error() {
+    return win32_error_text(GetLastError());
+}
 
 }  // namespace zirvon::output_file_os

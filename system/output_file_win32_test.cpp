@@ -1,7 +1,6 @@
 // What the atomic writer does on Windows only.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <string>
@@ -33,25 +32,30 @@ TEST(WriteFileAtomically, BackslashesSeparateFolders) {
 // As on POSIX systems: a pipe is written into as the pieces come, and so is
 // a device, which no folder holds.
 TEST(WriteFileAtomically, StreamsIntoANamedPipeAndWritesIntoTheNullDevice) {
-    const std::string pipe_name = "\\\\.\\pipe\\zirvon-test-" + std::to_string(GetCurrentProcessId());
-    const HANDLE pipe = CreateNamedPipeA(pipe_name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
-                                         1, 0, 1 << 16, 0, nullptr);
+    const std::string pipe_name =
+        "\\\\.\\pipe\\zirvon-test-" + std::to_string(GetCurrentProcessId());
+    const HANDLE pipe = CreateNamedPipeA(pipe_name.c_str(), PIPE_ACCESS_INBOUND,
+                                         PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 1 << 16, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     std::string received;
     std::thread reader([&] {
         ConnectNamedPipe(pipe, nullptr);
         char buffer[4096];
-        for (DWORD n = 0; ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0;) received.append(buffer, n);
+        for (DWORD n = 0; ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0;)
+            received.append(buffer, n);
     });
     const std::string big(1 << 20, 'x');
-    const auto produce = [&](const ByteSink& sink) { return sink(as_bytes(big)) && sink(as_bytes("end")); };
+    const auto produce = [&](const ByteSink& sink) {
+        return sink(as_bytes(big)) && sink(as_bytes("end"));
+    };
     std::string error;
     for (const std::string& device : {pipe_name, std::string("NUL"), std::string("nul")}) {
         const bool written = write_file_atomically(device, produce, error);
         EXPECT_TRUE(written) << device << ": " << error;
         // A reader still waiting for a writer is let go.
         if (!written && device == pipe_name)
-            CloseHandle(CreateFileA(pipe_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            CloseHandle(CreateFileA(pipe_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
     }
     reader.join();
     CloseHandle(pipe);

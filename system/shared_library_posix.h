@@ -11,7 +11,7 @@
 namespace zirvon {
 
 class SharedLibrary {
-public:
+  public:
     SharedLibrary() = default;
     ~SharedLibrary() {
         if (handle_) dlclose(handle_);
@@ -37,8 +37,22 @@ public:
         return function != nullptr;
     }
 
-private:
+  private:
     void* handle_ = nullptr;
 };
 
 }  // namespace zirvon
+
+/// A table of a library's functions, from a list of their names written as
+/// `#define FUNCTIONS(X) X(jack_client_open) X(jack_activate) ...`: a pointer
+/// named as each function, and load_functions(soname), which loads the
+/// library and finds every one (false when any is missing). Write it inside a
+/// struct: ZIRVON_LIBRARY_FUNCTIONS(FUNCTIONS).
+#define ZIRVON_LIBRARY_FUNCTIONS(LIST)                           \
+    bool load_functions(const char* soname) {                    \
+        return library_.open(soname) LIST(ZIRVON_LIBRARY_FIND_); \
+    }                                                            \
+    LIST(ZIRVON_LIBRARY_POINTER_)                                \
+    ::zirvon::SharedLibrary library_;
+#define ZIRVON_LIBRARY_FIND_(name) &&library_.get(name, #name)
+#define ZIRVON_LIBRARY_POINTER_(name) decltype(&::name) name = nullptr;
