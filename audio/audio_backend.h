@@ -14,7 +14,7 @@
 namespace zirvon::audio {
 
 class AudioBackend {
-  public:
+public:
     virtual ~AudioBackend() = default;
 
     /// Opens the default output, silent. False when it cannot: with `error`
@@ -34,7 +34,8 @@ class AudioBackend {
     virtual std::string name() const = 0;
     /// What open() tried, for a message that there is no output:
     /// "JACK server \"default\"", "PulseAudio, ALSA",
-    /// "RtAudio (librtaudio.so.6 is missing)".
+    /// "RtAudio (librtaudio.so.6 is missing)". A library that cannot be loaded
+    /// says so in those words everywhere (SharedLibrary::failure).
     virtual std::string tried() const = 0;
 };
 

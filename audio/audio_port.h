@@ -15,7 +15,7 @@
 namespace zirvon::audio {
 
 class AudioPort : public play::LiveOutput {
-  public:
+public:
     AudioPort();
     /// Lets what still sounds end (a release, a fade), then closes.
     ~AudioPort() override;
@@ -42,7 +42,7 @@ class AudioPort : public play::LiveOutput {
     /// \"default\", PulseAudio, ALSA").
     static std::string describe();
 
-  private:
+private:
     /// Waits until the renderer is quiet and the device has played it out,
     /// or `limit` has passed.
     void wait_until_quiet(std::chrono::milliseconds limit);

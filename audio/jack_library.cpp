@@ -5,17 +5,13 @@
 
 namespace zirvon::audio {
 
-const char* JackLibrary::soname() {
-    return ZIRVON_JACK_LIBRARY;
-}
-
 std::string JackLibrary::server_name() {
     const char* name = std::getenv("JACK_DEFAULT_SERVER");
     return name != nullptr && name[0] != '\0' ? name : "default";
 }
 
 bool JackLibrary::load() {
-    if (!load_functions(soname())) return false;
+    if (!load_functions(ZIRVON_JACK_LIBRARY)) return false;
     jack_set_error_function([](const char*) {});
     jack_set_info_function([](const char*) {});
     return true;

@@ -23,11 +23,9 @@ namespace zirvon::audio {
                         X(jack_set_client_registration_callback)
 
 struct JackLibrary {
-    /// Loads libjack and every function above; false when it is missing.
+    /// Loads libjack and every function above; false, with load_failure(),
+    /// when it cannot.
     bool load();
-
-    /// The library's file name, for messages: "libjack.so.0".
-    static const char* soname();
     /// The server a client reaches: JACK_DEFAULT_SERVER's, else "default".
     static std::string server_name();
 

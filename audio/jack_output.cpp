@@ -32,7 +32,7 @@ std::string JackOutput::name() const {
 }
 
 std::string JackOutput::tried() const {
-    if (!loaded_) return std::string("JACK (") + JackLibrary::soname() + " is missing)";
+    if (!loaded_) return "JACK (" + lib_.load_failure() + ")";
     return "JACK server \"" + JackLibrary::server_name() + '"';
 }
 

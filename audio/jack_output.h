@@ -14,7 +14,7 @@
 namespace zirvon::audio {
 
 class JackOutput : public AudioBackend {
-  public:
+public:
     JackOutput() = default;
     ~JackOutput() override { close(); }
     JackOutput(const JackOutput&) = delete;
@@ -33,7 +33,7 @@ class JackOutput : public AudioBackend {
     std::string name() const override;
     std::string tried() const override;
 
-  private:
+private:
     static int on_process(jack_nframes_t frames, void* self);
     static void on_shutdown(void* self);
     void connect_to_playback();

@@ -83,7 +83,7 @@ bool RtAudioOutput::open(std::string& error) {
     QuietStderr quiet;
     Library& rt = *library_;
     if (!rt.load_functions(ZIRVON_RTAUDIO_LIBRARY)) {
-        tried_ = "RtAudio (" ZIRVON_RTAUDIO_LIBRARY " is missing)";
+        tried_ = "RtAudio (" + rt.load_failure() + ")";
         return false;
     }
     tried_.clear();

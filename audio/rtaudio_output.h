@@ -12,7 +12,7 @@
 namespace zirvon::audio {
 
 class RtAudioOutput : public AudioBackend {
-  public:
+public:
     /// With `skip_jack`, RtAudio's own JACK output is not tried.
     explicit RtAudioOutput(bool skip_jack);
     ~RtAudioOutput() override;
@@ -33,7 +33,7 @@ class RtAudioOutput : public AudioBackend {
 
     struct Library;  ///< RtAudio's functions, loaded
 
-  private:
+private:
     static int on_buffer(void* out, void* in, unsigned int frames, double time, unsigned int status,
                          void* self);
 

@@ -10,7 +10,7 @@
 namespace zirvon::audio {
 
 class WaveOutput : public AudioBackend {
-  public:
+public:
     WaveOutput();
     ~WaveOutput() override;
     WaveOutput(const WaveOutput&) = delete;
@@ -25,7 +25,7 @@ class WaveOutput : public AudioBackend {
     std::string name() const override { return name_; }
     std::string tried() const override { return "the wave mapper"; }
 
-  private:
+private:
     struct Device;  ///< winmm's part
 
     std::unique_ptr<Device> device_;

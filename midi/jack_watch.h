@@ -12,7 +12,7 @@
 namespace zirvon::midi {
 
 class JackWatch {
-  public:
+public:
     JackWatch() = default;
     ~JackWatch();
     JackWatch(const JackWatch&) = delete;
@@ -27,7 +27,7 @@ class JackWatch {
     /// own thread.
     bool gone() const { return gone_.load(std::memory_order_acquire); }
 
-  private:
+private:
     static void on_shutdown(int, const char*, void* self);
     static void on_client(const char* name, int registered, void* self);
 

@@ -76,7 +76,7 @@ struct RtMidiLibrary {
 
 /// One RtMidiOut of RtMidi's C interface, freed with it.
 class Output {
-  public:
+public:
     Output(const RtMidiLibrary& rt, RtMidiApi api)
         : rt_(rt), api_(api), out_(rt.rtmidi_out_create(api, kClientName)) {}
     ~Output() {
@@ -93,7 +93,7 @@ class Output {
         return out_;
     }
 
-  private:
+private:
     const RtMidiLibrary& rt_;
     RtMidiApi api_;
     RtMidiOutPtr out_;
@@ -129,7 +129,7 @@ struct MidiPort::Backend {
 
 std::string MidiPort::services() {
     RtMidiLibrary rt;
-    if (!rt.load()) return "RtMidi (" ZIRVON_RTMIDI_LIBRARY " is missing)";
+    if (!rt.load()) return "RtMidi (" + rt.load_failure() + ")";
     std::string text;
     for (const RtMidiApi api : rt.apis()) {
         if (!text.empty()) text += ", ";

@@ -27,7 +27,7 @@ bool inspect(const std::string& name, Target& target, std::string& why);
 
 /// One open file of the system's; closed when destroyed.
 class File {
-  public:
+public:
     File() = default;
     ~File() { close(); }
     File(const File&) = delete;
@@ -47,7 +47,7 @@ class File {
     /// true when nothing was open.
     bool close();
 
-  private:
+private:
     static constexpr std::intptr_t kClosed = -1;  ///< as POSIX and Windows both say
     std::intptr_t handle_ = kClosed;
 };
