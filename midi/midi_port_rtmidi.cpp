@@ -88,6 +88,8 @@ public:
     /// False where the service is not there (no ALSA sequencer, say).
     bool ok() const { return out_ && out_->ptr && out_->ok; }
     RtMidiApi api() const { return api_; }
+    /// The RtMidiOut for a call, its flag of failure cleared first: RtMidi
+    /// only ever sets it.
     RtMidiOutPtr get() const {
         out_->ok = true;
         return out_;
@@ -123,7 +125,7 @@ struct MidiPort::Backend {
     std::vector<Entry> entries;                     // the scanned ports
     std::unique_ptr<Output> port;
     std::atomic<bool> send_failed = false;
-    audio::JackLibrary jack;  ///< loaded for its silence and the watch
+    audio::JackLibrary jack;  ///< loaded to silence libjack, which RtMidi's JACK output uses
     std::unique_ptr<JackWatch> watch;
 };
 
@@ -165,8 +167,10 @@ bool MidiPort::scan(std::vector<std::string>& names, std::string&) {
         if (!out->ok()) continue;  // this service is not there; try the next
         const unsigned int count = b.rt.rtmidi_get_port_count(out->get());
         for (unsigned int i = 0; out->ok() && i < count; ++i) {
-            b.entries.push_back({b.services.size(), i, port_name(b.rt, *out, i)});
-            names.push_back(b.entries.back().name);
+            std::string name = port_name(b.rt, *out, i);
+            if (!out->ok()) break;  // the service failed half-way: the ports so far
+            b.entries.push_back({b.services.size(), i, name});
+            names.push_back(std::move(name));
         }
         b.services.push_back(std::move(out));
     }
