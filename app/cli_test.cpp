@@ -95,9 +95,12 @@ TEST(Cli, RunsThatWriteNothing) {
          z + "'song.MML' is the source itself; the image would replace it\n"},
         {{"song.mzt"}, 2, "",
          z + "'song.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav and /svg "
-             "write it as a MIDI file, a WAV file and a picture; it is left as it is\n"},
+             "write it as a MIDI file, a WAV file and a picture, and a tape name after it renames it; it is "
+             "left as it is\n"},
         {{"/list"}, 2, "", z + "no MML file given; 'zirvon --help' shows how to call it\n"},
-        {{"song.txt"}, 2, usage, z + "'song.txt' is neither an MML source (.MML) nor a tape image (.MZT)\n"},
+        {{"song.txt"}, 2, "",
+         z + "'song.txt' is neither an MML source (.MML) nor a tape image (.MZT); 'zirvon --help' shows how "
+             "to call it\n"},
         // Sources that cannot be read; wildcards reach the program as typed.
         {{"*.mml"}, 1, "", z + "cannot read '*.mml' (tried '*.MML' and '*.mml'): "},
         {{"missing.mml"}, 1, "",
@@ -116,7 +119,7 @@ TEST(Cli, RunsThatWriteNothing) {
          }},
         // Images that cannot be written: refused on every system, though a
         // rename could replace a read-only one on some.
-        {{"song.mml"}, 1, "", z + "cannot write 'song.MZT': it is read-only\n",
+        {{"song.mml"}, 1, "", z + "cannot write 'song.MZT': it is read-only; -o PATH writes it elsewhere\n",
          [](const TempDir& dir) {
              fs::permissions(dir / "song.MZT", fs::perms::owner_write | fs::perms::group_write |
                                                    fs::perms::others_write, fs::perm_options::remove);
@@ -136,9 +139,10 @@ TEST(Cli, RunsThatWriteNothing) {
          "but digits there join the next block's track number: put them after ';'\n"
          "T1 2[C] 1[O0 C\n"
          " ^\n"
-         "bad.MML:2:14: error: note is out of range: pitch code -12 is outside 0-252\n"
+         "bad.MML:2:11: error: octave 0 is below the lowest, O1; the note after it on track 1 is out "
+         "of range\n"
          "T1 2[C] 1[O0 C\n"
-         "             ^\n"
+         "          ^\n"
          "bad.MML:2:10: warning: block is not closed on this line: its notes are kept, but no "
          "sync mark is written\n"
          "T1 2[C] 1[O0 C\n"
@@ -146,7 +150,8 @@ TEST(Cli, RunsThatWriteNothing) {
          "zirvon: 2 errors, 1 warning; 'bad.MZT' and 'bad.MID' not written\n"},
         // A long line is shown around the place, cut at both ends.
         {{"two.mml"}, 1, "",
-         "two.MML:1:6: error: note is out of range: pitch code -12 is outside 0-252\n2[O0 C]\n     ^\n"
+         "two.MML:1:3: error: octave 0 is below the lowest, O1; the note after it on track 2 is out of "
+         "range\n2[O0 C]\n  ^\n"
          "two.MML:2:189: warning: unknown command 'X' is ignored\n..." + std::string(79, 'C') + " X C]\n" +
              std::string(83, ' ') + "^\nzirvon: 1 error, 1 warning; 'two.MZT' not written\n",
          [](const TempDir& dir) {
@@ -154,12 +159,14 @@ TEST(Cli, RunsThatWriteNothing) {
              return std::make_shared<int>();
          }},
         // The caret counts the columns a terminal draws: two for a wide
-        // character, one for a byte that starts no character.
+        // character, one for a Shift-JIS character, shown as '?'.
         {{"wide.mml"}, 1, "",
-         "wide.MML:1:12: error: note is out of range: pitch code -12 is outside 0-252\n"
-         "\xE6\x97\xA5\x81\x41 1[O0 C]\n          ^\nzirvon: 1 error; 'wide.MZT' not written\n",
+         "wide.MML:1:11: warning: a Shift-JIS character's second byte is read as 'A', a note; write "
+         "comments after ';'\n\xE6\x97\xA5? 1[C ? O0 C]\n        ^\n"
+         "wide.MML:1:14: error: octave 0 is below the lowest, O1; the note after it on track 1 is out "
+         "of range\n\xE6\x97\xA5? 1[C ? O0 C]\n          ^\nzirvon: 1 error, 1 warning; 'wide.MZT' not written\n",
          [](const TempDir& dir) {
-             write_bytes(dir / "wide.MML", "\xE6\x97\xA5\x81\x41 1[O0 C]\n");
+             write_bytes(dir / "wide.MML", "\xE6\x97\xA5\x81\x41 1[C \x83\x41 O0 C]\n");
              return std::make_shared<int>();
          }},
         // Broken images.
@@ -204,8 +211,11 @@ TEST(Cli, CompilesToAByteExactImage) {
         std::string image, tape_name, err;
     };
     const std::string long_name_warning =
-        "zirvon: warning: tape name 'A-VERY-LONG-TAPE-NAME' is longer than 15 characters; it is cut "
+        "zirvon: warning: tape name 'A-VERY-LONG-TAPE-NAME' is longer than 15 bytes; it is cut "
         "to 'A-VERY-LONG-TAP'\n";
+    // Eight characters of two bytes each: cut between two of them.
+    std::string eight;
+    for (int i = 0; i < 8; ++i) eight += "\xC3\x84";
     const std::string file_name_warning =
         "zirvon: warning: tape name 'out.mzt' looks like a file name; it only goes into the image "
         "header (-o PATH chooses where the image is written)\n";
@@ -214,6 +224,9 @@ TEST(Cli, CompilesToAByteExactImage) {
         {"song.MML", "1[C]", {"song.MML", "A-VERY-LONG-TAPE-NAME"}, "song.MZT", "A-VERY-LONG-TAPE-NAME",
          long_name_warning},
         {"song.MML", "1[C]", {"song.mml", "out.mzt"}, "song.MZT", "out.mzt", file_name_warning},
+        {"song.MML", "1[C]", {"song.mml", eight}, "song.MZT", eight.substr(0, 14),
+         "zirvon: warning: tape name '" + eight + "' is longer than 15 bytes; it is cut to '" + eight.substr(0, 14) +
+             "'\n"},
         {"song.MML", "1[C]", {"song.mml", ""}, "song.MZT", "", ""},
         // Warnings still write the image, and are counted.
         {"w.mml", "1[C V]", {"w.mml"}, "w.MZT", "MUSICDATA",
@@ -316,6 +329,8 @@ TEST(Cli, ListShowsTheHeaderAndEventsAndWritesNothing) {
         EXPECT_NE(r.out.find(track1), std::string::npos) << r.out;
         EXPECT_TRUE(r.out.starts_with(name == std::string("song.MZT") ? header + track0 : track0)) << r.out;
     }
+    // Some tracks only: /solo and /mute choose them.
+    EXPECT_EQ(run_zirvon({"/list", "tune.mml", "/solo=1"}, dir.path()).out, track1);
     EXPECT_FALSE(fs::exists(dir / "tune.MZT"));
     EXPECT_EQ(read_bytes(dir / "song.MZT"), one_note_image("MY SONG"));
 

@@ -70,7 +70,10 @@ TEST(CommandLine, MistakesAreErrorsWithASuggestionWhenOneOptionIsClose) {
         std::string error;
     };
     const std::vector<Case> cases{
-        {{"-mdi"}, "unknown option '-mdi'; did you mean '-midi'?"},
+        {{"-mdi"}, "unknown option '-mdi'; did you mean '/midi'?"},
+        {{"--list"}, "unknown option '--list'; did you mean '/list'?"},
+        {{"/version"}, "unknown option '/version'; did you mean '--version'?"},
+        {{"-dash.MML"}, "unknown option '-dash.MML'; a name that starts with '-' goes after '--': zirvon -- -dash.MML"},
         {{"/pla"}, "unknown option '/pla'; did you mean '/play'?"},
         {{"--hepl"}, "unknown option '--hepl'; did you mean '--help'?"},
         {{"/prot=2"}, "unknown option '/prot=2'; did you mean '/port='?"},

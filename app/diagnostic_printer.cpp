@@ -30,12 +30,16 @@ void print_excerpt(std::ostream& out, std::string_view line, std::size_t column)
     for (std::size_t i = from; i < to;) {
         const auto c = static_cast<unsigned char>(line[i]);
         const Utf8Char glyph = decode_utf8(line, i);
-        const std::size_t bytes = glyph.length == 0 ? 1 : glyph.length;
+        // A Shift-JIS character is one `?`: a terminal reading UTF-8 would
+        // show its second byte, perhaps a letter, as if it stood alone.
+        const bool shift_jis = glyph.length == 0 && c >= 0x80 && i + 1 < to &&
+                               is_shift_jis_pair(c, static_cast<unsigned char>(line[i + 1]));
+        const std::size_t bytes = shift_jis ? 2 : glyph.length == 0 ? 1 : glyph.length;
         const std::size_t columns = glyph.length == 0 ? 1 : display_width(glyph.code);
         const bool control = (c < 0x20 && c != '\t') || c == 0x7F;
-        if (control) shown += '?';
+        if (control || shift_jis) shown += '?';
         else shown.append(line.substr(i, bytes));
-        if (i < at) caret.append(columns, c == '\t' ? '\t' : ' ');
+        if (i + bytes <= at) caret.append(columns, c == '\t' ? '\t' : ' ');
         i += bytes;
     }
     if (to < line.size()) shown += "...";

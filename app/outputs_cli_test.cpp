@@ -11,7 +11,6 @@
 
 #include "play/player.h"
 #include "song/song.h"
-#include "app/source_files.h"
 #include "tape/tape_image.h"
 #include "tests/test_support.h"
 
@@ -25,12 +24,7 @@ using testing_support::TempDir;
 using testing_support::write_bytes;
 namespace fs = std::filesystem;
 
-Song song_of(const fs::path& image) {
-    Song song;
-    std::string error;
-    EXPECT_TRUE(load_tape(image.string(), song, error)) << error;
-    return song;
-}
+Song song_of(const fs::path& image) { return testing_support::song_of_image(image); }
 
 std::uint32_t le32(const std::string& b, std::size_t at) {
     return std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8 | std::uint8_t(b[at + 2]) << 16 |
@@ -41,6 +35,8 @@ std::uint32_t le32(const std::string& b, std::size_t at) {
 std::string rows_without_lines(std::string svg) {
     svg.erase(0, svg.find("<g class=\"row\""));
     for (std::size_t at; (at = svg.find(", line 1<")) != std::string::npos;) svg.erase(at, 8);
+    for (std::size_t at; (at = svg.find("<text class=\"source\"")) != std::string::npos;)
+        svg.erase(at, svg.find('\n', at) + 1 - at);
     return svg;
 }
 
@@ -55,8 +51,12 @@ struct Output {
 
 const std::vector<Output>& outputs() {
     static const std::vector<Output> all{
-        // The MIDI file model test reads its notes.
-        {{"/midi", "-midi", "/MIDI"}, ".MID", nullptr},
+        // The MIDI file model test reads its notes; the tape name is the
+        // sequence's name.
+        {{"/midi", "-midi", "/MIDI"}, ".MID",
+         [](const TempDir&, const std::string& midi) {
+             EXPECT_EQ(midi.substr(22, 8), std::string("\0\xFF\x03\x04TUNE", 8));
+         }},
         // 16-bit stereo at 44.1 kHz, 250 ms longer than the preview.
         {{"/wav", "-WAV"}, ".WAV",
          [](const TempDir& dir, const std::string& wav) {
@@ -128,6 +128,11 @@ TEST(OutputsCli, UnwritableFolderIsAnErrorAndKeepsTheOldFile) {
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(r.err.starts_with("zirvon: cannot write 'out/song" + o.extension + "': ")) << r.err;
         EXPECT_EQ(read_bytes(dir / "out" / ("song" + o.extension)), "old");
+        // From the source, the run names every file it does not write.
+        const RunResult all = run_zirvon({"out/song.mml", "/midi", "/svg"}, dir.path());
+        EXPECT_TRUE(all.err.ends_with("; 'out/song.SVG' and 'out/song.MZT' are not written either; -o PATH "
+                                      "writes them elsewhere\n"))
+            << all.err;
     }
 }
 
@@ -135,11 +140,16 @@ TEST(OutputsCli, NotesAboveMidiRangeAreLeftOutWithOneWarning) {
     TempDir dir;
     // O9 C is pitch code 96, MIDI note 120; A and B pass 127.
     write_bytes(dir / "high.mml", "1[O9 C A B]\n");
-    const std::string warning = "zirvon: warning: 2 notes lie above MIDI note 127 and are left out\n";
+    const std::string warning =
+        "high.mml:1:8: warning: the 2 notes from here on this line are above MIDI 127, the highest that "
+        "plays; they are kept in the image but not heard\n1[O9 C A B]\n       ^\nzirvon: 1 warning\n";
     EXPECT_EQ(run_zirvon({"high.mml", "/wav"}, dir.path()).err, warning);
-    const RunResult r = run_zirvon({"high.mml", "/midi"}, dir.path());
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, warning);
+    // An image has no source to point into: the notes left out are counted.
+    for (const char* option : {"/midi", "/wav"}) {
+        const RunResult r = run_zirvon({"high.MZT", option}, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "zirvon: warning: 2 notes lie above MIDI note 127 and are left out\n");
+    }
 }
 
 TEST(OutputsCli, ASongTooLongForAWavIsRefusedBeforeAnythingIsWritten) {

@@ -42,12 +42,13 @@ OutputSource output_source(const RunPlan& plan, const std::string& path, const B
     source.file_name = path;
     source.tape_name_given = plan.tape_name_given;
     source.image = build.image;
-    // An image is shown with the name in its header; a source with the
-    // name it is given.
-    header_name = build.from_image() ? read_tape_header(build.image).name()
-                                     : plan.tape_name.substr(0, kLongestTapeName);
-    source.tape_name = plan.tape_name_given || !build.from_image() ? std::string_view(plan.tape_name)
-                                                                    : std::string_view(header_name);
+    // The name the image is written with: the one given on the command
+    // line, else an image's own. The picture and the MIDI file show the name
+    // the image has after the run: an image that is not written keeps its own.
+    const bool renamed = plan.tape_name_given && (!build.from_image() || writes_image(plan));
+    header_name = build.from_image() && !renamed ? read_tape_header(build.image).name()
+                                                 : plan.tape_name.substr(0, kLongestTapeName);
+    source.tape_name = plan.tape_name_given ? std::string_view(plan.tape_name) : std::string_view(header_name);
     source.title_tape_name = header_name;
     return source;
 }
@@ -130,6 +131,10 @@ bool make_build(const RunPlan& plan, const std::string& path, std::string bytes,
                 std::string& error) {
     build = Build{};
     if (plan.kind != SourceKind::tape) {
+        if (const std::string why = why_not_text(bytes); !why.empty()) {
+            error = "'" + path + "' is not MML: " + why;
+            return false;
+        }
         build.analysis = analyze_source(std::move(bytes), path);
         return true;
     }
@@ -148,6 +153,11 @@ bool make_build(const RunPlan& plan, const std::string& path, std::string bytes,
     return true;
 }
 
+bool has_nothing_to_hear(const Build& build) {
+    const std::vector<Diagnostic>& found = build.analysis.diagnostics;
+    return std::any_of(found.begin(), found.end(), [](const Diagnostic& d) { return d.code == "nothing-to-hear"; });
+}
+
 bool read_build(const RunPlan& plan, const std::string& path, Build& build, std::string& error) {
     std::string bytes;
     const bool read = plan.kind == SourceKind::tape ? read_whole_file(path, kMaxTapeImage, bytes, error)
@@ -160,7 +170,9 @@ std::optional<play::Passage> build_passage(const RunPlan& plan, const Build& bui
 }
 
 bool writes_image(const RunPlan& plan) {
-    return plan.kind == SourceKind::tape ? plan.play : !plan.list && !plan.play;
+    if (plan.kind != SourceKind::tape) return !plan.list && !plan.play;
+    // Played, it is written back; with a tape name and nothing else, renamed.
+    return plan.play || (plan.tape_name_given && !plan.list && plan.extra_outputs().empty());
 }
 
 std::vector<const OutputKind*> files_to_write(const RunPlan& plan) {
@@ -184,7 +196,7 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
         if (kind->refusal == nullptr) continue;
         std::string why = kind->refusal(source, file_name(plan, path, *kind));
         if (why.empty()) continue;
-        results.push_back({kind, file_name(plan, path, *kind), false, false, 0, std::move(why)});
+        results.push_back({kind, file_name(plan, path, *kind), false, false, 0, std::move(why), true});
         if (stop_at_failure) return results;
     }
     for (const OutputKind* kind : kinds) {
@@ -197,10 +209,29 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
     return results;
 }
 
-std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
+bool sounds_passage(const RunPlan& plan) {
     const std::vector<const OutputKind*> kinds = plan.extra_outputs();
-    const bool sounds = plan.play || std::any_of(kinds.begin(), kinds.end(), [](const OutputKind* k) { return k->sounds; });
-    if (!sounds) return {};
+    return plan.play || std::any_of(kinds.begin(), kinds.end(), [](const OutputKind* k) { return k->sounds; });
+}
+
+std::string silence_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
+    if (!sounds_passage(plan) || play::passage_sounds(build.analysis.song, build.analysis.map(), passage) ||
+        has_nothing_to_hear(build)) {
+        return {};
+    }
+    if (!plan.passage.solo && !plan.passage.mute) return "the passage holds no notes; nothing to hear";
+    std::vector<std::string> tracks;
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        if ((passage.audible >> k) & 1u) tracks.push_back(std::to_string(k));
+    }
+    if (tracks.empty()) return "every track is muted; nothing to hear";
+    return (tracks.size() == 1 ? "track " + tracks[0] + " holds" : "tracks " + joined(tracks) + " hold") +
+           " no notes in this passage; nothing to hear";
+}
+
+std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
+    // A source's compile has warned about them already, where they are.
+    if (!sounds_passage(plan) || !build.from_image()) return {};
     const int count = play::left_out_notes(build.analysis.song, build.analysis.map(), passage);
     if (count == 0) return {};
     return std::to_string(count) +

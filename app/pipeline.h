@@ -83,6 +83,8 @@ struct FileResult {
     bool written = false;
     std::size_t size = 0;
     std::string error;
+    /// The output refused to be made (a WAV file too long): no file was tried.
+    bool refused = false;
 };
 
 /// Writes `kinds` of the build, each atomically, in order. First asks each
@@ -94,8 +96,17 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
                                     const std::vector<const OutputKind*>& kinds,
                                     const play::Passage* passage, bool stop_at_failure);
 
-/// For a run that plays or writes `passage`: the warning about notes that
-/// MIDI cannot carry, or nothing.
+/// Whether the compile found nothing to hear in the whole song.
+bool has_nothing_to_hear(const Build& build);
+
+/// For a run that sounds `passage` (plays it, or writes it as MIDI or
+/// audio): the warning that the tracks it sounds hold no note there, or
+/// nothing. A song with nothing to hear at all was warned about already.
+std::string silence_warning(const RunPlan& plan, const Build& build, const play::Passage& passage);
+
+/// For a run that sounds `passage` of an image: the warning about notes
+/// that MIDI cannot carry, or nothing. (A source's compile warns about them
+/// where they stand.)
 std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage);
 
 }  // namespace zirvon

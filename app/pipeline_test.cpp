@@ -3,6 +3,7 @@
 // order in which problems are found, and the warnings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,7 +29,7 @@ std::string twelve_blocks() {
 /// on its image; a port no one has is named, so that a check made after
 /// opening the port would show as status 1.
 RunResult run_on_song(std::vector<std::string> args, const TempDir& dir) {
-    args.push_back("/port=no-such-port-anywhere");
+    if (std::find(args.begin(), args.end(), "/play") != args.end()) args.push_back("/port=no-such-port-anywhere");
     return testing_support::run_in_process(args, dir.path());
 }
 
@@ -131,6 +132,11 @@ TEST(Pipeline, OrderOfProblemsAndWarnings) {
     write_bytes(dir / "bad.MML", "1[C] 12[D]\n");
     write_bytes(dir / "song.mml", twelve_blocks());
     write_bytes(dir / "empty.mml", "1[C] 2[D]\n1[] 2[]\n");
+    ASSERT_EQ(testing_support::run_in_process({"song.mml"}, dir.path()).status, 0);
+    fs::copy_file(dir / "song.MZT", dir / "image.mml");
+    fs::copy_file(dir / "song.MZT", dir / "renamed.MZT");
+    write_bytes(dir / "binary.mml", "\x01\x02\x03\x04\x05\x06" "1[C]");
+    write_bytes(dir / "stray.mml", "1[C\x01" "D]");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -151,10 +157,25 @@ TEST(Pipeline, OrderOfProblemsAndWarnings) {
         {{"song.mml", "/from=2"},
          0, "zirvon: warning: /from changes nothing here: it applies to /play, /midi, /wav and /svg\n"},
         {{"song.mml", "/list", "/from=2", "/to=3", "/mute=1"},
-         0, "zirvon: warning: /from, /to and /mute " + changes_nothing},
+         0, "zirvon: warning: /from and /to " + changes_nothing},
         {{"song.mml", "/midi", "/solo=1,1-2"}, 0, "zirvon: warning: /solo=1,1-2: track 1 is listed twice\n"},
         // Given twice, the last one counts.
         {{"song.mml", "/midi", "/from=13", "/from=12"}, 0, "\n"},
+        {{"song.mml", "/midi", "/port=2"}, 0, "zirvon: warning: /port=2 changes nothing here: it applies to /play\n"},
+        // An image with a tape name is renamed; under the same name again, left alone.
+        {{"renamed.MZT", "NEW"}, 0, "zirvon: 'renamed.MZT' written back with tape name 'NEW'\n"},
+        {{"renamed.MZT", "NEW"}, 0, "\n"},
+        {{"renamed.MZT", "NEW", "/list", "/solo=1", "/from=2"}, 0,
+         "zirvon: warning: /from changes nothing here: it applies to /play, /midi, /wav and /svg\n"},
+        // A solo or mute that leaves nothing to hear is said before it plays.
+        {{"song.mml", "/midi", "/solo=3"}, 0, "zirvon: warning: track 3 holds no notes in this passage; nothing to hear\n"},
+        {{"song.mml", "/wav", "/mute=1-2", "/to=1"}, 0,
+         "zirvon: warning: tracks 3, 4, 5, 6, 7 and 8 hold no notes in this passage; nothing to hear\n"},
+        // What is plainly not text is not compiled into an empty image.
+        {{"image.mml"}, 1, "zirvon: 'image.mml' is not MML: it is a tape image; use /play, /list or /mml\n"},
+        {{"binary.mml"}, 1,
+         "zirvon: 'binary.mml' is not MML: most of its bytes are control bytes, as in a binary file rather than text\n"},
+        {{"stray.mml"}, 0, "stray.mml:1:4: warning: unknown command byte 0x01 is ignored"},
     };
     for (const Case& c : cases) {
         const RunResult r = run_on_song(c.args, dir);

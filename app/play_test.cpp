@@ -19,7 +19,6 @@
 #include "tests/jack_test_support.h"
 #include "play/player.h"
 #include "song/song.h"
-#include "app/source_files.h"
 #include "tape/tape_image.h"
 #include "tests/test_support.h"
 
@@ -51,9 +50,7 @@ struct Preview {
 };
 
 Preview preview_of(const fs::path& image) {
-    Song song;
-    std::string error;
-    EXPECT_TRUE(load_tape(image.string(), song, error)) << error;
+    const Song song = testing_support::song_of_image(image);
     Preview p;
     play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
         p.messages.push_back({m.status, m.data1, m.data2});

@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/diagnostic_printer.h"
@@ -11,6 +12,7 @@
 #include "app/watch.h"
 #include "outputs/listing.h"
 #include "outputs/summary.h"
+#include "text/format.h"
 
 namespace zirvon {
 namespace {
@@ -28,6 +30,29 @@ void print_summary(const RunPlan& plan, const DiagnosticCounts& counts, std::ost
     if (!text.empty()) err << kProgram << text << '\n';
 }
 
+/// The tracks /list shows: those /solo names, all but those /mute names, or
+/// all ten.
+std::uint16_t listed_tracks(const PassageOptions& options) {
+    if (options.solo) return *options.solo;
+    if (options.mute) return static_cast<std::uint16_t>(0x3FF & ~*options.mute);
+    return 0x3FF;
+}
+
+/// After a file that cannot be written: the files of the run that are not
+/// written either, and where else they could go.
+std::string not_written_either(const RunPlan& plan, const std::string& path,
+                               const std::vector<const OutputKind*>& files, const OutputKind* failed) {
+    std::vector<std::string> others;
+    const auto at = std::find(files.begin(), files.end(), failed);
+    for (auto it = at == files.end() ? at : at + 1; it != files.end(); ++it) {
+        others.push_back(std::string("'").append(file_name(plan, path, **it)).append("'"));
+    }
+    std::string text;
+    if (!others.empty()) text = "; " + joined(others) + (others.size() == 1 ? " is" : " are") + " not written either";
+    if (!plan.output_given) text += others.empty() ? "; -o PATH writes it elsewhere" : "; -o PATH writes them elsewhere";
+    return text;
+}
+
 /// What a command line that names no song to work on asks for; the status,
 /// or nothing when there is a song to work on.
 std::optional<int> run_without_song(const RunPlan& plan, std::ostream& out, std::ostream& err) {
@@ -36,12 +61,15 @@ std::optional<int> run_without_song(const RunPlan& plan, std::ostream& out, std:
         for (const std::string& error : plan.errors) err << kProgram << error << '\n';
         return kExitUsage;
     }
-    if (plan.no_arguments || plan.usage || plan.bad_extension) {
-        out << kUsageText;
-        if (!plan.bad_extension) return kExitSuccess;
+    if (plan.bad_extension && !plan.usage) {
         err << kProgram << "'" << plan.typed_name
-            << "' is neither an MML source (.MML) nor a tape image (.MZT)\n";
+            << "' is neither an MML source (.MML) nor a tape image (.MZT); 'zirvon --help' shows how to "
+               "call it\n";
         return kExitUsage;
+    }
+    if (plan.no_arguments || plan.usage) {
+        out << kUsageText;
+        return kExitSuccess;
     }
     if (plan.help) {
         out << help_text();
@@ -92,11 +120,12 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     }
     if (plan.list) {
         if (build.from_image()) list_tape_header(path, build.image, analysis.song, out, err);
-        out << listing_text(analysis.song, analysis.map());
+        out << listing_text(analysis.song, analysis.map(), listed_tracks(plan.passage));
     }
     if (passage) {
-        if (const std::string warning = left_out_warning(plan, build, *passage); !warning.empty()) {
-            err << kProgram << "warning: " << warning << '\n';
+        for (const std::string& warning :
+             {silence_warning(plan, build, *passage), left_out_warning(plan, build, *passage)}) {
+            if (!warning.empty()) err << kProgram << "warning: " << warning << '\n';
         }
     }
     if (plan.play) {
@@ -105,13 +134,14 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     }
     // Files are written only now: a preview that did not play to its end
     // leaves every file as it was.
-    for (const FileResult& file :
-         write_files(plan, path, build, files_to_write(plan), passage ? &*passage : nullptr, true)) {
+    const std::vector<const OutputKind*> files = files_to_write(plan);
+    for (const FileResult& file : write_files(plan, path, build, files, passage ? &*passage : nullptr, true)) {
         if (!file.ok) {
-            err << kProgram << file.error << '\n';
+            err << kProgram << file.error << (file.refused ? "" : not_written_either(plan, path, files, file.kind))
+                << '\n';
             return kExitFailure;
         }
-        if (file.written && build.from_image() && file.kind == &image_output() && !plan.output_given) {
+        if (file.written && build.from_image() && file.kind == &image_output()) {
             err << kProgram << written_back_message(plan, path, build.image, analysis.song) << '\n';
         }
     }

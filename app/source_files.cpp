@@ -2,9 +2,6 @@
 
 #include "mml/source_text.h"
 #include "system/input_file.h"
-#include "system/output_file.h"
-#include "tape/tape_image.h"
-#include "text/format.h"
 
 namespace zirvon {
 
@@ -16,29 +13,6 @@ bool read_source_file(const std::string& path, std::string& bytes, std::string& 
         return false;
     }
     return true;
-}
-
-bool load_tape(const std::string& path, Song& song, std::string& error,
-               std::vector<std::uint8_t>* bytes_out) {
-    std::string bytes;
-    if (!read_whole_file(path, kMaxTapeImage, bytes, error)) return false;
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    if (!load_tape_image({data, bytes.size()}, song, error)) {
-        // The file was read only up to one byte past the longest image.
-        if (bytes.size() > kMaxTapeImage) {
-            error = "not a tape image: it is longer than " + with_commas(kMaxTapeImage) +
-                    " bytes, the most an image can hold";
-        }
-        error = path + ": " + error;
-        return false;
-    }
-    if (bytes_out != nullptr) bytes_out->assign(data, data + bytes.size());
-    return true;
-}
-
-bool save_tape(const std::string& path, const Song& song, std::string_view tape_name,
-               std::string& error) {
-    return write_file_atomically(path, build_tape_image(song, tape_name), error);
 }
 
 }  // namespace zirvon

@@ -36,6 +36,7 @@ void list_tape_header(const std::string& path, const std::vector<std::uint8_t>& 
 
 std::string written_back_message(const RunPlan& plan, const std::string& path,
                                  const std::vector<std::uint8_t>& image, const Song& song) {
+    if (plan.output_given) return "'" + plan.output_name + "' written " + changes(plan, image, song);
     return "'" + path + "' written back " + changes(plan, image, song);
 }
 

@@ -17,8 +17,8 @@ namespace zirvon {
 void list_tape_header(const std::string& path, const std::vector<std::uint8_t>& image,
                       const Song& song, std::ostream& out, std::ostream& err);
 
-/// The line that says an image played from `path` was written back in
-/// place: "'song.MZT' written back with tape name 'NEW'".
+/// The line that says an image read from `path` was written back, in place
+/// ("'song.MZT' written back with tape name 'NEW'") or to -o PATH.
 std::string written_back_message(const RunPlan& plan, const std::string& path,
                                  const std::vector<std::uint8_t>& image, const Song& song);
 

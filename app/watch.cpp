@@ -14,6 +14,7 @@
 #include "live/open_output.h"
 #include "live/preview.h"
 #include "live/progress.h"
+#include "system/file_kind.h"
 #include "system/interrupt.h"
 #include "system/terminal.h"
 #include "text/format.h"
@@ -35,12 +36,18 @@ std::string time_of_day() {
     return text;
 }
 
+/// That the file `name` was not written: "song.MZT left as it was", or
+/// "song.MZT not written" when there was none to leave.
+std::string not_written(const std::string& name) {
+    return name + (path_exists(name) ? " left as it was" : " not written");
+}
+
 /// "; song.MID written (567 bytes)" for each file, the image first, or
 /// what went wrong and that the file was left as it was.
 std::string files_text(const std::vector<FileResult>& results, int warnings) {
     std::string text;
     const auto describe = [&](const FileResult& r) {
-        if (!r.ok) return r.error + "; " + r.name + " left as it was";
+        if (!r.ok) return r.error + "; " + not_written(r.name);
         std::string done = r.name + " written (" + with_commas(r.size) + " bytes";
         if (r.kind == &image_output() && warnings != 0) done += ", " + counted(warnings, "warning");
         return done + ")";
@@ -71,7 +78,9 @@ private:
     /// (or says why they are left as they were); what to add to the status line.
     std::string write_extras(const Build& build, const std::optional<play::Passage>& passage,
                              const std::string& passage_error);
-    std::string progress_text();
+    /// Says what a build that sounds `passage` should know before it does.
+    void warn_about(const Build& build, const play::Passage& passage);
+    live::ProgressText progress_text();
     void status(const std::string& text);
     void hide_progress() {
         if (progress_) progress_->clear();
@@ -127,20 +136,30 @@ std::string Watcher::write_extras(const Build& build, const std::optional<play::
         return "; " + joined(names) + (names.size() == 1 ? " left as it was: " : " left as they were: ") +
                passage_error;
     }
-    if (const std::string warning = left_out_warning(plan_, build, *passage); !warning.empty()) {
-        err_ << "zirvon: warning: " << warning << '\n';
-    }
     return files_text(write_files(plan_, file_.path(), build, extras, &*passage, false), warnings_);
+}
+
+void Watcher::warn_about(const Build& build, const play::Passage& passage) {
+    for (const std::string& warning : {silence_warning(plan_, build, passage), left_out_warning(plan_, build, passage)}) {
+        if (!warning.empty()) err_ << "zirvon: warning: " << warning << '\n';
+    }
 }
 
 void Watcher::write_outputs(const std::shared_ptr<const Build>& build) {
     if (!build) {
-        status(counted(errors_, "error") + "; " + plan_.output_name + " left as it was");
+        status(counted(errors_, "error") + "; " + not_written(plan_.output_name));
+        return;
+    }
+    // An editor that empties the file, a crash, a full disk: what was saved
+    // holds nothing to hear, and the last good image is worth more.
+    if (has_nothing_to_hear(*build)) {
+        status("nothing to hear; " + not_written(plan_.output_name));
         return;
     }
     std::string error;
     std::optional<play::Passage> passage;
     if (plan_.asks_for_a_passage()) passage = build_passage(plan_, *build, error);
+    if (passage) warn_about(*build, *passage);
     std::string text =
         files_text(write_files(plan_, file_.path(), *build, {&image_output()}, nullptr, false), warnings_);
     text += write_extras(*build, passage, error);
@@ -148,10 +167,10 @@ void Watcher::write_outputs(const std::shared_ptr<const Build>& build) {
 }
 
 void Watcher::replay(const std::shared_ptr<const Build>& build) {
-    if (!build) {
+    if (!build || has_nothing_to_hear(*build)) {
         serial_ = session_->hush();
         playing_ = false;
-        status(counted(errors_, "error") + "; waiting for a change");
+        status((build ? std::string("nothing to hear") : counted(errors_, "error")) + "; waiting for a change");
         return;
     }
     std::string error;
@@ -162,6 +181,7 @@ void Watcher::replay(const std::shared_ptr<const Build>& build) {
         status("error: " + error + "; waiting for a change");
         return;
     }
+    warn_about(*build, *passage);
     playing_build_ = build;
     passage_ = *passage;
     serial_ = session_->play(std::shared_ptr<const Song>(build, &build->analysis.song), passage_, plan_.loop);
@@ -171,16 +191,16 @@ void Watcher::replay(const std::shared_ptr<const Build>& build) {
     status(text + write_extras(*build, passage, error));
 }
 
-std::string Watcher::progress_text() {
-    if (gone_) return "Waiting for " + file_.path() + " to come back";
+live::ProgressText Watcher::progress_text() {
+    if (gone_) return {"Waiting for ", file_.path(), " to come back"};
     const live::LiveSession::Position at = session_->position();
     if (at.serial != serial_) return {};  // the clock has not taken the last change yet
     if (playing_ && at.state == live::LiveSession::State::playing) {
         return live::progress_text(file_.path() + " on " + output_->name(), playing_build_->analysis.map(),
                                    passage_, at.ticks, at.song_tick);
     }
-    if (playing_) return "Played " + file_.path() + " to the end; waiting for a change";
-    return "Waiting for a change to " + file_.path();
+    if (playing_) return {"Played ", file_.path(), " to the end; waiting for a change"};
+    return {"Waiting for a change to ", file_.path(), ""};
 }
 
 void Watcher::handle(FileWatch::Event event) {

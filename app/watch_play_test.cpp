@@ -14,7 +14,6 @@
 #include "tests/jack_test_support.h"
 #include "play/passage.h"
 #include "song/song.h"
-#include "app/source_files.h"
 #include "tape/tape_image.h"
 #include "tests/test_support.h"
 
@@ -34,9 +33,8 @@ constexpr std::size_t kReset = 32;  // the reset as the port opens
 /// The messages a passage of the image `image` sends, with their ticks.
 std::vector<std::pair<std::uint64_t, Bytes>> passage_messages(const fs::path& image,
                                                               const PassageOptions& options) {
-    Song song;
+    const Song song = testing_support::song_of_image(image);
     std::string error;
-    EXPECT_TRUE(load_tape(image.string(), song, error)) << error;
     const play::SongMap map = play::map_song(song);
     const auto passage = play::resolve_passage(options.request(), song, map, error);
     EXPECT_TRUE(passage) << error;

@@ -136,7 +136,7 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
 
     // In place, a second block: the MIDI file comes too.
     write_bytes(dir / "song.MML", "1[C]\n1[D E]\n");
-    expected.push_back("song.MZT written (173 bytes); song.MID written (72 bytes)");
+    expected.push_back("song.MZT written (173 bytes); song.MID written (88 bytes)");
     ASSERT_TRUE(wait_for_status(run, 2)) << run.err();
     EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n1[D E]\n"));
     ASSERT_EQ(run_zirvon({"ref.mml", "/midi", "/from=2"}, reference.path()).status, 0);
@@ -156,6 +156,11 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
     write_bytes(dir / "song.MML", many);
     expected.push_back("1500 errors; song.MZT left as it was");
     ASSERT_TRUE(wait_for_status(run, 4)) << run.err();
+    // Emptied by an editor or a full disk: the last good image stays.
+    write_bytes(dir / "song.MML", "");
+    expected.push_back("nothing to hear; song.MZT left as it was");
+    ASSERT_TRUE(wait_for_status(run, 5)) << run.err();
+    EXPECT_EQ(read_bytes(dir / "song.MZT"), image_of("1[C]\n1[D E]\n"));
 
     // Renamed over, with a folder where the MIDI file goes: the image is
     // still written. Then deleted and written anew.
@@ -166,13 +171,13 @@ TEST(WatchBinary, RebuildsTheImageAndMidiFileOnEverySaveUntilCtrlC) {
     expected.push_back(
         "song.MZT written (170 bytes, 1 warning); cannot write 'song.MID': it is a folder; song.MID "
         "left as it was");
-    ASSERT_TRUE(wait_for_status(run, 5)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 6)) << run.err();
     fs::remove(dir / "song.MML");
     expected.push_back("song.MML is not there; waiting for it");
-    ASSERT_TRUE(wait_for_status(run, 6)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 7)) << run.err();
     write_bytes(dir / "song.MML", "1[C]\n");
     expected.push_back(expected.front());
-    ASSERT_TRUE(wait_for_status(run, 7)) << run.err();
+    ASSERT_TRUE(wait_for_status(run, 8)) << run.err();
 
     // Saved back unchanged: no rebuild.
     write_bytes(dir / "song.MML", "1[C]\n");

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every message and every event points into its line.
     const auto within = [&](int line, int column, int end) {
         if (line == 0) return column == 0;
-        const int length = line <= source.count_lines() ? static_cast<int>(source.line_length(line - 1)) : -1;
+        const int length = line <= source.count_lines() ? static_cast<int>(source.line(line - 1).size()) : -1;
         return column >= 1 && column < end && end <= length + 1;
     };
     int errors = 0;

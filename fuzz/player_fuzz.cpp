@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(run.done_tick <= bound);
     for (const auto& note : sounding) FUZZ_CHECK(!note);  // every note-on has its note-off
 
-    const smf::MidiFileBytes file = smf::build_midi_file(song);
+    const smf::MidiFileBytes file = smf::build_midi_file(song, "FUZZ");
     FUZZ_CHECK(file.run.done_tick == run.done_tick);
     FUZZ_CHECK(file.bytes.size() >= 14 && file.bytes[0] == 'M' && file.bytes[3] == 'd');
 

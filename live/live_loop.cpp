@@ -25,7 +25,7 @@ LoopEnd run_live_loop(const InterruptWatch& interrupt, LiveSession* session, Pro
             break;
         }
         if (line != nullptr && hooks.progress && now >= next_progress) {
-            if (const std::string text = hooks.progress(); !text.empty()) line->show(text);
+            if (const ProgressText text = hooks.progress(); !text.empty()) line->show(text);
             next_progress = now + hooks.progress_every;
         }
         std::this_thread::sleep_for(kLook);

@@ -26,7 +26,7 @@ struct LoopHooks {
     std::function<bool(Clock::time_point now)> step;
     /// The progress line's text, asked for every `progress_every`; empty
     /// leaves the line as it is.
-    std::function<std::string()> progress;
+    std::function<ProgressText()> progress;
     std::chrono::milliseconds progress_every{250};
 };
 

@@ -22,10 +22,13 @@ constexpr auto kProgressEvery = 250ms;
 
 }  // namespace
 
-std::string progress_text(const std::string& title, const play::SongMap& map, const play::Passage& passage,
-                          std::uint64_t ticks, std::uint64_t song_tick) {
-    return format_progress(title, map.block_of(song_tick), map.block_count(), std::min(ticks, passage.length()),
-                           passage.length());
+ProgressText progress_text(const std::string& title, const play::SongMap& map, const play::Passage& passage,
+                           std::uint64_t ticks, std::uint64_t song_tick) {
+    // At the end the clock stands on the passage's end, which is the next
+    // block's start: the block shown is the last one played.
+    const std::uint64_t last = passage.end > passage.start ? passage.end - 1 : passage.start;
+    return format_progress(title, map.block_of(std::min(song_tick, last)), map.block_count(),
+                           std::min(ticks, passage.length()), passage.length());
 }
 
 PreviewResult play_live(const Song& song, const play::SongMap& map, const play::Passage& passage,
@@ -44,7 +47,7 @@ PreviewResult play_live(const Song& song, const play::SongMap& map, const play::
     const std::string title = options.title + " on " + output.name();
     const auto text = [&] {
         const LiveSession::Position at = session.position();
-        return at.serial == 0 ? std::string() : progress_text(title, map, passage, at.ticks, at.song_tick);
+        return at.serial == 0 ? ProgressText{} : progress_text(title, map, passage, at.ticks, at.song_tick);
     };
     LoopHooks hooks;
     hooks.step = [&](LoopHooks::Clock::time_point) {

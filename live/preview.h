@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "live/progress.h"
 #include "play/live_output.h"
 #include "play/passage.h"
 #include "song/song.h"
@@ -42,7 +43,7 @@ PreviewResult play_live(const Song& song, const play::SongMap& map, const play::
                         const PreviewOptions& options);
 
 /// The progress line's text for a position of a passage.
-std::string progress_text(const std::string& title, const play::SongMap& map, const play::Passage& passage,
+ProgressText progress_text(const std::string& title, const play::SongMap& map, const play::Passage& passage,
                           std::uint64_t ticks, std::uint64_t song_tick);
 
 }  // namespace zirvon::live

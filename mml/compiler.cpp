@@ -70,44 +70,6 @@ constexpr std::int64_t kOctaveLimit = std::int64_t{1} << 40;
 
 }  // namespace
 
-namespace {
-
-/// Ticks of a note-length number without dots; 0 when it is not in the table.
-int table_ticks(const MmlNumber& number) {
-    if (number.huge) return 0;
-    switch (number.low) {
-        case 1: return 96;
-        case 2: return 48;
-        case 4: return 24;
-        case 8: return 12;
-        case 16: return 6;
-        case 32: return 3;
-        default: return 0;
-    }
-}
-
-}  // namespace
-
-int length_ticks(const MmlNumber& number, std::uint64_t dots) {
-    int total = table_ticks(number);
-    for (int half = total; dots > 0 && half > 1; --dots) {
-        half /= 2;
-        total += half;
-    }
-    return total;
-}
-
-MmlNumber gate_ticks(const MmlNumber& ticks, const MmlNumber& ratio) {
-    if (ticks.is_zero() || ratio.is_zero()) return MmlNumber::of(1);
-    std::uint64_t product;
-    if (ticks.huge || ratio.huge || __builtin_mul_overflow(ticks.low, ratio.low, &product)) {
-        // The product is 2^64 or more; its low 64 bits are exact, which gives
-        // the low 61 bits of the gate, more than the 8 that are kept.
-        return {(ticks.low * ratio.low) >> 3, true};
-    }
-    return MmlNumber::of(std::max<std::uint64_t>(product / 8, 1));
-}
-
 void Compiler::compile_line(std::string_view text, int line_number) {
     LineState s;
     s.text = text;
@@ -130,6 +92,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 break;
             case kDigit:
                 s.number.push_digit(c - '0');
+                s.has_digits = true;
                 break;
             case kOpen:
                 open_block(s, column(i));
@@ -149,6 +112,8 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 if (s.pending == LineState::Pending::note && s.rest) {
                     report(Severity::warning, "rest-accidental", {s.line, column(i)},
                            "accidental after a rest is ignored");
+                } else if (s.pending == LineState::Pending::parameter) [[unlikely]] {
+                    warn_parameter_sign(s, static_cast<char>(c));
                 } else {
                     s.semitone += c == '-' ? -1 : 1;
                 }
@@ -193,6 +158,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                     auto& octave = settings_[s.track].octave;
                     octave = c == '>' ? std::min(octave + 1, kOctaveLimit)
                                       : std::max(octave - 1, -kOctaveLimit);
+                    octave_changed(s.track, {s.line, column(i), column(i) + 1}, nullptr);
                 }
                 break;
             case kTie:
@@ -214,6 +180,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
         report(Severity::warning, "unclosed-block", {s.line, s.block_column},
                "block is not closed on this line: its notes are kept, but no sync mark is written");
     }
+    if (s.shift_jis_byte) end_shift_jis(s);
 }
 
 void Compiler::open_block(LineState& s, int column) {
@@ -226,9 +193,14 @@ void Compiler::open_block(LineState& s, int column) {
                    "']' first";
         });
     }
+    // A `[` that is a Shift-JIS character's second byte has its own warning.
+    if (!s.has_digits && s.shift_jis_open != column) {
+        report(Severity::warning, "no-track-number", {s.line, column},
+               "this block has no track number, so it goes to track 0, which is kept in the image but "
+               "not played");
+    }
     if (s.number.at_most(kTrackCount - 1)) {
         s.track = static_cast<int>(s.number.low);
-        clues_.last_block[s.track] = {s.line, column};
         s.group = groups_.size();
         groups_.push_back({s.track, place_of({s.line, column, column + 1}), {}, song_.tracks[s.track].count(), 0});
     } else {
@@ -302,6 +274,14 @@ void Compiler::emit_note(LineState& s) {
         } else if (s.number.is_zero() || s.dots > 0) [[unlikely]] {
             warn_raw_length(s, number);
         }
+        if (s.passed_from) [[unlikely]] {
+            std::string becomes = std::string(1, static_cast<char>(s.text[s.command_column - 1] & ~0x20)) +
+                                  (s.raw ? "%" : "") + number.text() + std::string(s.dots, '.');
+            becomes += !s.raw && ticks.is_zero()
+                           ? ": not a note length (1, 2, 4, 8, 16 or 32), so it lasts 0 ticks"
+                           : " (" + ticks.text() + " ticks)";
+            warn_passed_number(s, becomes);
+        }
         const MmlNumber gate = s.tie ? ticks : gate_ticks(ticks, settings.gate_ratio);
         if (!ticks.at_most(255)) warn_cut(s, "length", ticks);
         if (s.rest) {
@@ -313,17 +293,18 @@ void Compiler::emit_note(LineState& s) {
                 warn_overlap(s, ticks, gate);
             }
             const std::int64_t pitch = settings.octave * 12 + s.semitone;
-            if (pitch < 0 || pitch > kHighestPitch) {
-                report(Severity::error, "note-range", command_span(s), [pitch] {
-                    return "note is out of range: pitch code " + std::to_string(pitch) +
-                           " is outside 0-252";
-                });
+            if (pitch < 0 || pitch > kHighestPitch) [[unlikely]] {
+                note_out_of_range(s.track, command_span(s), pitch);
             } else {
                 append(s.track, {static_cast<std::uint8_t>(pitch), ticks.byte(), gate.byte()},
                        place_of(command_span(s)));
+                if (pitch + kPitchToMidi > kHighestMidiNote || high_runs_[s.track].notes > 0) [[unlikely]] {
+                    note_stored(s.track, command_span(s), static_cast<int>(pitch));
+                }
             }
         }
     }
+    if (s.passed_from) warn_passed_number(s, "");
     s.raw = false;
     s.pending = LineState::Pending::none;
     s.clear_number();
@@ -343,6 +324,7 @@ void Compiler::emit_parameter(LineState& s) {
                 settings.octave = s.number.at_most(kOctaveLimit)
                                       ? static_cast<std::int64_t>(s.number.low) - 1
                                       : kOctaveLimit;
+                octave_changed(s.track, command_span(s), &s.number);
                 break;
             case 'Q':
                 settings.gate_ratio = s.number;
@@ -350,7 +332,9 @@ void Compiler::emit_parameter(LineState& s) {
             default:
                 break;
         }
+        if (s.passed_from) [[unlikely]] warn_passed_number(s, std::string(1, s.command) + s.number.text());
     }
+    if (s.passed_from) warn_passed_number(s, "");
     s.pending = LineState::Pending::none;
     s.clear_number();
     s.quiet_length = false;
@@ -379,6 +363,10 @@ Compiler::Span Compiler::command_span(const LineState& s) {
 }
 
 void Compiler::finish() {
+    for (int k = 0; k < kTrackCount; ++k) {
+        end_octave_slip(k);
+        end_high_run(k);
+    }
     for (Track& track : song_.tracks) track.append_event(kEndEvent);
     const std::size_t data_size = 3 * song_.event_count();
     if (data_size > 0xFFFF) {
@@ -388,7 +376,7 @@ void Compiler::finish() {
     }
     // A song with errors is not written; what it would sound like is moot.
     if (errors_ == 0) {
-        for (Diagnostic& d : check_song(song_, clues_)) {
+        for (Diagnostic& d : check_song(song_, clues_, groups_)) {
             report(d.severity, d.code, {d.line, d.column, d.end_column}, d.message);
         }
     }

@@ -11,12 +11,14 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "mml/diagnostic.h"
 #include "mml/mml_number.h"
 #include "mml/song_checks.h"
+#include "mml/source_group.h"
 #include "mml/source_text.h"
 #include "song/song.h"
 
@@ -35,17 +37,6 @@ struct TrackSettings {
     std::int64_t octave = 3;  ///< MML `O4` is octave value 3
     MmlNumber default_length = MmlNumber::of(4);
     MmlNumber gate_ratio = MmlNumber::of(7);
-};
-
-/// A block of one track as the source writes it, `n[ ... ]`, on one line.
-struct SourceGroup {
-    int track = 0;
-    EventPlace open;   ///< the `[`
-    EventPlace close;  ///< the `]`; all 0 when the group was not closed
-    /// Its events in the track: [first_event, end_event), the sync mark of
-    /// its `]` included.
-    std::size_t first_event = 0;
-    std::size_t end_event = 0;
 };
 
 class Compiler {
@@ -91,6 +82,13 @@ private:
     /// of the same character it took.
     std::size_t other_byte(LineState& s, const unsigned char* bytes, std::size_t i, std::size_t n);
     void end_unknown_command(LineState& s, char next);
+    /// Reports the unknown command whose number went on to the command now
+    /// emitted; `becomes` says what that command became.
+    [[gnu::noinline]] void warn_passed_number(LineState& s, const std::string& becomes);
+    /// At a byte of 0x80 or more that starts no character read before:
+    /// whether it starts a Shift-JIS character whose second byte reads as MML.
+    bool shift_jis(LineState& s, const unsigned char* bytes, std::size_t i, std::size_t n);
+    void end_shift_jis(LineState& s);
     void flush(LineState& s);
     void emit_pending(LineState& s);
     void emit_note(LineState& s);
@@ -100,6 +98,21 @@ private:
     [[gnu::noinline]] void warn_cut(const LineState& s, const char* what, const MmlNumber& value);
     [[gnu::noinline]] void warn_raw_length(const LineState& s, const MmlNumber& number);
     [[gnu::noinline]] void warn_overlap(LineState& s, const MmlNumber& ticks, const MmlNumber& gate);
+    [[gnu::noinline]] void warn_parameter_sign(const LineState& s, char sign);
+
+    // Notes out of range and above MIDI 127 (note_ranges.cpp): each cause is
+    // reported once, where it is, with the count of notes it touches.
+    /// The octave of `track` was just set by the command at `at`: `O`
+    /// (`written` is its number) or `<` `>` (`written` is null).
+    void octave_changed(int track, Span at, const MmlNumber* written);
+    /// A note whose pitch code is outside 0-252: an error of its own, or one
+    /// more note of the octave slip that put it there.
+    void note_out_of_range(int track, Span at, std::int64_t pitch);
+    /// A note stored on `track` at `at`, while a run of notes above MIDI 127
+    /// may start or end.
+    void note_stored(int track, Span at, int pitch);
+    void end_octave_slip(int track);
+    void end_high_run(int track);
     /// The command being read on its line: from its letter to the byte read now.
     static Span command_span(const LineState& s);
     /// Counts a diagnostic. `text` is a string or a function that makes one;
@@ -107,10 +120,38 @@ private:
     /// a source full of faults costs a counter per fault beyond the shown ones.
     template <typename Text>
     void report(Severity severity, std::string_view code, Span at, const Text& text);
+    /// Reports a problem whose message is completed later, once what it
+    /// counts is known: its index in diagnostics_, SIZE_MAX when not shown.
+    template <typename Text>
+    std::size_t report_open(Severity severity, std::string_view code, Span at, const Text& text);
+    /// Gives the problem at `index` (from report_open) its message.
+    void complete(std::size_t index, std::string message) {
+        if (index < diagnostics_.size()) diagnostics_[index].message = std::move(message);
+    }
+
+    /// A track whose octave left the range where note letters fit: O1 to O22.
+    struct OctaveSlip {
+        bool active = false;
+        Span at;              ///< the command that took it there
+        std::string octave;   ///< "octave 0", as the message names it
+        bool below = false;
+        std::uint64_t notes = 0;  ///< out of range since
+        std::size_t shown = SIZE_MAX;
+    };
+    /// Notes of a played track above MIDI 127, one after another.
+    struct HighRun {
+        std::uint64_t notes = 0;
+        int first_line = 0;
+        int last_line = 0;
+        int midi = 0;  ///< of its first note
+        std::size_t shown = SIZE_MAX;
+    };
 
     Song& song_;
     std::array<TrackSettings, kTrackCount> settings_{};
     std::array<bool, kTrackCount> overflow_reported_{};
+    std::array<OctaveSlip, kTrackCount> slips_{};
+    std::array<HighRun, kTrackCount> high_runs_{};
     SongClues clues_;
     std::vector<SourceGroup> groups_;
     std::vector<Diagnostic> diagnostics_;

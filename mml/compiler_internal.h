@@ -29,6 +29,7 @@ struct Compiler::LineState {
     char command = 0;
     int command_column = 0;
     MmlNumber number;
+    bool has_digits = false;  ///< a digit went into `number` since it was cleared
     std::int64_t semitone = 0;
     bool rest = false;
     std::uint64_t dots = 0;
@@ -42,9 +43,34 @@ struct Compiler::LineState {
     int unknown_column = 0;
     MmlNumber number_at_unknown;  ///< digits after it change the number, which goes on
     bool quiet_length = false;  ///< the note's length was reported with `unknown`
+    /// An unknown command whose number went on to the command being read:
+    /// reported once that command is whole, saying what it became.
+    char passed_from = 0;
+    int passed_column = 0;
+    MmlNumber passed_number;
+    /// Bytes before this index belong to a character that started earlier
+    /// (UTF-8, or Shift-JIS read as two bytes).
+    std::size_t character_end = 0;
+    /// Shift-JIS characters whose second byte reads as MML: where the first
+    /// one is reported (an index into the diagnostics, or SIZE_MAX), its
+    /// second byte, and how many more the line holds.
+    std::size_t shift_jis_shown = SIZE_MAX;
+    char shift_jis_byte = 0;
+    int shift_jis_more = 0;
+    int shift_jis_open = 0;  ///< column of the last such byte that is a `[`
 
-    void clear_number() { number = {}; }
+    void clear_number() {
+        number = {};
+        has_digits = false;
+    }
 };
+
+template <typename Text>
+std::size_t Compiler::report_open(Severity severity, std::string_view code, Span at, const Text& text) {
+    const std::size_t before = diagnostics_.size();
+    report(severity, code, at, text);
+    return diagnostics_.size() > before ? before : SIZE_MAX;
+}
 
 template <typename Text>
 void Compiler::report(Severity severity, std::string_view code, Span at, const Text& text) {

@@ -1,7 +1,9 @@
 // The compiler's messages about what a line holds: unknown characters and
-// commands, cut lengths and gates, odd uses of % and Q, full tracks.
+// commands, Shift-JIS text read as MML, cut lengths and gates, odd uses of
+// %, Q and signs, full tracks.
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "mml/compiler_internal.h"
 #include "text/utf8.h"
@@ -15,12 +17,62 @@ std::string describe_byte(unsigned char c) {
     return std::string("byte 0x") + kHex[c >> 4] + kHex[c & 15];
 }
 
+/// What a byte that reads as MML does, for a message.
+std::string meaning_of(char c) {
+    const std::string quoted = std::string("'") + c + "'";
+    if (c == '[') return quoted + ", which opens a block";
+    if (c == ']') return quoted + ", which closes the block";
+    switch (c & ~0x20) {
+        case 'R': return quoted + ", a rest";
+        case 'L': return quoted + ", which sets the default length";
+        case 'O': return quoted + ", which sets the octave";
+        case 'Q': return quoted + ", which sets the gate ratio";
+        default: return quoted + ", a note";
+    }
+}
+
 }  // namespace
+
+bool Compiler::shift_jis(LineState& s, const unsigned char* bytes, std::size_t i, std::size_t n) {
+    if (const std::size_t length = decode_utf8({reinterpret_cast<const char*>(bytes), n}, i).length) {
+        s.character_end = i + length;
+        return false;
+    }
+    if (i + 1 >= n || !is_shift_jis_pair(bytes[i], bytes[i + 1])) return false;
+    s.character_end = i + 2;
+    const unsigned char trail = bytes[i + 1];
+    // Outside a block only `[` means anything; inside, letters and `]` too
+    // (no digit and no sign is a second byte).
+    const char c = static_cast<char>(trail);
+    const bool letter =
+        std::string_view("ABCDEFGRLOQ").find(static_cast<char>(c & ~0x20)) != std::string_view::npos;
+    const bool read = c == '[' || (s.in_block && (c == ']' || letter));
+    if (!read) return false;
+    const int column = static_cast<int>(std::min<std::size_t>(i + 1, INT32_MAX));
+    if (c == '[') s.shift_jis_open = column + 1;
+    if (s.shift_jis_byte == 0) {
+        s.shift_jis_byte = c;
+        s.shift_jis_shown = report_open(Severity::warning, "shift-jis", {s.line, column, column + 2}, "");
+    } else {
+        ++s.shift_jis_more;
+    }
+    return true;
+}
+
+void Compiler::end_shift_jis(LineState& s) {
+    std::string text = "a Shift-JIS character's second byte is read as " + meaning_of(s.shift_jis_byte);
+    if (s.shift_jis_more == 1) text += ", and so is one more on this line";
+    if (s.shift_jis_more > 1) text += ", and so are " + std::to_string(s.shift_jis_more) + " more on this line";
+    complete(s.shift_jis_shown, text + "; write comments after ';'");
+}
 
 std::size_t Compiler::other_byte(LineState& s, const unsigned char* bytes, std::size_t i,
                                  std::size_t n) {
     const unsigned char c = bytes[i];
     const int column = static_cast<int>(std::min<std::size_t>(i + 1, INT32_MAX));
+    // A Shift-JIS character whose second byte reads as MML has its warning;
+    // its first byte needs none of its own.
+    const bool read_as_mml = c >= 0x80 && i >= s.character_end && shift_jis(s, bytes, i, n);
     if (!s.in_block) {
         // A full-width bracket (U+FF3B, U+FF3D) opens no block.
         if (c == 0xEF && n - i >= 3 && bytes[i + 1] == 0xBC && (bytes[i + 2] | 2) == 0xBF) {
@@ -39,8 +91,10 @@ std::size_t Compiler::other_byte(LineState& s, const unsigned char* bytes, std::
     const std::size_t length =
         decode_utf8({reinterpret_cast<const char*>(bytes), n}, i).length;
     if (length == 0) {
-        report(Severity::warning, "unknown-command", {s.line, column},
-               [c] { return "unknown command " + describe_byte(c) + " is ignored"; });
+        if (!read_as_mml) {
+            report(Severity::warning, "unknown-command", {s.line, column},
+                   [c] { return "unknown command " + describe_byte(c) + " is ignored"; });
+        }
         return 0;
     }
     const std::string character(reinterpret_cast<const char*>(bytes + i), length);
@@ -65,14 +119,36 @@ int Compiler::first_digit_since_block(const LineState& s, int column) {
 void Compiler::end_unknown_command(LineState& s, char next) {
     const bool changed = s.number.low != s.number_at_unknown.low || s.number.huge != s.number_at_unknown.huge;
     const bool passes_on = next != 0 && changed && !s.number.is_zero();
-    report(Severity::warning, "unknown-command", {s.line, s.unknown_column}, [&] {
-        std::string text = "unknown command " + describe_byte(static_cast<unsigned char>(s.unknown)) +
-                           " is ignored";
-        if (passes_on) text += "; its number " + s.number.text() + " goes on to '" + next + "'";
-        return text;
-    });
+    if (passes_on) {
+        // Said once the next command is whole: digits after its letter
+        // join the number too.
+        s.passed_from = s.unknown;
+        s.passed_column = s.unknown_column;
+        s.passed_number = s.number;
+    } else {
+        report(Severity::warning, "unknown-command", {s.line, s.unknown_column}, [&] {
+            return "unknown command " + describe_byte(static_cast<unsigned char>(s.unknown)) + " is ignored";
+        });
+    }
     s.quiet_length = passes_on;
     s.unknown = 0;
+}
+
+void Compiler::warn_passed_number(LineState& s, const std::string& becomes) {
+    report(Severity::warning, "unknown-command", {s.line, s.passed_column}, [&] {
+        std::string text = "unknown command " + describe_byte(static_cast<unsigned char>(s.passed_from)) +
+                           " is ignored; its number " + s.passed_number.text() + " goes on to '" +
+                           static_cast<char>(s.text[s.command_column - 1] & ~0x20) + "'";
+        return becomes.empty() ? text : text + ", which becomes " + becomes;
+    });
+    s.passed_from = 0;
+}
+
+void Compiler::warn_parameter_sign(const LineState& s, char sign) {
+    report(Severity::warning, "parameter-sign", {s.line, s.at}, [&] {
+        return std::string("'") + sign + "' after '" + s.command + "' is ignored: " + s.command +
+               " takes no sign";
+    });
 }
 
 void Compiler::warn_cut(const LineState& s, const char* what, const MmlNumber& value) {

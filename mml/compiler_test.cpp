@@ -70,11 +70,23 @@ INSTANTIATE_TEST_SUITE_P(
                        {{E, 2, 12, "track number 4294967297 is outside 0-9"},
                         {E, 2, 18, "track number 10 is outside 0-9"}}},
         DiagnosticCase{"99999999999999999999[C]", {{E, 1, 21, "track number is far outside 0-9"}}},
-        // O22 C is pitch code 252, the highest.
-        DiagnosticCase{"1[O0 C A+]\n2[O22 C B]",
-                       {{E, 1, 6, "note is out of range: pitch code -12 is outside 0-252"},
-                        {E, 1, 8, "note is out of range: pitch code -2 is outside 0-252"},
-                        {E, 2, 9, "note is out of range: pitch code 263 is outside 0-252"}}},
+        // An octave slip is one error at the command, however many notes it
+        // puts out of range; one that no note uses is silent. O22 C is pitch
+        // code 252, the highest, and above MIDI 127.
+        DiagnosticCase{"1[O2 < < C D > E < > F]\n2[O22 C B O23 C]",
+                       {{E, 1, 8, "octave 0 is below the lowest, O1; the 2 notes after it on track 1 are out of range"},
+                        {W, 2, 7, "this note, MIDI 276, is above MIDI 127, the highest that plays; it is kept in "
+                                  "the image but not heard"},
+                        {E, 2, 9, "note is out of range: pitch code 263 is outside 0-252"},
+                        {E, 2, 11, "octave 23 is above the highest, O22; the note after it on track 2 is out of range"}}},
+        DiagnosticCase{"1[O10 C D]\n1[E O4 C O10 C] 2[C] 2[D]",
+                       {{W, 1, 7, "the 3 notes from here to line 2 are above MIDI 127, the highest that plays; "
+                                  "they are kept in the image but not heard"},
+                        {W, 2, 14, "this note, MIDI 132, is above MIDI 127, the highest that plays; it is kept in "
+                                   "the image but not heard"}}},
+        DiagnosticCase{"1[O-1 C L+8 D]",
+                       {{W, 1, 4, "'-' after 'O' is ignored: O takes no sign"},
+                        {W, 1, 10, "'+' after 'L' is ignored: L takes no sign"}}},
         DiagnosticCase{"1[C5 R0]",
                        {{W, 1, 3, "length 5 is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks"}}},
         DiagnosticCase{"1[C%256 &D%300]",
@@ -105,14 +117,26 @@ INSTANTIATE_TEST_SUITE_P(
                          "voice falls out of step; close it with ']' first"},
                         {W, 1, 2, kOutOfStep1}}},
         DiagnosticCase{"2[C D E] 3]", {{W, 1, 11, "']' without an open block is ignored"}}},
-        DiagnosticCase{"1[T120 C D]", {{W, 1, 3, "unknown command 'T' is ignored; its number 120 goes on to 'C'"}}},
+        DiagnosticCase{"1[V8 A8 V4 b W2 L]",
+                       {{W, 1, 3, "unknown command 'V' is ignored; its number 8 goes on to 'A', which becomes "
+                                  "A88: not a note length (1, 2, 4, 8, 16 or 32), so it lasts 0 ticks"},
+                        {W, 1, 9, "unknown command 'V' is ignored; its number 4 goes on to 'B', which becomes B4 "
+                                  "(24 ticks)"},
+                        {W, 1, 14, "unknown command 'W' is ignored; its number 2 goes on to 'L', which becomes L2"}}},
+        // The second bytes of Shift-JIS characters that read as MML: one
+        // warning a line. The first byte of one in a block gets none.
+        DiagnosticCase{"1[C \x83\x41 \x83\x43]",
+                       {{W, 1, 5, "a Shift-JIS character's second byte is read as 'A', a note, and so is one "
+                                  "more on this line; write comments after ';'"}}},
         DiagnosticCase{"Tempo 120: 1[C]",
                        {{E, 1, 7,
                          "track number 1201 is outside 0-9; text outside blocks is a comment, but digits "
                          "there join the next block's track number: put them after ';'"}}},
         DiagnosticCase{"", {{W, 0, 0, "nothing to hear: tracks 1 to 8 hold no notes (notes go in blocks such as 1[C D E])"}}},
-        DiagnosticCase{"[C] 9[D] 1[R]",
-                       {{W, 0, 0,
+        DiagnosticCase{"[C] 0[E] 9[D] 1[R]",
+                       {{W, 1, 1, "this block has no track number, so it goes to track 0, which is kept in the "
+                                  "image but not played"},
+                        {W, 0, 0,
                          "nothing to hear: tracks 1 to 8 hold no notes (tracks 0 and 9 are kept in the "
                          "image but not played)"}}},
         DiagnosticCase{"1\xEF\xBC\xBB C \xEF\xBC\xBD",
@@ -123,6 +147,12 @@ INSTANTIATE_TEST_SUITE_P(
                        {{W, 3, 2,
                          "track 3 has 1 block, tracks 1 and 2 have 2 blocks: the voices wait for each "
                          "other at every ']', so they fall out of step"}}},
+        // Written side by side, the counts part where a block is missing.
+        DiagnosticCase{"1[C] 2[C]\n1[D]\n1[E] 2[E]",
+                       {{W, 2, 2,
+                         "track 2 has 2 blocks, track 1 has 3 blocks: the voices wait for each other at "
+                         "every ']', so they fall out of step; the counts part on this line, where track 2 "
+                         "has no block 2"}}},
         DiagnosticCase{"1[Q9 C D] 1[E] 1[Q8 F]",
                        {{W, 1, 6, kOverlap}, {W, 1, 13, kOverlap}}},
         DiagnosticCase{"1[C \xC3\xA9]", {{W, 1, 5, "unknown character '\xC3\xA9' is ignored (MML is written in ASCII)"}}},
@@ -213,7 +243,13 @@ TEST(Compiler, CodesAndSpans) {
     };
     const Case cases[] = {
         {"1[C#8.. D]", "", 0, 0},  // no message: a row to show the rest are exact
-        {"1[O0 C+8 D]", "note-range", 6, 9},
+        {"1[O22 D+8 C]", "note-range", 7, 10},
+        {"1[O1 < C]", "octave-range", 6, 7},
+        {"1[O0 C]", "octave-range", 3, 5},
+        {"1[O10 C#8]", "above-midi", 7, 10},
+        {"x [C]", "no-track-number", 3, 4},
+        {"1[\x83\x41]", "shift-jis", 3, 5},
+        {"1[O-1 C]", "parameter-sign", 4, 5},
         {"1[C5 D]", "note-length", 3, 5},
         {"1[C5;", "note-length", 3, 5},
         {"1[C5", "note-length", 3, 5},

@@ -5,20 +5,13 @@
 #include <vector>
 
 #include "mml/diagnostic.h"
+#include "mml/source_group.h"
 #include "song/song.h"
 
 namespace zirvon {
 
-/// A place in the source, lines and columns from 1; line 0: nowhere.
-struct SourcePlace {
-    int line = 0;
-    int column = 0;
-};
-
 /// What the compiler noticed on the way that the checks need.
 struct SongClues {
-    /// Where each track's last block was opened.
-    std::array<SourcePlace, kTrackCount> last_block{};
     /// The source holds a full-width bracket outside the blocks.
     bool fullwidth_bracket = false;
 };
@@ -30,8 +23,11 @@ inline constexpr std::size_t kMaxLoadableData = 0x10000 - kLoadAddress;
 /// Warnings about a compiled song, its end marks included:
 /// - nothing to hear: no note in tracks 1 to 8;
 /// - tracks 1 to 8 that hold different numbers of blocks, one warning for
-///   each track whose count is not the one most tracks have, at its last block;
+///   each track whose count is not the one most tracks have: where its
+///   blocks first part from theirs on the lines they share, or else at its
+///   last block (`groups`, in the order of the source, tell where);
 /// - data that runs past the target's address space when loaded.
-std::vector<Diagnostic> check_song(const Song& song, const SongClues& clues);
+std::vector<Diagnostic> check_song(const Song& song, const SongClues& clues,
+                                   const std::vector<SourceGroup>& groups);
 
 }  // namespace zirvon

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "song/song.h"
+
 
 namespace zirvon {
 
@@ -18,6 +20,24 @@ void SourceText::index_lines() {
         const void* lf = std::memchr(base + start, '\n', n - start);
         start = static_cast<std::size_t>(static_cast<const char*>(lf) - base) + 1;
     }
+}
+
+std::string why_not_text(std::string_view bytes) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
+    constexpr std::size_t kHeader = 128;
+    const bool cr_ends_name = bytes.size() >= kHeader && bytes.substr(1, 16).find('\r') != std::string_view::npos;
+    if (cr_ends_name && byte(0) == 0xC8 && byte(20) == (kLoadAddress & 0xFF) && byte(21) == (kLoadAddress >> 8)) {
+        return "it is a tape image; use /play, /list or /mml";
+    }
+    std::size_t control = 0;
+    for (const char c : bytes) {
+        const auto b = static_cast<std::uint8_t>(c);
+        if ((b < 0x20 && b != '\t' && b != '\r' && b != '\n' && b != 0x1A) || b == 0x7F) ++control;
+    }
+    if (control * 2 > bytes.size()) {
+        return "most of its bytes are control bytes, as in a binary file rather than text";
+    }
+    return {};
 }
 
 std::string_view SourceText::line(int k) const {

@@ -20,7 +20,6 @@ public:
     int count_lines() const { return static_cast<int>(starts_.size()); }
     /// Line `k` (from 0) without its terminator.
     std::string_view line(int k) const;
-    std::size_t line_length(int k) const { return line(k).size(); }
 
 private:
     void index_lines();
@@ -28,6 +27,13 @@ private:
     std::string text_;
     std::vector<std::uint32_t> starts_;  // first byte of each line
 };
+
+/// Why `bytes` is plainly not MML text, or nothing when it may be: a tape
+/// image (its attribute, a name ended by CR and the load address where an
+/// image has them), or bytes most of which are control bytes other than
+/// tab, CR, LF and the end-of-file mark 0x1A. A text with a stray control
+/// byte or NUL is text: stored files and generated sources hold them.
+std::string why_not_text(std::string_view bytes);
 
 /// The largest MML source that is read, in bytes: a hundred times more than
 /// the fullest image needs even with generous comments, and small enough that

@@ -38,7 +38,7 @@ TEST(SourceText, OutOfRangeLinesAreEmpty) {
     const SourceText source("A\r\n");
     EXPECT_EQ(source.line(-1), "");
     EXPECT_EQ(source.line(1), "");
-    EXPECT_EQ(source.line_length(0), 1u);
+    EXPECT_EQ(source.line(0).size(), 1u);
 }
 
 }  // namespace

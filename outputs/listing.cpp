@@ -36,12 +36,13 @@ std::string note_name(std::uint8_t pitch) {
     return kNames[pitch % 12] + std::to_string(pitch / 12 + 1);
 }
 
-std::string listing_text(const Song& song, const play::SongMap& map) {
+std::string listing_text(const Song& song, const play::SongMap& map, std::uint16_t tracks) {
     std::string out;
     for (int k = 0; k < kTrackCount; ++k) {
+        if (!((tracks >> k) & 1u)) continue;
         const auto& events = song.tracks[k].events();
         const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
-        if (k > 0) out += '\n';
+        if (!out.empty()) out += '\n';
         out += "Track " + std::to_string(k) + ": " + counted(events.size(), "event") + '\n';
         out += "  index  note  code  length  gate  block      tick\n";
         for (std::size_t i = 0; i < events.size(); ++i) {

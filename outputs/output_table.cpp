@@ -26,7 +26,7 @@ bool make_image(const OutputSource& source, const ByteSink& sink) {
 }
 
 bool make_midi(const OutputSource& source, const ByteSink& sink) {
-    return hand_on(smf::build_midi_file(*source.song, *source.passage).bytes, sink);
+    return hand_on(smf::build_midi_file(*source.song, *source.passage, source.title_tape_name).bytes, sink);
 }
 
 std::string wav_refusal(const OutputSource& source, std::string_view name) {

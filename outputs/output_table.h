@@ -30,7 +30,7 @@ struct OutputSource {
     /// The name the image's header gets, and whether the user gave it.
     std::string_view tape_name;
     bool tape_name_given = false;
-    /// The name the picture's title shows.
+    /// The name the picture's title and the MIDI file's sequence name show.
     std::string_view title_tape_name;
     /// The bytes of the image the song was read from; empty for MML.
     std::span<const std::uint8_t> image;

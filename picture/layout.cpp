@@ -6,7 +6,6 @@
 namespace zirvon::picture {
 namespace {
 
-constexpr int kBlockBand = 14;
 constexpr int kLeftOutStrip = 8;
 constexpr int kEmptyPlot = 18;
 constexpr int kRuler = 20;
@@ -103,7 +102,7 @@ std::vector<Row> lay_out(const Roll& roll, int top) {
     return rows;
 }
 
-std::vector<int> unison_levels(const std::vector<RollNote>& notes) {
+std::vector<SharedPart> shared_parts(const std::vector<RollNote>& notes) {
     // The notes by pitch, then in time order. A note lasts at most its
     // gate, so the notes of a pitch that overlap one lie close to it.
     std::vector<std::uint32_t> order(notes.size());
@@ -111,24 +110,33 @@ std::vector<int> unison_levels(const std::vector<RollNote>& notes) {
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
         return notes[a].midi != notes[b].midi ? notes[a].midi < notes[b].midi : a < b;
     });
-    std::vector<int> levels(notes.size(), 0);
+    std::vector<SharedPart> parts;
     for (std::size_t at = 0; at < order.size(); ++at) {
-        const RollNote& n = notes[order[at]];
+        const std::size_t j = order[at];
+        const RollNote& n = notes[j];
+        const std::size_t first = parts.size();
         unsigned lower = 0;  // tracks below n's that sound its pitch with it
         const auto look = [&](std::size_t i) {
             const RollNote& o = notes[order[i]];
             if (o.midi != n.midi) return false;
-            if (o.track < n.track && o.on < n.off && n.on < o.off) lower |= 1u << o.track;
+            if (o.track < n.track && o.on < n.off && n.on < o.off) {
+                lower |= 1u << o.track;
+                parts.push_back({j, o.track, std::max(o.on, n.on), std::min(o.off, n.off), 0});
+            }
             return true;
         };
         for (std::size_t i = at; i-- > 0 && n.on - notes[order[i]].on <= kLongestNote && look(i);) {
         }
-        for (std::size_t i = at + 1; i < order.size() && notes[order[i]].on < n.off && look(i);
-             ++i) {
+        for (std::size_t i = at + 1; i < order.size() && notes[order[i]].on < n.off && look(i); ++i) {
         }
-        levels[order[at]] = std::popcount(lower);
+        for (std::size_t p = first; p < parts.size(); ++p) {
+            parts[p].rank = std::popcount(lower & ((1u << parts[p].track) - 1));
+        }
     }
-    return levels;
+    std::sort(parts.begin(), parts.end(), [](const SharedPart& a, const SharedPart& b) {
+        return a.note != b.note ? a.note < b.note : a.from < b.from;
+    });
+    return parts;
 }
 
 }  // namespace zirvon::picture

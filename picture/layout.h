@@ -18,6 +18,9 @@ inline constexpr std::uint64_t kRowTicks = 720;
 inline constexpr int kLaneHeight = 8;
 /// Room between a row's frame and its highest and lowest lane.
 inline constexpr int kPlotPad = 4;
+/// Height of the band above a row's frame that numbers its blocks, each
+/// with the source lines it is written on under its number.
+inline constexpr int kBlockBand = 25;
 
 /// Passage ticks [start, end) of one row.
 struct RowSpan {
@@ -62,8 +65,22 @@ struct Row {
 /// The rows of `roll`, the first at `top`.
 std::vector<Row> lay_out(const Roll& roll, int top);
 
-/// For each note, how many notes of lower tracks sound the same pitch at
-/// some time while it does: its place in a unison.
-std::vector<int> unison_levels(const std::vector<RollNote>& notes);
+/// A stretch of a note while a note of a lower track sounds its pitch (a
+/// unison): the note is drawn whole, and there it shows the lower track's
+/// colour through its middle, so that both stay visible.
+struct SharedPart {
+    std::size_t note = 0;  ///< index of the higher track's note
+    int track = 0;         ///< the lower track
+    std::uint64_t from = 0;
+    std::uint64_t to = 0;
+    /// The lower track's place among those that share the note's pitch
+    /// with it, from 0: where in the note's height its colour shows.
+    int rank = 0;
+
+    friend bool operator==(const SharedPart&, const SharedPart&) = default;
+};
+
+/// Every shared part of `notes`, by note, then in time order.
+std::vector<SharedPart> shared_parts(const std::vector<RollNote>& notes);
 
 }  // namespace zirvon::picture

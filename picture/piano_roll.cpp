@@ -63,7 +63,7 @@ class RollWriter {
     RollWriter(const Roll& roll, const PictureTitle& title, const TextSink& sink)
         : roll_(roll),
           title_(title_text(roll, title)),
-          levels_(unison_levels(roll.notes)),
+          shared_(shared_parts(roll.notes)),
           svg_(sink) {
         for (const RollNote& n : roll.notes) shown_[n.track] = true;
         for (const RollNote& n : roll.left_out) shown_[n.track] = true;
@@ -179,14 +179,37 @@ class RollWriter {
         }
     }
 
+    /// "line 6" or "lines 6-9": where block `block` is written; empty
+    /// when the song has no source.
+    std::string source_of(std::size_t block) const {
+        if (block == 0 || block > roll_.block_sources.size()) return {};
+        const SourceLines& lines = roll_.block_sources[block - 1];
+        if (lines.first == 0) return {};
+        if (lines.first == lines.last) return "line " + std::to_string(lines.first);
+        return "lines " + std::to_string(lines.first) + "-" + std::to_string(lines.last);
+    }
+
+    /// Where the block line at `line` stands in `row`, or the row's end.
+    int next_line_x(const Row& row, std::vector<BlockLine>::const_iterator line) const {
+        return line != roll_.block_lines.end() && line->tick < row.span.end ? x_of(row, line->tick)
+                                                                           : right_of(row);
+    }
+
     void write_block_lines(const Row& row) {
         int label_end = 0;
-        const auto label = [&](std::size_t block, int x, const char* colour) {
+        // A block's number, left out where it would run into the one before,
+        // and under it its source lines where they fit before the next block
+        // line: so the numbers are the same whether the song has a source.
+        const auto label = [&](std::size_t block, int x, int next_x, const char* colour) {
             const std::string number = std::to_string(block);
             if (x < label_end + 4) return;
             svg_ << "<text x=\"" << x + 3 << "\" y=\"" << row.top + 11
                  << "\" font-size=\"10\" fill=\"" << colour << "\">" << number << "</text>\n";
             label_end = x + 3 + text_width(number, 10);
+            const std::string source = source_of(block);
+            if (source.empty() || x + 3 + text_width(source, 9) + 4 > next_x) return;
+            svg_ << "<text class=\"source\" x=\"" << x + 3 << "\" y=\"" << row.top + 22
+                 << "\" font-size=\"9\" fill=\"" << kFaintText << "\">" << source << "</text>\n";
         };
         const auto first = std::lower_bound(
             roll_.block_lines.begin(), roll_.block_lines.end(), row.span.start,
@@ -197,7 +220,7 @@ class RollWriter {
             (first == roll_.block_lines.end() || first->tick != row.span.start)) {
             const std::size_t block =
                 first == roll_.block_lines.begin() ? roll_.first_block : (first - 1)->block;
-            label(block, kLeft, row.span.start == 0 ? kText : kFaintText);
+            label(block, kLeft, next_line_x(row, first), row.span.start == 0 ? kText : kFaintText);
         }
         for (auto line = first; line != roll_.block_lines.end() && line->tick < row.span.end;
              ++line) {
@@ -209,22 +232,7 @@ class RollWriter {
             svg_.half(x);
             svg_ << "\" y2=\"" << row.plot_bottom + kPlotPad << "\" stroke=\"" << kBlockLine
                  << "\"/>\n";
-            label(line->block, x, kText);
-        }
-    }
-
-    /// Top and height of a note's bar in its lane: notes of lower tracks
-    /// in unison keep their edges visible around it.
-    static std::pair<int, int> bar_inset(int level) {
-        switch (level) {
-            case 0:
-                return {1, 6};
-            case 1:
-                return {3, 2};
-            case 2:
-                return {1, 2};
-            default:
-                return {5, 2};
+            label(line->block, x, next_line_x(row, line + 1), kText);
         }
     }
 
@@ -250,7 +258,6 @@ class RollWriter {
             svg_ << "<g stroke=\"" << colour.outline << "\">\n";
             opened_ = true;
         }
-        const auto [inset, height] = bar_inset(levels_[j]);
         const std::uint64_t from = std::max(n.on, row.span.start);
         const bool cut = n.off > row.span.end;  // goes on in the next row
         const std::uint64_t to = cut ? row.span.end : n.off;
@@ -262,26 +269,45 @@ class RollWriter {
             svg_ << "<rect class=\"note\" data-track=\"" << n.track << "\" data-tick=\"" << n.on
                  << "\" data-off=\"" << n.off << "\" data-midi=\"" << n.midi << "\"";
         }
-        svg_ << " x=\"" << x_of(row, from) << "\" y=\"" << y_of(row, n.midi) + inset
-             << "\" width=\"" << width << "\" height=\"" << height << "\" fill=\"" << colour.fill
-             << '"';
-        // A thin bar in a unison shows its colour unmixed with an outline.
-        if (levels_[j] > 0) svg_ << " stroke=\"none\"";
+        svg_ << " x=\"" << x_of(row, from) << "\" y=\"" << y_of(row, n.midi) + 1 << "\" width=\""
+             << width << "\" height=\"6\" fill=\"" << colour.fill << '"';
         if (continuation) {
             svg_ << "/>\n";
-            return;
+        } else {
+            svg_ << "><title>track " << n.track << ' ' << NoteName{n.midi} << ", block " << n.block
+                 << ", " << ExactTime{n.on};
+            if (n.line != 0) svg_ << ", line " << n.line;
+            svg_ << "</title></rect>\n";
         }
-        svg_ << "><title>track " << n.track << ' ' << NoteName{n.midi} << ", block " << n.block
-             << ", " << ExactTime{n.on};
-        if (n.line != 0) svg_ << ", line " << n.line;
-        svg_ << "</title></rect>\n";
+        write_shared(row, j, to);
         svg_.flush();
+    }
+
+    /// The parts of note j, up to tick `to` of its row, where lower tracks
+    /// sound its pitch: a thin bar of each one's colour through its middle.
+    void write_shared(const Row& row, std::size_t j, std::uint64_t to) {
+        static constexpr std::array<int, 3> kInsets{3, 1, 5};
+        const auto first = std::lower_bound(shared_.begin(), shared_.end(), j,
+                                            [](const SharedPart& p, std::size_t note) { return p.note < note; });
+        const RollNote& n = roll_.notes[j];
+        for (auto p = first; p != shared_.end() && p->note == j; ++p) {
+            const std::uint64_t from = std::max(p->from, row.span.start);
+            const std::uint64_t end = std::min(p->to, to);
+            if (from >= end) continue;
+            svg_ << "<rect class=\"shared\" data-track=\"" << p->track << "\" data-over=\"" << n.track
+                 << "\" data-tick=\"" << p->from << "\" data-off=\"" << p->to << "\" data-midi=\"" << n.midi
+                 << "\" x=\"" << x_of(row, from) << "\" y=\""
+                 << y_of(row, n.midi) + kInsets[static_cast<std::size_t>(std::min(p->rank, 2))]
+                 << "\" width=\"" << std::max(static_cast<int>(end - from) * kTickWidth - 1, 1)
+                 << "\" height=\"2\" fill=\"" << kTrackColours[p->track - 1].fill
+                 << "\" stroke=\"none\" pointer-events=\"none\"/>\n";
+        }
     }
 
     /// Left-out notes: dashed bars above the row's frame, "> 127" beside them.
     void write_left_out(const Row& row) {
         if (row.left_out.empty()) return;
-        const int y = row.top + 15;
+        const int y = row.top + kBlockBand + 1;
         svg_ << "<text x=\"" << kLeft - 6 << "\" y=\"" << y + 6
              << "\" font-size=\"9\" text-anchor=\"end\" fill=\"" << kFaintText
              << "\">&gt; 127</text>\n<g stroke=\"" << kLeftOutOutline
@@ -321,7 +347,7 @@ class RollWriter {
 
     const Roll& roll_;
     std::string title_;
-    std::vector<int> levels_;
+    std::vector<SharedPart> shared_;
     std::array<bool, kTrackCount> shown_{};
     SvgWriter svg_;
     bool opened_ = false;  ///< a track's group of notes is open
@@ -342,9 +368,5 @@ std::string draw_piano_roll(const Roll& roll, const PictureTitle& title) {
     return document;
 }
 
-std::string piano_roll_svg(const Song& song, const play::SongMap& map, const play::Passage& passage,
-                           const PictureTitle& title) {
-    return draw_piano_roll(collect_roll(song, map, passage), title);
-}
 
 }  // namespace zirvon::picture

@@ -27,8 +27,5 @@ bool write_piano_roll(const Roll& roll, const PictureTitle& title, const TextSin
 /// The whole document of a roll.
 std::string draw_piano_roll(const Roll& roll, const PictureTitle& title);
 
-/// The document of `passage` of `song`, which `map` describes.
-std::string piano_roll_svg(const Song& song, const play::SongMap& map, const play::Passage& passage,
-                           const PictureTitle& title);
 
 }  // namespace zirvon::picture

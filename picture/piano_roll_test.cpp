@@ -36,8 +36,8 @@ std::string draw(const std::string& mml, const PictureTitle& title, std::uint64_
     EXPECT_TRUE(a.ok());
     const Song& song = a.song;
     const play::SongMap& map = a.map();
-    return piano_roll_svg(song, map,
-                          {start, end == 0 ? map.done_tick : end, play::kAllPlayedTracks}, title);
+    return draw_piano_roll(
+        collect_roll(song, map, {start, end == 0 ? map.done_tick : end, play::kAllPlayedTracks}), title);
 }
 
 std::string title_of(const std::string& svg) {

@@ -85,6 +85,27 @@ std::vector<RollNote> find_left_out(const Song& song, const play::SongMap& map,
     return found;
 }
 
+/// The lines each block of the song is written on; empty when no event
+/// has a line.
+std::vector<SourceLines> find_block_sources(const Song& song, const play::SongMap& map) {
+    std::vector<SourceLines> sources(map.block_count());
+    bool any = false;
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            const std::uint32_t line = song.tracks[k].line(i);
+            const std::size_t block = map.block_of(ticks[i]);
+            if (line == 0 || block == 0) continue;
+            SourceLines& lines = sources[block - 1];
+            lines.first = lines.first == 0 ? line : std::min(lines.first, line);
+            lines.last = std::max(lines.last, line);
+            any = true;
+        }
+    }
+    if (!any) sources.clear();
+    return sources;
+}
+
 }  // namespace
 
 Roll collect_roll(const Song& song, const play::SongMap& map, const play::Passage& passage) {
@@ -118,6 +139,7 @@ Roll collect_roll(const Song& song, const play::SongMap& map, const play::Passag
             roll.block_lines.push_back({b + 1, tick - passage.start});
     }
     roll.song_blocks = map.block_count();
+    roll.block_sources = find_block_sources(song, map);
     if (roll.song_blocks > 0 && passage.end > passage.start) {
         roll.first_block = map.block_of(passage.start);
         roll.last_block = map.block_of(passage.end - 1);

@@ -34,6 +34,14 @@ struct BlockLine {
     friend bool operator==(const BlockLine&, const BlockLine&) = default;
 };
 
+/// The first and last source line of what a block plays; 0 when it has none.
+struct SourceLines {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+
+    friend bool operator==(const SourceLines&, const SourceLines&) = default;
+};
+
 struct Roll {
     /// Sounding notes, in the order their note-ons are sent.
     std::vector<RollNote> notes;
@@ -48,6 +56,10 @@ struct Roll {
     std::size_t first_block = 0;
     std::size_t last_block = 0;
     std::size_t song_blocks = 0;
+    /// Where each block of the song (at index block - 1) is written: the
+    /// lines of the events of tracks 1 to 8 read in it. Empty when the song
+    /// has no source, as an image has not.
+    std::vector<SourceLines> block_sources;
     /// Whether the passage is the whole song, and which tracks sound.
     bool whole_song = true;
     play::TrackMask audible = play::kAllPlayedTracks;

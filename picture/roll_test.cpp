@@ -32,7 +32,7 @@ Roll roll_of(const Song& song, std::uint64_t start, std::uint64_t end) {
 
 // The reference model test checks the notes, block lines and left-out marks
 // of the pictures of random passages; these are the source lines and blocks
-// each note is said to come from.
+// each note is said to come from, and the lines of each block.
 TEST(Roll, NotesOfAPassageOnItsOwnTimelineWithTheirLinesAndBlocks) {
     // Track 1: C2 read on 0 (off 42), D on 49 (off 70), a sync mark on 74,
     // released on 75: E (off 96). From tick 10 to 80, C is held across the
@@ -48,6 +48,7 @@ TEST(Roll, NotesOfAPassageOnItsOwnTimelineWithTheirLinesAndBlocks) {
     EXPECT_EQ(roll.first_block, 1u);
     EXPECT_EQ(roll.last_block, 2u);
     EXPECT_EQ(roll.song_blocks, 2u);
+    EXPECT_EQ(roll.block_sources, (std::vector<SourceLines>{{1, 1}, {2, 2}}));
     EXPECT_FALSE(roll.whole_song);
     EXPECT_TRUE(roll_of(a.song, 0, 0).whole_song);
 }

@@ -210,6 +210,20 @@ int left_out_notes(const Song& song, const SongMap& map, const Passage& passage)
     return count;
 }
 
+bool passage_sounds(const Song& song, const SongMap& map, const Passage& passage) {
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        if (!((passage.audible >> k) & 1u)) continue;
+        const std::vector<TrackEvent>& events = song.tracks[k].events();
+        const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            const TrackEvent& e = events[i];
+            const bool heard = e.note < SyncMark && e.gate != 0 && e.note + kPitchToMidi <= kHighestMidiNote;
+            if (heard && ticks[i] < passage.end && ticks[i] + e.gate > passage.start) return true;
+        }
+    }
+    return false;
+}
+
 std::optional<Passage> resolve_passage(const PassageRequest& request, const Song& song,
                                        const SongMap& map, std::string& error) {
     Passage passage = whole_song(map);

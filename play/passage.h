@@ -84,6 +84,11 @@ Passage whole_song(const SongMap& map);
 /// pass 127, counted from the map without playing the passage.
 int left_out_notes(const Song& song, const SongMap& map, const Passage& passage);
 
+/// Whether a note of the tracks the passage sounds is heard in it: one that
+/// starts in it, or is still sounding at its start. Notes above MIDI 127
+/// are not heard.
+bool passage_sounds(const Song& song, const SongMap& map, const Passage& passage);
+
 /// Works out the ticks of `request` on the song that `map` describes.
 /// Nothing, with a message for the user, when a bound does not exist in the
 /// song or the passage would be empty. Line and position bounds need a song

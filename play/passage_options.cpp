@@ -225,13 +225,4 @@ bool check_passage_options(const PassageOptions& options, bool image, std::strin
     return true;
 }
 
-std::optional<play::Passage> plan_passage(const PassageOptions& options, const Song& song,
-                                          const play::SongMap& map, std::ostream& err) {
-    std::string error;
-    std::optional<play::Passage> passage =
-        play::resolve_passage(options.request(), song, map, error);
-    if (!passage) err << "zirvon: " << error << '\n';
-    return passage;
-}
-
 }  // namespace zirvon

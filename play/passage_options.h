@@ -3,7 +3,6 @@
 #pragma once
 
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,11 +43,5 @@ bool parse_track_list(std::string_view option, std::string_view value, play::Tra
 /// with /mute, a source line on an image, a passage empty whatever the song.
 /// False, with a message.
 bool check_passage_options(const PassageOptions& options, bool image, std::string& error);
-
-/// The passage that `options` pick in `song`, whose map is `map`. Nothing,
-/// after one "zirvon:" line on `err`, when the song has no such place: the
-/// run then ends with status 2.
-std::optional<play::Passage> plan_passage(const PassageOptions& options, const Song& song,
-                                          const play::SongMap& map, std::ostream& err);
 
 }  // namespace zirvon

@@ -2,7 +2,10 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <utility>
+
+#include "synth/synth.h"
 
 namespace zirvon::smf {
 namespace {
@@ -48,8 +51,18 @@ void put_end_of_track(Bytes& body, std::uint64_t delta) {
     body.insert(body.end(), {0xFF, 0x2F, 0x00});
 }
 
-Bytes tempo_track(std::uint64_t end_tick) {
-    Bytes body = {0x00, 0xFF, 0x51, 0x03};
+/// A text meta event (`kind` 0x03: a sequence or track name) on tick 0,
+/// at most 127 bytes long so that its length is one byte.
+void put_name(Bytes& body, std::string_view name) {
+    body.insert(body.end(), {0x00, 0xFF, 0x03, static_cast<std::uint8_t>(name.size())});
+    body.insert(body.end(), name.begin(), name.end());
+}
+
+/// The first track: the song's name, its tape name, and the tempo.
+Bytes tempo_track(std::string_view tape_name, std::uint64_t end_tick) {
+    Bytes body;
+    if (!tape_name.empty()) put_name(body, tape_name.substr(0, kLongestTapeName));
+    body.insert(body.end(), {0x00, 0xFF, 0x51, 0x03});
     body.push_back(static_cast<std::uint8_t>(kFileTempo >> 16));
     body.push_back(static_cast<std::uint8_t>(kFileTempo >> 8));
     body.push_back(static_cast<std::uint8_t>(kFileTempo));
@@ -57,10 +70,14 @@ Bytes tempo_track(std::uint64_t end_tick) {
     return body;
 }
 
+/// Track k on channel k (from 0), named "Track k", with the program of the
+/// built-in synthesizer's voice for it, so that a General MIDI player
+/// sounds like the preview.
 Bytes note_track(int k, const std::vector<Timed>& messages, std::uint64_t end_tick) {
-    const std::string name = "Track " + std::to_string(k);
-    Bytes body = {0x00, 0xFF, 0x03, static_cast<std::uint8_t>(name.size())};
-    for (const char c : name) body.push_back(static_cast<std::uint8_t>(c));
+    Bytes body;
+    put_name(body, "Track " + std::to_string(k));
+    body.insert(body.end(), {0x00, static_cast<std::uint8_t>(0xC0 | k),
+                             static_cast<std::uint8_t>(synth::track_timbre(k).program - 1)});
     std::uint64_t now = 0;
     for (const Timed& t : messages) {
         put_vlq(body, static_cast<std::uint32_t>(t.tick - now));
@@ -73,11 +90,11 @@ Bytes note_track(int k, const std::vector<Timed>& messages, std::uint64_t end_ti
 
 }  // namespace
 
-MidiFileBytes build_midi_file(const Song& song) {
-    return build_midi_file(song, play::whole_song(play::map_song(song)));
+MidiFileBytes build_midi_file(const Song& song, std::string_view tape_name) {
+    return build_midi_file(song, play::whole_song(play::map_song(song)), tape_name);
 }
 
-MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage) {
+MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage, std::string_view tape_name) {
     // Messages go to the file track of their channel, which is the song's
     // track number.
     std::array<std::vector<Timed>, kTrackCount> by_track;
@@ -87,7 +104,7 @@ MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage) {
         });
 
     std::vector<Bytes> tracks;
-    tracks.push_back(tempo_track(run.done_tick));
+    tracks.push_back(tempo_track(tape_name, run.done_tick));
     for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         if (!by_track[k].empty()) tracks.push_back(note_track(k, by_track[k], run.done_tick));
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "play/passage.h"
@@ -23,14 +24,17 @@ struct MidiFileBytes {
     play::PassageRun run;
 };
 
-/// Builds a format 1 file of a passage: a tempo track, then one track named
-/// "Track k" for each of tracks 1 to 8 that sends anything, holding exactly
-/// the note-ons and note-offs the live preview of the passage sends on
-/// channel k, each at the tick the preview sends it (file tick 0 is the
-/// passage's first tick). Every track ends on the passage's closing tick.
-MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage);
+/// Builds a format 1 file of a passage: a tempo track named after the tape
+/// name (its sequence name; none when the name is empty), then one track
+/// named "Track k" for each of tracks 1 to 8 that sends anything: the
+/// program of the built-in synthesizer's voice for track k (see
+/// synth::Timbre), then exactly the note-ons and note-offs the live preview
+/// of the passage sends on channel k, each at the tick the preview sends it
+/// (file tick 0 is the passage's first tick). Every track ends on the
+/// passage's closing tick.
+MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage, std::string_view tape_name);
 
 /// The same for the whole song with every track.
-MidiFileBytes build_midi_file(const Song& song);
+MidiFileBytes build_midi_file(const Song& song, std::string_view tape_name);
 
 }  // namespace zirvon::smf

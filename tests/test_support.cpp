@@ -9,6 +9,7 @@
 
 #include "app/command_line.h"
 #include "app/run.h"
+#include "tape/tape_image.h"
 
 namespace zirvon::testing_support {
 
@@ -53,6 +54,14 @@ int Background::stop() {
     const int status = wait_zirvon(pid_);
     pid_ = -1;
     return interrupted ? status : -1;
+}
+
+Song song_of_image(const std::filesystem::path& image) {
+    const std::string bytes = read_bytes(image);
+    Song song;
+    std::string error;
+    if (!load_tape_image(as_bytes(bytes), song, error)) throw std::runtime_error(image.string() + ": " + error);
+    return song;
 }
 
 RunResult run_in_process(const std::vector<std::string>& args, const std::filesystem::path& cwd) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "song/song.h"
+
 namespace zirvon::testing_support {
 
 /// A fresh folder under the system's temporary folder, removed at the end.
@@ -40,6 +42,9 @@ std::string read_named_bytes(const std::string& name);
 inline std::span<const std::uint8_t> as_bytes(const std::string& s) {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
+
+/// The song of the image file `image`, which must load.
+Song song_of_image(const std::filesystem::path& image);
 
 /// The system's null device: /dev/null, NUL.
 std::string null_device();

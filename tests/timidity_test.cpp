@@ -47,7 +47,7 @@ TEST(MidiFile, TimidityRendersItToTheSongsLength) {
     ASSERT_EQ(last_tick, 342u);  // 6.84 s
     const testing_support::TempDir dir;
     const std::string mid = (dir / "two.mid").string(), wav = (dir / "two.wav").string();
-    const Bytes bytes = build_midi_file(song).bytes;
+    const Bytes bytes = build_midi_file(song, "TWO").bytes;
     testing_support::write_bytes(mid, std::string(bytes.begin(), bytes.end()));
     const std::string render = "timidity -c " + patches + " -Ow -o '" + wav + "' '" + mid + "'";
     ASSERT_EQ(std::system((render + " >/dev/null 2>&1").c_str()), 0);

@@ -1,6 +1,8 @@
 #include "text/utf8.h"
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace zirvon {
 
@@ -42,6 +44,53 @@ std::size_t display_width(char32_t c) {
                       (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
                       (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
     return wide ? 2 : 1;
+}
+
+namespace {
+
+/// The bytes and columns of the character at `at`.
+std::pair<std::size_t, std::size_t> glyph(std::string_view text, std::size_t at) {
+    const Utf8Char c = decode_utf8(text, at);
+    return c.length == 0 ? std::pair<std::size_t, std::size_t>{1, 1} : std::pair{c.length, display_width(c.code)};
+}
+
+}  // namespace
+
+std::size_t text_columns(std::string_view text) {
+    std::size_t columns = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto [bytes, width] = glyph(text, at);
+        columns += width;
+        at += bytes;
+    }
+    return columns;
+}
+
+std::string fit_in_middle(std::string_view text, std::size_t columns) {
+    if (text_columns(text) <= columns) return std::string(text);
+    constexpr std::string_view kGap = "...";
+    if (columns <= kGap.size()) return std::string(kGap.substr(0, columns));
+    // The start gets the larger half of what is left; the end the rest.
+    const std::size_t room = columns - kGap.size();
+    std::size_t head = 0;
+    for (std::size_t used = 0; head < text.size();) {
+        const auto [bytes, width] = glyph(text, head);
+        if (used + width > room - room / 2) break;
+        used += width;
+        head += bytes;
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> glyphs;  // start and width of each character
+    for (std::size_t at = head; at < text.size();) {
+        const auto [bytes, width] = glyph(text, at);
+        glyphs.emplace_back(at, width);
+        at += bytes;
+    }
+    std::size_t tail = text.size();
+    for (std::size_t used = 0; !glyphs.empty() && used + glyphs.back().second <= room / 2; glyphs.pop_back()) {
+        used += glyphs.back().second;
+        tail = glyphs.back().first;
+    }
+    return std::string(text.substr(0, head)).append(kGap).append(text.substr(tail));
 }
 
 bool continues_utf8(std::string_view text, std::size_t at) {

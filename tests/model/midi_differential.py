@@ -2,8 +2,9 @@
 """Writes MIDI files of random songs with the real binary (/midi), from MML
 and from tape images, with random passage options (/from, /to, /solo,
 /mute), and checks each against the reference player: the same messages, at
-the same ticks, track by track, or status 2 and no file when the model finds
-no such passage.
+the same ticks, track by track, each track with its voice's program and the
+file with the tape name, or status 2 and no file when the model finds no
+such passage.
 
 usage: midi_differential.py ZIRVON [--count N] [--seed S] [--emulator COMMAND...]
 """
@@ -23,7 +24,12 @@ def by_channel(messages):
     return out
 
 
-def check_file(path, want, length):
+# The General MIDI program (from 1) of the built-in synthesizer's voice for
+# each track, as the README lists them.
+PROGRAMS = {1: 81, 2: 39, 3: 81, 4: 63, 5: 90, 6: 51, 7: 74, 8: 81}
+
+
+def check_file(path, want, length, tape_name):
     with open(path, "rb") as f:
         fmt, division, chunks = player_model.read_midi_file(f.read())
     problems = []
@@ -31,6 +37,8 @@ def check_file(path, want, length):
         problems.append(f"format {fmt}, division {division}")
     if not chunks or chunks[0]["tempo"] != [500000]:
         problems.append("first track lacks the one tempo of 500000")
+    elif chunks[0]["name"] != tape_name:
+        problems.append(f"the sequence is named {chunks[0]['name']!r}, not {tape_name!r}")
     ends = {chunk["end"] for chunk in chunks}
     if ends != {length}:
         problems.append(f"tracks end on ticks {sorted(ends)}, expected {length}")
@@ -43,6 +51,8 @@ def check_file(path, want, length):
         channel = channels.pop()
         if chunk["name"] != f"Track {channel}":
             problems.append(f"track on channel {channel} is named {chunk['name']!r}")
+        if chunk["programs"] != [(0, 0xC0 + channel, PROGRAMS[channel] - 1)]:
+            problems.append(f"track on channel {channel} has the program changes {chunk['programs']}")
         got[channel] = chunk["events"]
     if sorted(got) != sorted(want):
         problems.append(f"tracks for channels {sorted(got)}, expected {sorted(want)}")
@@ -143,7 +153,8 @@ def check(zirvon, folder, data, rng):
         length = passage and passage[1] - passage[0]
     problems = []
     for source in ("src.mml", "src.MZT"):
-        argv = [source, "/midi", *options]
+        # The source names the image TUNE, which the image keeps.
+        argv = [source, "/midi", *options] + (["TUNE"] if source == "src.mml" else [])
         run = harness.run(zirvon, folder, *argv)
         made = os.path.exists(os.path.join(folder, "src.MID"))
         if want is None or (source == "src.MZT" and any("line:" in o for o in options)):
@@ -155,7 +166,7 @@ def check(zirvon, folder, data, rng):
         elif run.returncode != 0:
             return problems + [f"{argv}: status {run.returncode}: {run.stderr[:200]!r}"]
         else:
-            problems += [f"{argv}: {p}" for p in check_file(os.path.join(folder, "src.MID"), want, length)]
+            problems += [f"{argv}: {p}" for p in check_file(os.path.join(folder, "src.MID"), want, length, "TUNE")]
         if made:
             os.remove(os.path.join(folder, "src.MID"))
     return problems

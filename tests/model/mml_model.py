@@ -45,7 +45,27 @@ class Model:
         self.length = [4] * 10
         self.ratio = [7] * 10
         self.full_reported = [False] * 10
+        # An octave where no note letter fits (below O1, above O22), since
+        # the command at "at": its notes out of range are one error there.
+        self.slip = [None] * 10
         self.errors = []  # (line, column); line 0 for the whole file
+
+    def octave_changed(self, track, at, absolute):
+        octave = self.octave[track]
+        out = octave < 0 or octave > 21
+        if self.slip[track] and (not out or absolute):
+            self.slip[track] = None
+        if out and not self.slip[track]:
+            self.slip[track] = {"at": at, "notes": 0}
+
+    def out_of_range(self, track, where):
+        slip = self.slip[track]
+        if not slip:
+            self.errors.append(where)
+        elif slip["notes"] == 0:
+            self.errors.append(slip["at"])
+        if slip:
+            slip["notes"] += 1
 
     def append(self, track, event, where):
         if len(self.tracks[track]) >= 9999:  # the last place is the EndMark's
@@ -85,7 +105,7 @@ class Model:
                         if 0 <= pitch <= 252:
                             self.append(track, (pitch, ticks & 255, gate & 255), where)
                         else:
-                            self.errors.append(where)
+                            self.out_of_range(track, where)
                 raw = False
                 dots = 0
                 tie = False
@@ -94,6 +114,7 @@ class Model:
                     self.length[track] = number
                 elif pending == "O":
                     self.octave[track] = number - 1
+                    self.octave_changed(track, where, True)
                 else:
                     self.ratio[track] = number
             pending = None
@@ -138,12 +159,10 @@ class Model:
                         self.append(track, SYNC, (line_no, column))
                     number = digits = 0
                     in_block = False
-                elif c == ">":
+                elif c in "<>":
                     if track is not None:
-                        self.octave[track] += 1
-                elif c == "<":
-                    if track is not None:
-                        self.octave[track] -= 1
+                        self.octave[track] += 1 if c == ">" else -1
+                        self.octave_changed(track, (line_no, column), False)
                 elif c == "&":
                     tie = True
                 elif upper in SEMITONES:

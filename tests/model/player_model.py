@@ -170,8 +170,9 @@ def _varlen(data, at):
 
 def read_midi_file(data):
     """Returns (format, division, tracks) where each track is a dict with
-    'name' and 'events': (tick, status, data1, data2) channel messages, and
-    'tempo' values seen."""
+    'name', 'events': (tick, status, data1, data2) note-ons and note-offs,
+    'programs': (tick, status, program) program changes, and 'tempo' values
+    seen."""
     assert data[:4] == b"MThd", "no header chunk"
     assert int.from_bytes(data[4:8], "big") == 6
     fmt = int.from_bytes(data[8:10], "big")
@@ -185,7 +186,7 @@ def read_midi_file(data):
         chunk = data[at + 8:at + 8 + size]
         assert len(chunk) == size, "track chunk cut short"
         at += 8 + size
-        track = {"name": None, "events": [], "tempo": [], "ended": False}
+        track = {"name": None, "events": [], "programs": [], "tempo": [], "ended": False}
         pos = tick = 0
         while pos < len(chunk):
             assert not track["ended"], "events after end of track"
@@ -205,7 +206,12 @@ def read_midi_file(data):
                     track["ended"] = True
                     track["end"] = tick
                 continue
-            # Only note-ons and note-offs, each with its status byte.
+            # Only program changes, note-ons and note-offs, each with its
+            # status byte.
+            if status & 0xF0 == 0xC0:
+                track["programs"].append((tick, status, chunk[pos + 1]))
+                pos += 2
+                continue
             assert status & 0xE0 == 0x80, f"status {status:#x}"
             track["events"].append((tick, status, chunk[pos + 1], chunk[pos + 2]))
             pos += 3

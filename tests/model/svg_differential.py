@@ -3,8 +3,10 @@
 with the real binary (/svg), from MML and from the binary's own tape images,
 with random passage options (/from, /to, /solo, /mute) for half of them,
 and checks each against the reference player: one rect.note for each note the
-player sends (track, on tick, off tick, MIDI number), a block line at each
-block start, a left-out mark for each note above MIDI 127; and that the
+player sends (track, on tick, off tick, MIDI number), a rect.shared wherever
+a note of a lower track sounds the same pitch, a block line at each block
+start, under each block number drawn the source lines the block is read
+from, a left-out mark for each note above MIDI 127; and that the
 document is well-formed (xmllint), plain (no scripts, event attributes, links
 or outside references), laid out on one scale, and the same bytes every time.
 
@@ -38,6 +40,28 @@ CHOSEN = [
 ]
 
 
+def source_lines(tracks, groups, whole, starts):
+    """{block: "line 4" or "lines 4-6"}: the lines of the events of tracks
+    1-8 read in each block (a block never runs on to the next line, so an
+    event's line is its group's)."""
+    lines = {}
+    for (k, i), tick in whole["reads"].items():
+        if groups[k][i] is not None and starts:
+            lines.setdefault(player_model.block_of(starts, tick), set()).add(groups[k][i][0])
+    return {b: f"line {min(v)}" if min(v) == max(v) else f"lines {min(v)}-{max(v)}" for b, v in lines.items()}
+
+
+def shared(notes):
+    """(lower track, higher track, from, to, MIDI number) of each stretch in
+    which notes of two tracks sound the same pitch."""
+    out = set()
+    for a in notes:
+        for b in notes:
+            if a[0] < b[0] and a[3] == b[3] and a[1] < b[2] and b[1] < a[2]:
+                out.add((a[0], b[0], max(a[1], b[1]), min(a[2], b[2]), a[3]))
+    return out
+
+
 def expected(tracks, whole, start, end, audible):
     """The notes, block lines and left-out marks the picture of a passage
     must show, on the passage's own timeline, and its length."""
@@ -66,7 +90,7 @@ def data(element, *names):
     return tuple(int(element.get("data-" + n)) for n in names)
 
 
-def check_document(text, want):
+def check_document(text, want, sources, first_block):
     problems = []
     root = ET.fromstring(text)
     for element in root.iter():
@@ -77,13 +101,24 @@ def check_document(text, want):
             if name.startswith("on") or "href" in name or "url(" in value:
                 problems.append(f"attribute {name}={value!r} on <{tag}>")
     want_notes, want_lines, want_left_out, _ = want
-    notes, conts = [], []
+    notes, conts, marks = [], [], set()
+    block_starts = [(0, first_block)] + [data(e, "tick", "block") for e in root.iter(SVG + "line")
+                                         if e.get("class") == "block"]
     for row in root.iter(SVG + "g"):
         if row.get("class") != "row":
             continue
         start, end = int(row.get("data-start")), int(row.get("data-end"))
+        # Under a block's number, the lines it is written on.
+        for label in row.iter(SVG + "text"):
+            if label.get("class") == "source":
+                tick = start + (int(label.get("x")) - 3 - LEFT) // TICK_WIDTH
+                block = max((t, b) for t, b in block_starts if t <= tick)[1]
+                if label.text != sources.get(block):
+                    problems.append(f"block {block} is said to come from {label.text}, not {sources.get(block)}")
         for rect in row.iter(SVG + "rect"):
             kind = rect.get("class")
+            if kind == "shared":
+                marks.add(data(rect, "track", "over", "tick", "off", "midi"))
             if kind not in ("note", "cont"):
                 continue
             x, width = int(rect.get("x")), int(rect.get("width"))
@@ -106,6 +141,8 @@ def check_document(text, want):
                     problems.append(f"continuation bar {cut} of no cut note")
     if conts:
         problems.append(f"cut notes without a continuation bar: {conts[:3]}")
+    if marks != shared(want_notes):
+        problems.append(f"unison marks {sorted(marks)[:3]}, expected {sorted(shared(want_notes))[:3]}")
     if len(notes) != len(set(notes)) or set(notes) != want_notes:
         problems.append(f"notes: {len(notes)} drawn, {len(want_notes)} expected; extra "
                         f"{sorted(set(notes) - want_notes)[:3]}, missing {sorted(want_notes - set(notes))[:3]}")
@@ -153,10 +190,14 @@ def check(zirvon, folder, source, rng, xmllint):
         lint = harness.run(["xmllint"], folder, "--noout", "src.SVG")
         if lint.returncode != 0:
             problems.append(f"xmllint: {lint.stderr[:300]!r}")
-    problems += check_document(pictures[0], expected(model.tracks, whole, *passage))
+    starts = player_model.block_starts(model.tracks, whole)
+    sources = source_lines(model.tracks, model.groups, whole, starts)
+    first_block = player_model.block_of(starts, passage[0])
+    problems += check_document(pictures[0], expected(model.tracks, whole, *passage), sources, first_block)
     # From the image: the same picture but for the title's file and tape
-    # names and the source lines in the tooltips.
-    rows = [re.sub(rb", line \d+", b"", re.sub(rb"src\.(MML|mml|MZT)", b"src", p)) for p in pictures]
+    # names and the source lines under the block numbers and in the tooltips.
+    rows = [re.sub(rb", line \d+|<text class=\"source\"[^>]*>[^<]*</text>\n", b"",
+                   re.sub(rb"src\.(MML|mml|MZT)", b"src", p)) for p in pictures]
     if rows[1:] and (rows[1] != rows[0] or pictures[2] != pictures[1]):
         problems.append("the image's picture differs from the source's, or from itself")
     return [f"{' '.join(options)}: {p}" for p in problems] if options else problems

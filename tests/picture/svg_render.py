@@ -2,7 +2,9 @@
 """Looks at a piano roll as a person would: draws a song with the real binary
 (/svg), has headless Chromium (Debian's chromium) render the SVG to a PNG,
 and checks the pixels: every note of a chosen song shows its track's colour
-in its middle, both notes of a unison stay visible, and the background is
+in its middle, both notes of a unison stay visible (the higher track's note
+whole, the lower one's colour through its middle where they share the
+pitch), and the background is
 empty (white) wherever no note sounds, away from the grid lines.
 
 usage: svg_render.py ZIRVON
@@ -24,9 +26,9 @@ import harness  # noqa: E402
 
 SVG = "{http://www.w3.org/2000/svg}"
 # Two notes on each track, at different pitches, with rests between; then
-# tracks 1 and 2 in unison.
+# tracks 1 and 2 in unison for half of track 2's note.
 SONG = (b"1[O4 C2 R2] 2[O4 R2 E2] 3[O3 G2 R2] 4[O3 R2 B2] 5[O5 D2 R2] 6[O5 R2 F2] 7[O2 A2 R2] 8[O2 R2 C2]\n"
-        b"1[O4 Q8 C2 R2] 2[O4 Q6 C2 R2]\n")
+        b"1[O4 Q4 C2 R2] 2[O4 Q8 C2 R2]\n")
 
 
 def colour(text):
@@ -116,12 +118,16 @@ def main():
             return 1
 
         notes = [r for r in root.iter(SVG + "rect") if r.get("class") == "note"]
+        thin = [r for r in root.iter(SVG + "rect") if r.get("class") == "shared"]
+        # A note that a higher track's covers whole shows through it as a
+        # thin bar, checked below.
+        covered = {(r.get("data-track"), r.get("data-tick"), r.get("data-off")) for r in thin}
         boxes = []
         for r in notes:
             x, y, w, h = (int(r.get(a)) for a in ("x", "y", "width", "height"))
             boxes.append((x - 2, y - 2, x + w + 2, y + h + 2))
-            if h == 2:
-                continue  # the thin bar of a unison, checked below
+            if (r.get("data-track"), r.get("data-tick"), r.get("data-off")) in covered:
+                continue
             got = pixel(image, x + w // 2, y + 1)  # inside the outline, above a unison's thin bar
             if not near(got, colour(r.get("fill"))):
                 problems.append(f"track {r.get('data-track')} note at ({x}, {y}): {got}, not {r.get('fill')}")
@@ -129,15 +135,16 @@ def main():
         if tracks != {str(k) for k in range(1, 9)}:
             problems.append(f"notes of tracks {sorted(tracks)}")
 
-        # The unison: track 2's thin bar inside track 1's note, both seen.
-        thin = [r for r in notes if r.get("height") == "2"]
-        if len(thin) != 1 or thin[0].get("data-track") != "2":
+        # The unison: track 1's colour through the middle of track 2's note
+        # while both sound, track 2's alone after.
+        if len(thin) != 1 or (thin[0].get("data-track"), thin[0].get("data-over")) != ("1", "2"):
             problems.append(f"unison bars: {[(r.get('data-track'), r.get('data-tick')) for r in thin]}")
         else:
-            x, y = int(thin[0].get("x")) + 10, int(thin[0].get("y"))
-            for at, fill in ((y, thin[0].get("fill")), (y - 1, "#0072B2"), (y + 2, "#0072B2")):
-                if not near(pixel(image, x, at), colour(fill)):
-                    problems.append(f"unison at ({x}, {at}): {pixel(image, x, at)}, not {fill}")
+            x, y, w = (int(thin[0].get(a)) for a in ("x", "y", "width"))
+            for at_x, at_y, fill in ((x + 10, y, "#0072B2"), (x + 10, y - 1, "#D55E00"),
+                                     (x + 10, y + 2, "#D55E00"), (x + w + 10, y, "#D55E00")):
+                if not near(pixel(image, at_x, at_y), colour(fill)):
+                    problems.append(f"unison at ({at_x}, {at_y}): {pixel(image, at_x, at_y)}, not {fill}")
 
         # The background, in each row's frame, where nothing is drawn.
         lines_x = [float(e.get("x1")) for e in root.iter(SVG + "line") if e.get("class") == "block"]

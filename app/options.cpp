@@ -1,0 +1,261 @@
+#include "app/options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "text/format.h"
+
+namespace zirvon {
+namespace {
+
+char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+}  // namespace
+
+bool same_letters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
+}
+
+namespace {
+
+bool starts_with_letters(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && same_letters(text.substr(0, prefix.size()), prefix);
+}
+
+void set_output(RunPlan& plan, const std::string& path) {
+    if (path.empty()) {
+        plan.errors.push_back("-o and /out= need a file name");
+        return;
+    }
+    plan.output_name = path;
+    plan.output_given = true;
+}
+
+void set_error(RunPlan& plan, const std::string& error) { plan.errors.push_back(error); }
+
+void set_bound(RunPlan& plan, const char* name, std::optional<play::Bound>& bound,
+               const std::string& value) {
+    std::string error;
+    play::Bound b;
+    if (parse_bound(name, value, b, error)) {
+        bound = b;
+    } else {
+        set_error(plan, error);
+    }
+}
+
+void set_tracks(RunPlan& plan, const char* name, std::optional<play::TrackMask>& tracks,
+                const std::string& value) {
+    std::string error;
+    play::TrackMask mask = 0;
+    if (parse_track_list(name, value, mask, plan.warnings, error)) {
+        tracks = mask;
+    } else {
+        set_error(plan, error);
+    }
+}
+
+/// Every option but the outputs'. "play" and "?" match on their beginning,
+/// so no other option may begin with either; rows are tried in this order.
+constexpr Option kFixedOptions[] = {
+    {"play", Takes::nothing, Match::prefix, [](RunPlan& p, const std::string&) { p.play = true; },
+     "/play", "preview through MIDI or the synthesizer (/playback too)"},
+    {"?", Takes::nothing, Match::prefix, [](RunPlan& p, const std::string&) { p.usage = true; },
+     "/?", "print the short usage text"},
+    {"list", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.list = true; },
+     "/list", "print the events (and an image's header); write nothing"},
+    {"ports", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.ports = true; },
+     "/ports", "list the MIDI ports, numbered, then synth and where it plays"},
+    {"port", Takes::value, Match::word, [](RunPlan& p, const std::string& v) { p.port = v; },
+     "/port=N|TEXT", "play on port N, the first whose name holds TEXT, or synth"},
+    {"from", Takes::value, Match::word,
+     [](RunPlan& p, const std::string& v) { set_bound(p, "from", p.passage.from, v); },
+     "/from=WHERE", "start at block N, time M:SS[.ss] or source line:L"},
+    {"to", Takes::value, Match::word,
+     [](RunPlan& p, const std::string& v) { set_bound(p, "to", p.passage.to, v); },
+     "/to=WHERE", "end with block N, at time M:SS[.ss] or with line:L"},
+    {"solo", Takes::value, Match::word,
+     [](RunPlan& p, const std::string& v) { set_tracks(p, "solo", p.passage.solo, v); },
+     "/solo=LIST", "play only these tracks: 1-8, such as 1,3-5"},
+    {"mute", Takes::value, Match::word,
+     [](RunPlan& p, const std::string& v) { set_tracks(p, "mute", p.passage.mute, v); },
+     "/mute=LIST", "play all tracks but these"},
+    {"loop", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.loop = true; },
+     "/loop", "with /play: play the passage again and again"},
+    {"watch", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.watch = true; },
+     "/watch", "rebuild (with /play: replay) on every save of the source"},
+    {"o", Takes::next_argument, Match::word, set_output,
+     "-o PATH", "write the image to PATH; other outputs follow its name"},
+    {"out", Takes::value, Match::word, set_output, "/out=PATH", "the same as -o PATH"},
+    {"h", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.help = true; },
+     "-h, --help", "print this help (/help and -help too)"},
+    {"-help", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.help = true; }, "", ""},
+    {"help", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.help = true; }, "", ""},
+    {"-version", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.version = true; },
+     "--version", "print the version"},
+};
+
+/// Every option: the fixed ones, with a row for each output of the output
+/// table after /list, so that its help and its spellings come from there.
+const std::vector<Option>& options() {
+    static const std::vector<Option> all = [] {
+        std::vector<Option> rows;
+        for (const Option& option : kFixedOptions) {
+            rows.push_back(option);
+            if (option.name != "list") continue;
+            for (const OutputKind& kind : output_kinds()) {
+                if (kind.option.empty()) continue;
+                rows.push_back({kind.option, Takes::nothing, Match::word, nullptr, {}, kind.help, &kind});
+            }
+        }
+        return rows;
+    }();
+    return all;
+}
+
+/// How the help shows an option.
+std::string shown(const Option& option) {
+    return option.output != nullptr ? std::string("/").append(option.name) : std::string(option.shown);
+}
+
+}  // namespace
+
+const Option* find_option(std::string_view word, std::string& value, bool& has_value) {
+    for (const Option& option : options()) {
+        if (option.takes == Takes::value && starts_with_letters(word, option.name) &&
+            word.size() > option.name.size() && word[option.name.size()] == '=') {
+            value = std::string(word.substr(option.name.size() + 1));
+            has_value = true;
+            return &option;
+        }
+        const bool matches = option.match == Match::prefix ? starts_with_letters(word, option.name)
+                                                           : same_letters(word, option.name);
+        if (matches) {
+            has_value = false;
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+namespace {
+
+/// Edits (insert, delete, change, swap two neighbours) that turn `a` into `b`.
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t change = lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) && lower(a[i - 2]) == lower(b[j - 1])) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+/// The spelling the help shows for a row: /list, --help, /port=, -o.
+std::string spelling(const Option& option) {
+    if (option.output != nullptr) return std::string("/").append(option.name);
+    if (option.shown.empty()) {
+        // Another spelling of the row above: suggest the documented one.
+        const std::vector<Option>& all = options();
+        const auto at = static_cast<std::size_t>(&option - all.data());
+        return at > 0 ? spelling(all[at - 1]) : std::string(option.name);
+    }
+    std::string_view shown = option.shown;
+    if (const std::size_t comma = shown.rfind(", "); comma != std::string_view::npos) shown.remove_prefix(comma + 2);
+    shown = shown.substr(0, std::min(shown.find(' '), shown.find('=') == std::string_view::npos
+                                                         ? shown.size()
+                                                         : shown.find('=') + 1));
+    return std::string(shown);
+}
+
+/// True for an argument that names an MML file or an image.
+bool names_a_file(std::string_view arg) {
+    return arg.size() > 4 && arg[arg.size() - 4] == '.' &&
+           (same_letters(arg.substr(arg.size() - 3), "mml") || same_letters(arg.substr(arg.size() - 3), "mzt"));
+}
+
+}  // namespace
+
+std::string unknown_option(std::string_view arg) {
+    std::string text = "unknown option '" + std::string(arg) + "'; ";
+    if (names_a_file(arg)) {
+        return text + "a name that starts with '" + arg[0] + "' goes after '--': zirvon -- " + std::string(arg);
+    }
+    std::string_view word = arg.substr(1);
+    word = word.substr(0, word.find('='));
+    const std::size_t allowed = word.size() <= 4 ? 1 : 2;
+    std::size_t best = std::numeric_limits<std::size_t>::max();
+    const Option* close = nullptr;
+    bool tie = false;
+    for (const Option& option : options()) {
+        const std::size_t d = edit_distance(word, option.name);
+        if (d < best) {
+            best = d;
+            close = &option;
+            tie = false;
+        } else if (d == best && spelling(option) != spelling(*close)) {
+            tie = true;
+        }
+    }
+    if (close == nullptr || tie || best > allowed) return text + "'zirvon --help' lists the options";
+    return text + "did you mean '" + spelling(*close) + "'?";
+}
+
+std::vector<std::string> image_actions() {
+    std::vector<std::string> actions{"/play", "/list"};
+    for (const OutputKind& kind : output_kinds()) {
+        if (!kind.option.empty()) actions.push_back(std::string("/").append(kind.option));
+    }
+    return actions;
+}
+
+std::string help_text() {
+    std::string text =
+        "zirvon " ZIRVON_VERSION ": compiles CMU800 MML into an MZT tape image, and previews it\n"
+        "\n"
+        "Usage: zirvon [options] SOURCE [TAPENAME]\n"
+        "\n"
+        "SOURCE is an MML file (.mml) or a tape image (.mzt); the image goes beside\n"
+        "it (song.mml gives song.MZT). TAPENAME is the name recorded in the image\n"
+        "header, at most 15 characters; without it a new image is named MUSICDATA and\n"
+        "an image that is played back keeps its own name.\n"
+        "\n"
+        "Options (they start with / or - and may stand anywhere):\n";
+    constexpr std::size_t kColumn = 16;
+    for (const Option& option : options()) {
+        if (shown(option).empty()) continue;
+        std::string line = "  " + shown(option);
+        line.resize(std::max(line.size() + 2, kColumn + 2), ' ');
+        text += line + std::string(option.help) + '\n';
+    }
+    text +=
+        "  --              everything after it is a name, even if it starts with - or /\n"
+        "\n"
+        "Exit status:\n"
+        "  0    success, or help was asked for\n"
+        "  1    the source cannot be read, the MML has errors, a file cannot be\n"
+        "       written, an image is broken, or the MIDI port failed\n"
+        "  2    the command line is wrong: an unknown option, no source, an image\n"
+        "       without " + joined(image_actions(), "or") + "\n"
+        "  130  a preview was stopped with Ctrl+C\n"
+        "\n"
+        "Environment:\n"
+        "  ZIRVON_MIDI_PORT  the port /play uses when /port= is not given: a number\n"
+        "                    from /ports or part of a port's name\n"
+        "\n"
+        "The manual: 'man zirvon', and README.md with the program (the MML dialect,\n"
+        "the timing rules and the tape image in full).\n";
+    return text;
+}
+
+}  // namespace zirvon
