@@ -43,17 +43,22 @@ FileWatch::Event FileWatch::failed(Clock::time_point now, bool at_once) {
     return Event::unreadable;
 }
 
-FileWatch::Event FileWatch::first(Clock::time_point now) {
-    std::string bytes;
+std::optional<FileWatch::Event> FileWatch::read_now(Clock::time_point now, bool first, std::string& bytes) {
     last_read_ = now;
     switch (read(bytes)) {
         case Read::missing:
             return missing();
         case Read::failed:
-            return failed(now, true);
+            return failed(now, first);
         case Read::ok:
             break;
     }
+    return std::nullopt;
+}
+
+FileWatch::Event FileWatch::first(Clock::time_point now) {
+    std::string bytes;
+    if (const std::optional<Event> trouble = read_now(now, true, bytes)) return *trouble;
     taken_ = std::move(bytes);
     return Event::changed;
 }
@@ -71,15 +76,7 @@ FileWatch::Event FileWatch::poll(Clock::time_point now) {
                      unreadable_since_ || now - last_read_ >= kReadAtLeastEvery;
     if (!due) return Event::none;
     std::string bytes;
-    last_read_ = now;
-    switch (read(bytes)) {
-        case Read::missing:
-            return missing();
-        case Read::failed:
-            return failed(now, false);
-        case Read::ok:
-            break;
-    }
+    if (const std::optional<Event> trouble = read_now(now, false, bytes)) return *trouble;
     unreadable_since_.reset();
     unreadable_told_ = false;
 

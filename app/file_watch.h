@@ -53,6 +53,8 @@ private:
     Read read(std::string& bytes);
     Event missing();
     Event failed(Clock::time_point now, bool at_once);
+    /// Reads the file into `bytes`; what went wrong, or nothing.
+    std::optional<Event> read_now(Clock::time_point now, bool first, std::string& bytes);
 
     std::string path_;
     std::optional<std::string> taken_;      ///< the contents last reported as a change

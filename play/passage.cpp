@@ -193,35 +193,41 @@ SongMap map_song(const Song& song) {
 
 Passage whole_song(const SongMap& map) { return {0, map.done_tick, kAllPlayedTracks}; }
 
-int left_out_notes(const Song& song, const SongMap& map, const Passage& passage) {
-    int count = 0;
+namespace {
+
+/// Calls `visit(event, tick)` for every note or rest of the tracks that
+/// `passage` sounds, with the tick it is read on, until it returns true;
+/// true when it did.
+template <typename Visit>
+bool find_sounded(const Song& song, const SongMap& map, const Passage& passage, Visit visit) {
     for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         if (!((passage.audible >> k) & 1u)) continue;
         const std::vector<TrackEvent>& events = song.tracks[k].events();
         const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
         for (std::size_t i = 0; i < ticks.size(); ++i) {
-            const TrackEvent& e = events[i];
-            if (ticks[i] >= passage.start && ticks[i] < passage.end && e.note < SyncMark && e.gate != 0 &&
-                e.note + kPitchToMidi > kHighestMidiNote) {
-                ++count;
-            }
+            if (events[i].note < SyncMark && events[i].gate != 0 && visit(events[i], ticks[i])) return true;
         }
     }
+    return false;
+}
+
+bool above_midi(const TrackEvent& e) { return e.note + kPitchToMidi > kHighestMidiNote; }
+
+}  // namespace
+
+int left_out_notes(const Song& song, const SongMap& map, const Passage& passage) {
+    int count = 0;
+    find_sounded(song, map, passage, [&](const TrackEvent& e, std::uint64_t tick) {
+        count += above_midi(e) && tick >= passage.start && tick < passage.end;
+        return false;
+    });
     return count;
 }
 
 bool passage_sounds(const Song& song, const SongMap& map, const Passage& passage) {
-    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
-        if (!((passage.audible >> k) & 1u)) continue;
-        const std::vector<TrackEvent>& events = song.tracks[k].events();
-        const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
-        for (std::size_t i = 0; i < ticks.size(); ++i) {
-            const TrackEvent& e = events[i];
-            const bool heard = e.note < SyncMark && e.gate != 0 && e.note + kPitchToMidi <= kHighestMidiNote;
-            if (heard && ticks[i] < passage.end && ticks[i] + e.gate > passage.start) return true;
-        }
-    }
-    return false;
+    return find_sounded(song, map, passage, [&](const TrackEvent& e, std::uint64_t tick) {
+        return !above_midi(e) && tick < passage.end && tick + e.gate > passage.start;
+    });
 }
 
 std::optional<Passage> resolve_passage(const PassageRequest& request, const Song& song,
