@@ -11,8 +11,6 @@
 #include "tests/needs.h"
 #include "tests/test_support.h"
 
-#ifndef _WIN32
-
 namespace zirvon::smf {
 namespace {
 
@@ -77,4 +75,3 @@ TEST(MidiFile, TimidityRendersItToTheSongsLength) {
 }  // namespace
 }  // namespace zirvon::smf
 
-#endif  // _WIN32
