@@ -27,6 +27,9 @@ void check_options(RunPlan& plan) {
     if (plan.loop && !plan.play) {
         set_error(plan, "/loop plays the passage again and again: it goes with /play");
     }
+    if (plan.lsp && plan.have_source) {
+        set_error(plan, "--lsp serves an editor on standard input and output; it takes no file name");
+    }
     if (plan.watch && plan.list) {
         set_error(plan, "/watch rebuilds or replays the song on every save; it does not go with /list");
     }

@@ -28,6 +28,7 @@ struct RunPlan {
     std::optional<std::string> port;  ///< from /port=: a number or part of a name
     bool loop = false;                ///< /loop: play the passage again and again
     bool watch = false;               ///< /watch: rebuild or replay on every save
+    bool lsp = false;                 ///< --lsp: the language server for editors
     PassageOptions passage;           ///< /from=, /to=, /solo=, /mute=
 
     bool have_source = false;

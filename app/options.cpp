@@ -97,6 +97,8 @@ constexpr Option kFixedOptions[] = {
     {"help", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.help = true; }, "", ""},
     {"-version", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.version = true; },
      "--version", "print the version"},
+    {"-lsp", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.lsp = true; },
+     "--lsp", "serve an editor: the language server on stdin and stdout"},
 };
 
 /// Every option: the fixed ones, with a row for each output of the output

@@ -139,9 +139,9 @@ TEST(OutputsCli, UnwritableFolderIsAnErrorAndKeepsTheOldFile) {
 TEST(OutputsCli, NotesAboveMidiRangeAreLeftOutWithOneWarning) {
     TempDir dir;
     // O9 C is pitch code 96, MIDI note 120; A and B pass 127.
-    write_bytes(dir / "high.mml", "1[O9 C A B]\n");
+    write_bytes(dir / "high.MML", "1[O9 C A B]\n");
     const std::string warning =
-        "high.mml:1:8: warning: the 2 notes from here on this line are above MIDI 127, the highest that "
+        "high.MML:1:8: warning: the 2 notes from here on this line are above MIDI 127, the highest that "
         "plays; they are kept in the image but not heard\n1[O9 C A B]\n       ^\nzirvon: 1 warning\n";
     EXPECT_EQ(run_zirvon({"high.mml", "/wav"}, dir.path()).err, warning);
     // An image has no source to point into: the notes left out are counted.

@@ -133,10 +133,10 @@ TEST(Pipeline, OrderOfProblemsAndWarnings) {
     write_bytes(dir / "song.mml", twelve_blocks());
     write_bytes(dir / "empty.mml", "1[C] 2[D]\n1[] 2[]\n");
     ASSERT_EQ(testing_support::run_in_process({"song.mml"}, dir.path()).status, 0);
-    fs::copy_file(dir / "song.MZT", dir / "image.mml");
+    fs::copy_file(dir / "song.MZT", dir / "image.MML");
     fs::copy_file(dir / "song.MZT", dir / "renamed.MZT");
-    write_bytes(dir / "binary.mml", "\x01\x02\x03\x04\x05\x06" "1[C]");
-    write_bytes(dir / "stray.mml", "1[C\x01" "D]");
+    write_bytes(dir / "binary.MML", "\x01\x02\x03\x04\x05\x06" "1[C]");
+    write_bytes(dir / "stray.MML", "1[C\x01" "D]");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -172,10 +172,10 @@ TEST(Pipeline, OrderOfProblemsAndWarnings) {
         {{"song.mml", "/wav", "/mute=1-2", "/to=1"}, 0,
          "zirvon: warning: tracks 3, 4, 5, 6, 7 and 8 hold no notes in this passage; nothing to hear\n"},
         // What is plainly not text is not compiled into an empty image.
-        {{"image.mml"}, 1, "zirvon: 'image.mml' is not MML: it is a tape image; use /play, /list or /mml\n"},
+        {{"image.mml"}, 1, "zirvon: 'image.MML' is not MML: it is a tape image; use /play, /list or /mml\n"},
         {{"binary.mml"}, 1,
-         "zirvon: 'binary.mml' is not MML: most of its bytes are control bytes, as in a binary file rather than text\n"},
-        {{"stray.mml"}, 0, "stray.mml:1:4: warning: unknown command byte 0x01 is ignored"},
+         "zirvon: 'binary.MML' is not MML: most of its bytes are control bytes, as in a binary file rather than text\n"},
+        {{"stray.mml"}, 0, "stray.MML:1:4: warning: unknown command byte 0x01 is ignored"},
     };
     for (const Case& c : cases) {
         const RunResult r = run_on_song(c.args, dir);

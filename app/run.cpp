@@ -10,6 +10,7 @@
 #include "app/tape_commands.h"
 #include "app/usage.h"
 #include "app/watch.h"
+#include "lsp/stdio_loop.h"
 #include "outputs/listing.h"
 #include "outputs/summary.h"
 #include "text/format.h"
@@ -80,6 +81,7 @@ std::optional<int> run_without_song(const RunPlan& plan, std::ostream& out, std:
         return kExitSuccess;
     }
     for (const std::string& warning : plan.warnings) err << kProgram << "warning: " << warning << '\n';
+    if (plan.lsp) return lsp::run_language_server();
     if (plan.ports) return list_midi_ports(out, err);
     if (!plan.have_source) {
         err << kProgram << "no MML file given; 'zirvon --help' shows how to call it\n";

@@ -19,8 +19,10 @@ program_packages=(cmake g++ make pkg-config librtmidi-dev librtaudio-dev libjack
 # The tests: GoogleTest, a JACK server for the live MIDI and audio tests,
 # tools that read MIDI files (timidity with the freepats instrument patches,
 # without which it renders nothing), Python for the reference models, and a
-# checker of XML and a browser for the pictures.
-test_packages=(libgtest-dev jackd2 timidity freepats python3 libxml2-utils chromium)
+# checker of XML and a browser for the pictures, Neovim to use the language
+# server as an editor does, and Node.js with npm to build the VS Code
+# extension and test its grammar.
+test_packages=(libgtest-dev jackd2 timidity freepats python3 libxml2-utils chromium neovim nodejs npm)
 # The sanitizer and fuzzer builds (their preset builds the tests as well).
 sanitizer_packages=(clang libclang-rt-14-dev libgtest-dev)
 
@@ -34,8 +36,13 @@ for option in "$@"; do
     esac
 done
 
+# Node.js and npm count as there when their commands are, whatever package
+# brought them (some machines have a newer Node.js with npm inside it, which
+# Debian's npm package cannot join).
+declare -A commands=([nodejs]=node [npm]=npm)
 missing=()
 for p in "${packages[@]}"; do
+    [[ -n "${commands[$p]:-}" ]] && command -v "${commands[$p]}" >/dev/null && continue
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
         [[ " ${missing[*]} " == *" $p "* ]] || missing+=("$p")
 done

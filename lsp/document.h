@@ -1,0 +1,64 @@
+// The documents the editor has open: their text as the editor holds it,
+// edited in place, and a compiled snapshot of each version, made when
+// something first asks for it. Pure.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lsp/line_index.h"
+#include "mml/analysis.h"
+
+namespace zirvon::lsp {
+
+/// An event of the source at its place: what a position in the text finds.
+struct PlacedEvent {
+    EventPlace place;
+    int track = 0;
+    std::size_t index = 0;  ///< in its track
+};
+
+/// One version of a document, compiled. Shared with the player, which
+/// keeps the version it plays while the text is edited.
+struct Snapshot {
+    Snapshot(std::string uri, const LineIndex& lines);
+
+    std::string uri;
+    LineIndex lines;
+    CompilerLines compiler_lines;
+    SourceAnalysis analysis;
+    /// Every event that has a place, sorted by it.
+    std::vector<PlacedEvent> events;
+
+    /// The LSP position of a compiler place.
+    Position position(Place place) const { return lines.position_of(compiler_lines.offset_of(place)); }
+    /// The compiler place of an LSP position.
+    Place place(Position position) const { return compiler_lines.place_of(lines.offset_of(position)); }
+    /// The event whose text holds a place, if any.
+    const PlacedEvent* event_at(Place place) const;
+};
+
+class Document {
+public:
+    Document(std::string uri, std::string text) : uri_(std::move(uri)), lines_(std::move(text)) {}
+
+    const std::string& uri() const { return uri_; }
+    const LineIndex& lines() const { return lines_; }
+
+    /// One change of didChange: the text of `range` replaced, or with no
+    /// range the whole text.
+    void change(const std::optional<std::pair<Position, Position>>& range, std::string_view text);
+    /// The current version, compiled.
+    std::shared_ptr<const Snapshot> snapshot();
+
+private:
+    std::string uri_;
+    LineIndex lines_;
+    std::shared_ptr<const Snapshot> snapshot_;
+};
+
+}  // namespace zirvon::lsp

@@ -1,0 +1,75 @@
+#include "lsp/play_request.h"
+
+#include <vector>
+
+#include "outputs/summary.h"
+#include "play/passage_options.h"
+
+namespace zirvon::lsp {
+namespace {
+
+/// A bound written as LSP gives it: a position, a line alone ({line}: its
+/// blocks, as line:L), a block number or the text of /from= (a time such
+/// as "1:05.25", or anything /from= takes).
+bool read_bound(const char* option, const json& value, const Snapshot& s, play::Bound& bound,
+                std::string& error) {
+    if (value.is_object() && !value.contains("character")) {
+        const Place at = s.place({value.at("line").get<std::int64_t>(), 0});
+        return parse_bound(option, "line:" + std::to_string(at.line), bound, error);
+    }
+    if (value.is_object()) {
+        const Place at = s.place(position_from(value));
+        const std::string text = "line:" + std::to_string(at.line) + ":" + std::to_string(at.column);
+        return parse_bound(option, text, bound, error);
+    }
+    if (value.is_number_unsigned() || value.is_number_integer()) {
+        return parse_bound(option, std::to_string(value.get<std::int64_t>()), bound, error);
+    }
+    if (value.is_string()) return parse_bound(option, value.get<std::string>(), bound, error);
+    error = std::string("'") + option + "' is a position {line, character}, a block number or a time";
+    return false;
+}
+
+/// The tracks of an array as /solo= lists them ("1,3"), read by its rules.
+bool read_tracks(const char* option, const json& value, play::TrackMask& tracks, std::string& error) {
+    std::string list;
+    for (const json& item : value) {
+        if (!item.is_number_integer()) {
+            error = std::string("'") + option + "' is an array of track numbers";
+            return false;
+        }
+        if (!list.empty()) list += ',';
+        list += std::to_string(item.get<std::int64_t>());
+    }
+    std::vector<std::string> warnings;  // a track listed twice does no harm
+    return parse_track_list(option, list, tracks, warnings, error);
+}
+
+}  // namespace
+
+std::optional<play::Passage> requested_passage(const json& argument, const Snapshot& s, std::string& error) {
+    if (!s.analysis.ok()) {
+        error = problem_summary(s.analysis.counts, "nothing played", {});
+        return std::nullopt;
+    }
+    PassageOptions options;
+    const auto bound = [&](const char* name, std::optional<play::Bound>& into) {
+        if (!argument.contains(name) || argument[name].is_null()) return true;
+        into.emplace();
+        return read_bound(name, argument[name], s, *into, error);
+    };
+    const auto tracks = [&](const char* name, std::optional<play::TrackMask>& into) {
+        if (!argument.contains(name) || argument[name].is_null()) return true;
+        into.emplace();
+        if (argument[name].is_array()) return read_tracks(name, argument[name], *into, error);
+        error = std::string("'") + name + "' is an array of track numbers";
+        return false;
+    };
+    if (!bound("from", options.from) || !bound("to", options.to) || !tracks("solo", options.solo) ||
+        !tracks("mute", options.mute) || !check_passage_options(options, false, error)) {
+        return std::nullopt;
+    }
+    return play::resolve_passage(options.request(), s.analysis.song, s.analysis.map(), error);
+}
+
+}  // namespace zirvon::lsp

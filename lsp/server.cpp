@@ -1,0 +1,198 @@
+#include "lsp/server.h"
+
+#include "lsp/features.h"
+#include "lsp/play_request.h"
+
+namespace zirvon::lsp {
+namespace {
+
+/// An error response on its way out of a handler; it never leaves this file.
+struct RequestError {
+    int code;
+    std::string message;
+};
+
+json capabilities() {
+    return {{"positionEncoding", "utf-16"},
+            {"textDocumentSync", {{"openClose", true}, {"change", 2}, {"save", {{"includeText", false}}}}},
+            {"hoverProvider", true},
+            {"documentSymbolProvider", true},
+            {"codeLensProvider", {{"resolveProvider", false}}},
+            {"executeCommandProvider", {{"commands", {"zirvon.play", "zirvon.stop"}}}}};
+}
+
+const json& field(const json& object, const char* name) {
+    static const json kNull;
+    return object.is_object() && object.contains(name) ? object[name] : kNull;
+}
+
+std::string uri_of(const json& params) { return field(params, "textDocument").at("uri").get<std::string>(); }
+
+}  // namespace
+
+void Server::handle(std::string_view payload) {
+    try {
+        const json message = parse_message(payload);
+        if (message.is_discarded()) {
+            respond_error(nullptr, kParseError, "the message is not JSON");
+            return;
+        }
+        dispatch(message);
+    } catch (const std::exception& e) {
+        // Out of memory for a message, most likely: it is lost, not the server.
+        respond_error(nullptr, kInternalError, e.what());
+    }
+}
+
+void Server::dispatch(const json& message) {
+    const json& method = field(message, "method");
+    const json& id = field(message, "id");
+    const bool has_id = message.is_object() && message.contains("id");
+    if (!method.is_string() || (has_id && !id.is_number_integer() && !id.is_string())) {
+        // A response to a request of ours: there are none to wait for.
+        if (has_id && (message.contains("result") || message.contains("error"))) return;
+        respond_error(id.is_number_integer() || id.is_string() ? id : json(nullptr), kInvalidRequest,
+                      "not a JSON-RPC request or notification");
+        return;
+    }
+    const std::string name = method.get<std::string>();
+    const json& params = field(message, "params");
+    if (!has_id) {
+        try {
+            notification(name, params);
+        } catch (...) {
+            // A notification has no answer; a bad one changes nothing.
+        }
+        return;
+    }
+    try {
+        respond(id, request(name, params));
+    } catch (const RequestError& e) {
+        respond_error(id, e.code, e.message);
+    } catch (const json::exception& e) {
+        respond_error(id, kInvalidParams, std::string("invalid params: ") + e.what());
+    } catch (const std::exception& e) {
+        respond_error(id, kInternalError, e.what());
+    }
+}
+
+void Server::notification(const std::string& method, const json& params) {
+    if (method == "exit") {
+        exited_ = true;
+        return;
+    }
+    if (!initialized_ || shutdown_) return;
+    if (method == "textDocument/didOpen") {
+        const json& doc = params.at("textDocument");
+        const std::string uri = doc.at("uri").get<std::string>();
+        documents_.insert_or_assign(uri, Document(uri, doc.at("text").get<std::string>()));
+        changed_.insert(uri);
+    } else if (method == "textDocument/didChange") {
+        Document& doc = document(params);
+        for (const json& change : params.at("contentChanges")) {
+            const std::string& text = change.at("text").get_ref<const std::string&>();
+            if (change.contains("range") && !change["range"].is_null()) {
+                const json& range = change["range"];
+                doc.change(std::pair{position_from(range.at("start")), position_from(range.at("end"))}, text);
+            } else {
+                doc.change(std::nullopt, text);
+            }
+        }
+        changed_.insert(doc.uri());
+    } else if (method == "textDocument/didClose") {
+        const std::string uri = uri_of(params);
+        documents_.erase(uri);
+        changed_.erase(uri);
+        out_.send({{"jsonrpc", "2.0"},
+                   {"method", "textDocument/publishDiagnostics"},
+                   {"params", {{"uri", uri}, {"diagnostics", json::array()}}}});
+    }
+    // didSave, initialized, $/cancelRequest, $/setTrace...: nothing to do.
+}
+
+json Server::request(const std::string& method, const json& params) {
+    if (method == "initialize") {
+        if (initialized_) throw RequestError{kInvalidRequest, "the server is initialized already"};
+        return initialize(params);
+    }
+    if (!initialized_) throw RequestError{kServerNotInitialized, "initialize comes first"};
+    if (shutdown_) throw RequestError{kInvalidRequest, "the server is shut down; only exit is left"};
+    if (method == "shutdown") {
+        shutdown_ = true;
+        playback_.stop();
+        return nullptr;
+    }
+    if (method == "textDocument/hover") {
+        return hover_result(*document(params).snapshot(), position_from(params.at("position")));
+    }
+    if (method == "textDocument/documentSymbol") return document_symbols(*document(params).snapshot());
+    if (method == "textDocument/codeLens") return code_lenses(*document(params).snapshot());
+    if (method == "workspace/executeCommand") return execute_command(params);
+    throw RequestError{kMethodNotFound, "unknown method '" + method + "'"};
+}
+
+json Server::initialize(const json& params) {
+    const json& port = field(field(params, "initializationOptions"), "port");
+    if (port.is_string()) port_ = port.get<std::string>();
+    if (port.is_number_integer()) port_ = std::to_string(port.get<std::int64_t>());
+    initialized_ = true;
+    return {{"capabilities", capabilities()}, {"serverInfo", {{"name", "zirvon"}, {"version", ZIRVON_VERSION}}}};
+}
+
+json Server::execute_command(const json& params) {
+    const std::string command = params.at("command").get<std::string>();
+    if (command == "zirvon.stop") {
+        playback_.stop();
+        return nullptr;
+    }
+    if (command != "zirvon.play") throw RequestError{kInvalidParams, "unknown command '" + command + "'"};
+    const json& arguments = field(params, "arguments");
+    if (!arguments.is_array() || arguments.empty() || !arguments[0].is_object()) {
+        throw RequestError{kInvalidParams, "zirvon.play takes one object: {uri, from?, to?, solo?, mute?, loop?}"};
+    }
+    const json& argument = arguments[0];
+    PlayRequest play;
+    play.snapshot = document(json{{"textDocument", {{"uri", argument.at("uri")}}}}).snapshot();
+    std::string error;
+    const auto passage = requested_passage(argument, *play.snapshot, error);
+    if (!passage) throw RequestError{kRequestFailed, error};
+    play.passage = *passage;
+    play.loop = field(argument, "loop").is_boolean() && argument["loop"].get<bool>();
+    play.port = port_;
+    if (!playback_.play(play, error)) throw RequestError{kRequestFailed, error};
+    const play::SongMap& map = play.snapshot->analysis.map();
+    return {{"uri", play.snapshot->uri},
+            {"start", passage->start},
+            {"end", passage->end},
+            {"startTime", tick_time(passage->start)},
+            {"endTime", tick_time(passage->end)},
+            {"block", map.block_of(passage->start)}};
+}
+
+Document& Server::document(const json& params) {
+    const std::string uri = uri_of(params);
+    const auto it = documents_.find(uri);
+    if (it == documents_.end()) throw RequestError{kInvalidParams, "'" + uri + "' is not open"};
+    return it->second;
+}
+
+void Server::idle() {
+    for (const std::string& uri : changed_) {
+        const auto it = documents_.find(uri);
+        if (it == documents_.end()) continue;
+        out_.send({{"jsonrpc", "2.0"},
+                   {"method", "textDocument/publishDiagnostics"},
+                   {"params", diagnostics_params(*it->second.snapshot())}});
+    }
+    changed_.clear();
+}
+
+void Server::respond(const json& id, json result) {
+    out_.send({{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}});
+}
+
+void Server::respond_error(const json& id, int code, const std::string& message) {
+    out_.send({{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
+}
+
+}  // namespace zirvon::lsp

@@ -1,0 +1,84 @@
+// The language server's requests and notifications: one message in, the
+// responses and notifications it gives out through an Outbox. It reads and
+// writes nothing itself, so the tests and the fuzzer drive it in process;
+// the loop around it (stdio_loop) and the player (live_playback) are the
+// shell.
+#pragma once
+
+#include <map>
+#include <set>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "lsp/document.h"
+#include "lsp/protocol.h"
+#include "play/passage.h"
+
+namespace zirvon::lsp {
+
+/// Where the server's messages go. The player's thread sends through it
+/// too, so a real one takes a lock.
+class Outbox {
+public:
+    virtual ~Outbox() = default;
+    virtual void send(const json& message) = 0;
+};
+
+/// What zirvon.play hands to the player.
+struct PlayRequest {
+    std::shared_ptr<const Snapshot> snapshot;  ///< the version that plays, kept while it does
+    play::Passage passage;
+    bool loop = false;
+    /// The port choice of initializationOptions, as /port= takes it.
+    std::optional<std::string> port;
+};
+
+/// Plays passages and reports where it is (zirvon/playing, zirvon/stopped).
+class Playback {
+public:
+    virtual ~Playback() = default;
+    /// Stops what plays and plays `request` from the next tick. False, with
+    /// a message, when there is nothing to play on.
+    virtual bool play(const PlayRequest& request, std::string& error) = 0;
+    /// Silences what plays within a tick.
+    virtual void stop() = 0;
+};
+
+class Server {
+public:
+    Server(Outbox& out, Playback& playback) : out_(out), playback_(playback) {}
+
+    /// Handles one payload as the framing delivered it.
+    void handle(std::string_view payload);
+    /// Called when no message waits: publishes the diagnostics of the
+    /// documents changed since, so a burst of edits is compiled once.
+    void idle();
+    /// True once `exit` has come; exit_status() is then the process's status.
+    bool exited() const { return exited_; }
+    /// 0 after shutdown then exit, 1 otherwise (as LSP asks).
+    int exit_status() const { return shutdown_ ? 0 : 1; }
+
+private:
+    void dispatch(const json& message);
+    void notification(const std::string& method, const json& params);
+    json request(const std::string& method, const json& params);
+    json initialize(const json& params);
+    json execute_command(const json& params);
+    void respond(const json& id, json result);
+    void respond_error(const json& id, int code, const std::string& message);
+    /// The open document a request names; throws a RequestError when none.
+    Document& document(const json& params);
+
+    Outbox& out_;
+    Playback& playback_;
+    std::map<std::string, Document> documents_;
+    std::set<std::string> changed_;  ///< documents whose diagnostics are due
+    std::optional<std::string> port_;
+    bool initialized_ = false;
+    bool shutdown_ = false;
+    bool exited_ = false;
+};
+
+}  // namespace zirvon::lsp

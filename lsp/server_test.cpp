@@ -1,0 +1,283 @@
+// The server in process: requests and the responses and notifications they
+// give, with a player that only records what it is asked to play.
+#include "lsp/server.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lsp/features.h"
+#include "lsp/framing.h"
+#include "play/passage_options.h"
+#include "tests/test_support.h"
+
+namespace zirvon::lsp {
+namespace {
+
+class Recorder : public Outbox, public Playback {
+public:
+    void send(const json& message) override { sent.push_back(message); }
+    bool play(const PlayRequest& request, std::string&) override {
+        played.push_back(request.passage);
+        return true;
+    }
+    void stop() override { ++stops; }
+
+    std::vector<json> sent;
+    std::vector<play::Passage> played;
+    int stops = 0;
+};
+
+const std::string kUri = "file:///songs/song%20one.mml";
+
+struct Harness {
+    Recorder recorder;
+    Server server{recorder, recorder};
+    int next_id = 1;
+
+    /// The response to a request (the notifications before it are kept).
+    json call(const std::string& method, json params = json::object()) {
+        const int id = next_id++;
+        server.handle(dump_message({{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}}));
+        for (const json& m : recorder.sent) {
+            if (m.contains("id") && m["id"] == id) return m;
+        }
+        return nullptr;
+    }
+    void notify(const std::string& method, json params) {
+        server.handle(dump_message({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}}));
+    }
+    /// The diagnostics published once the server is idle.
+    json diagnostics() {
+        recorder.sent.clear();
+        server.idle();
+        return recorder.sent.empty() ? json(nullptr) : recorder.sent.back()["params"]["diagnostics"];
+    }
+    void open(const std::string& text) {
+        call("initialize", {{"initializationOptions", {{"port", 3}}}});
+        notify("textDocument/didOpen", {{"textDocument", {{"uri", kUri}, {"languageId", "mml"}, {"version", 1}, {"text", text}}}});
+    }
+    json play(json argument) {
+        argument["uri"] = kUri;
+        return call("workspace/executeCommand", {{"command", "zirvon.play"}, {"arguments", {argument}}});
+    }
+};
+
+TEST(LspServer, AnswersEveryRequestAsLspAsksEvenBadOnes) {
+    struct Case {
+        const char* name;
+        std::string payload;
+        int error;  ///< the error code, or 0 for a result
+    };
+    const auto request = [](const char* method, json params = json::object()) {
+        return json{{"jsonrpc", "2.0"}, {"id", 7}, {"method", method}, {"params", params}}.dump();
+    };
+    const json doc = {{"textDocument", {{"uri", kUri}}}, {"position", {{"line", 0}, {"character", 0}}}};
+    const std::vector<Case> before{
+        {"a request before initialize", request("textDocument/hover", doc), kServerNotInitialized},
+    };
+    const std::vector<Case> after{
+        {"not JSON", "{\"id\": 7, \"method\":", kParseError},
+        {"not an object", "[1, 2]", kInvalidRequest},
+        {"an id that is an object", R"({"id": {}, "method": "shutdown"})", kInvalidRequest},
+        {"an unknown method", request("textDocument/formatting", doc), kMethodNotFound},
+        {"a document that is not open", request("textDocument/hover", doc), kInvalidParams},
+        {"params of the wrong shape", request("textDocument/hover", {{"textDocument", 5}}), kInvalidParams},
+        {"a second initialize", request("initialize"), kInvalidRequest},
+        {"an unknown command", request("workspace/executeCommand", {{"command", "x"}}), kInvalidParams},
+        {"play without its argument", request("workspace/executeCommand", {{"command", "zirvon.play"}}), kInvalidParams},
+        {"shutdown", request("shutdown"), 0},
+        {"a request after shutdown", request("textDocument/hover", doc), kInvalidRequest},
+    };
+    Harness h;
+    const auto check = [&](const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            h.recorder.sent.clear();
+            h.server.handle(c.payload);
+            ASSERT_EQ(h.recorder.sent.size(), 1u) << c.name;
+            const json& reply = h.recorder.sent[0];
+            if (c.error == 0) {
+                EXPECT_TRUE(reply.contains("result")) << c.name << ": " << reply;
+            } else {
+                EXPECT_EQ(reply["error"]["code"], c.error) << c.name << ": " << reply;
+            }
+        }
+    };
+    check(before);
+    EXPECT_TRUE(h.call("initialize")["result"]["capabilities"]["hoverProvider"]);
+    check(after);
+    // Notifications are never answered, not even bad ones.
+    h.recorder.sent.clear();
+    h.server.handle(R"({"method": "textDocument/didChange", "params": {"textDocument": {"uri": "x"}}})");
+    h.server.handle(R"({"method": "$/cancelRequest", "params": {"id": 7}})");
+    EXPECT_TRUE(h.recorder.sent.empty());
+    EXPECT_FALSE(h.server.exited());
+    h.server.handle(R"({"jsonrpc": "2.0", "method": "exit"})");
+    EXPECT_TRUE(h.server.exited());
+    EXPECT_EQ(h.server.exit_status(), 0);
+}
+
+TEST(LspServer, EditsInPiecesGiveTheDiagnosticsOfTheWholeText) {
+    Harness h;
+    h.open("1[C D]\n");
+    EXPECT_EQ(h.diagnostics(), json::array());
+    // "1[C D]" becomes "1[C é V D]": é and V are unknown, in UTF-16 columns.
+    const auto insert = [&](int character, const std::string& text) {
+        const json at = {{"line", 0}, {"character", character}};
+        h.notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}, {"version", 2}}},
+                                            {"contentChanges", {{{"range", {{"start", at}, {"end", at}}}, {"text", text}}}}});
+    };
+    insert(3, " \xC3\xA9");
+    insert(5, " V");
+    const json d = h.diagnostics();
+    ASSERT_EQ(d.size(), 2u) << d;
+    EXPECT_EQ(d[0]["code"], "unknown-character");
+    EXPECT_EQ(d[0]["range"], range_json({0, 4}, {0, 5}));
+    EXPECT_EQ(d[1]["message"], "unknown command 'V' is ignored");
+    EXPECT_EQ(d[1]["range"], range_json({0, 6}, {0, 7}));
+    EXPECT_EQ(d[1]["severity"], 2);
+    EXPECT_EQ(d[1]["source"], "zirvon");
+    // A whole new text; then one with nothing to hear: at line 0, character 0.
+    h.notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}}}, {"contentChanges", {{{"text", "\n\n12[C]"}}}}});
+    EXPECT_EQ(h.diagnostics()[0]["range"], range_json({2, 2}, {2, 3}));
+    h.notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}}}, {"contentChanges", {{{"text", ""}}}}});
+    EXPECT_EQ(h.diagnostics()[0]["range"], range_json({0, 0}, {0, 0}));
+    // Closing clears them.
+    h.notify("textDocument/didClose", {{"textDocument", {{"uri", kUri}}}});
+    EXPECT_EQ(h.recorder.sent.back()["params"]["diagnostics"], json::array());
+}
+
+TEST(LspServer, PlayingFromAPositionIsPlayingFromItsLineAndColumnOnTheCommandLine) {
+    // Each example, at every note, rest and ']' of tracks 1 to 8, as `from`
+    // and as `to`; the examples are ASCII, so a column is a character + 1.
+    for (const char* example : {"canon.mml", "bells.mml", "scale.mml"}) {
+        Harness h;
+        h.open(testing_support::read_bytes(testing_support::source_dir() / "examples" / example));
+        const std::shared_ptr<const Snapshot> s = [&] {
+            Document d(kUri, testing_support::read_bytes(testing_support::source_dir() / "examples" / example));
+            return d.snapshot();
+        }();
+        for (const PlacedEvent& e : s->events) {
+            if (e.track < kFirstPlayedTrack || e.track > kLastPlayedTrack) continue;
+            const std::string where = "line:" + std::to_string(e.place.line) + ":" + std::to_string(e.place.column + 1);
+            const json position = {{"line", e.place.line - 1}, {"character", e.place.column}};
+            for (const char* option : {"from", "to"}) {
+                PassageOptions options;
+                play::Bound bound;
+                std::string error;
+                ASSERT_TRUE(parse_bound(option, where, bound, error));
+                (std::string(option) == "from" ? options.from : options.to) = bound;
+                const auto wanted = play::resolve_passage(options.request(), s->analysis.song, s->analysis.map(), error);
+                h.recorder.played.clear();
+                const json reply = h.play({{option, position}});
+                if (!wanted) {
+                    EXPECT_EQ(reply["error"]["message"], error) << example << " " << option << "=" << where;
+                    continue;
+                }
+                ASSERT_EQ(h.recorder.played.size(), 1u) << example << " " << option << "=" << where << ": " << reply;
+                EXPECT_EQ(h.recorder.played[0].start, wanted->start) << example << " " << option << "=" << where;
+                EXPECT_EQ(h.recorder.played[0].end, wanted->end) << example << " " << option << "=" << where;
+            }
+        }
+    }
+}
+
+TEST(LspServer, PlayTakesPositionsInUtf16BlocksTimesAndTracksWithTheCommandLinesMessages) {
+    // "é😀 1[C D] 2[E F]": C is at byte column 10 and character 6, D at 12 and 8.
+    Harness h;
+    h.open("\xC3\xA9\xF0\x9F\x98\x80 1[C D] 2[E F]\n1[G] 2[A]\n");
+    struct Case {
+        json argument;
+        std::uint64_t start, end;
+        std::string error;
+    };
+    const json d = {{"line", 0}, {"character", 8}};
+    const std::vector<Case> cases{
+        {{{"from", d}}, 25, 78, ""},
+        {{{"from", {{"line", 0}, {"character", 7}}}}, 25, 78, ""},  // the blank before D
+        {{{"to", d}}, 0, 50, ""},
+        {{{"from", {{"line", 1}}}, {"to", {{"line", 1}}}}, 51, 78, ""},
+        {{{"from", 2}, {"loop", true}}, 51, 78, ""},
+        {{{"from", "0:00.50"}, {"to", "0:01.00"}}, 25, 50, ""},
+        {{{"from", 3}}, 0, 0, "/from=3: there is no block 3; the song has 2 blocks"},
+        {{{"from", {{"line", 5}, {"character", 0}}}}, 0, 0,
+         "/from=line:3:1: no note, rest or ']' of tracks 1 to 8 stands at line 3, column 1 or after it"},
+        {{{"solo", {1, 9}}}, 0, 0, "/solo=1,9: track 9 is not played; only tracks 1 to 8 are"},
+        {{{"solo", {1}}, {"mute", {2}}}, 0, 0,
+         "/solo and /mute do not go together: /solo plays only the tracks it lists, /mute all others"},
+        {{{"from", true}}, 0, 0, "'from' is a position {line, character}, a block number or a time"},
+    };
+    for (const Case& c : cases) {
+        h.recorder.played.clear();
+        const json reply = h.play(c.argument);
+        if (!c.error.empty()) {
+            EXPECT_EQ(reply["error"]["message"], c.error) << c.argument;
+            EXPECT_TRUE(h.recorder.played.empty()) << c.argument;
+            continue;
+        }
+        ASSERT_EQ(h.recorder.played.size(), 1u) << c.argument << ": " << reply;
+        EXPECT_EQ(h.recorder.played[0].start, c.start) << c.argument;
+        EXPECT_EQ(h.recorder.played[0].end, c.end) << c.argument;
+        EXPECT_EQ(reply["result"]["start"], c.start) << c.argument;
+    }
+    h.call("workspace/executeCommand", {{"command", "zirvon.stop"}});
+    EXPECT_EQ(h.recorder.stops, 1);
+    // A song with errors plays nothing, as on the command line.
+    h.notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}}}, {"contentChanges", {{{"text", "12[C]"}}}}});
+    EXPECT_EQ(h.play(json::object())["error"]["message"], "1 error; nothing played");
+}
+
+TEST(LspServer, HoverSymbolsAndLensesTellWhereEachPartIsHeard) {
+    Harness h;
+    h.open("; \xC3\xA9\n1[C8 R D%200] 2[E]\n1[G] 9[A]\n");
+    const auto hover = [&](int line, int character) {
+        const json r = h.call("textDocument/hover", {{"textDocument", {{"uri", kUri}}},
+                                                     {"position", {{"line", line}, {"character", character}}}})["result"];
+        return r.is_null() ? std::string() : r["contents"]["value"].get<std::string>();
+    };
+    EXPECT_EQ(hover(1, 2), "**C4** · MIDI 60 · track 1, event 0  \nlength 12 ticks, lasts 13 ticks · gate 10 ticks  \n"
+                           "block 1 · first heard at 0:00.00 (tick 0)");
+    EXPECT_EQ(hover(1, 5), "**rest** · track 1, event 1  \nlength 24 ticks, lasts 25 ticks  \nblock 1 · starts at 0:00.26 (tick 13)");
+    EXPECT_EQ(hover(1, 9), "**D4** · MIDI 62 · track 1, event 2  \nlength 200 ticks, lasts 201 ticks · gate 175 ticks  \n"
+                           "block 1 · first heard at 0:00.76 (tick 38)");
+    EXPECT_EQ(hover(1, 12), "**`]`** · track 1, event 3  \ntrack 1 waits here for the others; block 1 ends on 0:04.80 (tick 240)");
+    EXPECT_EQ(hover(1, 15), "**track 2** · block 1  \nthe block starts at 0:00.00 (tick 0)");
+    EXPECT_EQ(hover(2, 7), "**A4** · MIDI 69 · track 9, event 0  \nlength 24 ticks, lasts 25 ticks · gate 21 ticks  \n"
+                           "track 9 is kept in the image but never played");
+    EXPECT_EQ(hover(1, 4), "");
+    EXPECT_EQ(hover(0, 2), "");
+
+    const json symbols = h.call("textDocument/documentSymbol", {{"textDocument", {{"uri", kUri}}}})["result"];
+    ASSERT_EQ(symbols.size(), 2u);
+    EXPECT_EQ(symbols[1]["name"], "Block 2 · 0:04.80");
+    EXPECT_EQ(symbols[1]["range"], range_json({2, 0}, {2, 9}));
+    const json lenses = h.call("textDocument/codeLens", {{"textDocument", {{"uri", kUri}}}})["result"];
+    ASSERT_EQ(lenses.size(), 2u);
+    EXPECT_EQ(lenses[0]["command"]["title"], "▶ Block 1");
+    EXPECT_EQ(lenses[0]["command"]["arguments"][0], (json{{"uri", kUri}, {"from", 1}}));
+
+    // The playhead: C sounds on ticks 0 to 9 (its gate), E on 0 to 20, the
+    // rest nothing, D from 38; tracks left out are not shown.
+    Document doc(kUri, "; \xC3\xA9\n1[C8 R D%200] 2[E]\n1[G] 9[A]\n");
+    const auto s = doc.snapshot();
+    const auto sounding = [&](std::uint64_t tick, play::TrackMask audible = play::kAllPlayedTracks) {
+        std::vector<std::string> notes;
+        const json playing = playing_params(*s, audible, tick);
+        for (const json& n : playing["notes"]) {
+            notes.push_back(std::to_string(n["track"].get<int>()) + "@" + std::to_string(n["line"].get<int>()) + ":" +
+                            std::to_string(n["character"].get<int>()) + "-" + std::to_string(n["endCharacter"].get<int>()));
+        }
+        return notes;
+    };
+    using Notes = std::vector<std::string>;
+    EXPECT_EQ(sounding(0), (Notes{"1@1:2-4", "2@1:16-17"}));
+    EXPECT_EQ(sounding(9), (Notes{"1@1:2-4", "2@1:16-17"}));
+    EXPECT_EQ(sounding(10), (Notes{"2@1:16-17"}));
+    EXPECT_EQ(sounding(13, 1u << 1), (Notes{}));
+    EXPECT_EQ(sounding(38), (Notes{"1@1:7-12"}));
+    EXPECT_EQ(playing_params(*s, play::kAllPlayedTracks, 240)["block"], 2);
+}
+
+}  // namespace
+}  // namespace zirvon::lsp

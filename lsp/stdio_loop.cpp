@@ -1,0 +1,120 @@
+// The thin shell around the server: a thread that reads standard input and
+// cuts it into payloads, and the loop that hands them to the server and,
+// once none waits, lets it publish diagnostics.
+#include "lsp/stdio_loop.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "lsp/framing.h"
+#include "lsp/live_playback.h"
+#include "lsp/server.h"
+#include "system/console.h"
+#include "system/interrupt.h"
+
+namespace zirvon::lsp {
+namespace {
+
+/// The status of a run stopped by Ctrl+C or SIGTERM, as everywhere.
+constexpr int kInterrupted = 130;
+
+/// Frames written whole, one at a time: the player's thread writes too.
+class StdoutOutbox : public Outbox {
+public:
+    void send(const json& message) override {
+        const std::string bytes = frame(dump_message(message));
+        std::lock_guard lock(mutex_);
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        std::fflush(stdout);
+    }
+
+private:
+    std::mutex mutex_;
+};
+
+/// Payloads read so far, handed from the reading thread to the loop.
+struct Inbox {
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<std::string> payloads;
+    bool ended = false;
+};
+
+void say(const std::string& text) {
+    const std::string line = "zirvon: " + text + '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+/// Reads standard input until it ends. It holds the inbox by a shared
+/// pointer: after `exit` the loop returns while this thread may still
+/// wait for input that never comes.
+void read_input(std::shared_ptr<Inbox> inbox) {
+    FrameReader reader;
+    std::string skipped;
+    static thread_local char buffer[1 << 16];
+    try {
+        for (;;) {
+            const std::size_t n = read_standard_input(buffer, sizeof buffer);
+            if (n > 0) reader.feed(std::string_view(buffer, n));
+            while (auto payload = reader.next(skipped)) {
+                if (!skipped.empty()) say(skipped);
+                std::lock_guard lock(inbox->mutex);
+                inbox->payloads.push_back(std::move(*payload));
+                inbox->ready.notify_one();
+            }
+            if (!skipped.empty()) say(skipped);
+            if (n == 0) break;
+        }
+        if (reader.pending() > 0) say("the input ended inside a message (" + std::to_string(reader.pending()) + " bytes)");
+    } catch (const std::bad_alloc&) {
+        say("out of memory for a message of the size it announced; the input is left unread");
+    }
+    std::lock_guard lock(inbox->mutex);
+    inbox->ended = true;
+    inbox->ready.notify_one();
+}
+
+}  // namespace
+
+int run_language_server() {
+    // An editor that goes away, or kills the server, must not leave notes
+    // sounding: the player is silenced on the way out.
+    ignore_broken_pipe();
+    const InterruptWatch interrupt;
+    StdoutOutbox out;
+    LivePlayback playback(out);
+    Server server(out, playback);
+    auto inbox = std::make_shared<Inbox>();
+    std::thread(read_input, inbox).detach();
+    for (;;) {
+        std::string payload;
+        {
+            std::unique_lock lock(inbox->mutex);
+            while (!inbox->ready.wait_for(lock, std::chrono::milliseconds(100),
+                                          [&] { return !inbox->payloads.empty() || inbox->ended; })) {
+                if (interrupt.requested()) return kInterrupted;
+            }
+            if (inbox->payloads.empty()) break;
+            payload = std::move(inbox->payloads.front());
+            inbox->payloads.pop_front();
+        }
+        server.handle(payload);
+        if (server.exited()) break;
+        bool waiting = false;
+        {
+            std::lock_guard lock(inbox->mutex);
+            waiting = !inbox->payloads.empty();
+        }
+        if (!waiting) server.idle();
+    }
+    server.idle();
+    return server.exit_status();
+}
+
+}  // namespace zirvon::lsp
