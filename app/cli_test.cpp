@@ -94,13 +94,13 @@ TEST(Cli, RunsThatWriteNothing) {
         {{"song.mml", "-o", "song.MML"}, 2, "",
          z + "'song.MML' is the source itself; the image would replace it\n"},
         {{"song.mzt"}, 2, "",
-         z + "'song.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav and /svg "
-             "write it as a MIDI file, a WAV file and a picture, and a tape name after it renames it; it is "
-             "left as it is\n"},
+         z + "'song.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav, /svg and /mml "
+             "write it as a MIDI file, a WAV file, a picture and MML, and a tape name after it renames it; it "
+             "is left as it is\n"},
         {{"/list"}, 2, "", z + "no MML file given; 'zirvon --help' shows how to call it\n"},
         {{"song.txt"}, 2, "",
-         z + "'song.txt' is neither an MML source (.MML) nor a tape image (.MZT); 'zirvon --help' shows how "
-             "to call it\n"},
+         z + "'song.txt' is neither an MML source (.MML), a tape image (.MZT) nor a MIDI file (.MID); 'zirvon "
+             "--help' shows how to call it\n"},
         // Sources that cannot be read; wildcards reach the program as typed.
         {{"*.mml"}, 1, "", z + "cannot read '*.mml' (tried '*.MML' and '*.mml'): "},
         {{"missing.mml"}, 1, "",

@@ -33,6 +33,14 @@ void check_options(RunPlan& plan) {
     if (plan.watch && plan.list) {
         set_error(plan, "/watch rebuilds or replays the song on every save; it does not go with /list");
     }
+    // A MIDI file alone becomes MML.
+    const OutputKind* mml = output_for_option("mml");
+    if (plan.kind == SourceKind::midi && !plan.play && !plan.list && plan.extra_outputs().empty() && mml) {
+        plan.ask_for(*mml);
+    }
+    if (plan.watch && plan.kind == SourceKind::midi) {
+        set_error(plan, "/watch follows MML sources, and '" + plan.typed_name + "' is a MIDI file");
+    }
     if (plan.watch && plan.kind == SourceKind::tape) {
         set_error(plan,
                   "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
@@ -87,6 +95,8 @@ void read_source_name(const std::string& arg, RunPlan& plan) {
             plan.kind = SourceKind::mml;
         } else if (same_letters(extension, "MZT")) {
             plan.kind = SourceKind::tape;
+        } else if (same_letters(extension, "MID")) {
+            plan.kind = SourceKind::midi;
         } else {
             plan.bad_extension = true;
         }
@@ -98,6 +108,9 @@ void read_source_name(const std::string& arg, RunPlan& plan) {
             break;
         case SourceKind::tape:
             plan.source_name = base + ".MZT";
+            break;
+        case SourceKind::midi:
+            plan.source_name = base + ".MID";
             break;
         case SourceKind::none:
             plan.source_name = plan.bad_extension ? base : arg;

@@ -13,7 +13,7 @@
 
 namespace zirvon {
 
-enum class SourceKind { none, mml, tape };
+enum class SourceKind { none, mml, tape, midi };
 
 struct RunPlan {
     bool no_arguments = false;
@@ -39,7 +39,7 @@ struct RunPlan {
     std::string tape_name;    ///< recorded in the image header
     bool tape_name_given = false;  ///< false: the default, MUSICDATA
     SourceKind kind = SourceKind::none;
-    bool bad_extension = false;  ///< a three-letter extension other than MML or MZT
+    bool bad_extension = false;  ///< a three-letter extension other than MML, MZT or MID
 
     std::vector<std::string> errors;    ///< the command line cannot be carried out
     std::vector<std::string> warnings;  ///< about arguments that are odd but used

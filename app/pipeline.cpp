@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/import_commands.h"
 #include "app/source_files.h"
 #include "mml/source_text.h"
 #include "system/file_kind.h"
@@ -124,12 +125,13 @@ std::optional<int> check_run(const RunPlan& plan, const std::string& path, std::
         err << kProgram << "warning: '" << plan.output_name << "' is not written: "
             << (plan.list ? "/list" : "/play of an MML source") << " writes no image\n";
     }
-    return std::nullopt;
+    return check_mml_run(plan, path, err);
 }
 
 bool make_build(const RunPlan& plan, const std::string& path, std::string bytes, Build& build,
                 std::string& error) {
     build = Build{};
+    if (plan.kind == SourceKind::midi) return make_midi_build(path, bytes, build, error);
     if (plan.kind != SourceKind::tape) {
         if (const std::string why = why_not_text(bytes); !why.empty()) {
             error = "'" + path + "' is not MML: " + why;
@@ -160,8 +162,14 @@ bool has_nothing_to_hear(const Build& build) {
 
 bool read_build(const RunPlan& plan, const std::string& path, Build& build, std::string& error) {
     std::string bytes;
-    const bool read = plan.kind == SourceKind::tape ? read_whole_file(path, kMaxTapeImage, bytes, error)
-                                                    : read_source_file(path, bytes, error);
+    const bool read = plan.kind == SourceKind::tape   ? read_whole_file(path, kMaxTapeImage, bytes, error)
+                      : plan.kind == SourceKind::midi ? read_whole_file(path, kMaxMidiFile, bytes, error)
+                                                      : read_source_file(path, bytes, error);
+    if (read && plan.kind == SourceKind::midi && bytes.size() > kMaxMidiFile) {
+        error = "cannot read '" + path + "': it is longer than " + with_commas(kMaxMidiFile) +
+                " bytes, more than a MIDI file of a song holds";
+        return false;
+    }
     return read && make_build(plan, path, std::move(bytes), build, error);
 }
 
@@ -170,9 +178,18 @@ std::optional<play::Passage> build_passage(const RunPlan& plan, const Build& bui
 }
 
 bool writes_image(const RunPlan& plan) {
-    if (plan.kind != SourceKind::tape) return !plan.list && !plan.play;
-    // Played, it is written back; with a tape name and nothing else, renamed.
-    return plan.play || (plan.tape_name_given && !plan.list && plan.extra_outputs().empty());
+    if (plan.kind == SourceKind::tape) {
+        // Played, it is written back; with a tape name and nothing else, renamed.
+        return plan.play || (plan.tape_name_given && !plan.list && plan.extra_outputs().empty());
+    }
+    if (plan.list || plan.play) return false;
+    // /mml alone writes MML, not an image; a MIDI file becomes an image as
+    // MML would only with an output besides MML.
+    const std::vector<const OutputKind*> outputs = plan.extra_outputs();
+    const bool only_mml = !outputs.empty() && std::all_of(outputs.begin(), outputs.end(), [](const OutputKind* k) {
+        return k->option == "mml";
+    });
+    return !only_mml && (plan.kind != SourceKind::midi || !outputs.empty());
 }
 
 std::vector<const OutputKind*> files_to_write(const RunPlan& plan) {

@@ -31,6 +31,9 @@ struct Build {
     SourceAnalysis analysis;
     /// An image's bytes; empty for MML.
     std::vector<std::uint8_t> image;
+    /// What reading it has to say besides the MML's problems: the summary
+    /// of a MIDI file's import.
+    std::vector<std::string> messages;
     bool from_image() const { return !image.empty(); }
 };
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/diagnostic_printer.h"
+#include "app/import_commands.h"
 #include "app/midi_commands.h"
 #include "app/pipeline.h"
 #include "app/preview_commands.h"
@@ -64,8 +65,8 @@ std::optional<int> run_without_song(const RunPlan& plan, std::ostream& out, std:
     }
     if (plan.bad_extension && !plan.usage) {
         err << kProgram << "'" << plan.typed_name
-            << "' is neither an MML source (.MML) nor a tape image (.MZT); 'zirvon --help' shows how to "
-               "call it\n";
+            << "' is neither an MML source (.MML), a tape image (.MZT) nor a MIDI file (.MID); 'zirvon --help' "
+               "shows how to call it\n";
         return kExitUsage;
     }
     if (plan.no_arguments || plan.usage) {
@@ -106,6 +107,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         return kExitFailure;
     }
     const SourceAnalysis& analysis = build.analysis;
+    for (const std::string& message : build.messages) err << (message.starts_with("  ") ? "" : kProgram) << message << '\n';
     print_diagnostics(err, path, analysis.source, analysis.diagnostics);
     print_summary(plan, analysis.counts, err);
     if (!analysis.ok()) return kExitFailure;
@@ -134,6 +136,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         const int status = play_song(plan, path, analysis.song, analysis.map(), *passage, err);
         if (status != kExitSuccess) return status;
     }
+    for (const std::string& warning : mml_warnings(plan, build)) err << kProgram << "warning: " << warning << '\n';
     // Files are written only now: a preview that did not play to its end
     // leaves every file as it was.
     const std::vector<const OutputKind*> files = files_to_write(plan);
@@ -146,6 +149,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         if (file.written && build.from_image() && file.kind == &image_output()) {
             err << kProgram << written_back_message(plan, path, build.image, analysis.song) << '\n';
         }
+        if (file.written && file.kind->option == "mml") err << kProgram << mml_written_message(plan, build, file.name) << '\n';
     }
     return kExitSuccess;
 }

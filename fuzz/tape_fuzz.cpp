@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "fuzz/song_invariants.h"
+#include "mml/analysis.h"
+#include "mml/mml_writer.h"
 #include "tape/tape_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -36,5 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Song again;
     FUZZ_CHECK(load_tape_image(image, again, error));
     FUZZ_CHECK(build_tape_image(again, name) == image);
+
+    // Written as MML, it compiles back to every event but those reported.
+    const WrittenMml mml = write_mml(song);
+    const SourceAnalysis back = analyze_source(mml.text, "t.MML");
+    for (int k = 0; k < kTrackCount; ++k) {
+        const auto& want = song.tracks[k].events();
+        const auto& got = back.song.tracks[k].events();
+        bool reported = false;
+        for (const MmlChange& c : mml.changes) reported = reported || c.track == k;
+        if (!reported) FUZZ_CHECK(got == want);
+    }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "mml/mml_writer.h"
 #include "picture/piano_roll.h"
 #include "play/player.h"
 #include "smf/midi_file.h"
@@ -66,7 +67,43 @@ bool make_svg(const OutputSource& source, const ByteSink& sink) {
     });
 }
 
-constexpr std::array<OutputKind, 4> kKinds{{
+/// `text` for a comment line: bytes below a space, and DEL, become '?'.
+std::string printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return out;
+}
+
+bool ends_with_letters(std::string_view name, std::string_view extension) {
+    if (name.size() < extension.size()) return false;
+    const std::string_view end = name.substr(name.size() - extension.size());
+    for (std::size_t i = 0; i < end.size(); ++i) {
+        if ((end[i] | 0x20) != (extension[i] | 0x20)) return false;
+    }
+    return true;
+}
+
+/// The comments that open the MML: an image's tape name first, then where
+/// the song came from.
+std::vector<std::string> mml_header(const OutputSource& source) {
+    const std::string from = printable(base_name(source.file_name));
+    if (!source.image.empty()) {
+        return {"tape name " + printable(source.tape_name), "written as MML by zirvon from " + from};
+    }
+    if (ends_with_letters(source.file_name, ".mid")) {
+        return {"imported by zirvon from " + from + ": one block a bar (or more, where a note is held across)"};
+    }
+    return {"written again by zirvon from " + from};
+}
+
+bool make_mml(const OutputSource& source, const ByteSink& sink) {
+    const std::string text = write_mml(*source.song, mml_header(source)).text;
+    return sink({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+}
+
+constexpr std::array<OutputKind, 5> kKinds{{
     {"", ".MZT", "a tape image", "", false, false, nullptr, make_image},
     {"midi", ".MID", "a MIDI file", "also write a Standard MIDI File beside the image (song.MID)", true, true,
      nullptr, make_midi},
@@ -74,6 +111,8 @@ constexpr std::array<OutputKind, 4> kKinds{{
      wav_refusal, make_wav},
     {"svg", ".SVG", "a picture", "also draw the song as a piano roll, song.SVG", true, false, nullptr,
      make_svg},
+    {"mml", ".MML", "MML", "write the song as MML, song.MML (of an image or a MIDI file)", false, false, nullptr,
+     make_mml},
 }};
 
 }  // namespace

@@ -1,0 +1,127 @@
+#include "app/import_commands.h"
+
+#include <algorithm>
+
+#include "mml/mml_writer.h"
+#include "smf/midi_import.h"
+#include "system/file_kind.h"
+#include "tape/tape_header.h"
+
+namespace zirvon {
+namespace {
+
+constexpr const char* kProgram = "zirvon: ";
+
+/// `text` as a shell word: as it is when it holds only plain characters,
+/// else in single quotes.
+std::string shell_word(const std::string& text) {
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("._-/+=:,@").find(c) != std::string_view::npos;
+    });
+    if (plain) return text;
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+/// The files of the run, with the name each goes to.
+std::vector<std::pair<const OutputKind*, std::string>> targets(const RunPlan& plan,
+                                                               const std::string& path) {
+    std::vector<std::pair<const OutputKind*, std::string>> names;
+    for (const OutputKind* kind : files_to_write(plan))
+        names.push_back({kind, file_name(plan, path, *kind)});
+    return names;
+}
+
+}  // namespace
+
+bool make_midi_build(const std::string& path, const std::string& bytes, Build& build,
+                     std::string& error) {
+    smf::ImportedSong imported;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    if (!smf::import_midi({data, bytes.size()}, imported, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    const std::string base = path.substr(path.find_last_of("/\\") + 1);
+    // The words the MML that /mml writes opens with, so that its lines are these lines.
+    WrittenMml mml =
+        write_mml(imported.song, {"imported by zirvon from " + base +
+                                  ": one block a bar (or more, where a note is held across)"});
+    build.analysis = analyze_source(std::move(mml.text), path);
+    build.messages = smf::summary_lines(imported.summary, path);
+    if (imported.notes.empty()) {
+        // Said once, in the words of a MIDI file rather than of MML.
+        auto& d = build.analysis.diagnostics;
+        const auto before = d.size();
+        std::erase_if(d, [](const Diagnostic& x) { return x.code == "nothing-to-hear"; });
+        build.analysis.counts.warnings -= static_cast<int>(before - d.size());
+        build.messages.push_back("warning: '" + path +
+                                 "' holds no notes to import: the song is empty");
+    }
+    return true;
+}
+
+std::optional<int> check_mml_run(const RunPlan& plan, const std::string& path, std::ostream& err) {
+    const auto files = targets(plan, path);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto& [kind, name] = files[i];
+        for (std::size_t j = 0; j < i; ++j) {
+            if (files[j].second == name || same_file(files[j].second, name)) {
+                err << kProgram << std::string(files[j].first->noun) << " and "
+                    << std::string(kind->noun) << " would both be written to '" << name
+                    << "'; name another file with -o\n";
+                return kExitUsage;
+            }
+        }
+        const bool image_in_place = kind == &image_output() && plan.kind == SourceKind::tape;
+        if (!image_in_place && (name == path || same_file(name, path))) {
+            err << kProgram << "'" << name << "' is the source itself; " << std::string(kind->noun)
+                << " would replace it: name another file with -o\n";
+            return kExitUsage;
+        }
+        if (kind->option != "mml") continue;
+        if (plan.output_given && (name == plan.output_name || same_file(name, plan.output_name)))
+            continue;
+        // song.MML beside a song.mml would be read in its place by the next
+        // 'zirvon song.mml': that is someone's work too.
+        const std::string twin = name.substr(0, name.size() - kind->extension.size()) + ".mml";
+        if (!path_exists(name) && (twin == name || !path_exists(twin))) continue;
+        if (path_exists(name)) {
+            err << kProgram << "'" << name << "' exists and is not replaced: it may be someone's work; ";
+        } else {
+            err << kProgram << "'" << name << "' would be read in place of '" << twin
+                << "', which may be someone's work; ";
+        }
+        err << "write the MML elsewhere with -o (zirvon " << shell_word(plan.typed_name) << " /mml -o NEW.MML)\n";
+        return kExitUsage;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> mml_warnings(const RunPlan& plan, const Build& build) {
+    std::vector<std::string> warnings;
+    if (!build.from_image() || !plan.asks_for(*output_for_option("mml"))) return warnings;
+    for (const MmlChange& c : write_mml(build.analysis.song).changes) {
+        warnings.push_back("track " + std::to_string(c.track) + ", event " +
+                           std::to_string(c.index) + ": " + c.what + "; no MML gives it as it is");
+    }
+    for (const std::string& problem : tape_header_problems(build.image, build.analysis.song)) {
+        warnings.push_back("the image the MML builds gets a header of its own: " + problem);
+    }
+    return warnings;
+}
+
+std::string mml_written_message(const RunPlan& plan, const Build& build, const std::string& name) {
+    std::string text = "'" + name + "' written; ";
+    if (build.from_image()) {
+        const std::string tape = plan.tape_name_given ? plan.tape_name.substr(0, kLongestTapeName)
+                                                      : read_tape_header(build.image).name();
+        return text + "'zirvon " + shell_word(name) + " " + shell_word(tape) +
+               "' builds the image again";
+    }
+    return text + "'zirvon " + shell_word(name) + "' compiles it";
+}
+
+}  // namespace zirvon

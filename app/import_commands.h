@@ -1,0 +1,39 @@
+// The MML side of a run: a MIDI file read as a source, and /mml, which
+// writes the song as MML without ever replacing someone's source.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/pipeline.h"
+
+namespace zirvon {
+
+/// The longest MIDI file read.
+inline constexpr std::size_t kMaxMidiFile = std::size_t{16} << 20;
+
+/// Makes the bytes of the MIDI file at `path` into a build: imported, written
+/// as MML and compiled, so that every place in it is a place in that MML.
+/// The summary goes to build.messages. False, with a message, for a file
+/// that is not a MIDI file or is damaged.
+bool make_midi_build(const std::string& path, const std::string& bytes, Build& build,
+                     std::string& error);
+
+/// The refusals of a run that writes MML, before anything is read: an
+/// existing file that -o did not name (someone's work), and two outputs, or
+/// an output and the source, on one name.
+std::optional<int> check_mml_run(const RunPlan& plan, const std::string& path, std::ostream& err);
+
+/// What the MML will not give back of an image: one warning for each event
+/// and each header field.
+std::vector<std::string> mml_warnings(const RunPlan& plan, const Build& build);
+
+/// The line after the MML is written: its name and the command that builds
+/// the image (with its tape name) again, or compiles it.
+std::string mml_written_message(const RunPlan& plan, const Build& build, const std::string& name);
+
+}  // namespace zirvon

@@ -1,0 +1,219 @@
+#include "smf/import_steps.h"
+
+#include <array>
+#include <numeric>
+#include <tuple>
+
+#include "mml/mml_writer.h"
+
+namespace zirvon::smf::import {
+namespace {
+
+/// A range-add, range-max tree over the slots of compressed ticks.
+class Crowd {
+  public:
+    explicit Crowd(std::size_t n)
+        : size_(std::max<std::size_t>(n, 1)), max_(4 * size_), add_(4 * size_) {}
+    int most(std::size_t from, std::size_t to) const { return query(1, 0, size_, from, to); }
+    void add(std::size_t from, std::size_t to) { update(1, 0, size_, from, to); }
+
+  private:
+    int query(std::size_t node, std::size_t lo, std::size_t hi, std::size_t from,
+              std::size_t to) const {
+        if (to <= lo || hi <= from) return 0;
+        if (from <= lo && hi <= to) return max_[node];
+        const std::size_t mid = (lo + hi) / 2;
+        return add_[node] +
+               std::max(query(2 * node, lo, mid, from, to), query(2 * node + 1, mid, hi, from, to));
+    }
+    void update(std::size_t node, std::size_t lo, std::size_t hi, std::size_t from,
+                std::size_t to) {
+        if (to <= lo || hi <= from) return;
+        if (from <= lo && hi <= to) {
+            ++max_[node];
+            ++add_[node];
+            return;
+        }
+        const std::size_t mid = (lo + hi) / 2;
+        update(2 * node, lo, mid, from, to);
+        update(2 * node + 1, mid, hi, from, to);
+        max_[node] = add_[node] + std::max(max_[2 * node], max_[2 * node + 1]);
+    }
+
+    std::size_t size_;
+    std::vector<int> max_;
+    std::vector<int> add_;
+};
+
+}  // namespace
+
+/// The bar lines of the file up to (and one past) `last`, in file ticks,
+/// from its time signatures.
+std::vector<std::uint64_t> bar_lines(const SmfFile& file, std::uint64_t last) {
+    // Positions in 1/256 of a file tick, so that every bar of n/2^k is whole.
+    const std::uint64_t quarter =
+        file.smpte ? std::max<std::uint64_t>(
+                         static_cast<std::uint64_t>(file.frames * file.ticks_per_frame) / 2, 1)
+                   : file.division;
+    const auto length_of = [quarter](const SmfMeter& m) {
+        return static_cast<std::uint64_t>(m.numerator) * 4 * quarter * 256 >> m.denominator_power;
+    };
+    std::vector<std::uint64_t> lines;
+    std::uint64_t length = length_of({});
+    std::uint64_t at = 0;
+    std::size_t next_meter = 0;
+    const auto& meters = file.meters;
+    while (lines.size() < kMostBarLines) {
+        while (next_meter < meters.size() && meters[next_meter].tick * 256 <= at) {
+            length = length_of(meters[next_meter++]);
+        }
+        std::uint64_t next = at + std::max<std::uint64_t>(length, 1);
+        if (next_meter < meters.size() && meters[next_meter].tick * 256 < next)
+            next = meters[next_meter].tick * 256;
+        lines.push_back(next / 256);
+        if (next / 256 > last) break;
+        at = next;
+    }
+    return lines;
+}
+
+/// Marks the notes that are the highest or lowest sounding where they start.
+void mark_outer(std::vector<Candidate>& notes) {
+    std::vector<const Candidate*> sounding;
+    for (std::size_t i = 0; i < notes.size();) {
+        const std::uint64_t a = notes[i].a;
+        std::erase_if(sounding, [a](const Candidate* c) { return c->e <= a; });
+        std::size_t j = i;
+        for (; j < notes.size() && notes[j].a == a; ++j) sounding.push_back(&notes[j]);
+        int high = 0;
+        int low = 255;
+        for (const Candidate* c : sounding) {
+            high = std::max<int>(high, c->pitch);
+            low = std::min<int>(low, c->pitch);
+        }
+        for (; i < j; ++i) notes[i].outer = notes[i].pitch == high || notes[i].pitch == low;
+    }
+}
+
+/// Keeps at most eight notes sounding at once, the ones that matter most first.
+void choose_notes(std::vector<Candidate>& notes) {
+    std::vector<std::uint64_t> ticks;
+    for (const Candidate& c : notes) {
+        ticks.push_back(c.a);
+        ticks.push_back(c.e);
+    }
+    std::sort(ticks.begin(), ticks.end());
+    ticks.erase(std::unique(ticks.begin(), ticks.end()), ticks.end());
+    const auto slot = [&ticks](std::uint64_t t) {
+        return static_cast<std::size_t>(std::lower_bound(ticks.begin(), ticks.end(), t) -
+                                        ticks.begin());
+    };
+    std::vector<std::size_t> order(notes.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&notes](std::size_t x, std::size_t y) {
+        const Candidate& a = notes[x];
+        const Candidate& b = notes[y];
+        return std::make_tuple(!a.outer, b.b - b.a, a.a) <
+               std::make_tuple(!b.outer, a.b - a.a, b.a);
+    });
+    Crowd crowd(ticks.size());
+    for (std::size_t i : order) {
+        Candidate& c = notes[i];
+        const std::size_t from = slot(c.a);
+        const std::size_t to = slot(c.e);
+        if (crowd.most(from, to) >= kVoices) continue;
+        crowd.add(from, to);
+        c.kept = true;
+    }
+}
+
+/// Gives each kept note a track: its line's own where that is free, else
+/// one its line used before, else one no line has, else the one free longest.
+void assign_tracks(std::vector<Candidate>& notes) {
+    std::array<std::uint64_t, kTrackCount> free_at{};
+    std::array<int, kTrackCount> last_line;
+    last_line.fill(-1);
+    std::vector<int> home;
+    for (Candidate& c : notes) {
+        if (!c.kept) continue;
+        if (static_cast<std::size_t>(c.line) >= home.size())
+            home.resize(static_cast<std::size_t>(c.line) + 1, 0);
+        int chosen = 0;
+        const auto free = [&](int k) { return free_at[k] <= c.a; };
+        int& own = home[static_cast<std::size_t>(c.line)];
+        if (own && free(own)) chosen = own;
+        for (int k = kFirstPlayedTrack; !chosen && k <= kLastPlayedTrack; ++k) {
+            if (free(k) && last_line[k] == c.line) chosen = k;
+        }
+        for (int k = kFirstPlayedTrack; !chosen && k <= kLastPlayedTrack; ++k) {
+            if (free(k) && last_line[k] == -1) chosen = k;
+        }
+        for (int k = kFirstPlayedTrack; !chosen && k <= kLastPlayedTrack; ++k) {
+            if (free(k) && (!chosen || free_at[k] < free_at[chosen])) chosen = k;
+        }
+        if (!chosen) {
+            c.kept = false;  // never: no more than eight were kept at once
+            continue;
+        }
+        if (!own) own = chosen;
+        c.track = chosen;
+        free_at[chosen] = c.e;
+        last_line[chosen] = c.line;
+    }
+}
+
+/// Whether `g` is a gate that MML writes for a note of `length` ticks with a
+/// ratio of 1 to 8 or a tie, and so without a warning.
+bool plain_gate(std::uint64_t length, std::uint64_t g) {
+    if (g == length) return true;
+    for (std::uint64_t r = 1; r <= 8; ++r) {
+        if (static_cast<std::uint64_t>(compiled_gate(length, r, false)) == g) return true;
+    }
+    return false;
+}
+
+/// Which bar lines (ticks, with their bar numbers from 1) get a sync mark:
+/// those that no note is held across, at least three ticks after the one
+/// before, the last one after every note.
+std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
+    const std::vector<std::uint64_t>& lines, std::vector<Candidate>& notes) {
+    std::vector<std::pair<std::uint64_t, std::size_t>> kept;
+    std::uint64_t last_end = 0;
+    std::uint64_t last_busy = 0;
+    for (const Candidate& c : notes) {
+        if (!c.kept) continue;
+        last_end = std::max(last_end, c.b);
+        last_busy = std::max(last_busy, c.e);
+    }
+    std::vector<Candidate*> sounding;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::uint64_t line = lines[i];
+        if (line < (kept.empty() ? 3 : kept.back().first + 3)) continue;
+        const std::uint64_t sync = line - 1;
+        for (; next < notes.size() && notes[next].a <= sync; ++next) {
+            if (notes[next].kept) sounding.push_back(&notes[next]);
+        }
+        std::erase_if(sounding, [sync](const Candidate* c) { return c->e <= sync; });
+        const bool held = std::any_of(sounding.begin(), sounding.end(), [line](const Candidate* c) {
+            return c->e > line || c->a + 3 > line;
+        });
+        if (held) continue;
+        for (Candidate* c : sounding) {
+            c->b = sync;
+            c->e = busy_end(c->a, c->b);
+            c->cut_at_bar = true;
+        }
+        sounding.clear();
+        kept.push_back({line, i + 1});
+        if (line >= last_end || kept.size() >= kImageRoom) break;
+    }
+    if (!kept.empty() && kept.back().first >= last_end) return kept;
+    // No bar line after the last note could take a sync mark: one right after it.
+    const std::uint64_t end =
+        std::max<std::uint64_t>(last_busy + 1, kept.empty() ? 3 : kept.back().first + 3);
+    kept.push_back({end, lines.size() + 1});
+    return kept;
+}
+
+}  // namespace zirvon::smf::import

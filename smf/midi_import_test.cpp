@@ -1,0 +1,351 @@
+#include "smf/midi_import.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mml/analysis.h"
+#include "mml/mml_writer.h"
+#include "mml/song_checks.h"
+#include "play/passage.h"
+#include "play/player.h"
+
+namespace zirvon::smf {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+/// A MIDI file under construction: events at absolute ticks on tracks.
+class FileMaker {
+  public:
+    explicit FileMaker(int division, int tracks = 2)
+        : division_(division), tracks_(static_cast<std::size_t>(tracks)) {}
+
+    void tempo(std::uint64_t tick, std::uint32_t micros) {
+        add(0, tick,
+            {0xFF, 0x51, 3, static_cast<std::uint8_t>(micros >> 16),
+             static_cast<std::uint8_t>(micros >> 8), static_cast<std::uint8_t>(micros)});
+    }
+    void meter(std::uint64_t tick, int numerator, int power) {
+        add(0, tick,
+            {0xFF, 0x58, 4, static_cast<std::uint8_t>(numerator), static_cast<std::uint8_t>(power),
+             24, 8});
+    }
+    void note(int track, int channel, std::uint64_t start, std::uint64_t end, int key,
+              int velocity = 100) {
+        add(track, start,
+            {static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key),
+             static_cast<std::uint8_t>(velocity)});
+        add(track, end,
+            {static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}, true);
+    }
+    Bytes bytes() const {
+        Bytes out = {'M',
+                     'T',
+                     'h',
+                     'd',
+                     0,
+                     0,
+                     0,
+                     6,
+                     0,
+                     1,
+                     0,
+                     static_cast<std::uint8_t>(tracks_.size()),
+                     static_cast<std::uint8_t>(division_ >> 8),
+                     static_cast<std::uint8_t>(division_)};
+        for (auto events : tracks_) {
+            // Note-offs before note-ons at one tick, as sequencers write them.
+            std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
+                return std::make_pair(a.tick, !a.off) < std::make_pair(b.tick, !b.off);
+            });
+            Bytes data;
+            std::uint64_t at = 0;
+            for (const Event& e : events) {
+                number(data, e.tick - at);
+                at = e.tick;
+                data.insert(data.end(), e.bytes.begin(), e.bytes.end());
+            }
+            data.insert(data.end(), {0, 0xFF, 0x2F, 0});
+            out.insert(out.end(), {'M', 'T', 'r', 'k'});
+            for (int shift = 24; shift >= 0; shift -= 8)
+                out.push_back(static_cast<std::uint8_t>(data.size() >> shift));
+            out.insert(out.end(), data.begin(), data.end());
+        }
+        return out;
+    }
+
+  private:
+    struct Event {
+        std::uint64_t tick;
+        Bytes bytes;
+        bool off;
+    };
+    void add(int track, std::uint64_t tick, Bytes bytes, bool off = false) {
+        tracks_[static_cast<std::size_t>(track)].push_back({tick, std::move(bytes), off});
+    }
+    static void number(Bytes& out, std::uint64_t v) {
+        Bytes groups{static_cast<std::uint8_t>(v & 0x7F)};
+        while (v >>= 7) groups.push_back(static_cast<std::uint8_t>(0x80 | (v & 0x7F)));
+        out.insert(out.end(), groups.rbegin(), groups.rend());
+    }
+    int division_;
+    std::vector<std::vector<Event>> tracks_;
+};
+
+struct Played {
+    std::uint64_t on = 0;
+    std::uint64_t off = 0;
+    int key = 0;
+};
+
+/// Imports, writes the MML, compiles it, and checks what the issue asks:
+/// the MML compiles without a word to the same song; every kept note sounds
+/// on its tick with its pitch; every block starts on one tick on every track.
+ImportedSong import_and_check(const Bytes& bytes, const std::string& what) {
+    ImportedSong imported;
+    std::string error;
+    EXPECT_TRUE(import_midi(bytes, imported, error)) << what << ": " << error;
+    const Song& song = imported.song;
+    const WrittenMml mml = write_mml(song, {"imported"});
+    EXPECT_TRUE(mml.changes.empty()) << what;
+    const SourceAnalysis a = analyze_source(mml.text, "t.mml");
+    EXPECT_EQ(a.counts.errors, 0) << what;
+    const bool any_note = !imported.notes.empty();
+    EXPECT_EQ(a.counts.warnings, any_note ? 0 : 1) << what << "\n" << mml.text;
+    for (int k = 0; k < kTrackCount; ++k) {
+        EXPECT_EQ(a.song.tracks[k].events(), song.tracks[k].events()) << what << " track " << k;
+    }
+
+    // Every note-on and note-off the player sends, by track.
+    std::array<std::vector<Played>, kTrackCount> played;
+    play::play_through(song, [&](std::uint64_t tick, const play::MidiMessage& m) {
+        auto& notes = played[m.status & 0x0F];
+        if ((m.status & 0xF0) == 0x90) {
+            notes.push_back({tick, 0, m.data1});
+        } else {
+            EXPECT_FALSE(notes.empty());
+            if (!notes.empty()) notes.back().off = tick;
+        }
+    });
+    std::array<std::vector<const ImportedNote*>, kTrackCount> expected;
+    for (const ImportedNote& n : imported.notes) expected[n.track].push_back(&n);
+    for (int k = 0; k < kTrackCount; ++k) {
+        std::sort(expected[k].begin(), expected[k].end(),
+                  [](const ImportedNote* x, const ImportedNote* y) { return x->on < y->on; });
+        // A note held past 255 ticks is struck again: its parts are one note.
+        std::vector<Played> merged;
+        for (const Played& p : played[k]) {
+            if (!merged.empty() && merged.back().key == p.key && merged.back().off + 1 == p.on &&
+                std::none_of(expected[k].begin(), expected[k].end(),
+                             [&](const ImportedNote* n) { return n->on == p.on; })) {
+                merged.back().off = p.off;
+            } else {
+                merged.push_back(p);
+            }
+        }
+        EXPECT_EQ(merged.size(), expected[k].size()) << what << " track " << k;
+        if (merged.size() != expected[k].size()) continue;
+        for (std::size_t i = 0; i < merged.size(); ++i) {
+            const ImportedNote& n = *expected[k][i];
+            EXPECT_EQ(merged[i].key, n.pitch + kPitchToMidi) << what;
+            EXPECT_EQ(merged[i].on, n.on) << what << " track " << k << " note " << i;
+            EXPECT_EQ(merged[i].off, n.release) << what << " track " << k << " note " << i;
+            if (!n.moved) {
+                EXPECT_EQ(n.on, n.start) << what;
+                EXPECT_TRUE(n.release == n.end || n.release + 1 == n.end) << what;
+            }
+        }
+    }
+
+    // Blocks: each starts on the same tick on every track that plays.
+    const play::SongMap map = play::map_song(song);
+    if (any_note) {
+        EXPECT_EQ(map.releases.size() + 1, imported.block_starts.size()) << what;
+        for (std::size_t j = 0; j < map.releases.size() && j + 1 < imported.block_starts.size();
+             ++j) {
+            EXPECT_EQ(map.releases[j], imported.block_starts[j + 1]) << what;
+        }
+        for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+            const auto& events = song.tracks[k].events();
+            std::size_t block = 0;
+            for (std::size_t i = 0; i + 1 < events.size(); ++i) {
+                if (events[i].note != SyncMark) continue;
+                ++block;
+                // The event after the sync mark is read as the block starts.
+                if (block < imported.block_starts.size()) {
+                    EXPECT_EQ(map.read_ticks[k][i + 1], imported.block_starts[block])
+                        << what << " track " << k;
+                }
+            }
+        }
+    }
+
+    // The counts add up.
+    const ImportSummary& s = imported.summary;
+    EXPECT_EQ(s.kept + s.dropped_crowded + s.dropped_percussion + s.dropped_past_end,
+              s.notes_in_file)
+        << what;
+    EXPECT_EQ(s.kept, imported.notes.size()) << what;
+    const std::size_t moved =
+        static_cast<std::size_t>(std::count_if(imported.notes.begin(), imported.notes.end(),
+                                               [](const ImportedNote& n) { return n.moved; }));
+    EXPECT_EQ(s.moved, moved) << what;
+    return imported;
+}
+
+TEST(MidiImport, AScaleAtTheUnitsOwnTempoIsPlainMml) {
+    FileMaker f(96);
+    const int keys[] = {60, 62, 64, 65, 67, 69, 71, 72};
+    for (int i = 0; i < 8; ++i) f.note(1, 0, i * 96, i * 96 + 96, keys[i]);
+    const ImportedSong imported = import_and_check(f.bytes(), "scale");
+    EXPECT_EQ(write_mml(imported.song).text,
+              "1[Q8 C D E F%23]  ; block 1  0:00.00\n"
+              "1[G A B >C%23]    ; block 2  0:02.00\n");
+    const ImportSummary& s = imported.summary;
+    EXPECT_EQ(
+        summary_lines(s, "scale.mid"),
+        (std::vector<std::string>{
+            "scale.mid: 8 of 8 notes kept on 1 track, 2 bars in 2 blocks, 0:04.00",
+            "  moved: 2 notes (2 released a tick early: a bar's sync mark takes its last tick)",
+            "  largest timing change: 0.0 ms at a start, 40.0 ms at a release",
+            "  not kept: velocities (all 100)"}));
+}
+
+TEST(MidiImport, ChordsSpreadOverTracksAndTheNinthNoteIsLeftOut) {
+    FileMaker f(96);
+    // Nine notes at once: the middle one, and the shortest of the rest, goes.
+    const int keys[] = {48, 52, 55, 60, 64, 67, 72, 76, 79};
+    for (int i = 0; i < 9; ++i) f.note(1, 0, 0, i == 4 ? 96 : 192, keys[i]);
+    f.note(1, 9, 0, 48, 36);     // percussion
+    f.note(1, 0, 400, 500, 12);  // below MIDI 24: up two octaves
+    const ImportedSong imported = import_and_check(f.bytes(), "chord");
+    const ImportSummary& s = imported.summary;
+    EXPECT_EQ(s.dropped_crowded, 1u);
+    EXPECT_EQ(s.crowded_bars, std::vector<std::size_t>{1});
+    EXPECT_EQ(s.dropped_percussion, 1u);
+    EXPECT_EQ(s.raised, 1u);
+    EXPECT_EQ(s.tracks_used, 8);
+    EXPECT_TRUE(std::none_of(imported.notes.begin(), imported.notes.end(),
+                             [](const ImportedNote& n) { return n.pitch == 64 - 24; }));
+    EXPECT_TRUE(std::any_of(imported.notes.begin(), imported.notes.end(),
+                            [](const ImportedNote& n) { return n.pitch == 0; }));
+}
+
+TEST(MidiImport, ANoteHeldOverABarLineSharesItsBlock) {
+    FileMaker f(96);
+    f.note(1, 0, 0, 96 * 6, 60);  // a bar and a half
+    f.note(1, 1, 0, 96 * 8, 48);
+    f.note(1, 0, 96 * 6, 96 * 8, 62);
+    f.note(1, 0, 96 * 8, 96 * 9, 64);
+    const ImportedSong imported = import_and_check(f.bytes(), "tie");
+    EXPECT_EQ(imported.summary.bars, 3u);
+    EXPECT_EQ(imported.summary.blocks, 2u);
+}
+
+TEST(MidiImport, LongNotesAreStruckAgainAndLongSongsCut) {
+    FileMaker f(96);
+    f.note(1, 0, 0, 96 * 40, 60);  // 20 s
+    const ImportedSong held = import_and_check(f.bytes(), "held");
+    EXPECT_EQ(held.summary.restruck, 1u);
+
+    FileMaker g(96);
+    for (int i = 0; i < 30'000; ++i) g.note(1, i % 4, i * 24, i * 24 + 12, 60 + i % 4);
+    const ImportedSong cut = import_and_check(g.bytes(), "cut");
+    EXPECT_GT(cut.summary.dropped_past_end, 0u);
+    EXPECT_GT(cut.summary.cut_after_bar, 0u);
+    EXPECT_LE(cut.song.event_count() * 3, kMaxLoadableData);
+}
+
+TEST(MidiImport, AFileWithoutNotesIsAnEmptySong) {
+    FileMaker f(96);
+    f.tempo(0, 400'000);
+    const ImportedSong imported = import_and_check(f.bytes(), "empty");
+    EXPECT_EQ(imported.song.event_count(), static_cast<std::size_t>(kTrackCount));
+    EXPECT_EQ(imported.summary.notes_in_file, 0u);
+}
+
+TEST(MidiImport, RandomFilesKeepEveryNoteOnItsTick) {
+    std::mt19937 rng(20240521);
+    const auto pick = [&rng](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
+    for (int round = 0; round < 150; ++round) {
+        const int division = pick(0, 3) == 0 ? pick(1, 30) : 24 * pick(1, 40);
+        const int tracks = pick(1, 5);
+        FileMaker f(division, tracks + 1);
+        const std::uint64_t span = static_cast<std::uint64_t>(division) * pick(4, 64);
+        for (int t = pick(0, 6); t > 0; --t) {
+            f.tempo(pick(0, 3) ? static_cast<std::uint64_t>(pick(0, static_cast<int>(span))) : 0,
+                    static_cast<std::uint32_t>(pick(150'000, 2'000'000)));
+        }
+        for (int m = pick(0, 3); m > 0; --m) {
+            f.meter(static_cast<std::uint64_t>(pick(0, static_cast<int>(span))), pick(1, 13),
+                    pick(0, 4));
+        }
+        for (int n = pick(0, 120); n > 0; --n) {
+            const std::uint64_t start = static_cast<std::uint64_t>(pick(0, static_cast<int>(span)));
+            // Some shorter than a tick, some chords, some long.
+            const int roll = pick(0, 9);
+            const std::uint64_t length =
+                roll == 0   ? 0
+                : roll == 1 ? 1
+                            : static_cast<std::uint64_t>(pick(1, division * (roll == 2 ? 16 : 2)));
+            const int channel = pick(0, 10) == 0 ? 9 : pick(0, 3);
+            const int key = pick(0, 9) == 0 ? pick(0, 30) : pick(36, 96);
+            f.note(pick(1, tracks), channel, start, start + length, key, pick(1, 127));
+            if (pick(0, 3) == 0)
+                f.note(pick(1, tracks), channel, start, start + length, key + pick(1, 12));
+        }
+        import_and_check(f.bytes(), "random file " + std::to_string(round));
+        if (testing::Test::HasFailure()) break;
+    }
+}
+
+Bytes read_music(const std::string& name) {
+    std::ifstream in(std::string(ZIRVON_MUSIC_DIR) + "/" + name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct MusicCase {
+    const char* file;
+    std::size_t kept;
+    std::size_t dropped;
+    std::size_t bars;
+    std::size_t blocks;
+};
+
+/// Music that LilyPond wrote: a chorale in four voices, a dance with a
+/// pickup, triplets, ties over the bar line and drums, a tune whose tempo
+/// changes bar after bar and ends on a nine-note chord.
+TEST(MidiImport, RealMusicWrittenWithLilyPond) {
+    const MusicCase cases[] = {
+        {"chorale.mid", 139, 0, 10, 10},
+        {"folk.mid", 54, 32, 8, 2},
+        {"tempo.mid", 116, 1, 21, 21},
+    };
+    for (const MusicCase& c : cases) {
+        const Bytes bytes = read_music(c.file);
+        ASSERT_FALSE(bytes.empty()) << c.file;
+        const ImportedSong imported = import_and_check(bytes, c.file);
+        const ImportSummary& s = imported.summary;
+        EXPECT_EQ(s.kept, c.kept) << c.file;
+        EXPECT_EQ(s.dropped_crowded + s.dropped_percussion + s.dropped_past_end, c.dropped)
+            << c.file;
+        EXPECT_EQ(s.bars, c.bars) << c.file;
+        EXPECT_EQ(s.blocks, c.blocks) << c.file;
+        // Rounding moves a start by half a tick at most.
+        EXPECT_LE(s.largest_start_change, 10'000u) << c.file;
+        for (const std::string& line : summary_lines(s, c.file)) std::printf("%s\n", line.c_str());
+    }
+}
+
+}  // namespace
+}  // namespace zirvon::smf
