@@ -244,18 +244,29 @@ TEST(Cli, CompilesToAByteExactImage) {
         {"t\x80\xC3\xA9.MML", "1[C]", {"t\x80\xC3\xA9.mml", "N\x80\xC3\xA9"}, "t\x80\xC3\xA9.MZT",
          "N\x80\xC3\xA9", ""},
     };
+    // A compile loads no MIDI or audio library: the dynamic loader's report
+    // (of an ELF binary's run; glibc's loader writes it to ld.PID) names none.
+    const bool elf = read_bytes(ZIRVON_BINARY).starts_with("\x7F" "ELF");
     for (const Case& c : cases) {
         TempDir dir;
         fs::create_directory(dir / "sub");
         // Named as bytes: std::filesystem::path may convert them on the way.
         const std::string base = dir.path().string() + "/";
         testing_support::write_named_bytes(base + c.file, c.text);
-        const RunResult r = run_zirvon(c.args, dir.path());
+        const RunResult r =
+            run_zirvon(c.args, dir.path(), {"LD_DEBUG=libs", "LD_DEBUG_OUTPUT=" + (dir / "ld").string()});
         EXPECT_EQ(r.status, 0) << c.file;
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(testing_support::read_named_bytes(base + c.image), one_note_image(c.tape_name))
             << c.image;
+        std::string loaded;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            if (entry.path().filename().string().starts_with("ld.")) loaded += read_bytes(entry.path());
+        if (!elf) continue;
+        EXPECT_NE(loaded.find("libc.so"), std::string::npos) << "no report from the dynamic loader";
+        for (const char* library : {"rtmidi", "rtaudio", "jack", "asound", "libdb"})
+            EXPECT_EQ(loaded.find(library), std::string::npos) << library << " is loaded:\n" << loaded;
     }
 }
 
