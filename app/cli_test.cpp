@@ -10,6 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/usage.h"
+#include "tests/songs.h"
 #include "tests/test_support.h"
 
 namespace zirvon {
@@ -23,18 +24,9 @@ using testing_support::write_bytes;
 namespace fs = std::filesystem;
 
 std::string one_note_image(const std::string& name) {
-    std::string image(128, '\0');
-    image[0] = '\xC8';
-    const std::string field = name.substr(0, 15) + '\r';
-    image.replace(1, field.size(), field);
-    image[16] = '\r';
-    image[18] = 36;
-    image[20] = 0x5A;
-    image[21] = 0x31;
-    image[23] = 0x12;
-    image += std::string("\xFE\0\0\x24\x18\x15\xFD\0\0\xFE\0\0", 12);
-    for (int k = 2; k <= 9; ++k) image += std::string("\xFE\0\0", 3);
-    return image;
+    std::string data("\xFE\0\0\x24\x18\x15\xFD\0\0\xFE\0\0", 12);
+    for (int k = 2; k <= 9; ++k) data += std::string("\xFE\0\0", 3);
+    return testing_support::image_bytes(name, data);
 }
 
 /// True where file names ignore case (Windows, macOS). There song.MML is
