@@ -71,7 +71,8 @@ TEST(ImportCli, AnImageNoMmlGivesIsWrittenClosestWithAWarningAnEvent) {
     // no ratio gives (48 x Q / 8 is even), and a note code of 255.
     std::string data("\xFE\0\0\x24\x30\x2B\xFF\x18\x15\xFE\0\0", 12);
     for (int k = 2; k <= 9; ++k) data += std::string("\xFE\0\0", 3);
-    const std::string image = testing_support::image_bytes("ODD", data);
+    std::string image = testing_support::image_bytes("ODD", data);
+    image[18] = 21;  // a data size that is not the tracks' 36 bytes
     write_bytes(dir / "odd.mzt", image + "extra");
     const RunResult r = run_zirvon({"odd.mzt", "/mml"}, dir.path());
     EXPECT_EQ(r.status, 0);
