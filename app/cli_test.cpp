@@ -10,6 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/usage.h"
+#include "tests/songs.h"
 #include "tests/test_support.h"
 
 namespace zirvon {
@@ -23,18 +24,9 @@ using testing_support::write_bytes;
 namespace fs = std::filesystem;
 
 std::string one_note_image(const std::string& name) {
-    std::string image(128, '\0');
-    image[0] = '\xC8';
-    const std::string field = name.substr(0, 15) + '\r';
-    image.replace(1, field.size(), field);
-    image[16] = '\r';
-    image[18] = 36;
-    image[20] = 0x5A;
-    image[21] = 0x31;
-    image[23] = 0x12;
-    image += std::string("\xFE\0\0\x24\x18\x15\xFD\0\0\xFE\0\0", 12);
-    for (int k = 2; k <= 9; ++k) image += std::string("\xFE\0\0", 3);
-    return image;
+    std::string data("\xFE\0\0\x24\x18\x15\xFD\0\0\xFE\0\0", 12);
+    for (int k = 2; k <= 9; ++k) data += std::string("\xFE\0\0", 3);
+    return testing_support::image_bytes(name, data);
 }
 
 /// True where file names ignore case (Windows, macOS). There song.MML is
@@ -244,18 +236,29 @@ TEST(Cli, CompilesToAByteExactImage) {
         {"t\x80\xC3\xA9.MML", "1[C]", {"t\x80\xC3\xA9.mml", "N\x80\xC3\xA9"}, "t\x80\xC3\xA9.MZT",
          "N\x80\xC3\xA9", ""},
     };
+    // A compile loads no MIDI or audio library: the dynamic loader's report
+    // (of an ELF binary's run; glibc's loader writes it to ld.PID) names none.
+    const bool elf = read_bytes(ZIRVON_BINARY).starts_with("\x7F" "ELF");
     for (const Case& c : cases) {
         TempDir dir;
         fs::create_directory(dir / "sub");
         // Named as bytes: std::filesystem::path may convert them on the way.
         const std::string base = dir.path().string() + "/";
         testing_support::write_named_bytes(base + c.file, c.text);
-        const RunResult r = run_zirvon(c.args, dir.path());
+        const RunResult r =
+            run_zirvon(c.args, dir.path(), {"LD_DEBUG=libs", "LD_DEBUG_OUTPUT=" + (dir / "ld").string()});
         EXPECT_EQ(r.status, 0) << c.file;
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(testing_support::read_named_bytes(base + c.image), one_note_image(c.tape_name))
             << c.image;
+        std::string loaded;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            if (entry.path().filename().string().starts_with("ld.")) loaded += read_bytes(entry.path());
+        if (!elf) continue;
+        EXPECT_NE(loaded.find("libc.so"), std::string::npos) << "no report from the dynamic loader";
+        for (const char* library : {"rtmidi", "rtaudio", "jack", "asound", "libdb"})
+            EXPECT_EQ(loaded.find(library), std::string::npos) << library << " is loaded:\n" << loaded;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/songs.h"
 #include "tests/test_support.h"
 
 namespace zirvon {
@@ -66,18 +67,12 @@ TEST(ImportCli, AnImageBecomesMmlThatBuildsItAgain) {
 
 TEST(ImportCli, AnImageNoMmlGivesIsWrittenClosestWithAWarningAnEvent) {
     const TempDir dir;
-    std::string image(128, '\0');
-    image[0] = '\xC8';
-    image.replace(1, 4, "ODD\r");
-    image[16] = '\r';
-    image[18] = 21;
-    image[20] = 0x5A;
-    image[21] = 0x31;
-    image[23] = 0x12;
     // Track 0 ends at once; track 1 holds a half note with gate 43, which
     // no ratio gives (48 x Q / 8 is even), and a note code of 255.
-    image += std::string("\xFE\0\0\x24\x30\x2B\xFF\x18\x15\xFE\0\0", 12);
-    for (int k = 2; k <= 9; ++k) image += std::string("\xFE\0\0", 3);
+    std::string data("\xFE\0\0\x24\x30\x2B\xFF\x18\x15\xFE\0\0", 12);
+    for (int k = 2; k <= 9; ++k) data += std::string("\xFE\0\0", 3);
+    std::string image = testing_support::image_bytes("ODD", data);
+    image[18] = 21;  // a data size that is not the tracks' 36 bytes
     write_bytes(dir / "odd.mzt", image + "extra");
     const RunResult r = run_zirvon({"odd.mzt", "/mml"}, dir.path());
     EXPECT_EQ(r.status, 0);

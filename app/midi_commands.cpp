@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/pipeline.h"
+#include "audio/audio_port.h"
 #include "midi/midi_port.h"
 #include "midi/port_choice.h"
 
@@ -22,8 +23,8 @@ int list_midi_ports(std::ostream& out, std::ostream& err) {
     }
     if (names.empty()) err << kProgram << midi::no_ports_found_message(midi::MidiPort::services()) << '\n';
     for (std::size_t i = 0; i < names.size(); ++i) out << i << ": " << names[i] << '\n';
-    // The built-in synthesizer is always there to play on.
-    out << names.size() << ": synth\n";
+    // The built-in synthesizer is always listed, with where it would play.
+    out << names.size() << ": synth (" << audio::AudioPort::describe() << ")\n";
     return kExitSuccess;
 }
 

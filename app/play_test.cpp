@@ -215,7 +215,9 @@ TEST(PlayBinary, PortIsChosenByNumberOrEnvironmentAndErrorsSayWhereTheChoiceCame
         EXPECT_TRUE(line.starts_with(std::to_string(count) + ": ")) << line;
         if (line.ends_with(": " + port)) number = std::to_string(count);
     }
-    EXPECT_EQ(last, std::to_string(count - 1) + ": synth");
+    // The synthesizer with where it plays: the test's JACK server.
+    EXPECT_EQ(last, std::to_string(count - 1) + ": synth (built-in synthesizer on JACK server \"" +
+                        std::getenv("JACK_DEFAULT_SERVER") + "\")");
     // The synthesizer's number plays through it, and nothing goes to MIDI;
     // the recorder's number plays into the recorder.
     const RunResult synth =
@@ -253,15 +255,21 @@ TEST(PlayBinary, NoMidiServiceNorAudioOutputTellsWhatIsLeftAndNothingElse) {
     const std::vector<std::string> nobody{"JACK_DEFAULT_SERVER=zirvon-nobody-here",
                                           "JACK_NO_START_SERVER=1"};
     const RunResult play = run_zirvon({"song.MZT", "NEW", "/play"}, dir.path(), nobody);
+    const RunResult synth = run_zirvon({"song.MZT", "NEW", "/play", "/port=synth"}, dir.path(), nobody);
     const RunResult ports = run_zirvon({"/ports"}, dir.path(), nobody);
+    // Saying what was asked and tried, and none of their own chatter.
+    const std::string tried = "JACK server \"zirvon-nobody-here\", PulseAudio, ALSA";
     EXPECT_EQ(play.status, 1);
-    // Saying which services were asked, and none of their own chatter.
     EXPECT_EQ(play.err,
-              "zirvon: no MIDI output port and no audio output to play on; write the song as a WAV "
-              "file with /wav or as a MIDI file with /midi instead\n");
+              "zirvon: no MIDI output port (asked: ALSA sequencer, JACK) and no audio output (tried: " +
+                  tried + ") to play on; write the song as a WAV file with /wav or as a MIDI file with "
+                  "/midi instead\n");
+    EXPECT_EQ(synth.status, 1);
+    EXPECT_EQ(synth.err, "zirvon: no audio output to play on (tried: " + tried +
+                             "); write the song as a WAV file with /wav instead\n");
     EXPECT_EQ(read_bytes(image), before);
-    EXPECT_EQ(ports.status, 0);  // the built-in synthesizer is always listed
-    EXPECT_EQ(ports.out, "0: synth\n");
+    EXPECT_EQ(ports.status, 0);  // the built-in synthesizer is always listed, with its state
+    EXPECT_EQ(ports.out, "0: synth (built-in synthesizer; no audio output: tried " + tried + ")\n");
     EXPECT_EQ(ports.err,
               "zirvon: no MIDI output ports found (asked: ALSA sequencer, JACK); a software "
               "synthesizer such as FluidSynth or TiMidity adds one\n");

@@ -1,7 +1,8 @@
-// The parts of AudioPort that are the same on every platform.
 #include "audio/audio_port.h"
 
 #include <thread>
+
+#include "system/interrupt.h"
 
 namespace zirvon::audio {
 namespace {
@@ -15,26 +16,60 @@ constexpr auto kFadeLimit = 50ms;
 /// A device that takes no audio for this long has gone away.
 constexpr auto kLostAfter = 1000ms;
 
-}  // namespace
-
-std::string AudioPort::no_output_message() {
-    return "no audio output to play on; write the song as a WAV file with /wav instead";
+/// The first of the platform's back ends that opens. Nothing when none
+/// does: `error` then gives the first failure; where none failed, there is
+/// no output at all, and `tried` names what was tried.
+std::unique_ptr<AudioBackend> open_first(std::string& error, std::string& tried) {
+    std::string failure;
+    for (auto& backend : audio_backends()) {
+        std::string why;
+        if (backend->open(why)) return std::move(backend);
+        tried += (tried.empty() ? "" : ", ") + backend->tried();
+        if (failure.empty()) failure = why;
+    }
+    error = failure.empty() ? "no audio output to play on (tried: " + tried +
+                                  "); write the song as a WAV file with /wav instead"
+                            : failure;
+    if (!failure.empty()) tried.clear();
+    return nullptr;
 }
 
-void AudioPort::finish() {
-    if (!renderer_) return;
+}  // namespace
+
+AudioPort::AudioPort() = default;
+
+AudioPort::~AudioPort() {
+    if (!backend_) return;
     if (started_) {
         renderer_->stop();
         wait_until_quiet(kReleaseLimit);
     }
-    close_device();
+    backend_->close();
 }
 
-bool AudioPort::open(std::string& error) { return open_device(error); }
+bool AudioPort::open(std::string& error, std::string* none_tried) {
+    std::string tried;
+    backend_ = open_first(error, tried);
+    if (none_tried) *none_tried = tried;
+    if (!backend_) return false;
+    renderer_ = std::make_unique<LiveRenderer>(backend_->rate(), &interrupt_requested);
+    if (!backend_->start(*renderer_, error)) {
+        backend_.reset();
+        return false;
+    }
+    return true;
+}
+
+std::string AudioPort::describe() {
+    std::string error, tried;
+    const auto backend = open_first(error, tried);
+    if (backend) return "built-in synthesizer on " + backend->name();
+    return "built-in synthesizer; " + (tried.empty() ? error : "no audio output: tried " + tried);
+}
 
 bool AudioPort::start(Tick tick, std::string& error) {
-    if (!renderer_) {
-        error = no_output_message();
+    if (!backend_) {
+        error = "the audio output is not open";
         return false;
     }
     renderer_->start(std::move(tick));
@@ -45,17 +80,17 @@ bool AudioPort::start(Tick tick, std::string& error) {
 }
 
 void AudioPort::stop() {
-    if (renderer_) renderer_->stop();
+    if (backend_) renderer_->stop();
 }
 
 void AudioPort::silence() {
-    if (!renderer_) return;
+    if (!backend_) return;
     renderer_->fade_out();
     wait_until_quiet(kFadeLimit);
 }
 
 bool AudioPort::lost(std::string& why) const {
-    if (!renderer_ || !started_) return false;
+    if (!backend_ || !started_) return false;
     const auto now = std::chrono::steady_clock::now();
     const std::uint64_t buffers = renderer_->buffers();
     if (buffers != seen_buffers_) {
@@ -64,7 +99,7 @@ bool AudioPort::lost(std::string& why) const {
         return false;
     }
     if (now - seen_at_ < kLostAfter) return false;
-    why = "the audio output " + name_ + " stopped taking audio";
+    why = "the audio output " + name() + " stopped taking audio";
     return true;
 }
 
@@ -79,7 +114,7 @@ void AudioPort::wait_until_quiet(std::chrono::milliseconds limit) {
     while (renderer_->buffers() < quiet_at + 2 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(1ms);
     }
-    std::this_thread::sleep_for(device_latency());
+    std::this_thread::sleep_for(backend_->latency());
 }
 
 }  // namespace zirvon::audio

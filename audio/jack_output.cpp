@@ -12,31 +12,43 @@ constexpr const char* kSystemPlayback[2] = {"system:playback_1", "system:playbac
 
 }  // namespace
 
-JackOutput::~JackOutput() { close(); }
-
-bool JackOutput::open() {
-    jack_set_error_function([](const char*) {});
-    jack_set_info_function([](const char*) {});
+bool JackOutput::open(std::string&) {
+    loaded_ = lib_.load();
+    if (!loaded_) return false;
     jack_status_t status{};
-    client_ = jack_client_open(kClientName, JackNoStartServer, &status);
+    // The name is ours alone: a client still open under it would make JACK
+    // give this one another ("zirvon-01").
+    client_ = lib_.jack_client_open(kClientName, JackNoStartServer, &status);
     return client_ != nullptr;
 }
 
-unsigned JackOutput::rate() const { return client_ ? jack_get_sample_rate(client_) : 0; }
+unsigned JackOutput::rate() const {
+    return client_ ? lib_.jack_get_sample_rate(client_) : 0;
+}
+
+std::string JackOutput::name() const {
+    const std::string server = JackLibrary::server_name();
+    return server == "default" ? "JACK" : "JACK server \"" + server + '"';
+}
+
+std::string JackOutput::tried() const {
+    if (!loaded_) return "JACK (" + lib_.load_failure() + ")";
+    return "JACK server \"" + JackLibrary::server_name() + '"';
+}
 
 bool JackOutput::start(LiveRenderer& renderer, std::string& error) {
     renderer_ = &renderer;
     for (int c = 0; c < 2; ++c) {
-        ports_[c] = jack_port_register(client_, kPortNames[c], JACK_DEFAULT_AUDIO_TYPE,
-                                       JackPortIsOutput, 0);
+        ports_[c] = lib_.jack_port_register(client_, kPortNames[c], JACK_DEFAULT_AUDIO_TYPE,
+                                            JackPortIsOutput, 0);
         if (!ports_[c]) {
             error = "cannot make the JACK client's output ports";
             return false;
         }
     }
-    jack_set_process_callback(client_, &JackOutput::on_process, this);
-    jack_on_shutdown(client_, &JackOutput::on_shutdown, this);
-    if (jack_activate(client_) != 0) {
+    lib_.jack_set_process_callback(client_, &JackOutput::on_process, this);
+    lib_.jack_on_shutdown(client_, &JackOutput::on_shutdown, this);
+    if (lib_.jack_activate(client_) != 0) {
         error = "the JACK server does not start the client";
         return false;
     }
@@ -49,40 +61,46 @@ void JackOutput::connect_to_playback() {
     // the whole port table, which is slow on a big one.
     bool connected = true;
     for (int c = 0; c < 2; ++c) {
-        connected = jack_connect(client_, jack_port_name(ports_[c]), kSystemPlayback[c]) == 0 && connected;
+        connected =
+            lib_.jack_connect(client_, lib_.jack_port_name(ports_[c]), kSystemPlayback[c]) == 0 &&
+            connected;
     }
     if (connected) return;
-    const char** playback = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE,
-                                           JackPortIsPhysical | JackPortIsInput);
+    const char** playback = lib_.jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                                JackPortIsPhysical | JackPortIsInput);
     for (int c = 0; playback && c < 2 && playback[c]; ++c) {
-        jack_connect(client_, jack_port_name(ports_[c]), playback[c]);
+        lib_.jack_connect(client_, lib_.jack_port_name(ports_[c]), playback[c]);
     }
-    if (playback) jack_free(playback);
+    if (playback) lib_.jack_free(playback);
 }
 
 void JackOutput::close() {
     if (!client_) return;
-    if (!server_gone_.load()) jack_deactivate(client_);
-    jack_client_close(client_);
+    if (!server_gone_.load()) lib_.jack_deactivate(client_);
+    lib_.jack_client_close(client_);
     client_ = nullptr;
+    ports_[0] = ports_[1] = nullptr;
 }
 
 std::chrono::milliseconds JackOutput::latency() const {
     if (!client_ || !ports_[0] || server_gone_.load()) return {};
     jack_latency_range_t range{};
-    jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &range);
-    const jack_nframes_t frames = range.max + jack_get_buffer_size(client_);
-    return std::chrono::milliseconds(1 + std::min<jack_nframes_t>(frames, rate() / 10) * 1000 / rate());
+    lib_.jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &range);
+    const jack_nframes_t frames = range.max + lib_.jack_get_buffer_size(client_);
+    return std::chrono::milliseconds(1 +
+                                     std::min<jack_nframes_t>(frames, rate() / 10) * 1000 / rate());
 }
 
 int JackOutput::on_process(jack_nframes_t frames, void* self) {
     auto* out = static_cast<JackOutput*>(self);
-    auto* left = static_cast<float*>(jack_port_get_buffer(out->ports_[0], frames));
-    auto* right = static_cast<float*>(jack_port_get_buffer(out->ports_[1], frames));
+    auto* left = static_cast<float*>(out->lib_.jack_port_get_buffer(out->ports_[0], frames));
+    auto* right = static_cast<float*>(out->lib_.jack_port_get_buffer(out->ports_[1], frames));
     out->renderer_->render(left, right, frames);
     return 0;
 }
 
-void JackOutput::on_shutdown(void* self) { static_cast<JackOutput*>(self)->server_gone_.store(true); }
+void JackOutput::on_shutdown(void* self) {
+    static_cast<JackOutput*>(self)->server_gone_.store(true);
+}
 
 }  // namespace zirvon::audio

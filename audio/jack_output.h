@@ -6,41 +6,40 @@
 // where this takes one client.)
 #pragma once
 
-#include <jack/jack.h>
-
 #include <atomic>
-#include <chrono>
-#include <string>
 
-#include "audio/live_renderer.h"
+#include "audio/audio_backend.h"
+#include "audio/jack_library.h"
 
 namespace zirvon::audio {
 
-class JackOutput {
+class JackOutput : public AudioBackend {
 public:
     JackOutput() = default;
-    ~JackOutput();  ///< closes
+    ~JackOutput() override { close(); }
     JackOutput(const JackOutput&) = delete;
     JackOutput& operator=(const JackOutput&) = delete;
 
-    /// Opens the client on a running server (none is started). False when no
-    /// server answers.
-    bool open();
-    /// The server's rate; once open.
-    unsigned rate() const;
-    /// Starts the client, rendering with `renderer`, and connects it to the
-    /// system's playback ports where there are any.
-    bool start(LiveRenderer& renderer, std::string& error);
-    /// Stops and closes the client; nothing renders after this returns.
-    void close();
-    /// How long the server holds the audio it is given.
-    std::chrono::milliseconds latency() const;
+    /// Opens the client on a running server (none is started); no error
+    /// when no server answers, or libjack is missing.
+    bool open(std::string& error) override;
+    unsigned rate() const override;
+    /// Also connects the client to the system's playback ports, where there
+    /// are any.
+    bool start(LiveRenderer& renderer, std::string& error) override;
+    void close() override;
+    std::chrono::milliseconds latency() const override;
+    /// "JACK", or JACK server "NAME" for a server that is not the default.
+    std::string name() const override;
+    std::string tried() const override;
 
 private:
     static int on_process(jack_nframes_t frames, void* self);
     static void on_shutdown(void* self);
     void connect_to_playback();
 
+    JackLibrary lib_;
+    bool loaded_ = false;
     jack_client_t* client_ = nullptr;
     jack_port_t* ports_[2] = {nullptr, nullptr};
     LiveRenderer* renderer_ = nullptr;

@@ -1,13 +1,14 @@
 #include "audio/rtaudio_output.h"
 
-#include <dlfcn.h>
 #include <rtaudio_c.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "system/quiet_stderr_posix.h"
+#include "system/shared_library_posix.h"
 
 namespace zirvon::audio {
 namespace {
@@ -17,11 +18,16 @@ constexpr unsigned kBufferMs = 5;
 
 std::string service_name(rtaudio_api_t api) {
     switch (api) {
-        case RTAUDIO_API_UNIX_JACK: return "JACK";
-        case RTAUDIO_API_LINUX_PULSE: return "PulseAudio";
-        case RTAUDIO_API_LINUX_ALSA: return "ALSA";
-        case RTAUDIO_API_LINUX_OSS: return "OSS";
-        default: return "audio";
+        case RTAUDIO_API_UNIX_JACK:
+            return "JACK";
+        case RTAUDIO_API_LINUX_PULSE:
+            return "PulseAudio";
+        case RTAUDIO_API_LINUX_ALSA:
+            return "ALSA";
+        case RTAUDIO_API_LINUX_OSS:
+            return "OSS";
+        default:
+            return "audio";
     }
 }
 
@@ -39,52 +45,17 @@ unsigned choose_rate(const rtaudio_device_info_t& info) {
 
 }  // namespace
 
+#define ZIRVON_RTAUDIO_FUNCTIONS(X)                                                             \
+    X(rtaudio_get_num_compiled_apis)                                                            \
+    X(rtaudio_compiled_api) X(rtaudio_create) X(rtaudio_destroy) X(rtaudio_show_warnings)       \
+        X(rtaudio_device_count) X(rtaudio_get_default_output_device) X(rtaudio_get_device_info) \
+            X(rtaudio_open_stream) X(rtaudio_start_stream) X(rtaudio_stop_stream)               \
+                X(rtaudio_close_stream) X(rtaudio_is_stream_open) X(rtaudio_is_stream_running)  \
+                    X(rtaudio_error) X(rtaudio_get_stream_latency)                              \
+                        X(rtaudio_get_stream_sample_rate)
+
 struct RtAudioOutput::Library {
-    ~Library() {
-        if (handle) dlclose(handle);
-    }
-
-    /// Loads the library and its functions; false when it is not there.
-    /// The library stays mapped after dlclose: its threads and handlers may
-    /// outlive the stream, and a leak checker can still name its functions.
-    bool load() {
-        handle = dlopen(ZIRVON_RTAUDIO_LIBRARY, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        if (!handle) return false;
-        const auto get = [&](auto& function, const char* name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
-            return function != nullptr;
-        };
-        return get(num_compiled_apis, "rtaudio_get_num_compiled_apis") &&
-               get(compiled_api, "rtaudio_compiled_api") && get(create, "rtaudio_create") &&
-               get(destroy, "rtaudio_destroy") && get(show_warnings, "rtaudio_show_warnings") &&
-               get(device_count, "rtaudio_device_count") &&
-               get(default_output, "rtaudio_get_default_output_device") &&
-               get(device_info, "rtaudio_get_device_info") && get(open_stream, "rtaudio_open_stream") &&
-               get(start_stream, "rtaudio_start_stream") && get(stop_stream, "rtaudio_stop_stream") &&
-               get(close_stream, "rtaudio_close_stream") && get(is_open, "rtaudio_is_stream_open") &&
-               get(is_running, "rtaudio_is_stream_running") && get(error, "rtaudio_error") &&
-               get(stream_latency, "rtaudio_get_stream_latency") &&
-               get(stream_rate, "rtaudio_get_stream_sample_rate");
-    }
-
-    void* handle = nullptr;
-    decltype(&rtaudio_get_num_compiled_apis) num_compiled_apis = nullptr;
-    decltype(&rtaudio_compiled_api) compiled_api = nullptr;
-    decltype(&rtaudio_create) create = nullptr;
-    decltype(&rtaudio_destroy) destroy = nullptr;
-    decltype(&rtaudio_show_warnings) show_warnings = nullptr;
-    decltype(&rtaudio_device_count) device_count = nullptr;
-    decltype(&rtaudio_get_default_output_device) default_output = nullptr;
-    decltype(&rtaudio_get_device_info) device_info = nullptr;
-    decltype(&rtaudio_open_stream) open_stream = nullptr;
-    decltype(&rtaudio_start_stream) start_stream = nullptr;
-    decltype(&rtaudio_stop_stream) stop_stream = nullptr;
-    decltype(&rtaudio_close_stream) close_stream = nullptr;
-    decltype(&rtaudio_is_stream_open) is_open = nullptr;
-    decltype(&rtaudio_is_stream_running) is_running = nullptr;
-    decltype(&rtaudio_error) error = nullptr;
-    decltype(&rtaudio_get_stream_latency) stream_latency = nullptr;
-    decltype(&rtaudio_get_stream_sample_rate) stream_rate = nullptr;
+    ZIRVON_LIBRARY_FUNCTIONS(ZIRVON_RTAUDIO_FUNCTIONS)
 };
 
 namespace {
@@ -92,7 +63,7 @@ namespace {
 /// RtAudio's message about the last call on `audio`, without the name of
 /// the function that raised it.
 std::string error_text(const RtAudioOutput::Library& rt, rtaudio_t audio) {
-    const char* text = rt.error(audio);
+    const char* text = rt.rtaudio_error(audio);
     std::string message = text != nullptr && text[0] != '\0' ? text : "it failed";
     const auto colon = message.find(": ");
     if (message.starts_with("RtApi") && colon != std::string::npos) message.erase(0, colon + 2);
@@ -101,36 +72,40 @@ std::string error_text(const RtAudioOutput::Library& rt, rtaudio_t audio) {
 
 }  // namespace
 
-RtAudioOutput::RtAudioOutput() : library_(std::make_unique<Library>()) {}
+RtAudioOutput::RtAudioOutput(bool skip_jack)
+    : skip_jack_(skip_jack), library_(std::make_unique<Library>()) {}
 
-RtAudioOutput::~RtAudioOutput() { close(); }
+RtAudioOutput::~RtAudioOutput() {
+    close();
+}
 
-bool RtAudioOutput::open(bool skip_jack, std::string& error) {
+bool RtAudioOutput::open(std::string& error) {
     QuietStderr quiet;
     Library& rt = *library_;
-    if (!rt.load()) {
-        error = "no audio output to play on: the RtAudio library (" ZIRVON_RTAUDIO_LIBRARY
-                ") is missing; write the song as a WAV file with /wav instead";
+    if (!rt.load_functions(ZIRVON_RTAUDIO_LIBRARY)) {
+        tried_ = "RtAudio (" + rt.load_failure() + ")";
         return false;
     }
-    std::string failure;
-    const rtaudio_api_t* apis = rt.compiled_api();
-    for (unsigned i = 0; i < rt.num_compiled_apis(); ++i) {
+    tried_.clear();
+    const rtaudio_api_t* apis = rt.rtaudio_compiled_api();
+    for (unsigned i = 0; i < rt.rtaudio_get_num_compiled_apis(); ++i) {
         const rtaudio_api_t api = apis[i];
-        if (api == RTAUDIO_API_DUMMY || (skip_jack && api == RTAUDIO_API_UNIX_JACK)) continue;
-        rtaudio_t audio = rt.create(api);
+        if (api == RTAUDIO_API_DUMMY || (skip_jack_ && api == RTAUDIO_API_UNIX_JACK)) continue;
+        tried_ += (tried_.empty() ? "" : ", ") + service_name(api);
+        rtaudio_t audio = rt.rtaudio_create(api);
         if (!audio) continue;
-        rt.show_warnings(audio, 0);
-        if (rt.device_count(audio) <= 0) {
-            rt.destroy(audio);
+        rt.rtaudio_show_warnings(audio, 0);
+        if (rt.rtaudio_device_count(audio) <= 0) {
+            rt.rtaudio_destroy(audio);
             continue;
         }
         rtaudio_stream_parameters_t output{};
-        output.device_id = rt.default_output(audio);
+        output.device_id = rt.rtaudio_get_default_output_device(audio);
         output.num_channels = 2;
-        const rtaudio_device_info_t info = rt.device_info(audio, static_cast<int>(output.device_id));
+        const rtaudio_device_info_t info =
+            rt.rtaudio_get_device_info(audio, static_cast<int>(output.device_id));
         if (!info.probed || info.output_channels < 2) {
-            rt.destroy(audio);
+            rt.rtaudio_destroy(audio);
             continue;
         }
         const unsigned rate = choose_rate(info);
@@ -141,20 +116,22 @@ bool RtAudioOutput::open(bool skip_jack, std::string& error) {
         options.priority = 70;
         std::snprintf(options.name, sizeof options.name, "zirvon");
         // 0 on success, whatever the header's error codes say.
-        if (rt.open_stream(audio, &output, nullptr, RTAUDIO_FORMAT_FLOAT32, rate, &frames,
-                           &RtAudioOutput::on_buffer, this, &options, nullptr) != 0) {
-            failure = service_name(api) + ": " + error_text(rt, audio);
-            rt.destroy(audio);
+        if (rt.rtaudio_open_stream(audio, &output, nullptr, RTAUDIO_FORMAT_FLOAT32, rate, &frames,
+                                   &RtAudioOutput::on_buffer, this, &options, nullptr) != 0) {
+            if (error.empty()) {
+                error = "cannot open the audio output (" + service_name(api) + ": " +
+                        error_text(rt, audio) + ")";
+            }
+            rt.rtaudio_destroy(audio);
             continue;
         }
         audio_ = audio;
-        rate_ = rt.stream_rate(audio);
+        rate_ = rt.rtaudio_get_stream_sample_rate(audio);
         buffer_frames_ = frames;
         name_.assign(1, '"').append(info.name).append("\" (").append(service_name(api)).append(")");
+        error.clear();
         return true;
     }
-    error = failure.empty() ? "no audio output to play on; write the song as a WAV file with /wav instead"
-                            : "cannot open the audio output (" + failure + ")";
     return false;
 }
 
@@ -163,8 +140,8 @@ bool RtAudioOutput::start(LiveRenderer& renderer, std::string& error) {
     QuietStderr quiet;
     const auto audio = static_cast<rtaudio_t>(audio_);
     // Its result says nothing; an error is kept for rtaudio_error.
-    library_->start_stream(audio);
-    if (library_->error(audio) != nullptr) {
+    library_->rtaudio_start_stream(audio);
+    if (library_->rtaudio_error(audio) != nullptr) {
         error = "cannot start the audio output " + name_ + ": " + error_text(*library_, audio);
         return false;
     }
@@ -175,20 +152,22 @@ void RtAudioOutput::close() {
     if (!audio_) return;
     QuietStderr quiet;
     const auto audio = static_cast<rtaudio_t>(audio_);
-    if (library_->is_running(audio)) library_->stop_stream(audio);
-    if (library_->is_open(audio)) library_->close_stream(audio);
-    library_->destroy(audio);
+    if (library_->rtaudio_is_stream_running(audio)) library_->rtaudio_stop_stream(audio);
+    if (library_->rtaudio_is_stream_open(audio)) library_->rtaudio_close_stream(audio);
+    library_->rtaudio_destroy(audio);
     audio_ = nullptr;
 }
 
 std::chrono::milliseconds RtAudioOutput::latency() const {
     if (!audio_ || rate_ == 0) return {};
     const long frames = std::min<long>(
-        library_->stream_latency(static_cast<rtaudio_t>(audio_)) + long(buffer_frames_), rate_ / 10);
+        library_->rtaudio_get_stream_latency(static_cast<rtaudio_t>(audio_)) + long(buffer_frames_),
+        rate_ / 10);
     return std::chrono::milliseconds(1 + frames * 1000 / rate_);
 }
 
-int RtAudioOutput::on_buffer(void* out, void*, unsigned int frames, double, unsigned int, void* self) {
+int RtAudioOutput::on_buffer(void* out, void*, unsigned int frames, double, unsigned int,
+                             void* self) {
     auto* output = static_cast<RtAudioOutput*>(self);
     if (output->renderer_) {
         output->renderer_->render(static_cast<float*>(out), frames);

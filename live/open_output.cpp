@@ -39,6 +39,9 @@ std::unique_ptr<play::LiveOutput> open_live_output(const std::optional<std::stri
     auto port = std::make_unique<midi::LivePort>();
     std::size_t ports_found = 0;
     if (port->open(choice, error, &ports_found)) return port;
+    // Its clients go before the synthesizer's: one still open on JACK under
+    // the name "zirvon" would make JACK name the synthesizer's "zirvon-01".
+    port.reset();
     // The synthesizer stands in for the default port when there is none to
     // take, and answers to the number /ports lists it under.
     const bool none_to_take = choice.empty() && error == midi::no_port_message(midi::MidiPort::services());
@@ -58,10 +61,13 @@ std::unique_ptr<play::LiveOutput> open_live_output(const std::optional<std::stri
 
 std::unique_ptr<play::LiveOutput> open_synth_output(bool instead_of_midi, std::string& error) {
     auto port = std::make_unique<audio::AudioPort>();
-    if (port->open(error)) return port;
-    if (instead_of_midi && error == audio::AudioPort::no_output_message()) {
-        error = "no MIDI output port and no audio output to play on; write the song as a WAV file "
-                "with /wav or as a MIDI file with /midi instead";
+    std::string tried;
+    if (port->open(error, &tried)) return port;
+    if (instead_of_midi && !tried.empty()) {
+        error = "no MIDI output port (asked: " + midi::MidiPort::services() +
+                ") and no audio output (tried: " + tried +
+                ") to play on; write the song as a WAV file with /wav or as a MIDI file with /midi "
+                "instead";
     } else if (instead_of_midi) {
         error = "no MIDI output port, and " + error;
     }

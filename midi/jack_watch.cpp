@@ -1,24 +1,23 @@
 #include "midi/jack_watch.h"
 
-#include <jack/jack.h>
-
 namespace zirvon::midi {
 
 JackWatch::~JackWatch() {
-    if (client_ != nullptr) jack_client_close(client_);
+    if (client_ != nullptr) lib_.jack_client_close(client_);
 }
 
 bool JackWatch::start(const std::string& port) {
     port_client_ = port.substr(0, port.find(':'));
+    if (!lib_.load()) return false;
     jack_status_t status{};
-    client_ = jack_client_open("zirvon-watch", JackNoStartServer, &status);
+    client_ = lib_.jack_client_open("zirvon-watch", JackNoStartServer, &status);
     if (client_ == nullptr) return false;
-    jack_on_info_shutdown(
+    lib_.jack_on_info_shutdown(
         client_,
         [](jack_status_t, const char* reason, void* self) { on_shutdown(0, reason, self); }, this);
-    jack_set_client_registration_callback(client_, &JackWatch::on_client, this);
-    if (jack_activate(client_) != 0) {
-        jack_client_close(client_);
+    lib_.jack_set_client_registration_callback(client_, &JackWatch::on_client, this);
+    if (lib_.jack_activate(client_) != 0) {
+        lib_.jack_client_close(client_);
         client_ = nullptr;
         return false;
     }

@@ -1,13 +1,17 @@
 // MidiPort on RtMidi, which reaches the ALSA sequencer and JACK on Linux and
-// CoreMIDI on macOS.
+// CoreMIDI on macOS. RtMidi is used through its C interface, from the
+// library loaded when /play or /ports needs it (see
+// system/shared_library_posix.h).
 //
-// Four habits of RtMidi 5 shape this file:
+// Five habits of RtMidi 5 shape this file:
 // - With its default API it gives up when the ALSA sequencer is missing
 //   instead of trying JACK, so every compiled API is tried on its own.
-// - It and the libraries under it print to stderr, some of it from
-//   constructors before an error callback can be set. Probing and opening run
-//   with stderr sent to /dev/null, libjack's message handlers are silenced,
-//   and later errors come through the error callback.
+// - It and the libraries under it print to stderr. Probing, opening and
+//   closing run with stderr sent to /dev/null, and libjack's message
+//   handlers are silenced.
+// - Its C interface keeps the message of a failed call in a string that is
+//   gone by the time the call returns, and never clears its flag of failure:
+//   the flag is cleared before each call, and the message is our own.
 // - Its JACK output hands messages to the JACK process thread through a ring
 //   buffer, and the JACK graph takes a cycle or two to catch up with a new
 //   connection. Messages sent at once after opening can be dropped (about one
@@ -21,23 +25,21 @@
 //   away; its JACK output then waits for ever for room in that ring buffer.
 //   A JackWatch notices instead, and once the port is lost nothing more is
 //   sent to it.
-#include <RtMidi.h>
-#include <unistd.h>
+#include <rtmidi_c.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <iostream>
+#include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "audio/jack_library.h"
+#include "midi/jack_watch.h"
 #include "midi/midi_port.h"
 #include "system/quiet_stderr_posix.h"
-
-#ifdef ZIRVON_HAVE_LIBJACK
-#include <jack/jack.h>
-
-#include "midi/jack_watch.h"
-#endif
+#include "system/shared_library_posix.h"
 
 namespace zirvon::midi {
 namespace {
@@ -50,102 +52,128 @@ constexpr const char* kPortName = "out";
 /// finish, with periods of up to about 5 ms (256 frames at 48 kHz).
 constexpr std::chrono::milliseconds kJackSettle{20};
 
-void silence_libjack() {
-#ifdef ZIRVON_HAVE_LIBJACK
-    static const bool silenced = [] {
-        jack_set_error_function([](const char*) {});
-        jack_set_info_function([](const char*) {});
-        return true;
-    }();
-    (void)silenced;
-#endif
-}
+#define ZIRVON_RTMIDI_FUNCTIONS(X)                                                              \
+    X(rtmidi_get_compiled_api)                                                                  \
+    X(rtmidi_api_display_name) X(rtmidi_out_create) X(rtmidi_out_free) X(rtmidi_get_port_count) \
+        X(rtmidi_get_port_name) X(rtmidi_open_port) X(rtmidi_close_port)                        \
+            X(rtmidi_out_send_message)
 
-/// RtMidi's messages start with the class and function that raised them;
-/// the user only needs the rest.
-std::string without_origin(const std::string& text) {
-    const auto scope = text.find("::");
-    if (scope == std::string::npos) return text;
-    const auto colon = text.find(": ", scope);
-    return colon == std::string::npos ? text : text.substr(colon + 2);
+/// RtMidi's C interface, loaded.
+struct RtMidiLibrary {
+    bool load() { return load_functions(ZIRVON_RTMIDI_LIBRARY); }
+
+    /// The compiled APIs that reach a MIDI service.
+    std::vector<RtMidiApi> apis() const {
+        std::vector<RtMidiApi> all(RTMIDI_API_NUM);
+        all.resize(static_cast<std::size_t>(
+            std::max(0, rtmidi_get_compiled_api(all.data(), RTMIDI_API_NUM))));
+        std::erase(all, RTMIDI_API_RTMIDI_DUMMY);
+        return all;
+    }
+
+    ZIRVON_LIBRARY_FUNCTIONS(ZIRVON_RTMIDI_FUNCTIONS)
+};
+
+/// One RtMidiOut of RtMidi's C interface, freed with it.
+class Output {
+public:
+    Output(const RtMidiLibrary& rt, RtMidiApi api)
+        : rt_(rt), api_(api), out_(rt.rtmidi_out_create(api, kClientName)) {}
+    ~Output() {
+        if (out_) rt_.rtmidi_out_free(out_);
+    }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    /// False where the service is not there (no ALSA sequencer, say).
+    bool ok() const { return out_ && out_->ptr && out_->ok; }
+    RtMidiApi api() const { return api_; }
+    /// The RtMidiOut for a call, its flag of failure cleared first: RtMidi
+    /// only ever sets it.
+    RtMidiOutPtr get() const {
+        out_->ok = true;
+        return out_;
+    }
+
+private:
+    const RtMidiLibrary& rt_;
+    RtMidiApi api_;
+    RtMidiOutPtr out_;
+};
+
+std::string port_name(const RtMidiLibrary& rt, const Output& out, unsigned int index) {
+    int size = 0;
+    if (rt.rtmidi_get_port_name(out.get(), index, nullptr, &size) < 0 || size <= 0) return {};
+    std::string name(static_cast<std::size_t>(size), '\0');
+    rt.rtmidi_get_port_name(out.get(), index, name.data(), &size);
+    name.resize(name.find('\0'));
+    return name;
 }
 
 }  // namespace
 
 struct MidiPort::Backend {
-    struct Service {
-        RtMidi::Api api;
-        std::unique_ptr<RtMidiOut> out;
-    };
     struct Entry {
         std::size_t service;
         unsigned int index;
+        std::string name;
     };
 
-    /// Called by RtMidi, on the thread of the call that failed.
-    static void on_error(RtMidiError::Type, const std::string& text, void* user) {
-        auto* self = static_cast<Backend*>(user);
-        self->failed = true;
-        self->error = without_origin(text);
-    }
-
-    std::vector<Service> services;  // one per API that started, while scanning
-    std::vector<Entry> entries;     // the scanned ports
-    std::unique_ptr<RtMidiOut> port;
-    RtMidi::Api port_api = RtMidi::UNSPECIFIED;
-    bool failed = false;
-    std::string error;
+    RtMidiLibrary rt;
+    bool loaded = false;
+    std::vector<std::unique_ptr<Output>> services;  // one per API that started, while scanning
+    std::vector<Entry> entries;                     // the scanned ports
+    std::unique_ptr<Output> port;
     std::atomic<bool> send_failed = false;
-#ifdef ZIRVON_HAVE_LIBJACK
+    audio::JackLibrary jack;  ///< loaded to silence libjack, which RtMidi's JACK output uses
     std::unique_ptr<JackWatch> watch;
-#endif
 };
 
 std::string MidiPort::services() {
-    std::vector<RtMidi::Api> apis;
-    RtMidi::getCompiledApi(apis);
+    RtMidiLibrary rt;
+    if (!rt.load()) return "RtMidi (" + rt.load_failure() + ")";
     std::string text;
-    for (const RtMidi::Api api : apis) {
-        if (api == RtMidi::RTMIDI_DUMMY) continue;
+    for (const RtMidiApi api : rt.apis()) {
         if (!text.empty()) text += ", ";
-        text += api == RtMidi::LINUX_ALSA ? "ALSA sequencer"
-                : api == RtMidi::UNIX_JACK ? "JACK"
-                                           : RtMidi::getApiDisplayName(api);
+        text += api == RTMIDI_API_LINUX_ALSA  ? "ALSA sequencer"
+                : api == RTMIDI_API_UNIX_JACK ? "JACK"
+                                              : rt.rtmidi_api_display_name(api);
     }
     return text;
 }
 
 MidiPort::MidiPort() : backend_(std::make_unique<Backend>()) {}
 
-MidiPort::~MidiPort() { close(); }
+MidiPort::~MidiPort() {
+    close();
+}
 
-bool MidiPort::is_open() const { return backend_->port != nullptr; }
+bool MidiPort::is_open() const {
+    return backend_->port != nullptr;
+}
 
 bool MidiPort::scan(std::vector<std::string>& names, std::string&) {
-    silence_libjack();
-    QuietStderr quiet;
     Backend& b = *backend_;
     b.services.clear();
     b.entries.clear();
     names.clear();
-    std::vector<RtMidi::Api> apis;
-    RtMidi::getCompiledApi(apis);
-    for (const RtMidi::Api api : apis) {
-        if (api == RtMidi::RTMIDI_DUMMY) continue;
-        try {
-            auto out = std::make_unique<RtMidiOut>(api, kClientName);
-            out->setErrorCallback(&Backend::on_error, &b);
-            const unsigned int count = out->getPortCount();
-            for (unsigned int i = 0; i < count; ++i) {
-                names.push_back(out->getPortName(i));
-                b.entries.push_back({b.services.size(), i});
-            }
-            b.services.push_back({api, std::move(out)});
-        } catch (const RtMidiError&) {
-            // This service is not there (no ALSA sequencer, say); try the next.
+    // Without RtMidi, as without any MIDI service, there are no ports; the
+    // caller says what to do, naming services().
+    if (!b.loaded && !(b.loaded = b.rt.load())) return true;
+    b.jack.load();
+    QuietStderr quiet;
+    for (const RtMidiApi api : b.rt.apis()) {
+        auto out = std::make_unique<Output>(b.rt, api);
+        if (!out->ok()) continue;  // this service is not there; try the next
+        const unsigned int count = b.rt.rtmidi_get_port_count(out->get());
+        for (unsigned int i = 0; out->ok() && i < count; ++i) {
+            std::string name = port_name(b.rt, *out, i);
+            if (!out->ok()) break;  // the service failed half-way: the ports so far
+            b.entries.push_back({b.services.size(), i, name});
+            names.push_back(std::move(name));
         }
+        b.services.push_back(std::move(out));
     }
-    // A host without any MIDI service has no ports: the caller says what to do.
     return true;
 }
 
@@ -156,41 +184,33 @@ bool MidiPort::open_scanned(std::size_t index, std::string& error) {
         return false;
     }
     const Backend::Entry entry = b.entries[index];
-    Backend::Service& service = b.services[entry.service];
-    QuietStderr quiet;
-    b.failed = false;
-    try {
-        service.out->openPort(entry.index, kPortName);
-    } catch (const RtMidiError& e) {
-        b.failed = true;
-        b.error = without_origin(e.getMessage());
+    std::unique_ptr<Output>& service = b.services[entry.service];
+    {
+        QuietStderr quiet;
+        b.rt.rtmidi_open_port(service->get(), entry.index, kPortName);
     }
-    if (b.failed || !service.out->isPortOpen()) {
-        error = b.error.empty() ? "the MIDI service refused it" : b.error;
+    if (!service->ok()) {
+        error = "the MIDI service refused it";
         return false;
     }
-    b.port = std::move(service.out);
-    b.port_api = service.api;
+    b.port = std::move(service);
     b.send_failed = false;
-#ifdef ZIRVON_HAVE_LIBJACK
-    if (b.port_api == RtMidi::UNIX_JACK) {
+    const bool jack = b.port->api() == RTMIDI_API_UNIX_JACK;
+    if (jack) {
         // Without the watch a lost JACK port would go unnoticed: better to
         // play on without it than not at all.
         b.watch = std::make_unique<JackWatch>();
-        if (!b.watch->start(b.port->getPortName(entry.index))) b.watch.reset();
+        if (!b.watch->start(entry.name)) b.watch.reset();
     }
-#endif
     b.services.clear();
     b.entries.clear();
-    if (b.port_api == RtMidi::UNIX_JACK) std::this_thread::sleep_for(kJackSettle);
+    if (jack) std::this_thread::sleep_for(kJackSettle);
     return true;
 }
 
 bool MidiPort::lost() const {
     const Backend& b = *backend_;
-#ifdef ZIRVON_HAVE_LIBJACK
     if (b.watch && b.watch->gone()) return true;
-#endif
     return b.send_failed.load(std::memory_order_acquire);
 }
 
@@ -200,32 +220,23 @@ bool MidiPort::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
     // never makes: nothing more is sent once the port is lost.
     if (!b.port || lost()) return false;
     const unsigned char bytes[3] = {status, data1, data2};
-    b.failed = false;
-    try {
-        b.port->sendMessage(bytes, sizeof bytes);
-    } catch (const RtMidiError&) {
-        b.failed = true;
-    }
-    if (b.failed) b.send_failed.store(true, std::memory_order_release);
-    return !b.failed;
+    if (b.rt.rtmidi_out_send_message(b.port->get(), bytes, sizeof bytes) == 0) return true;
+    b.send_failed.store(true, std::memory_order_release);
+    return false;
 }
 
 bool MidiPort::close() {
     Backend& b = *backend_;
     if (!b.port) return false;
-    const bool jack = b.port_api == RtMidi::UNIX_JACK;
+    const bool jack = b.port->api() == RTMIDI_API_UNIX_JACK;
     if (jack) std::this_thread::sleep_for(kJackSettle);
-    QuietStderr quiet;
-    try {
-        b.port->closePort();
-    } catch (const RtMidiError&) {
-        // Closing is best effort; the port object goes below either way.
+    {
+        QuietStderr quiet;
+        b.rt.rtmidi_close_port(b.port->get());  // best effort: the port goes below either way
+        if (jack) std::this_thread::sleep_for(kJackSettle);
+        b.port.reset();
     }
-    if (jack) std::this_thread::sleep_for(kJackSettle);
-    b.port.reset();
-#ifdef ZIRVON_HAVE_LIBJACK
     b.watch.reset();
-#endif
     name_.clear();
     return true;
 }

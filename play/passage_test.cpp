@@ -4,6 +4,7 @@
 
 #include <map>
 #include <random>
+#include "tests/songs.h"
 
 namespace zirvon::play {
 namespace {
@@ -12,13 +13,7 @@ constexpr TrackEvent S = kSyncEvent;
 constexpr TrackEvent E = kEndEvent;
 constexpr TrackEvent C{36, 24, 21};
 
-Song make_song(const std::map<int, std::vector<TrackEvent>>& tracks) {
-    Song song;
-    for (const auto& [number, events] : tracks) {
-        for (const TrackEvent& e : events) song.tracks[number].append_event(e);
-    }
-    return song;
-}
+using testing_support::make_song;
 
 struct MapCase {
     const char* name;

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <vector>
+#include "tests/songs.h"
 
 namespace zirvon::play {
 namespace {
@@ -20,13 +21,7 @@ void PrintTo(const Stamped& s, std::ostream* os) {
         << int(s.message.data1) << ' ' << int(s.message.data2);
 }
 
-Song make_song(const std::map<int, std::vector<TrackEvent>>& tracks) {
-    Song song;
-    for (const auto& [number, events] : tracks) {
-        for (const TrackEvent& e : events) song.tracks[number].append_event(e);
-    }
-    return song;
-}
+using testing_support::make_song;
 
 constexpr TrackEvent E = kEndEvent;
 

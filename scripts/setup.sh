@@ -16,9 +16,9 @@ cd "$(dirname "$0")/.."
 # and a later install that needs the other one removes it again.
 
 # The program: RtMidi for MIDI, RtAudio for the built-in synthesizer where no
-# JACK server runs, nlohmann's JSON for the language server. librtmidi-dev
-# and librtaudio-dev depend on "libjack-dev | libjack-jackd2-dev": JACK 2,
-# whose server the tests run.
+# JACK server runs, and a JSON library for the language server.
+# librtmidi-dev and librtaudio-dev depend on "libjack-dev |
+# libjack-jackd2-dev": JACK 2, whose server the tests run.
 program_packages=(cmake g++ make pkg-config librtmidi-dev librtaudio-dev libjack-jackd2-dev nlohmann-json3-dev)
 # The tests: GoogleTest, a JACK server for the live MIDI and audio tests,
 # tools that read MIDI files (timidity with the freepats instrument patches,

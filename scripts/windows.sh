@@ -114,7 +114,13 @@ for flavour in win64 win32; do
     done
 done
 if contents=$(dpkg-deb -c "$deb" 2>/dev/null); then
-    echo "$deb: depends on $(dpkg-deb -f "$deb" Depends)"
+    depends=$(dpkg-deb -f "$deb" Depends)
+    echo "$deb: depends on $depends"
+    # The libraries the program loads when it plays, which dpkg-shlibdeps
+    # cannot see.
+    for want in librtmidi librtaudio libjack; do
+        [[ "$depends" == *"$want"* ]] || { echo "  the dependencies do not name $want"; status=1; }
+    done
     for want in ./usr/bin/zirvon ./usr/share/man/man1/zirvon.1.gz ./usr/share/doc/zirvon/README.md \
         ./usr/share/doc/zirvon/examples/canon.mml ./usr/share/zirvon/zirvon.html; do
         grep -q " $want\$" <<<"$contents" || { echo "  $want is missing"; status=1; }

@@ -5,19 +5,14 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include "tests/songs.h"
 
 namespace zirvon::smf {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Song make_song(const std::map<int, std::vector<TrackEvent>>& tracks) {
-    Song song;
-    for (const auto& [number, events] : tracks) {
-        for (const TrackEvent& e : events) song.tracks[number].append_event(e);
-    }
-    return song;
-}
+using testing_support::make_song;
 
 Bytes hex(const std::string& text) {
     Bytes out;

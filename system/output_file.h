@@ -16,9 +16,11 @@ namespace zirvon {
 /// removes the temporary file and leaves a previous `path` untouched. An
 /// existing file that is read-only, or that the user may not write, is
 /// refused ("cannot write 'song.MZT': it is read-only"). A new
-/// file gets the usual permissions; a replaced one keeps its own. An
-/// existing pipe or character device (a terminal, the null device) is
-/// written into instead of replaced; any other special file is refused.
+/// file gets the usual permissions; a replaced one keeps its own. A pipe or
+/// a device is written into instead of replaced: on POSIX systems an
+/// existing named pipe or character device (a terminal, /dev/null), on
+/// Windows a named pipe (\\.\pipe\NAME) or a device name (NUL, CON);
+/// any other special file is refused.
 /// On failure returns false and a message such as
 /// "cannot write 'song.MZT': Permission denied".
 bool write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes,
@@ -50,7 +52,7 @@ public:
     bool commit(std::string& error);
 
 private:
-    struct State;  ///< the platform's part
+    struct State;
     std::unique_ptr<State> state_;
 };
 

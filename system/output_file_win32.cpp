@@ -1,43 +1,20 @@
-// Windows twin of the atomic file writer: a temporary file in the same folder,
-// flushed, then moved over the target in one step. Names go to the ANSI ("A")
-// functions as the bytes they are.
-//
-// A read-only file is not replaced (Windows itself refuses to; the check is
-// made first, so that every system that runs this twin agrees, and the POSIX
-// twin refuses too), and the new file takes the folder's default security,
-// not the old file's.
+// The atomic writer's Windows part: a temporary file made beside the target,
+// then moved over it in one step. Names go to the ANSI ("A") functions as the
+// bytes they are. The new file takes the folder's default security, not the
+// old file's.
 #include <windows.h>
 
-#include <optional>
-#include <string>
+#include <string_view>
 
-#include "system/output_file.h"
+#include "system/output_file_os.h"
 #include "system/win32_error.h"
 
-namespace zirvon {
+namespace zirvon::output_file_os {
 namespace {
 
-/// Owns one file handle.
-class Handle {
-  public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (valid()) CloseHandle(h_);
-    }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-    /// Closes now, reporting the result.
-    bool close() {
-        const HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(h) != 0;
-    }
-
-  private:
-    HANDLE h_;
-};
+HANDLE handle_of(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 
 /// The part of `path` up to and including its last separator (`\`, `/`, or
 /// the colon of a drive as in C:song.MZT); empty for a bare name.
@@ -46,32 +23,24 @@ std::string folder_prefix(const std::string& path) {
     return end == std::string::npos ? std::string() : path.substr(0, end + 1);
 }
 
-/// Creates a new, empty temporary file beside `path`; its name goes to `temp`.
-HANDLE create_temp_beside(const std::string& path, std::string& temp) {
-    static unsigned counter = 0;
-    const std::string prefix = folder_prefix(path) + ".zirvon-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const unsigned long tag =
-            GetCurrentProcessId() * 7919ul + GetTickCount() + ++counter * 104729ul;
-        temp = prefix + std::to_string(tag % 1000000);
-        const HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
-    }
-    return INVALID_HANDLE_VALUE;
+/// Whether `name` is in the device namespace: a named pipe (\\.\pipe\NAME),
+/// or a device such as NUL, CON or COM1, which Windows finds under every
+/// folder. Opening a pipe to look at it would take one of its instances.
+bool is_device(const std::string& name) {
+    char full[MAX_PATH + 8];
+    const DWORD n = GetFullPathNameA(name.c_str(), sizeof full, full, nullptr);
+    return n > 0 && n < sizeof full && std::string_view(full, n).starts_with("\\\\.\\");
 }
 
-/// The file an existing name stands for, links followed, so that the file a
-/// symbolic link points at is replaced rather than the link. The name as it
-/// is when nothing is there or the system cannot tell.
 std::string resolve_link(const std::string& path) {
-    const Handle h(CreateFileA(path.c_str(), 0,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!h.valid()) return path;
+    const HANDLE h =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return path;
     char final_path[MAX_PATH + 8];
-    const DWORD n = GetFinalPathNameByHandleA(h.get(), final_path, sizeof final_path,
+    const DWORD n = GetFinalPathNameByHandleA(h, final_path, sizeof final_path,
                                               FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(h);
     if (n == 0 || n >= sizeof final_path) return path;
     // The answer has the \\?\ form; the ANSI functions take the plain one.
     const std::string resolved(final_path, n);
@@ -80,94 +49,79 @@ std::string resolve_link(const std::string& path) {
     return resolved;
 }
 
-bool write_all(HANDLE h, std::span<const std::uint8_t> bytes) {
+}  // namespace
+
+bool inspect(const std::string& name, Target& target, std::string&) {
+    if (is_device(name)) {
+        target.path = name;
+        target.kind = Target::Kind::stream;
+        return true;
+    }
+    target.path = resolve_link(name);
+    const DWORD attributes = GetFileAttributesA(target.path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // making the temporary file says why
+    target.kind =
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Target::Kind::folder : Target::Kind::regular;
+    target.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return true;
+}
+
+bool File::open_stream(const std::string& path) {
+    handle_ = reinterpret_cast<std::intptr_t>(
+        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return is_open();
+}
+
+bool File::create_beside(const std::string& path, std::string& temp) {
+    static unsigned counter = 0;
+    const std::string prefix = folder_prefix(path) + ".zirvon-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const unsigned long tag =
+            GetCurrentProcessId() * 7919ul + GetTickCount() + ++counter * 104729ul;
+        temp = prefix + std::to_string(tag % 1000000);
+        handle_ = reinterpret_cast<std::intptr_t>(CreateFileA(
+            temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (is_open()) return true;
+        if (GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    temp.clear();
+    return false;
+}
+
+bool File::write_all(std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const DWORD step =
             bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
-        if (!WriteFile(h, bytes.data(), step, &written, nullptr)) return false;
+        if (!WriteFile(handle_of(handle_), bytes.data(), step, &written, nullptr)) return false;
         bytes = bytes.subspan(written);
     }
     return true;
 }
 
-}  // namespace
-
-
-struct AtomicWriter::State {
-    std::string name;  ///< as the caller gave it, for messages
-    std::string path;  ///< the target, links resolved
-    std::string temp;  ///< the temporary file
-    std::optional<Handle> file;
-    bool failed = false;
-
-    bool fail(const std::string& why, std::string& error) {
-        error = "cannot write '" + name + "': " + why;
-        failed = true;
-        abandon();
-        return false;
-    }
-    void abandon() {
-        if (file && file->valid()) file->close();
-        file.reset();
-        if (!temp.empty()) DeleteFileA(temp.c_str());
-        temp.clear();
-    }
-    bool writable() const { return !failed && file && file->valid(); }
-};
-
-AtomicWriter::AtomicWriter() = default;
-
-AtomicWriter::~AtomicWriter() {
-    if (state_) state_->abandon();
+bool File::sync() {
+    return FlushFileBuffers(handle_of(handle_)) != 0;
 }
 
-bool AtomicWriter::open(const std::string& name, std::string& error) {
-    state_ = std::make_unique<State>();
-    State& s = *state_;
-    s.name = name;
-    if (name.empty()) return s.fail("empty file name", error);
-    s.path = resolve_link(name);
-    const DWORD attributes = GetFileAttributesA(s.path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return s.fail("it is a folder", error);
-    }
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        return s.fail("it is read-only", error);
-    }
-    s.file.emplace(create_temp_beside(s.path, s.temp));
-    if (!s.file->valid()) {
-        const DWORD code = GetLastError();
-        s.temp.clear();
-        return s.fail(win32_error_text(code), error);
-    }
-    return true;
+bool File::close() {
+    if (!is_open()) return true;
+    const HANDLE h = handle_of(handle_);
+    handle_ = kClosed;
+    return CloseHandle(h) != 0;
 }
 
-bool AtomicWriter::write(std::span<const std::uint8_t> bytes, std::string& error) {
-    if (!state_ || !state_->writable()) {
-        error = "cannot write: the file is not open";
-        return false;
-    }
-    return write_all(state_->file->get(), bytes) ||
-           state_->fail(win32_error_text(GetLastError()), error);
+bool replace(const std::string& temp, const std::string& path) {
+    return MoveFileExA(temp.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool AtomicWriter::commit(std::string& error) {
-    if (!state_ || !state_->writable()) {
-        error = "cannot write: the file is not open";
-        return false;
-    }
-    State& s = *state_;
-    if (!FlushFileBuffers(s.file->get()) || !s.file->close()) {
-        return s.fail(win32_error_text(GetLastError()), error);
-    }
-    if (!MoveFileExA(s.temp.c_str(), s.path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return s.fail(win32_error_text(GetLastError()), error);
-    }
-    s.temp.clear();
-    return true;
+void remove(const std::string& path) {
+    DeleteFileA(path.c_str());
 }
 
-}  // namespace zirvon
+std::string last_error() {
+    return win32_error_text(GetLastError());
+}
+
+}  // namespace zirvon::output_file_os

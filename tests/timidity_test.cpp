@@ -1,4 +1,4 @@
-// A real MIDI player reads the files of /midi as we mean them.
+// A real MIDI player reads the files of /midi as we mean them. POSIX only.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,21 +10,14 @@
 #include "smf/midi_file.h"
 #include "tests/needs.h"
 #include "tests/test_support.h"
-
-#ifndef _WIN32
+#include "tests/songs.h"
 
 namespace zirvon::smf {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Song make_song(const std::map<int, std::vector<TrackEvent>>& tracks) {
-    Song song;
-    for (const auto& [number, events] : tracks) {
-        for (const TrackEvent& e : events) song.tracks[number].append_event(e);
-    }
-    return song;
-}
+using testing_support::make_song;
 
 // Debian's timidity, run through the POSIX shell. (The MIDI file model test
 // reads the files of random songs with a strict reader of its own, note by
@@ -77,4 +70,3 @@ TEST(MidiFile, TimidityRendersItToTheSongsLength) {
 }  // namespace
 }  // namespace zirvon::smf
 
-#endif  // _WIN32

@@ -1,6 +1,3 @@
-// AudioPort on the wave output of the Windows multimedia API (winmm): the
-// wave mapper, that is the output the user picked in the system's settings.
-//
 // A thread of our own keeps four buffers of 5 ms queued: winmm signals an
 // event as each one has played, and the thread renders it again and hands
 // it back. The audio clock is the count of frames handed over. (The wave
@@ -15,8 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/audio_port.h"
-#include "system/interrupt.h"
+#include "audio/wave_output.h"
 #include "system/thread_priority.h"
 
 namespace zirvon::audio {
@@ -37,7 +33,7 @@ std::string wave_error_text(MMRESULT result) {
 
 }  // namespace
 
-struct AudioPort::Device {
+struct WaveOutput::Device {
     /// The render thread: hands every buffer that has played back to winmm,
     /// rendered anew, until `running` goes false.
     void run() {
@@ -64,16 +60,15 @@ struct AudioPort::Device {
     std::thread thread;
 };
 
-AudioPort::AudioPort() : device_(std::make_unique<Device>()) {}
+WaveOutput::WaveOutput() : device_(std::make_unique<Device>()) {}
 
-AudioPort::~AudioPort() { finish(); }
+WaveOutput::~WaveOutput() {
+    close();
+}
 
-bool AudioPort::open_device(std::string& error) {
+bool WaveOutput::open(std::string& error) {
     Device& d = *device_;
-    if (waveOutGetNumDevs() == 0) {
-        error = no_output_message();
-        return false;
-    }
+    if (waveOutGetNumDevs() == 0) return false;
     WAVEFORMATEX format{};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = 2;
@@ -88,9 +83,9 @@ bool AudioPort::open_device(std::string& error) {
         d.out = nullptr;
         CloseHandle(d.event);
         d.event = nullptr;
-        error = result == MMSYSERR_NODRIVER || result == MMSYSERR_BADDEVICEID
-                    ? no_output_message()
-                    : "cannot open the audio output: " + wave_error_text(result);
+        if (result != MMSYSERR_NODRIVER && result != MMSYSERR_BADDEVICEID) {
+            error = "cannot open the audio output: " + wave_error_text(result);
+        }
         return false;
     }
     WAVEOUTCAPSA caps{};
@@ -103,15 +98,22 @@ bool AudioPort::open_device(std::string& error) {
         header.dwBufferLength = kBufferFrames * 4;
         waveOutPrepareHeader(d.out, &header, sizeof header);
     }
-    rate_ = kRate;
-    renderer_ = std::make_unique<LiveRenderer>(kRate, &interrupt_requested);
-    d.renderer = renderer_.get();
+    return true;
+}
+
+unsigned WaveOutput::rate() const {
+    return kRate;
+}
+
+bool WaveOutput::start(LiveRenderer& renderer, std::string&) {
+    Device& d = *device_;
+    d.renderer = &renderer;
     d.running.store(true);
     d.thread = std::thread([&d] { d.run(); });
     return true;
 }
 
-void AudioPort::close_device() {
+void WaveOutput::close() {
     Device& d = *device_;
     if (!d.out) return;
     d.running.store(false);
@@ -125,7 +127,7 @@ void AudioPort::close_device() {
     d.event = nullptr;
 }
 
-std::chrono::milliseconds AudioPort::device_latency() const {
+std::chrono::milliseconds WaveOutput::latency() const {
     return std::chrono::milliseconds(1 + kBuffers * kBufferFrames * 1000 / kRate);
 }
 

@@ -1,0 +1,38 @@
+// Songs and images made by hand for the tests: the standard library and the
+// song only, so that the core's tests may use them too.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "song/song.h"
+
+namespace zirvon::testing_support {
+
+/// A song whose tracks hold exactly these events (no end marks added).
+inline Song make_song(const std::map<int, std::vector<TrackEvent>>& tracks) {
+    Song song;
+    for (const auto& [number, events] : tracks) {
+        for (const TrackEvent& e : events) song.tracks[number].append_event(e);
+    }
+    return song;
+}
+
+/// An image with the header zirvon writes, name `name` (cut to 15 bytes),
+/// around the data block `data`.
+inline std::string image_bytes(const std::string& name, const std::string& data) {
+    std::string image(128, '\0');
+    image[0] = '\xC8';
+    const std::string field = name.substr(0, 15) + '\r';
+    image.replace(1, field.size(), field);
+    image[16] = '\r';
+    image[18] = static_cast<char>(data.size() & 0xFF);
+    image[19] = static_cast<char>(data.size() >> 8);
+    image[20] = 0x5A;
+    image[21] = 0x31;
+    image[23] = 0x12;
+    return image + data;
+}
+
+}  // namespace zirvon::testing_support
