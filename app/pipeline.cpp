@@ -5,12 +5,12 @@
 #include "app/import_commands.h"
 #include "app/source_files.h"
 #include "mml/source_text.h"
+#include "outputs/messages.h"
 #include "system/file_kind.h"
 #include "system/input_file.h"
 #include "system/output_file.h"
 #include "tape/tape_header.h"
 #include "tape/tape_image.h"
-#include "text/format.h"
 
 namespace zirvon {
 namespace {
@@ -142,15 +142,7 @@ bool make_build(const RunPlan& plan, const std::string& path, std::string bytes,
     }
     build.analysis.name = path;
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    if (!load_tape_image({data, bytes.size()}, build.analysis.song, error)) {
-        // The file was read only up to one byte past the longest image.
-        if (bytes.size() > kMaxTapeImage) {
-            error = "not a tape image: it is longer than " + with_commas(kMaxTapeImage) +
-                    " bytes, the most an image can hold";
-        }
-        error = path + ": " + error;
-        return false;
-    }
+    if (!load_tape_file(path, {data, bytes.size()}, build.analysis.song, error)) return false;
     build.image.assign(data, data + bytes.size());
     return true;
 }
@@ -232,28 +224,15 @@ bool sounds_passage(const RunPlan& plan) {
 }
 
 std::string silence_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
-    if (!sounds_passage(plan) || play::passage_sounds(build.analysis.song, build.analysis.map(), passage) ||
-        has_nothing_to_hear(build)) {
-        return {};
-    }
-    if (!plan.passage.solo && !plan.passage.mute) return "the passage holds no notes; nothing to hear";
-    std::vector<std::string> tracks;
-    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
-        if ((passage.audible >> k) & 1u) tracks.push_back(std::to_string(k));
-    }
-    if (tracks.empty()) return "every track is muted; nothing to hear";
-    return (tracks.size() == 1 ? "track " + tracks[0] + " holds" : "tracks " + joined(tracks) + " hold") +
-           " no notes in this passage; nothing to hear";
+    if (!sounds_passage(plan) || has_nothing_to_hear(build)) return {};
+    return passage_silence_warning(build.analysis.song, build.analysis.map(), passage,
+                                   plan.passage.solo || plan.passage.mute);
 }
 
 std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
     // A source's compile has warned about them already, where they are.
     if (!sounds_passage(plan) || !build.from_image()) return {};
-    const int count = play::left_out_notes(build.analysis.song, build.analysis.map(), passage);
-    if (count == 0) return {};
-    return std::to_string(count) +
-           (count == 1 ? " note lies above MIDI note 127 and is" : " notes lie above MIDI note 127 and are") +
-           " left out";
+    return passage_left_out_warning(build.analysis.song, build.analysis.map(), passage);
 }
 
 }  // namespace zirvon

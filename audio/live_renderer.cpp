@@ -25,7 +25,7 @@ void LiveRenderer::stop() {
 void LiveRenderer::fade_out() { fade_.store(true); }
 
 std::uint64_t LiveRenderer::tick_frame(std::uint64_t n) const {
-    return first_frame_ + (n * rate_ + 25) / 50;
+    return first_frame_ + synth::tick_frame(n, rate_);
 }
 
 template <typename RenderSome>

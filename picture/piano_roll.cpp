@@ -276,7 +276,7 @@ class RollWriter {
         } else {
             svg_ << "><title>track " << n.track << ' ' << NoteName{n.midi} << ", block " << n.block
                  << ", " << ExactTime{n.on};
-            if (n.line != 0) svg_ << ", line " << n.line;
+            if (n.place.line != 0) svg_ << ", line " << n.place.line;
             svg_ << "</title></rect>\n";
         }
         write_shared(row, j, to);
@@ -322,7 +322,7 @@ class RollWriter {
                  << "\" height=\"5\" fill=\"" << kTrackColours[n.track - 1].fill
                  << "\"><title>track " << n.track << ' ' << NoteName{n.midi} << " (MIDI " << n.midi
                  << ") left out, block " << n.block << ", " << ExactTime{n.on};
-            if (n.line != 0) svg_ << ", line " << n.line;
+            if (n.place.line != 0) svg_ << ", line " << n.place.line;
             svg_ << "</title></rect>\n";
         }
         svg_ << "</g>\n";

@@ -20,21 +20,21 @@ long read_on(const play::SongMap& map, int k, std::uint64_t tick) {
     return at != ticks.end() && *at == tick ? static_cast<long>(at - ticks.begin()) : -1;
 }
 
-/// Source line of the last note with a gate that track k read before song
+/// Source place of the last note with a gate that track k read before song
 /// tick `tick`: the note still sounding there.
-std::uint32_t line_of_held_note(const Song& song, const play::SongMap& map, int k,
+EventPlace place_of_held_note(const Song& song, const play::SongMap& map, int k,
                                 std::uint64_t tick) {
     const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
     const std::vector<TrackEvent>& events = song.tracks[k].events();
     auto i = static_cast<std::size_t>(std::lower_bound(ticks.begin(), ticks.end(), tick) -
                                       ticks.begin());
     while (i-- > 0) {
-        if (is_note(events[i])) return song.tracks[k].line(i);
+        if (is_note(events[i])) return song.tracks[k].place(i);
     }
-    return 0;
+    return {};
 }
 
-/// Gives each note the source line of the event that started it. A note-on
+/// Gives each note the source place of the event that started it. A note-on
 /// on passage tick 0 comes from the event read then only when it is the
 /// last note-on of its track on that tick; any before it is a note held
 /// across the passage's start.
@@ -53,9 +53,9 @@ void find_lines(const Song& song, const play::SongMap& map, const play::Passage&
             i >= 0 && is_note(events[static_cast<std::size_t>(i)]) &&
             events[static_cast<std::size_t>(i)].note + kPitchToMidi == n.midi;
         if (read_then && (n.on > 0 || last_at_start)) {
-            n.line = song.tracks[n.track].line(static_cast<std::size_t>(i));
+            n.place = song.tracks[n.track].place(static_cast<std::size_t>(i));
         } else {
-            n.line = line_of_held_note(song, map, n.track, passage.start);
+            n.place = place_of_held_note(song, map, n.track, passage.start);
         }
     }
 }
@@ -79,7 +79,7 @@ std::vector<RollNote> find_left_out(const Song& song, const play::SongMap& map,
             if (i + 1 < ticks.size()) off = std::min(off, ticks[i + 1]);
             found.push_back({k, ticks[i] - passage.start, off - passage.start,
                              e.note + kPitchToMidi, map.block_of(ticks[i]),
-                             song.tracks[k].line(i)});
+                             song.tracks[k].place(i)});
         }
     }
     return found;
@@ -126,7 +126,7 @@ Roll collect_roll(const Song& song, const play::SongMap& map, const play::Passag
             if ((m.status & 0xF0) == 0x90) {
                 sounding[k] = static_cast<long>(roll.notes.size());
                 roll.notes.push_back(
-                    {k, tick, tick, m.data1, map.block_of(passage.start + tick), 0});
+                    {k, tick, tick, m.data1, map.block_of(passage.start + tick), {}});
             }
         });
     find_lines(song, map, passage, roll.notes);

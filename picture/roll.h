@@ -20,8 +20,9 @@ struct RollNote {
     int midi = 0;
     /// Song block (from 1) the note starts in.
     std::size_t block = 0;
-    /// Source line of the event that starts it; 0 when the song has none.
-    std::uint32_t line = 0;
+    /// Where in the source the event that starts it stands; all 0 when the
+    /// song has no source.
+    EventPlace place;
 
     friend bool operator==(const RollNote&, const RollNote&) = default;
 };

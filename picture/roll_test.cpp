@@ -31,7 +31,7 @@ Roll roll_of(const Song& song, std::uint64_t start, std::uint64_t end) {
 }
 
 // The reference model test checks the notes, block lines and left-out marks
-// of the pictures of random passages; these are the source lines and blocks
+// of the pictures of random passages; these are the source places and blocks
 // each note is said to come from, and the lines of each block.
 TEST(Roll, NotesOfAPassageOnItsOwnTimelineWithTheirLinesAndBlocks) {
     // Track 1: C2 read on 0 (off 42), D on 49 (off 70), a sync mark on 74,
@@ -41,7 +41,7 @@ TEST(Roll, NotesOfAPassageOnItsOwnTimelineWithTheirLinesAndBlocks) {
     ASSERT_TRUE(a.ok());
     const Roll roll = roll_of(a.song, 10, 80);
     const std::vector<RollNote> notes = {
-        {1, 0, 32, 60, 1, 1}, {1, 39, 60, 62, 1, 1}, {1, 65, 70, 64, 2, 2}};
+        {1, 0, 32, 60, 1, {1, 3, 5}}, {1, 39, 60, 62, 1, {1, 6, 7}}, {1, 65, 70, 64, 2, {2, 3, 4}}};
     EXPECT_EQ(roll.notes, notes);
     EXPECT_EQ(roll.block_lines, (std::vector<BlockLine>{{2, 65}}));
     EXPECT_EQ(roll.length, 70u);
@@ -59,7 +59,7 @@ TEST(Roll, NoteHeldAcrossTheStartAndEndedOnItsFirstTick) {
     // note-off and D's note-on.
     const Song song = make_song({{1, {36, 5, 20}, 7}, {1, {38, 24, 21}, 8}});
     const Roll roll = roll_of(song, 6, 0);
-    const std::vector<RollNote> notes = {{1, 0, 0, 60, 1, 7}, {1, 0, 21, 62, 1, 8}};
+    const std::vector<RollNote> notes = {{1, 0, 0, 60, 1, {7, 1, 2}}, {1, 0, 21, 62, 1, {8, 1, 2}}};
     EXPECT_EQ(roll.notes, notes);
 }
 

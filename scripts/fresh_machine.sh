@@ -98,6 +98,13 @@ prepare_root() {
     mkdir "$root"
     tar -C "$root" --numeric-owner -xzf "$tarball"
     cp /etc/resolv.conf "$root/etc/resolv.conf"
+    # Node.js in the root (npm fetches the page's packages) trusts what the
+    # host's is told to trust: a proxy that inspects TLS brings its own
+    # certificate authority, as the network brings its own name servers.
+    if [[ -n ${NODE_EXTRA_CA_CERTS:-} && -r $NODE_EXTRA_CA_CERTS ]]; then
+        mkdir -p "$root/etc/ssl"
+        cp "$NODE_EXTRA_CA_CERTS" "$root/etc/ssl/node-extra-ca.pem"
+    fi
     cat >"$root/etc/apt/sources.list" <<EOF
 deb $mirror $suite main
 deb $mirror $suite-updates main
@@ -132,8 +139,10 @@ EOF
 # Runs a command in the root as a login there would: as root, in a clean
 # environment, with CI=true.
 in_root() {
+    local node_ca=()
+    [[ -f $root/etc/ssl/node-extra-ca.pem ]] && node_ca=(NODE_EXTRA_CA_CERTS=/etc/ssl/node-extra-ca.pem)
     chroot "$root" /usr/bin/env --default-signal -i HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" CI=true \
-        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "${node_ca[@]}" "$@"
 }
 
 installed_packages() {

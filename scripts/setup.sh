@@ -4,6 +4,9 @@
 #   scripts/setup.sh               what the program needs; builds the program
 #   scripts/setup.sh --tests       also what the test suite needs; builds the tests too
 #   scripts/setup.sh --sanitizers  also clang and its sanitizer and fuzzer runtimes
+#   scripts/setup.sh --web         only what building the page needs; builds nothing
+#                                  (scripts/web.sh, which builds the page, runs it)
+# With --tests it also builds the page, which the browser tests load.
 # A second run installs nothing and rebuilds nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,13 +29,18 @@ program_packages=(cmake g++ make pkg-config librtmidi-dev librtaudio-dev libjack
 test_packages=(libgtest-dev jackd2 timidity freepats python3 libxml2-utils chromium neovim nodejs npm)
 # The sanitizer and fuzzer builds (their preset builds the tests as well).
 sanitizer_packages=(clang libclang-rt-14-dev libgtest-dev)
+# The page (scripts/web.sh): Emscripten for the core in WebAssembly, Node.js
+# and npm for its editor, its bundler and the browser driver of its tests.
+web_packages=(emscripten nodejs npm)
 
 packages=("${program_packages[@]}")
 tests=false
+build=true
 for option in "$@"; do
     case "$option" in
-        --tests) packages+=("${test_packages[@]}"); tests=true ;;
+        --tests) packages+=("${test_packages[@]}" "${web_packages[@]}"); tests=true ;;
         --sanitizers) packages+=("${sanitizer_packages[@]}") ;;
+        --web) packages=("${web_packages[@]}"); build=false ;;
         *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
     esac
 done
@@ -55,12 +63,15 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
+$build || exit 0
+
 # The program alone is configured without the tests, so it needs no
 # GoogleTest. Once the tests are configured in build/release, building the
 # program leaves them configured and builds only the program.
 if $tests; then
     cmake --preset release >/dev/null
     cmake --build --preset release -j "$(nproc)"
+    scripts/web.sh
 elif grep -qx 'ZIRVON_TESTS:BOOL=ON' build/release/CMakeCache.txt 2>/dev/null; then
     cmake --preset release >/dev/null
     cmake --build --preset release -j "$(nproc)" --target zirvon

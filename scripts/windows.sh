@@ -10,7 +10,8 @@
 #      but Windows' own;
 #   5. runs the Linux and the Windows build on the examples, a few command
 #      lines and random songs, and checks they give the same bytes;
-#   6. makes build/win64/zirvon-VERSION-win64.zip,
+#   6. makes, with the page that scripts/web.sh builds in them,
+#      build/win64/zirvon-VERSION-win64.zip,
 #      build/win32/zirvon-VERSION-win32.zip and
 #      build/release/zirvon_VERSION_amd64.deb.
 #   scripts/windows.sh                   all of that
@@ -59,6 +60,8 @@ if ((${#missing[@]})); then
         status=1
 fi
 scripts/setup.sh || status=1
+# The page, which the zips and the .deb carry.
+scripts/web.sh || status=1
 done_step "packages and the Linux build" $status
 
 for flavour in win64 win32; do
@@ -106,7 +109,7 @@ for flavour in win64 win32; do
     zip=build/$flavour/zirvon-$version-$flavour.zip
     listing=$(unzip -Z1 "$zip" 2>/dev/null) || { echo "$zip is missing"; status=1; continue; }
     echo "$zip:" $listing
-    for want in zirvon.exe README.md examples/canon.mml; do
+    for want in zirvon.exe zirvon.html README.md examples/canon.mml; do
         grep -qx "zirvon-$version-$flavour/$want" <<<"$listing" || { echo "  $want is missing"; status=1; }
     done
 done
@@ -119,7 +122,7 @@ if contents=$(dpkg-deb -c "$deb" 2>/dev/null); then
         [[ "$depends" == *"$want"* ]] || { echo "  the dependencies do not name $want"; status=1; }
     done
     for want in ./usr/bin/zirvon ./usr/share/man/man1/zirvon.1.gz ./usr/share/doc/zirvon/README.md \
-        ./usr/share/doc/zirvon/examples/canon.mml; do
+        ./usr/share/doc/zirvon/examples/canon.mml ./usr/share/zirvon/zirvon.html; do
         grep -q " $want\$" <<<"$contents" || { echo "  $want is missing"; status=1; }
     done
 else

@@ -13,6 +13,13 @@ namespace zirvon::synth {
 /// The sound of track `track` (1 to 8).
 const Timbre& track_timbre(int track);
 
+/// The frame, counted from tick 0's, on which tick `tick` of the preview
+/// starts at `rate` frames a second: 20 ms a tick, rounded to the nearest
+/// frame, so that ticks never drift from the audio clock.
+constexpr std::uint64_t tick_frame(std::uint64_t tick, unsigned rate) {
+    return (tick * rate + 25) / 50;
+}
+
 /// Peak of the mix, of full scale: -1 dBFS is 0.8913. Every voice stays
 /// within its level, so eight voices on one pitch, each at its loudest, in
 /// phase, stay below this.

@@ -75,4 +75,16 @@ bool load_tape_image(std::span<const std::uint8_t> image, Song& song, std::strin
     return true;
 }
 
+bool load_tape_file(std::string_view file_name, std::span<const std::uint8_t> bytes, Song& song,
+                    std::string& error) {
+    if (load_tape_image(bytes, song, error)) return true;
+    // Only the first kTapeFileReadLimit bytes were read: the size is unknown.
+    if (bytes.size() > kMaxTapeImage) {
+        error = "not a tape image: it is longer than " + with_commas(kMaxTapeImage) +
+                " bytes, the most an image can hold";
+    }
+    error = std::string(file_name) + ": " + error;
+    return false;
+}
+
 }  // namespace zirvon

@@ -46,5 +46,15 @@ std::vector<std::uint8_t> build_tape_image(const Song& song, std::string_view ta
 /// has a track of more than 10,000 events; `song` is then left empty.
 bool load_tape_image(std::span<const std::uint8_t> image, Song& song, std::string& error);
 
+/// The longest part of an image file that is read: one byte more than an
+/// image can hold, enough to tell that a file is too long.
+inline constexpr std::size_t kTapeFileReadLimit = kMaxTapeImage + 1;
+
+/// load_tape_image() for the bytes of the file `file_name`, read up to
+/// kTapeFileReadLimit, as every front end reads one: a file that fills the
+/// limit is too long, and messages name the file ("song.MZT: not a tape
+/// image: ...").
+bool load_tape_file(std::string_view file_name, std::span<const std::uint8_t> bytes, Song& song,
+                    std::string& error);
 
 }  // namespace zirvon

@@ -1,0 +1,68 @@
+// The core in WebAssembly on the page: one instance of the module, called
+// through zv_call (web/wasm/exports.cpp) with a request, giving back the
+// reply and the bytes the call made.
+
+import { systemImports } from './system_imports.js';
+import { WireReader } from './wire.js';
+
+export class Core {
+    /** Takes the compiled module; ready once start() has resolved. */
+    constructor(module) {
+        this.module = module;
+        this.exports = null;
+        this.pieces = [];
+    }
+
+    async start() {
+        const imports = {
+            ...systemImports(),
+            zirvon: {
+                data: (at, size) => this.pieces.push(new Uint8Array(this.exports.memory.buffer, at, size).slice()),
+            },
+        };
+        const instance = await WebAssembly.instantiate(this.module, imports);
+        this.imports = imports;
+        this.attach(instance);
+    }
+
+    attach(instance) {
+        this.exports = instance.exports;
+        this.exports._initialize();
+    }
+
+    /** Runs call number `call` on the request bytes: {reply: WireReader,
+     * data: Uint8Array}. A call that traps (the module ran out of memory)
+     * throws, and the next call gets a fresh instance. */
+    run(call, request) {
+        const e = this.exports;
+        this.pieces = [];
+        let reply = 0;
+        try {
+            const at = e.zv_alloc(Math.max(request.length, 1));
+            new Uint8Array(e.memory.buffer, at, request.length).set(request);
+            reply = e.zv_call(call, at, request.length);
+            e.zv_free(at);
+        } catch (error) {
+            this.attach(new WebAssembly.Instance(this.module, this.imports));
+            throw error;
+        }
+        if (!reply) throw new Error('the core could not read the request');
+        const size = new DataView(e.memory.buffer).getUint32(reply, true);
+        const wire = new Uint8Array(e.memory.buffer, reply + 4, size).slice();
+        e.zv_free(reply);
+        const data = joined(this.pieces);
+        this.pieces = [];
+        return { reply: new WireReader(wire), data };
+    }
+}
+
+function joined(pieces) {
+    if (pieces.length === 1) return pieces[0];
+    const out = new Uint8Array(pieces.reduce((n, p) => n + p.length, 0));
+    let at = 0;
+    for (const piece of pieces) {
+        out.set(piece, at);
+        at += piece.length;
+    }
+    return out;
+}

@@ -1,0 +1,72 @@
+// The colours of MML in the editor: a line-by-line tokenizer that reads the
+// source as the compiler does (blocks n[ ... ] on one line, `;` comments,
+// text outside blocks a comment but for its digits, which count).
+
+import { HighlightStyle, StreamLanguage, syntaxHighlighting } from '@codemirror/language';
+import { tags } from '@lezer/highlight';
+
+const NOTE = /^[A-Ga-g][#+\-0-9.%]*/;
+const REST = /^[Rr][#+\-0-9.%]*/;
+const PARAMETER = /^[LOQloq][0-9]*/;
+
+function tokenInBlock(stream, state) {
+    if (stream.eatSpace()) return null;
+    if (stream.peek() === ']') {
+        stream.next();
+        state.inBlock = false;
+        return 'bracket';
+    }
+    // A new block inside an open one (the open one then has no sync mark).
+    if (stream.match(/^[0-9]*\[/)) return 'typeName';
+    if (stream.match(NOTE)) return 'atom';
+    if (stream.match(REST)) return 'null';
+    if (stream.match(PARAMETER)) return 'keyword';
+    if (stream.match(/^[0-9]+/)) return 'number';
+    if (stream.match(/^[<>]+/)) return 'operator';
+    if (stream.match(/^[&.%]/)) return 'operator';
+    stream.next();
+    return 'invalid';
+}
+
+function tokenOutside(stream, state) {
+    // Digits just before `[` name the track; others count towards it, so
+    // they show as numbers wherever they stand.
+    if (stream.match(/^[0-9]*\[/)) {
+        state.inBlock = true;
+        return 'typeName';
+    }
+    if (stream.match(/^[0-9]+/)) return 'number';
+    stream.match(/^[^0-9[;]+/) || stream.next();
+    return 'comment';
+}
+
+export const mml = StreamLanguage.define({
+    name: 'mml',
+    startState: () => ({ inBlock: false }),
+    copyState: (state) => ({ ...state }),
+    token(stream, state) {
+        // Every line starts afresh: a block never runs on to the next one.
+        if (stream.sol()) state.inBlock = false;
+        if (stream.peek() === ';') {
+            stream.skipToEnd();
+            return 'lineComment';
+        }
+        return state.inBlock ? tokenInBlock(stream, state) : tokenOutside(stream, state);
+    },
+    languageData: { commentTokens: { line: ';' } },
+});
+
+const style = HighlightStyle.define([
+    { tag: tags.comment, color: '#6a737d', fontStyle: 'italic' },
+    { tag: tags.lineComment, color: '#6a737d', fontStyle: 'italic' },
+    { tag: tags.typeName, color: '#8250df', fontWeight: 'bold' },
+    { tag: tags.atom, color: '#0550ae' },
+    { tag: tags.null, color: '#953800' },
+    { tag: tags.keyword, color: '#cf222e' },
+    { tag: tags.number, color: '#116329' },
+    { tag: tags.operator, color: '#8250df' },
+    { tag: tags.bracket, color: '#8250df', fontWeight: 'bold' },
+    { tag: tags.invalid, color: '#cf222e', textDecoration: 'underline dotted' },
+]);
+
+export const mmlHighlighting = [mml, syntaxHighlighting(style)];

@@ -1,0 +1,195 @@
+// The page: the source (MML in the editor, or a tape image and its
+// listing), compiled on every change with its problems marked and listed,
+// the piano roll, the track toggles, the files in and out, and Share.
+
+import { outputName } from './api.js';
+import { markProblems, rangeOf, replaceText } from './editor.js';
+import { download, isImageName } from './files.js';
+import { showMessages, showSummary } from './messages.js';
+import { fragmentOf } from './share.js';
+import { trackOptions } from './tracks.js';
+
+/** How long the text must rest before the picture is drawn again: a long
+ * song's picture takes longer than a keystroke should. */
+const ROLL_DELAY_MS = 300;
+/** The longest song the page makes a WAV file of, in ticks: an hour, some
+ * 600 MB, which a browser's tab holds whole, twice over while it is handed on. */
+const LONGEST_WAV = 60 * 60 * 50;
+
+export class Page {
+    constructor({ calls, elements, roll }) {
+        this.calls = calls;
+        this.el = elements;
+        this.roll = roll;
+        this.view = null; // the editor, once made
+        this.name = 'song.MML';
+        this.image = null; // a tape image's bytes, while one is open
+        this.rollTimer = 0;
+        this.compiling = false;
+        this.busy = false; // the player draws its own passage
+        this.notice = ''; // about the file opened, shown with each summary
+    }
+
+    /** The source as the calls take it: the text, or the image's bytes. */
+    source() {
+        return this.image ?? this.view.state.doc.toString();
+    }
+
+    /** The options of every call: the name, the tape name and the tracks
+     * that the toggles leave to be heard. */
+    options(extra = {}) {
+        const options = { name: this.name, ...trackOptions(this.el.tracks), ...extra };
+        const tapeName = this.el.tapeName.value;
+        if (!this.image) options.tapeName = tapeName;
+        else if (tapeName !== this.imageTapeName) options.tapeName = tapeName;
+        return options;
+    }
+
+    /** Compiles the text at once (after the editor's change is done), then
+     * draws the picture once typing rests. */
+    textChanged() {
+        if (this.compiling) return;
+        this.compiling = true;
+        queueMicrotask(() => {
+            this.compiling = false;
+            this.compile();
+        });
+    }
+
+    compile() {
+        if (this.image) return;
+        // Measured for the benchmark (web/bench/page_bench.mjs), and for DevTools.
+        const start = performance.now();
+        const result = this.calls.compile(this.view.state.doc.toString(), this.options());
+        markProblems(this.view, result.diagnostics);
+        showMessages(this.el.messages, result.diagnostics, (d) => this.reveal(d));
+        const summary = result.summary || 'no problems';
+        showSummary(this.el.summary, this.notice ? `${summary} \u00b7 ${this.notice}` : summary, !result.ok || this.notice !== '');
+        performance.measure('zirvon: compile', { start });
+        this.scheduleRoll();
+    }
+
+    scheduleRoll() {
+        clearTimeout(this.rollTimer);
+        this.rollTimer = setTimeout(() => this.drawRoll(), ROLL_DELAY_MS);
+    }
+
+    /** The picture of the whole song with the tracks the toggles leave. */
+    drawRoll() {
+        if (this.busy) return;
+        const result = this.calls.file('svg', this.source(), this.options());
+        if (result.ok) this.roll.show(new TextDecoder().decode(result.data));
+    }
+
+    /** Selects the place of a problem in the editor. */
+    reveal(d) {
+        const range = rangeOf(this.view.state.doc, d.line, d.column, d.end);
+        if (!range) return;
+        this.view.dispatch({ selection: { anchor: range.from, head: range.to }, scrollIntoView: true });
+        this.view.focus();
+    }
+
+    /** Opens a file: MML as text in the editor, an image as its listing. */
+    open(name, bytes) {
+        if (isImageName(name)) {
+            this.openImage(name, bytes);
+            return;
+        }
+        this.closeImage();
+        this.name = name;
+        this.el.fileName.textContent = name;
+        let text;
+        try {
+            text = new TextDecoder('utf-8', { fatal: true }).decode(bytes);
+        } catch {
+            text = null;
+        }
+        replaceText(this.view, text ?? new TextDecoder().decode(bytes));
+        // The editor holds text: what is not UTF-8 cannot stay as it was.
+        this.notice = text === null ? `${name} is not UTF-8: the bytes that are not show as \uFFFD, and stay so` : '';
+    }
+
+    openImage(name, bytes) {
+        const result = this.calls.list(bytes, { name });
+        showMessages(this.el.messages, result.diagnostics, () => {});
+        if (!result.ok) {
+            showSummary(this.el.summary, result.message, true);
+            return;
+        }
+        this.image = bytes;
+        this.name = name;
+        this.el.fileName.textContent = name;
+        this.imageTapeName = result.tapeName;
+        this.el.tapeName.value = this.imageTapeName;
+        this.el.listing.textContent = new TextDecoder().decode(result.data);
+        this.el.imageBar.hidden = this.el.listing.hidden = false;
+        this.el.editor.hidden = true;
+        this.el.imageName.textContent = name;
+        showSummary(this.el.summary, `tape image, ${bytes.length} bytes`);
+        this.drawRoll();
+    }
+
+    /** Back to the MML in the editor. */
+    closeImage() {
+        if (!this.image) return;
+        this.image = null;
+        this.name = 'song.MML';
+        this.el.fileName.textContent = this.name;
+        this.el.imageBar.hidden = this.el.listing.hidden = true;
+        this.el.editor.hidden = false;
+        this.el.tapeName.value = 'MUSICDATA';
+        this.compile();
+    }
+
+    /** Downloads a file of the source: 'mzt', 'mid', 'wav' or 'svg'. */
+    save(kind) {
+        try {
+            this.saveFile(kind);
+        } catch (error) {
+            showSummary(this.el.summary, `${kind.toUpperCase()} not made: ${error.message}`, true);
+        }
+    }
+
+    saveFile(kind) {
+        const extension = `.${kind.toUpperCase()}`;
+        if (kind === 'wav') {
+            const plan = this.calls.play(this.source(), this.options());
+            if (plan.ok && plan.passage.end - plan.passage.start > LONGEST_WAV) {
+                showSummary(this.el.summary, 'the song lasts over an hour: its WAV file is more than a browser ' +
+                    'holds well; the program writes it (zirvon song.mml /wav)', true);
+                return;
+            }
+        }
+        let result;
+        if (kind === 'mzt') {
+            result = this.image ? this.calls.image(this.image, this.options()) : this.calls.compile(this.source(), this.options());
+        } else {
+            result = this.calls.file({ mid: 'midi', wav: 'wav', svg: 'svg' }[kind], this.source(), this.options());
+        }
+        if (!result.ok) {
+            showSummary(this.el.summary, result.message, true);
+            return;
+        }
+        download(outputName(this.name, extension), result.data);
+    }
+
+    /** Puts the source into the address, to be copied and opened anywhere. */
+    async share() {
+        const text = this.image ? null : this.view.state.doc.toString();
+        if (text === null) {
+            showSummary(this.el.summary, 'Share holds MML sources; a tape image is not shared', true);
+            return;
+        }
+        const fragment = await fragmentOf(text);
+        history.replaceState(null, '', fragment);
+        this.el.shareLink.value = location.href;
+        this.el.shareLink.hidden = false;
+        this.el.shareLink.select();
+        try {
+            await navigator.clipboard.writeText(location.href);
+            showSummary(this.el.summary, 'link copied: it holds the whole source');
+        } catch {
+            showSummary(this.el.summary, 'the address now holds the whole source: copy it from the field');
+        }
+    }
+}

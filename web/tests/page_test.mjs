@@ -1,0 +1,223 @@
+// The page as a composer uses it, in headless Chromium: a mistake typed is
+// marked at its line (squiggle, gutter, message on hover, the list); Play
+// runs the player's clock at 50 ticks a second with a moving playhead and
+// the sounding notes lit; Stop stops it; Play from the cursor starts at the
+// cursor's block; Loop plays again; a muted track leaves the picture; Share
+// puts the source in the address and the link brings it back; an image
+// opened shows its /list; a file dropped opens; a download is the native
+// program's file; and the page works from a web server too.
+//   node web/tests/page_test.mjs ZIRVON PAGE
+
+import fs from 'node:fs';
+import http from 'node:http';
+import path from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+
+import { argumentsOrSkip, check, finish, launch, openPage, runNative, scratchFolder } from './browser.mjs';
+
+const examples = path.join(path.dirname(fileURLToPath(import.meta.url)), '..', '..', 'examples');
+const { zirvon, page } = argumentsOrSkip();
+const url = pathToFileURL(page).href;
+const folder = scratchFolder();
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+/** The editor's text, line by line as it shows. */
+const editorLines = (tab) => tab.$$eval('#editor .cm-line', (lines) => lines.map((l) => l.textContent));
+
+async function typeAMistake(tab) {
+    await tab.click('#editor .cm-content');
+    await tab.keyboard.down('Control');
+    await tab.keyboard.press('End');
+    await tab.keyboard.up('Control');
+    await tab.keyboard.type('\n12[C]');
+    const line = (await editorLines(tab)).length;
+    const item = await tab.waitForSelector(`#messages li[data-severity="error"][data-line="${line}"]`, { timeout: 5000 })
+        .catch(() => null);
+    check(item !== null, `the mistake on line ${line} is listed below the editor`);
+    const text = await tab.$eval('#messages li[data-severity="error"]', (li) => [li.dataset.column, li.textContent]);
+    check(text[0] === '3' && text[1] === `${line}:3: error: track number 12 is outside 0-9`,
+        `the message gives the place and the text: ${text}`);
+    const marked = await tab.evaluate(() => ({
+        squiggle: document.querySelector('.cm-lintRange-error')?.textContent ?? null,
+        gutter: document.querySelectorAll('.cm-gutter-lint .cm-lint-marker-error').length,
+        summary: document.getElementById('summary').textContent,
+    }));
+    check(marked.squiggle === '[', `the squiggle is under the bracket: ${marked.squiggle}`);
+    check(marked.gutter === 1, `one error mark in the gutter: ${marked.gutter}`);
+    check(marked.summary === "1 error; 'canon.MZT' not written", `the summary line: ${marked.summary}`);
+    const box = await (await tab.$('.cm-lintRange-error')).boundingBox();
+    await tab.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+    const tip = await tab.waitForSelector('.cm-tooltip-lint', { timeout: 5000 }).catch(() => null);
+    check(tip && (await tip.evaluate((t) => t.textContent)).includes('track number 12 is outside 0-9'),
+        'hovering over the mark shows the message');
+    await tab.keyboard.down('Control');
+    await tab.keyboard.press('z');
+    await tab.keyboard.up('Control');
+    await tab.waitForFunction(() => !document.querySelector('#messages li'), { timeout: 5000 }).catch(() => null);
+    check((await tab.$$('#messages li')).length === 0, 'undoing the mistake clears the list');
+}
+
+async function playAndStop(tab) {
+    await tab.click('#play');
+    await tab.waitForFunction(() => window.zirvon.player.tick > 0, { timeout: 5000 });
+    const run = await tab.evaluate(async () => {
+        const head = () => [...document.querySelectorAll('#playhead')].map((h) => h.getAttribute('x1') + ',' + h.getAttribute('y1'))[0];
+        const first = { at: performance.now(), ...window.zirvon.player, head: head() };
+        let lit = 0;
+        for (let i = 0; i < 40; i++) {
+            await new Promise((resolve) => setTimeout(resolve, 50));
+            lit = Math.max(lit, document.querySelectorAll('#editor .zv-sounding').length);
+        }
+        const second = { at: performance.now(), ...window.zirvon.player, head: head() };
+        return { first, second, lit };
+    });
+    const rate = ((run.second.tick - run.first.tick) * 1000) / (run.second.at - run.first.at);
+    check(run.first.playing && run.second.playing, 'the player plays');
+    // A wide margin: the machine may stall for a moment; a wrong clock is far off.
+    check(rate > 42 && rate < 58, `the tick advances at 50 a second: ${rate.toFixed(1)}`);
+    check(run.second.block >= 1, `the block is known: ${run.second.block}`);
+    check(run.first.head && run.second.head && run.first.head !== run.second.head,
+        `the playhead moves: ${run.first.head} then ${run.second.head}`);
+    check(run.lit > 0, 'the sounding notes are lit in the editor');
+    await tab.click('#stop');
+    const stopped = await tab.evaluate(async () => {
+        const at = window.zirvon.player;
+        await new Promise((resolve) => setTimeout(resolve, 300));
+        return { at, later: window.zirvon.player, lit: document.querySelectorAll('#editor .zv-sounding').length };
+    });
+    check(!stopped.at.playing && stopped.later.tick === stopped.at.tick, `Stop stops the clock: ${JSON.stringify(stopped)}`);
+    check(stopped.lit === 0, 'nothing is lit after Stop');
+}
+
+async function playFromCursor(tab) {
+    // Line 6 of canon.mml is its third bar, block 3.
+    const line = await tab.$$('#editor .cm-line');
+    await line[5].click({ offset: { x: 4, y: 4 } });
+    await tab.click('#play-cursor');
+    await tab.waitForFunction(() => window.zirvon.player.playing, { timeout: 5000 });
+    const position = await tab.evaluate(() => window.zirvon.player);
+    check(position.block === 3, `Play from cursor starts in the cursor's block: ${JSON.stringify(position)}`);
+    await tab.keyboard.press('Escape');
+    check(!(await tab.evaluate(() => window.zirvon.player.playing)), 'Escape stops');
+}
+
+/** Loop plays the selection's blocks again and again; a muted track leaves
+ * the picture, as /mute leaves it out of /svg. */
+async function loopAndMute(tab) {
+    const line = await tab.$$('#editor .cm-line');
+    await line[5].click({ offset: { x: 4, y: 4 } });
+    await tab.click('#loop');
+    await tab.click('#play-selection');
+    const turns = await tab.evaluate(async () => {
+        const seen = [];
+        for (let i = 0; i < 70; i++) {
+            seen.push(window.zirvon.player);
+            await new Promise((resolve) => setTimeout(resolve, 50));
+        }
+        return seen;
+    });
+    // Block 3 lasts 102 ticks, about two seconds: in 3.5 seconds it starts again.
+    const wrapped = turns.some((p, i) => i > 0 && p.tick < turns[i - 1].tick);
+    check(wrapped && turns.every((p) => p.playing && p.block === 3), `Loop plays block 3 again: ${JSON.stringify(turns.at(-1))}`);
+    await tab.click('#stop');
+    await tab.click('#loop');
+    await tab.click('#mute-2');
+    await tab.waitForFunction(() => document.querySelector('#roll svg title')?.textContent.includes('muted: 2'), { timeout: 5000 })
+        .catch(() => null);
+    check(await tab.$eval('#roll svg title', (t) => t.textContent.includes('muted: 2')), 'the picture leaves out a muted track');
+    await tab.click('#mute-2');
+}
+
+async function shareAndReopen(browser, tab) {
+    const before = await editorLines(tab);
+    await tab.click('#share');
+    await tab.waitForFunction(() => location.hash.startsWith('#mml='), { timeout: 5000 });
+    const link = await tab.evaluate(() => location.href);
+    const reopened = await openPage(browser, link);
+    await reopened.waitForFunction((n) => document.querySelectorAll('#editor .cm-line').length === n, { timeout: 5000 }, before.length);
+    check(JSON.stringify(await editorLines(reopened)) === JSON.stringify(before), 'the link brings the source back');
+    // Byte for byte, CRs too: shared again, it gives the same link.
+    await reopened.evaluate(() => history.replaceState(null, '', location.pathname));
+    await reopened.click('#share');
+    await reopened.waitForFunction(() => location.hash.startsWith('#mml='), { timeout: 5000 });
+    check((await reopened.evaluate(() => location.href)) === link, 'sharing the reopened source gives the same link');
+    await reopened.close();
+}
+
+async function openImageAndDownload(tab) {
+    fs.copyFileSync(path.join(examples, 'canon.mml'), path.join(folder, 'canon.mml'));
+    runNative(zirvon, folder, 'canon.mml', 'NATIVE');
+    const listing = runNative(zirvon, folder, 'canon.MZT', '/list').stdout.toString('utf8');
+    await (await tab.$('#file-input')).uploadFile(path.join(folder, 'canon.MZT'));
+    await tab.waitForSelector('#listing:not([hidden])', { timeout: 5000 });
+    check((await tab.$eval('#listing', (pre) => pre.textContent)) === listing, 'an image opened shows its /list');
+    check((await tab.$eval('#tape-name', (input) => input.value)) === 'NATIVE', 'the tape name field shows its name');
+    const downloads = path.join(folder, 'downloads');
+    fs.mkdirSync(downloads);
+    const session = await tab.createCDPSession();
+    await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+    await tab.$eval('#tape-name', (input) => { input.value = 'RENAMED'; });
+    await tab.click('#download-mzt');
+    await tab.click('#download-mid');
+    runNative(zirvon, folder, 'canon.mml', 'RENAMED', '-o', 'renamed.MZT');
+    runNative(zirvon, folder, 'canon.MZT', '/midi');
+    for (const name of ['canon.MZT', 'canon.MID']) {
+        for (let i = 0; i < 50 && !fs.existsSync(path.join(downloads, name)); i++) await sleep(100);
+        const got = fs.existsSync(path.join(downloads, name)) ? fs.readFileSync(path.join(downloads, name)) : null;
+        check(got !== null, `${name} is downloaded`);
+        if (name === 'canon.MID') check(got?.equals(fs.readFileSync(path.join(folder, name))), `${name} is the program's`);
+    }
+    check(fs.readFileSync(path.join(downloads, 'canon.MZT')).equals(fs.readFileSync(path.join(folder, 'renamed.MZT'))),
+        'the image is written back with the new tape name');
+    await tab.click('#edit-source');
+    check(await tab.$eval('#listing', (pre) => pre.hidden), 'Back to the MML hides the listing');
+}
+
+/** A file dropped on the page opens as it would from the button. */
+async function dropAFile(tab) {
+    await tab.evaluate(() => {
+        const data = new DataTransfer();
+        data.items.add(new File(['1[C D E]\r\n'], 'dropped.mml'));
+        for (const type of ['dragover', 'drop']) {
+            document.body.dispatchEvent(new DragEvent(type, { dataTransfer: data, bubbles: true, cancelable: true }));
+        }
+    });
+    await tab.waitForFunction(() => document.getElementById('file-name').textContent === 'dropped.mml', { timeout: 5000 })
+        .catch(() => null);
+    check(JSON.stringify(await editorLines(tab)) === JSON.stringify(['1[C D E]', '']), 'a dropped file opens in the editor');
+}
+
+/** The page from a web server: its audio thread loads too. */
+async function fromServer(browser) {
+    const server = http.createServer((request, response) => {
+        response.writeHead(200, { 'Content-Type': 'text/html' });
+        response.end(fs.readFileSync(page));
+    });
+    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+    try {
+        const tab = await openPage(browser, `http://127.0.0.1:${server.address().port}/zirvon.html`);
+        await tab.click('#play');
+        await tab.waitForFunction(() => window.zirvon.player.tick > 10, { timeout: 5000 }).catch(() => null);
+        check((await tab.evaluate(() => window.zirvon.player.tick)) > 10, 'the page plays from a web server');
+        await tab.close();
+    } finally {
+        server.close();
+    }
+}
+
+const { browser, close } = await launch();
+try {
+    const tab = await openPage(browser, url);
+    await typeAMistake(tab);
+    await playAndStop(tab);
+    await playFromCursor(tab);
+    await loopAndMute(tab);
+    await shareAndReopen(browser, tab);
+    await openImageAndDownload(tab);
+    await dropAFile(tab);
+    await fromServer(browser);
+} finally {
+    await close();
+    fs.rmSync(folder, { recursive: true, force: true });
+}
+finish('page_test');

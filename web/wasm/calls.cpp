@@ -1,0 +1,148 @@
+#include "web/wasm/calls.h"
+
+#include <string>
+#include <string_view>
+
+#include "mml/analysis.h"
+#include "mml/source_text.h"
+#include "outputs/listing.h"
+#include "outputs/messages.h"
+#include "outputs/output_table.h"
+#include "outputs/summary.h"
+#include "picture/roll.h"
+#include "tape/tape_header.h"
+#include "web/wasm/request.h"
+
+namespace zirvon::web {
+namespace {
+
+std::span<const std::uint8_t> bytes_of(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+ByteSink sink_of(const DataSink& data) {
+    return [&data](std::span<const std::uint8_t> piece) {
+        data(piece);
+        return true;
+    };
+}
+
+void compile(const Request& request, Reply& reply, const DataSink& data) {
+    const std::optional<Prepared> song = prepare(request, reply, false);
+    // A source that is not text has no summary: its one line says why.
+    if (!song) {
+        if (reply.summary.empty()) reply.summary = reply.message;
+        return;
+    }
+    image_output().make(song->output_source(request), sink_of(data));
+}
+
+/// The listing; for an image, the tape name goes after the reply.
+void list(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
+    Request plain = request;
+    plain.output.clear();
+    const std::optional<Prepared> song = prepare(plain, reply, false, "nothing listed");
+    if (!song) return;
+    std::string text;
+    if (request.image) {
+        text = tape_header_text(read_tape_header(song->image));
+        for (const std::string& problem : tape_header_problems(song->image, song->song)) {
+            reply.warn(request.name + ": " + problem, "tape-header");
+        }
+        extra.text(song->tape_name);
+    }
+    text += listing_text(song->song, song->map);
+    data(bytes_of(text));
+}
+
+/// The warnings of a run that sounds the passage, as the command line gives
+/// them before it plays or writes.
+void warn_about_sound(const Prepared& song, Reply& reply) {
+    if (!song.nothing_to_hear) {
+        std::string silence = passage_silence_warning(song.song, song.map, song.passage, song.tracks_chosen);
+        if (!silence.empty()) reply.warn(std::move(silence), "silence");
+    }
+    // A source's compile has warned about the notes left out where they are.
+    if (song.image.empty()) return;
+    std::string left_out = passage_left_out_warning(song.song, song.map, song.passage);
+    if (!left_out.empty()) reply.warn(std::move(left_out), "left-out");
+}
+
+/// A file of the output table (a MIDI or WAV file, a picture) of the passage.
+void file(const OutputKind& kind, const Request& request, Reply& reply, const DataSink& data) {
+    const std::optional<Prepared> song = prepare(request, reply, true);
+    if (!song) return;
+    if (kind.sounds) warn_about_sound(*song, reply);
+    const OutputSource source = song->output_source(request);
+    if (kind.refusal != nullptr) {
+        if (std::string why = kind.refusal(source, request.output); !why.empty()) {
+            reply.fail(std::move(why));
+            return;
+        }
+    }
+    kind.make(source, sink_of(data));
+}
+
+/// An image written back, with a new tape name or with its own.
+void image(const Request& request, Reply& reply, const DataSink& data) {
+    const std::optional<Prepared> song = prepare(request, reply, false);
+    if (song) image_output().make(song->output_source(request), sink_of(data));
+}
+
+/// The passage, the song's blocks and the image the player loads: all that
+/// must be known before the first note, and no more.
+void play(const Request& request, Reply& reply, WireWriter& extra) {
+    const std::optional<Prepared> song = prepare(request, reply, true, "nothing played");
+    if (!song) return;
+    warn_about_sound(*song, reply);
+    const play::Passage& passage = song->passage;
+    extra.u32(static_cast<std::uint32_t>(passage.start));
+    extra.u32(static_cast<std::uint32_t>(passage.end));
+    extra.u32(passage.audible);
+    extra.u32(static_cast<std::uint32_t>(song->map.block_starts.size()));
+    for (const std::uint64_t start : song->map.block_starts) extra.u32(static_cast<std::uint32_t>(start));
+    extra.bytes(output_bytes(image_output(), song->output_source(request)));
+}
+
+/// The picture of the passage, and every note in it with its place in the
+/// source, for the page to follow what plays.
+void roll(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
+    const std::optional<Prepared> song = prepare(request, reply, true);
+    if (!song) return;
+    const picture::Roll roll = picture::collect_roll(song->song, song->map, song->passage);
+    extra.u32(static_cast<std::uint32_t>(roll.notes.size()));
+    for (const picture::RollNote& note : roll.notes) {
+        extra.u8(static_cast<std::uint8_t>(note.track));
+        extra.u32(static_cast<std::uint32_t>(note.on));
+        extra.u32(static_cast<std::uint32_t>(note.off));
+        extra.u32(note.place.line);
+        extra.u32(note.place.column);
+        extra.u32(note.place.end_column);
+    }
+    output_for_option("svg")->make(song->output_source(request), sink_of(data));
+}
+
+}  // namespace
+
+bool run_call(int call, WireReader& in, WireWriter& out, const DataSink& data) {
+    Request request;
+    if (!read_request(in, request)) return false;
+    Reply reply;
+    WireWriter extra;
+    switch (static_cast<Call>(call)) {
+        case Call::compile: compile(request, reply, data); break;
+        case Call::list: list(request, reply, extra, data); break;
+        case Call::midi: file(*output_for_option("midi"), request, reply, data); break;
+        case Call::wav: file(*output_for_option("wav"), request, reply, data); break;
+        case Call::svg: file(*output_for_option("svg"), request, reply, data); break;
+        case Call::image: image(request, reply, data); break;
+        case Call::play: play(request, reply, extra); break;
+        case Call::roll: roll(request, reply, extra, data); break;
+        default: return false;
+    }
+    reply.write(out);
+    for (const std::uint8_t b : extra.data()) out.u8(b);
+    return true;
+}
+
+}  // namespace zirvon::web

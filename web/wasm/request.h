@@ -1,0 +1,83 @@
+// What the page asks of the core, and what it gets back: the source (MML
+// or a tape image) with the command line's options as text, and the ok,
+// the messages and the problems of a run, as the command line gives them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mml/diagnostic.h"
+#include "outputs/output_table.h"
+#include "play/passage.h"
+#include "song/song.h"
+#include "web/wasm/wire.h"
+
+namespace zirvon::web {
+
+struct Request {
+    bool image = false;  ///< the source is a tape image, not MML
+    std::string source;
+    /// The file name that messages and the picture's title give the source.
+    std::string name;
+    std::optional<std::string> tape_name;
+    /// /from=, /to=, /solo= and /mute= as the command line takes them.
+    std::optional<std::string> from, to, solo, mute;
+    /// The file this request makes, named in the summary when errors stop it.
+    std::string output;
+};
+
+/// Reads a request as web/src/wire.js writes it. False when it is cut short.
+bool read_request(WireReader& in, Request& request);
+
+/// What a run tells the user, besides the bytes it makes.
+struct Reply {
+    bool ok = true;
+    /// The command line's one-line error when ok is false, without the
+    /// program's name in front.
+    std::string message;
+    /// The line that counts a compile's problems; empty when it had none.
+    std::string summary;
+    std::vector<Diagnostic> diagnostics;
+
+    /// Ends the run with `error`; returns false for the caller to return.
+    bool fail(std::string error);
+    /// A warning about the whole run rather than a place in the source.
+    void warn(std::string text, std::string_view code);
+    /// ok, message, summary and the problems, as wire.js reads them.
+    void write(WireWriter& out) const;
+};
+
+/// A song ready to play, draw or write: a source loaded or compiled, and the
+/// passage the options pick.
+struct Prepared {
+    Song song;
+    play::SongMap map;
+    play::Passage passage;
+    bool passage_given = false;
+    /// /solo or /mute chose the tracks.
+    bool tracks_chosen = false;
+    /// The compile warned that the song holds nothing to hear at all.
+    bool nothing_to_hear = false;
+    /// The tape name: the request's for MML, the header's for an image.
+    std::string tape_name;
+    /// The image's bytes, for an image.
+    std::vector<std::uint8_t> image;
+
+    /// What the output table makes a file of, for `request`.
+    OutputSource output_source(const Request& request) const;
+};
+
+/// Reads the passage options, loads or compiles the source and, with
+/// `pick_passage`, picks the passage, in the command line's order and with
+/// its messages; without, the options are not looked at. Nothing, with
+/// `reply` saying why, when one of them fails; `not_done` is what the
+/// summary says is not done besides the output ("nothing played").
+std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_passage,
+                                std::string_view not_done = {});
+
+/// The tape name of a new image: the request's, or the default one.
+std::string tape_name_of(const Request& request);
+
+}  // namespace zirvon::web
