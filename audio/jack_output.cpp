@@ -1,6 +1,8 @@
 #include "audio/jack_output.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace zirvon::audio {
 namespace {
@@ -15,10 +17,23 @@ constexpr const char* kSystemPlayback[2] = {"system:playback_1", "system:playbac
 bool JackOutput::open(std::string&) {
     loaded_ = lib_.load();
     if (!loaded_) return false;
-    jack_status_t status{};
-    // The name is ours alone: a client still open under it would make JACK
-    // give this one another ("zirvon-01").
-    client_ = lib_.jack_client_open(kClientName, JackNoStartServer, &status);
+    // The client is called "zirvon", which is how a user finds it. The
+    // server lets go of a name a moment after its client closes, and the
+    // MIDI side's client, which looked for ports, has only just closed: a
+    // client opened at once would be renamed ("zirvon-01"). So the name is
+    // asked for exactly, for a little while, before any name will do.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    for (;;) {
+        jack_status_t status{};
+        client_ = lib_.jack_client_open(kClientName, static_cast<jack_options_t>(JackNoStartServer | JackUseExactName),
+                                        &status);
+        if (client_ != nullptr || !(status & JackNameNotUnique)) break;
+        if (std::chrono::steady_clock::now() >= give_up) {
+            client_ = lib_.jack_client_open(kClientName, JackNoStartServer, &status);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     return client_ != nullptr;
 }
 
