@@ -276,7 +276,8 @@ void Compiler::emit_note(LineState& s) {
         }
         if (s.passed_from) [[unlikely]] {
             std::string becomes = std::string(1, static_cast<char>(s.text[s.command_column - 1] & ~0x20)) +
-                                  (s.raw ? "%" : "") + number.text() + std::string(s.dots, '.');
+                                  (s.raw ? "%" : "") + number.text() +
+                                  std::string(static_cast<std::size_t>(std::min<std::uint64_t>(s.dots, 100)), '.');
             becomes += !s.raw && ticks.is_zero()
                            ? ": not a note length (1, 2, 4, 8, 16 or 32), so it lasts 0 ticks"
                            : " (" + ticks.text() + " ticks)";

@@ -137,7 +137,7 @@ class TrackWriter {
             return;
         }
         if (e.note > kHighestPitch) {
-            change(i, "note code " + std::to_string(e.note) +
+            change(i, std::string("note code ").append(std::to_string(e.note)) +
                           " (which only ends the sounding note) becomes a rest of 0 ticks");
             tokens.push_back(rest_text(0));
             return;
@@ -178,7 +178,7 @@ class TrackWriter {
         // would try, and the compiler says what it gives.
         if (ticks == 0) return "64";
         if (ticks > 255) return command('%', ticks);
-        const LengthForm form = kLengthForms[ticks];
+        const LengthForm form = kLengthForms[static_cast<std::size_t>(ticks)];
         if (form.number == 0) return command('%', ticks);
         std::string text = form.number == pen_.length_number ? "" : std::to_string(form.number);
         text.append(static_cast<std::size_t>(form.dots), '.');

@@ -109,7 +109,9 @@ std::optional<std::uint64_t> resolve_bound(const char* option, const Bound& boun
                         "; " + block_count_text(blocks);
                 return std::nullopt;
             }
-            return is_end ? map.block_end(bound.value) : map.block_starts[bound.value - 1];
+            // Within the block count, checked above.
+            return is_end ? map.block_end(static_cast<std::size_t>(bound.value))
+                          : map.block_starts[static_cast<std::size_t>(bound.value - 1)];
         case Bound::Kind::time: {
             const std::uint64_t tick = tick_at_or_after(bound.value);
             if (tick > map.done_tick) {

@@ -13,11 +13,10 @@
 #include "mml/song_checks.h"
 #include "smf/midi_import.h"
 #include "smf/smf_reader.h"
+#include "smf/wide_number.h"
 #include "song/song.h"
 
 namespace zirvon::smf::import {
-
-__extension__ typedef unsigned __int128 Wide;
 
 /// No note starts later than this: a tape image holds less than this much
 /// music of any kind (21,845 events of at most 256 ticks).
@@ -42,18 +41,18 @@ class TimeMap {
             const bool drop = file.frames == 29;
             scale_ = static_cast<std::uint64_t>(drop ? 30'000 : file.frames) *
                      static_cast<std::uint64_t>(file.ticks_per_frame);
-            segments_.push_back({0, 0, drop ? 1'001'000'000u : 1'000'000u});
+            segments_.push_back({0, Wide{}, drop ? 1'001'000'000u : 1'000'000u});
             return;
         }
         scale_ = file.division;
-        segments_.push_back({0, 0, 500'000});
+        segments_.push_back({0, Wide{}, 500'000});
         for (const SmfTempo& t : file.tempos) {
             Segment& last = segments_.back();
             if (t.tick == last.tick) {
                 last.rate = t.microseconds;
                 continue;
             }
-            const Wide at = last.at + static_cast<Wide>(t.tick - last.tick) * last.rate;
+            const Wide at = last.at + Wide::product(t.tick - last.tick, last.rate);
             segments_.push_back({t.tick, at, t.microseconds});
         }
     }
@@ -62,13 +61,14 @@ class TimeMap {
         auto it = std::upper_bound(segments_.begin(), segments_.end(), tick,
                                    [](std::uint64_t t, const Segment& s) { return t < s.tick; });
         --it;
-        return it->at + static_cast<Wide>(tick - it->tick) * it->rate;
+        return it->at + Wide::product(tick - it->tick, it->rate);
     }
-    std::uint64_t micros(std::uint64_t tick) const { return clamp(scaled(tick) / scale_); }
+    std::uint64_t micros(std::uint64_t tick) const { return clamp(scaled(tick).divided_by(scale_)); }
     /// The nearest 20 ms tick.
     std::uint64_t tick(std::uint64_t file_tick) const {
-        const Wide per_tick = static_cast<Wide>(kTickMicroseconds) * scale_;
-        return clamp((scaled(file_tick) + per_tick / 2) / per_tick);
+        // At most 20,000 x 30,000 x 255 frames: well inside 64 bits.
+        const std::uint64_t per_tick = static_cast<std::uint64_t>(kTickMicroseconds) * scale_;
+        return clamp((scaled(file_tick) + Wide{0, per_tick / 2}).divided_by(per_tick));
     }
 
   private:
@@ -77,9 +77,7 @@ class TimeMap {
         Wide at;
         std::uint64_t rate;
     };
-    static std::uint64_t clamp(Wide v) {
-        return v > kLastTick * 1'000'000 ? kLastTick * 1'000'000 : static_cast<std::uint64_t>(v);
-    }
+    static std::uint64_t clamp(std::uint64_t v) { return std::min(v, kLastTick * 1'000'000); }
 
     std::vector<Segment> segments_;
     std::uint64_t scale_ = 1;

@@ -14,6 +14,7 @@
 #include "mml/analysis.h"
 #include "mml/mml_writer.h"
 #include "mml/song_checks.h"
+#include "smf/wide_number.h"
 #include "play/passage.h"
 #include "play/player.h"
 
@@ -349,3 +350,25 @@ TEST(MidiImport, RealMusicWrittenWithLilyPond) {
 
 }  // namespace
 }  // namespace zirvon::smf
+
+namespace zirvon::smf::import {
+namespace {
+
+// The tempo map's 128-bit arithmetic, which 32-bit builds cannot leave to
+// the compiler: products past 64 bits, carries, and quotients that do not fit.
+TEST(Wide, ProductsSumsAndQuotientsAreExact) {
+    const std::uint64_t max = UINT64_MAX;
+    const Wide square = Wide::product(max, max);  // 2^128 - 2^65 + 1
+    EXPECT_EQ(square.high, max - 1);
+    EXPECT_EQ(square.low, 1u);
+    const Wide carried = Wide{0, max} + Wide{0, 1};
+    EXPECT_EQ(carried.high, 1u);
+    EXPECT_EQ(carried.low, 0u);
+    EXPECT_EQ(Wide::product(1'001'000'000, 3'000'000'000'000).divided_by(3'000'000'000'000), 1'001'000'000u);
+    EXPECT_EQ((Wide::product(max, 7) + Wide{0, 5}).divided_by(7), max);
+    EXPECT_EQ(Wide::product(max, 8).divided_by(7), max);  // past 64 bits: the largest
+    EXPECT_EQ(Wide::product(123'456'789'012, 987'654'321).divided_by(1'000), 121'932'631'124'487'120u);
+}
+
+}  // namespace
+}  // namespace zirvon::smf::import
