@@ -33,7 +33,7 @@ zirvon::Song ten_minute_song() {
 }
 
 void BM_ImportTenMinutes(benchmark::State& state) {
-    const std::vector<std::uint8_t> file = zirvon::smf::build_midi_file(ten_minute_song()).bytes;
+    const std::vector<std::uint8_t> file = zirvon::smf::build_midi_file(ten_minute_song(), "LONG").bytes;
     for (auto _ : state) {
         zirvon::smf::ImportedSong imported;
         std::string error;
@@ -45,7 +45,7 @@ void BM_ImportTenMinutes(benchmark::State& state) {
 BENCHMARK(BM_ImportTenMinutes)->Unit(benchmark::kMillisecond);
 
 void BM_ImportTenMinutesToMml(benchmark::State& state) {
-    const std::vector<std::uint8_t> file = zirvon::smf::build_midi_file(ten_minute_song()).bytes;
+    const std::vector<std::uint8_t> file = zirvon::smf::build_midi_file(ten_minute_song(), "LONG").bytes;
     for (auto _ : state) {
         zirvon::smf::ImportedSong imported;
         std::string error;

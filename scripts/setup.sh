@@ -5,6 +5,7 @@
 #   scripts/setup.sh --tests       also what the test suite needs; builds the tests too
 #   scripts/setup.sh --sanitizers  also clang and its sanitizer and fuzzer runtimes
 #   scripts/setup.sh --web         only what building the page needs; builds nothing
+#   scripts/setup.sh --bench       also Google Benchmark; builds the bench preset in build/bench/
 #                                  (scripts/web.sh, which builds the page, runs it)
 # With --tests it also builds the page, which the browser tests load.
 # A second run installs nothing and rebuilds nothing.
@@ -32,15 +33,19 @@ sanitizer_packages=(clang libclang-rt-14-dev libgtest-dev)
 # The page (scripts/web.sh): Emscripten for the core in WebAssembly, Node.js
 # and npm for its editor, its bundler and the browser driver of its tests.
 web_packages=(emscripten nodejs npm)
+# The benchmarks (the bench preset).
+bench_packages=(libbenchmark-dev)
 
 packages=("${program_packages[@]}")
 tests=false
 build=true
+bench=false
 for option in "$@"; do
     case "$option" in
         --tests) packages+=("${test_packages[@]}" "${web_packages[@]}"); tests=true ;;
         --sanitizers) packages+=("${sanitizer_packages[@]}") ;;
         --web) packages=("${web_packages[@]}"); build=false ;;
+        --bench) packages+=("${bench_packages[@]}"); bench=true ;;
         *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
     esac
 done
@@ -78,4 +83,9 @@ elif grep -qx 'ZIRVON_TESTS:BOOL=ON' build/release/CMakeCache.txt 2>/dev/null; t
 else
     cmake --preset release -DZIRVON_TESTS=OFF >/dev/null
     cmake --build --preset release -j "$(nproc)"
+fi
+
+if $bench; then
+    cmake --preset bench >/dev/null
+    cmake --build --preset bench -j "$(nproc)"
 fi
