@@ -90,16 +90,8 @@ void read_source_name(const std::string& arg, RunPlan& plan) {
     std::string base = arg;
     const std::size_t n = arg.size();
     if (n >= 4 && arg[n - 4] == '.') {
-        const std::string_view extension = std::string_view(arg).substr(n - 3);
-        if (same_letters(extension, "MML")) {
-            plan.kind = SourceKind::mml;
-        } else if (same_letters(extension, "MZT")) {
-            plan.kind = SourceKind::tape;
-        } else if (same_letters(extension, "MID")) {
-            plan.kind = SourceKind::midi;
-        } else {
-            plan.bad_extension = true;
-        }
+        plan.kind = source_kind_of(arg);
+        plan.bad_extension = plan.kind == SourceKind::none;
         base.resize(n - 4);
     }
     switch (plan.kind) {

@@ -74,6 +74,7 @@ TEST(CommandLine, MistakesAreErrorsWithASuggestionWhenOneOptionIsClose) {
         {{"--list"}, "unknown option '--list'; did you mean '/list'?"},
         {{"/version"}, "unknown option '/version'; did you mean '--version'?"},
         {{"-dash.MML"}, "unknown option '-dash.MML'; a name that starts with '-' goes after '--': zirvon -- -dash.MML"},
+        {{"-tune.mid"}, "unknown option '-tune.mid'; a name that starts with '-' goes after '--': zirvon -- -tune.mid"},
         {{"/pla"}, "unknown option '/pla'; did you mean '/play'?"},
         {{"--hepl"}, "unknown option '--hepl'; did you mean '--help'?"},
         {{"/prot=2"}, "unknown option '/prot=2'; did you mean '/port='?"},

@@ -180,17 +180,20 @@ std::string spelling(const Option& option) {
     return std::string(shown);
 }
 
-/// True for an argument that names an MML file or an image.
-bool names_a_file(std::string_view arg) {
-    return arg.size() > 4 && arg[arg.size() - 4] == '.' &&
-           (same_letters(arg.substr(arg.size() - 3), "mml") || same_letters(arg.substr(arg.size() - 3), "mzt"));
-}
-
 }  // namespace
+
+SourceKind source_kind_of(std::string_view name) {
+    if (name.size() < 4 || name[name.size() - 4] != '.') return SourceKind::none;
+    const std::string_view extension = name.substr(name.size() - 3);
+    if (same_letters(extension, "mml")) return SourceKind::mml;
+    if (same_letters(extension, "mzt")) return SourceKind::tape;
+    if (same_letters(extension, "mid")) return SourceKind::midi;
+    return SourceKind::none;
+}
 
 std::string unknown_option(std::string_view arg) {
     std::string text = "unknown option '" + std::string(arg) + "'; ";
-    if (names_a_file(arg)) {
+    if (arg.size() > 4 && source_kind_of(arg) != SourceKind::none) {
         return text + "a name that starts with '" + arg[0] + "' goes after '--': zirvon -- " + std::string(arg);
     }
     std::string_view word = arg.substr(1);

@@ -46,4 +46,8 @@ std::string unknown_option(std::string_view arg);
 /// Whether `a` and `b` are the same letters, in any case.
 bool same_letters(std::string_view a, std::string_view b);
 
+/// The kind of source a name's extension gives (.mml, .mzt or .mid, in any
+/// case); none for another extension or none.
+SourceKind source_kind_of(std::string_view name);
+
 }  // namespace zirvon
