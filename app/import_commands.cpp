@@ -25,15 +25,6 @@ std::string shell_word(const std::string& text) {
     return quoted + "'";
 }
 
-/// The files of the run, with the name each goes to.
-std::vector<std::pair<const OutputKind*, std::string>> targets(const RunPlan& plan,
-                                                               const std::string& path) {
-    std::vector<std::pair<const OutputKind*, std::string>> names;
-    for (const OutputKind* kind : files_to_write(plan))
-        names.push_back({kind, file_name(plan, path, *kind)});
-    return names;
-}
-
 }  // namespace
 
 bool make_midi_build(const std::string& path, const std::string& bytes, Build& build,
@@ -63,41 +54,20 @@ bool make_midi_build(const std::string& path, const std::string& bytes, Build& b
     return true;
 }
 
-std::optional<int> check_mml_run(const RunPlan& plan, const std::string& path, std::ostream& err) {
-    const auto files = targets(plan, path);
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const auto& [kind, name] = files[i];
-        for (std::size_t j = 0; j < i; ++j) {
-            if (files[j].second == name || same_file(files[j].second, name)) {
-                err << kProgram << std::string(files[j].first->noun) << " and "
-                    << std::string(kind->noun) << " would both be written to '" << name
-                    << "'; name another file with -o\n";
-                return kExitUsage;
-            }
-        }
-        const bool image_in_place = kind == &image_output() && plan.kind == SourceKind::tape;
-        if (!image_in_place && (name == path || same_file(name, path))) {
-            err << kProgram << "'" << name << "' is the source itself; " << std::string(kind->noun)
-                << " would replace it: name another file with -o\n";
-            return kExitUsage;
-        }
-        if (kind->option != "mml") continue;
-        if (plan.output_given && (name == plan.output_name || same_file(name, plan.output_name)))
-            continue;
-        // song.MML beside a song.mml would be read in its place by the next
-        // 'zirvon song.mml': that is someone's work too.
-        const std::string twin = name.substr(0, name.size() - kind->extension.size()) + ".mml";
-        if (!path_exists(name) && (twin == name || !path_exists(twin))) continue;
-        if (path_exists(name)) {
-            err << kProgram << "'" << name << "' exists and is not replaced: it may be someone's work; ";
-        } else {
-            err << kProgram << "'" << name << "' would be read in place of '" << twin
-                << "', which may be someone's work; ";
-        }
-        err << "write the MML elsewhere with -o (zirvon " << shell_word(plan.typed_name) << " /mml -o NEW.MML)\n";
-        return kExitUsage;
+std::optional<int> check_mml_file(const RunPlan& plan, const std::string& name, const OutputKind& kind,
+                                  std::ostream& err) {
+    if (plan.output_given && (name == plan.output_name || same_file(name, plan.output_name))) return std::nullopt;
+    // song.MML beside a song.mml would be read in its place by the next
+    // 'zirvon song.mml': that is someone's work too.
+    const std::string twin = name.substr(0, name.size() - kind.extension.size()) + ".mml";
+    if (!path_exists(name) && (twin == name || !path_exists(twin))) return std::nullopt;
+    if (path_exists(name)) {
+        err << kProgram << "'" << name << "' exists and is not replaced: it may be someone's work; ";
+    } else {
+        err << kProgram << "'" << name << "' would be read in place of '" << twin << "', which may be someone's work; ";
     }
-    return std::nullopt;
+    err << "write the MML elsewhere with -o (zirvon " << shell_word(plan.typed_name) << " /mml -o NEW.MML)\n";
+    return kExitUsage;
 }
 
 std::vector<std::string> mml_warnings(const RunPlan& plan, const Build& build) {

@@ -23,10 +23,11 @@ inline constexpr std::size_t kMaxMidiFile = std::size_t{16} << 20;
 bool make_midi_build(const std::string& path, const std::string& bytes, Build& build,
                      std::string& error);
 
-/// The refusals of a run that writes MML, before anything is read: an
-/// existing file that -o did not name (someone's work), and two outputs, or
-/// an output and the source, on one name.
-std::optional<int> check_mml_run(const RunPlan& plan, const std::string& path, std::ostream& err);
+/// The refusal of MML written to `name`, before anything is read: a file
+/// that exists there, or a song.mml beside it, and that -o did not name, is
+/// someone's work.
+std::optional<int> check_mml_file(const RunPlan& plan, const std::string& name, const OutputKind& kind,
+                                  std::ostream& err);
 
 /// What the MML will not give back of an image: one warning for each event
 /// and each header field.

@@ -125,7 +125,29 @@ std::optional<int> check_run(const RunPlan& plan, const std::string& path, std::
         err << kProgram << "warning: '" << plan.output_name << "' is not written: "
             << (plan.list ? "/list" : "/play of an MML source") << " writes no image\n";
     }
-    return check_mml_run(plan, path, err);
+    // Every file of the run: no two on one name, none on the source.
+    std::vector<std::pair<const OutputKind*, std::string>> files;
+    for (const OutputKind* kind : files_to_write(plan)) {
+        const std::string name = file_name(plan, path, *kind);
+        for (const auto& [other, other_name] : files) {
+            if (other_name == name || same_file(other_name, name)) {
+                err << kProgram << other->noun << " and " << kind->noun << " would both be written to '" << name
+                    << "'; name another file with -o\n";
+                return kExitUsage;
+            }
+        }
+        const bool image_in_place = kind == &image_output() && plan.kind == SourceKind::tape;
+        if (!image_in_place && (name == path || same_file(name, path))) {
+            err << kProgram << "'" << name << "' is the source itself; " << kind->noun
+                << " would replace it: name another file with -o\n";
+            return kExitUsage;
+        }
+        if (kind->option == "mml") {
+            if (const std::optional<int> status = check_mml_file(plan, name, *kind, err)) return status;
+        }
+        files.emplace_back(kind, name);
+    }
+    return std::nullopt;
 }
 
 bool make_build(const RunPlan& plan, const std::string& path, std::string bytes, Build& build,

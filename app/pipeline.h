@@ -46,7 +46,8 @@ bool find_source(const RunPlan& plan, bool must_exist, std::string& path, std::o
 
 /// The rules that refuse a run, or warn about it, once the source is found:
 /// -o naming the source (or a name that a later run would read as the
-/// source), -o where no file is written. (What the command line alone
+/// source), -o where no file is written, two files of the run on one name,
+/// a file on the source, MML over someone's work. (What the command line alone
 /// tells is refused as it is read: see check_options.) The
 /// exit status after one message, or nothing to go on.
 std::optional<int> check_run(const RunPlan& plan, const std::string& path, std::ostream& err);
