@@ -36,7 +36,7 @@ struct RunPlan {
     std::string source_name;  ///< with its extension in upper case: song.MML
     std::string output_name;  ///< the image to write: song.MZT, or the -o PATH
     bool output_given = false;  ///< output_name comes from -o or /out=
-    std::string tape_name;    ///< recorded in the image header
+    std::string tape_name;    ///< recorded in the image header; at most 15 bytes, cut as it is read
     bool tape_name_given = false;  ///< false: the default, MUSICDATA
     SourceKind kind = SourceKind::none;
     bool bad_extension = false;  ///< a three-letter extension other than MML, MZT or MID

@@ -86,8 +86,7 @@ std::vector<std::string> mml_warnings(const RunPlan& plan, const Build& build) {
 std::string mml_written_message(const RunPlan& plan, const Build& build, const std::string& name) {
     std::string text = "'" + name + "' written; ";
     if (build.from_image()) {
-        const std::string tape = plan.tape_name_given ? plan.tape_name.substr(0, kLongestTapeName)
-                                                      : read_tape_header(build.image).name();
+        const std::string tape = plan.tape_name_given ? plan.tape_name : read_tape_header(build.image).name();
         return text + "'zirvon " + shell_word(name) + " " + shell_word(tape) +
                "' builds the image again";
     }

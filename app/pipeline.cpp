@@ -47,8 +47,7 @@ OutputSource output_source(const RunPlan& plan, const std::string& path, const B
     // line, else an image's own. The picture and the MIDI file show the name
     // the image has after the run: an image that is not written keeps its own.
     const bool renamed = plan.tape_name_given && (!build.from_image() || writes_image(plan));
-    header_name = build.from_image() && !renamed ? read_tape_header(build.image).name()
-                                                 : plan.tape_name.substr(0, kLongestTapeName);
+    header_name = build.from_image() && !renamed ? read_tape_header(build.image).name() : plan.tape_name;
     source.tape_name = plan.tape_name_given ? std::string_view(plan.tape_name) : std::string_view(header_name);
     source.title_tape_name = header_name;
     return source;

@@ -14,9 +14,8 @@ constexpr const char* kProgram = "zirvon: ";
 /// What a write-back changes, for its one line: "with tape name 'NEW'".
 std::string changes(const RunPlan& plan, const std::vector<std::uint8_t>& image, const Song& song) {
     std::vector<std::string> what;
-    const std::string new_name = plan.tape_name.substr(0, kLongestTapeName);
-    if (plan.tape_name_given && read_tape_header(image).name() != new_name) {
-        what.push_back("tape name '" + new_name + "'");
+    if (plan.tape_name_given && read_tape_header(image).name() != plan.tape_name) {
+        what.push_back("tape name '" + plan.tape_name + "'");
     }
     const std::vector<std::string> problems = tape_header_problems(image, song);
     if (!problems.empty()) what.push_back("its header corrected (" + joined(problems) + ")");
