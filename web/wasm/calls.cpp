@@ -10,6 +10,7 @@
 #include "outputs/output_table.h"
 #include "outputs/summary.h"
 #include "picture/roll.h"
+#include "play/passage.h"
 #include "tape/tape_header.h"
 #include "web/wasm/request.h"
 
@@ -37,7 +38,8 @@ void compile(const Request& request, Reply& reply, const DataSink& data) {
     image_output().make(song->output_source(request), sink_of(data));
 }
 
-/// The listing; for an image, the tape name goes after the reply.
+/// The listing, which alone of the calls that pick no passage needs the
+/// song's map; for an image, the tape name goes after the reply.
 void list(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
     Request plain = request;
     plain.output.clear();
@@ -51,7 +53,7 @@ void list(const Request& request, Reply& reply, WireWriter& extra, const DataSin
         }
         extra.text(song->tape_name);
     }
-    text += listing_text(song->song, song->map);
+    text += listing_text(song->song, play::map_song(song->song));
     data(bytes_of(text));
 }
 
@@ -59,12 +61,12 @@ void list(const Request& request, Reply& reply, WireWriter& extra, const DataSin
 /// them before it plays or writes.
 void warn_about_sound(const Prepared& song, Reply& reply) {
     if (!song.nothing_to_hear) {
-        std::string silence = passage_silence_warning(song.song, song.map, song.passage, song.tracks_chosen);
+        std::string silence = passage_silence_warning(song.song, *song.map, song.passage, song.tracks_chosen);
         if (!silence.empty()) reply.warn(std::move(silence), "silence");
     }
     // A source's compile has warned about the notes left out where they are.
     if (song.image.empty()) return;
-    std::string left_out = passage_left_out_warning(song.song, song.map, song.passage);
+    std::string left_out = passage_left_out_warning(song.song, *song.map, song.passage);
     if (!left_out.empty()) reply.warn(std::move(left_out), "left-out");
 }
 
@@ -99,8 +101,8 @@ void play(const Request& request, Reply& reply, WireWriter& extra) {
     extra.u32(static_cast<std::uint32_t>(passage.start));
     extra.u32(static_cast<std::uint32_t>(passage.end));
     extra.u32(passage.audible);
-    extra.u32(static_cast<std::uint32_t>(song->map.block_starts.size()));
-    for (const std::uint64_t start : song->map.block_starts) extra.u32(static_cast<std::uint32_t>(start));
+    extra.u32(static_cast<std::uint32_t>(song->map->block_starts.size()));
+    for (const std::uint64_t start : song->map->block_starts) extra.u32(static_cast<std::uint32_t>(start));
     extra.bytes(output_bytes(image_output(), song->output_source(request)));
 }
 
@@ -109,7 +111,7 @@ void play(const Request& request, Reply& reply, WireWriter& extra) {
 void roll(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
     const std::optional<Prepared> song = prepare(request, reply, true);
     if (!song) return;
-    const picture::Roll roll = picture::collect_roll(song->song, song->map, song->passage);
+    const picture::Roll roll = picture::collect_roll(song->song, *song->map, song->passage);
     extra.u32(static_cast<std::uint32_t>(roll.notes.size()));
     for (const picture::RollNote& note : roll.notes) {
         extra.u8(static_cast<std::uint8_t>(note.track));

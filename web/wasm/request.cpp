@@ -123,8 +123,10 @@ std::string tape_name_of(const Request& request) {
 OutputSource Prepared::output_source(const Request& request) const {
     OutputSource source;
     source.song = &song;
-    source.map = &map;
-    source.passage = &passage;
+    if (map) {
+        source.map = &*map;
+        source.passage = &passage;
+    }
     source.passage_given = passage_given;
     source.file_name = request.name;
     // An image keeps its own name unless the request gives one.
@@ -145,11 +147,11 @@ std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_
     const bool loaded = request.image ? load_image(request, prepared, reply)
                                       : compile_source(request, prepared, reply, not_done);
     if (!loaded) return std::nullopt;
-    prepared.map = play::map_song(prepared.song);
     if (!pick_passage) return prepared;
+    prepared.map = play::map_song(prepared.song);
     std::string error;
     std::optional<play::Passage> passage =
-        play::resolve_passage(options.request(), prepared.song, prepared.map, error);
+        play::resolve_passage(options.request(), prepared.song, *prepared.map, error);
     if (!passage) {
         reply.fail(error);
         return std::nullopt;

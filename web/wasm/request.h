@@ -53,7 +53,9 @@ struct Reply {
 /// passage the options pick.
 struct Prepared {
     Song song;
-    play::SongMap map;
+    /// The song's map, made only when the passage is picked: a plain
+    /// compile never needs it.
+    std::optional<play::SongMap> map;
     play::Passage passage;
     bool passage_given = false;
     /// /solo or /mute chose the tracks.
@@ -70,7 +72,7 @@ struct Prepared {
 };
 
 /// Reads the passage options, loads or compiles the source and, with
-/// `pick_passage`, picks the passage, in the command line's order and with
+/// `pick_passage`, maps the song and picks the passage, in the command line's order and with
 /// its messages; without, the options are not looked at. Nothing, with
 /// `reply` saying why, when one of them fails; `not_done` is what the
 /// summary says is not done besides the output ("nothing played").
