@@ -1,7 +1,9 @@
 #include "smf/import_steps.h"
 
 #include <array>
+#include <functional>
 #include <numeric>
+#include <queue>
 #include <tuple>
 
 #include "mml/mml_writer.h"
@@ -78,19 +80,25 @@ std::vector<std::uint64_t> bar_lines(const SmfFile& file, std::uint64_t last) {
 }
 
 /// Marks the notes that are the highest or lowest sounding where they start.
+/// Notes come in the order of their starts. Time in proportion to the notes
+/// however many sound at once: a count of the notes sounding on each pitch,
+/// and their ends, the earliest first.
 void mark_outer(std::vector<Candidate>& notes) {
-    std::vector<const Candidate*> sounding;
+    std::array<std::size_t, 256> sounding{};
+    using Ending = std::pair<std::uint64_t, std::uint8_t>;
+    std::priority_queue<Ending, std::vector<Ending>, std::greater<>> endings;
     for (std::size_t i = 0; i < notes.size();) {
         const std::uint64_t a = notes[i].a;
-        std::erase_if(sounding, [a](const Candidate* c) { return c->e <= a; });
+        for (; !endings.empty() && endings.top().first <= a; endings.pop()) --sounding[endings.top().second];
         std::size_t j = i;
-        for (; j < notes.size() && notes[j].a == a; ++j) sounding.push_back(&notes[j]);
-        int high = 0;
-        int low = 255;
-        for (const Candidate* c : sounding) {
-            high = std::max<int>(high, c->pitch);
-            low = std::min<int>(low, c->pitch);
+        for (; j < notes.size() && notes[j].a == a; ++j) {
+            ++sounding[notes[j].pitch];
+            endings.emplace(notes[j].e, notes[j].pitch);
         }
+        int high = 255;
+        while (sounding[static_cast<std::size_t>(high)] == 0) --high;
+        int low = 0;
+        while (sounding[static_cast<std::size_t>(low)] == 0) ++low;
         for (; i < j; ++i) notes[i].outer = notes[i].pitch == high || notes[i].pitch == low;
     }
 }
