@@ -58,13 +58,7 @@ std::string_view base_name(std::string_view path) {
 }
 
 bool make_svg(const OutputSource& source, const ByteSink& sink) {
-    picture::PictureTitle title;
-    title.file_name = base_name(source.file_name);
-    title.tape_name = source.title_tape_name;
-    const picture::Roll roll = picture::collect_roll(*source.song, *source.map, *source.passage);
-    return picture::write_piano_roll(roll, title, [&](std::string_view piece) {
-        return sink({reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()});
-    });
+    return write_roll_picture(picture::collect_roll(*source.song, *source.map, *source.passage), source, sink);
 }
 
 /// `text` for a comment line: bytes below a space, and DEL, become '?'.
@@ -126,6 +120,15 @@ const OutputKind* output_for_option(std::string_view option) {
         if (!kind.option.empty() && kind.option == option) return &kind;
     }
     return nullptr;
+}
+
+bool write_roll_picture(const picture::Roll& roll, const OutputSource& source, const ByteSink& sink) {
+    picture::PictureTitle title;
+    title.file_name = base_name(source.file_name);
+    title.tape_name = source.title_tape_name;
+    return picture::write_piano_roll(roll, title, [&](std::string_view piece) {
+        return sink({reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()});
+    });
 }
 
 std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "outputs/byte_sink.h"
+#include "picture/roll.h"
 #include "play/passage.h"
 #include "song/song.h"
 
@@ -65,6 +66,11 @@ std::span<const OutputKind> output_kinds();
 const OutputKind& image_output();
 /// The row of an option ("midi"), or nothing.
 const OutputKind* output_for_option(std::string_view option);
+
+/// The picture of `roll`, collected from `source`'s passage, with the
+/// title the picture's row gives it: that row's bytes, for a front end
+/// that wants the roll's notes as well as its picture.
+bool write_roll_picture(const picture::Roll& roll, const OutputSource& source, const ByteSink& sink);
 
 /// The bytes of an output, whole.
 std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source);

@@ -121,7 +121,7 @@ void roll(const Request& request, Reply& reply, WireWriter& extra, const DataSin
         extra.u32(note.place.column);
         extra.u32(note.place.end_column);
     }
-    output_for_option("svg")->make(song->output_source(request), sink_of(data));
+    write_roll_picture(roll, song->output_source(request), sink_of(data));
 }
 
 }  // namespace
