@@ -39,7 +39,9 @@ public:
     virtual std::string tried() const = 0;
 };
 
-/// The platform's back ends, in the order they are tried.
-std::vector<std::unique_ptr<AudioBackend>> audio_backends();
+/// The platform's back ends, in the order they are tried. With
+/// `name_just_freed`, this process has only just closed a client of its own
+/// under the name the output asks for, which a server may hold a moment longer.
+std::vector<std::unique_ptr<AudioBackend>> audio_backends(bool name_just_freed = false);
 
 }  // namespace zirvon::audio

@@ -7,9 +7,9 @@
 
 namespace zirvon::audio {
 
-std::vector<std::unique_ptr<AudioBackend>> audio_backends() {
+std::vector<std::unique_ptr<AudioBackend>> audio_backends(bool name_just_freed) {
     std::vector<std::unique_ptr<AudioBackend>> list;
-    list.push_back(std::make_unique<JackOutput>());
+    list.push_back(std::make_unique<JackOutput>(name_just_freed));
     list.push_back(std::make_unique<RtAudioOutput>(/*skip_jack=*/true));  // JACK was asked above
     return list;
 }

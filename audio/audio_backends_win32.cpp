@@ -4,7 +4,7 @@
 
 namespace zirvon::audio {
 
-std::vector<std::unique_ptr<AudioBackend>> audio_backends() {
+std::vector<std::unique_ptr<AudioBackend>> audio_backends(bool) {
     std::vector<std::unique_ptr<AudioBackend>> list;
     list.push_back(std::make_unique<WaveOutput>());
     return list;

@@ -19,9 +19,9 @@ constexpr auto kLostAfter = 1000ms;
 /// The first of the platform's back ends that opens. Nothing when none
 /// does: `error` then gives the first failure; where none failed, there is
 /// no output at all, and `tried` names what was tried.
-std::unique_ptr<AudioBackend> open_first(std::string& error, std::string& tried) {
+std::unique_ptr<AudioBackend> open_first(std::string& error, std::string& tried, bool name_just_freed) {
     std::string failure;
-    for (auto& backend : audio_backends()) {
+    for (auto& backend : audio_backends(name_just_freed)) {
         std::string why;
         if (backend->open(why)) return std::move(backend);
         tried += (tried.empty() ? "" : ", ") + backend->tried();
@@ -47,9 +47,9 @@ AudioPort::~AudioPort() {
     backend_->close();
 }
 
-bool AudioPort::open(std::string& error, std::string* none_tried) {
+bool AudioPort::open(std::string& error, std::string* none_tried, bool name_just_freed) {
     std::string tried;
-    backend_ = open_first(error, tried);
+    backend_ = open_first(error, tried, name_just_freed);
     if (none_tried) *none_tried = tried;
     if (!backend_) return false;
     renderer_ = std::make_unique<LiveRenderer>(backend_->rate(), &interrupt_requested);
@@ -62,7 +62,7 @@ bool AudioPort::open(std::string& error, std::string* none_tried) {
 
 std::string AudioPort::describe() {
     std::string error, tried;
-    const auto backend = open_first(error, tried);
+    const auto backend = open_first(error, tried, false);
     if (backend) return "built-in synthesizer on " + backend->name();
     return "built-in synthesizer; " + (tried.empty() ? error : "no audio output: tried " + tried);
 }

@@ -25,8 +25,9 @@ public:
     /// Opens the default audio output and starts it, silent. False, with a
     /// message in the user's words, where there is none or it fails; where
     /// there is none at all, `none_tried` (if given) names what was tried:
-    /// "JACK server \"default\", PulseAudio, ALSA".
-    bool open(std::string& error, std::string* none_tried = nullptr);
+    /// "JACK server \"default\", PulseAudio, ALSA". `name_just_freed`: see
+    /// audio_backends().
+    bool open(std::string& error, std::string* none_tried = nullptr, bool name_just_freed = false);
 
     bool start(Tick tick, std::string& error) override;
     void stop() override;

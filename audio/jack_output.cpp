@@ -18,11 +18,13 @@ bool JackOutput::open(std::string&) {
     loaded_ = lib_.load();
     if (!loaded_) return false;
     // The client is called "zirvon", which is how a user finds it. The
-    // server lets go of a name a moment after its client closes, and the
-    // MIDI side's client, which looked for ports, has only just closed: a
-    // client opened at once would be renamed ("zirvon-01"). So the name is
-    // asked for exactly, for a little while, before any name will do.
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    // server lets go of a name a moment after its client closes: where the
+    // MIDI side's client, which looked for ports, has only just closed, a
+    // client opened at once would be renamed ("zirvon-01"). So then the name
+    // is asked for exactly, for a little while, before any name will do;
+    // where another program holds it, any name will do at once.
+    const auto give_up =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_for_name_ ? 500 : 0);
     for (;;) {
         jack_status_t status{};
         client_ = lib_.jack_client_open(kClientName, static_cast<jack_options_t>(JackNoStartServer | JackUseExactName),

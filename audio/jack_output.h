@@ -15,7 +15,9 @@ namespace zirvon::audio {
 
 class JackOutput : public AudioBackend {
 public:
-    JackOutput() = default;
+    /// With `name_just_freed`, open() waits a little for the name "zirvon"
+    /// that this process's own client has only just let go of.
+    explicit JackOutput(bool name_just_freed = false) : wait_for_name_(name_just_freed) {}
     ~JackOutput() override { close(); }
     JackOutput(const JackOutput&) = delete;
     JackOutput& operator=(const JackOutput&) = delete;
@@ -39,6 +41,7 @@ private:
     void connect_to_playback();
 
     JackLibrary lib_;
+    bool wait_for_name_ = false;
     bool loaded_ = false;
     jack_client_t* client_ = nullptr;
     jack_port_t* ports_[2] = {nullptr, nullptr};

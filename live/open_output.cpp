@@ -34,7 +34,7 @@ std::unique_ptr<play::LiveOutput> open_live_output(const std::optional<std::stri
                                                    std::string& error, std::ostream& err) {
     const char* environment = std::getenv(midi::kPortVariable);
     const std::string choice = midi::effective_port_choice(option, environment);
-    if (is_synth_choice(choice)) return open_synth_output(false, error);
+    if (is_synth_choice(choice)) return open_synth_output(false, false, error);
 
     auto port = std::make_unique<midi::LivePort>();
     std::size_t ports_found = 0;
@@ -46,7 +46,7 @@ std::unique_ptr<play::LiveOutput> open_live_output(const std::optional<std::stri
     // take, and answers to the number /ports lists it under.
     const bool none_to_take = choice.empty() && error == midi::no_port_message(midi::MidiPort::services());
     if (none_to_take || (all_digits(choice) && choice == std::to_string(ports_found))) {
-        auto synth = open_synth_output(none_to_take, error);
+        auto synth = open_synth_output(none_to_take, true, error);
         if (synth && none_to_take) {
             err << kProgram << "no MIDI output port; playing with the built-in synthesizer on "
                 << synth->name() << '\n';
@@ -59,10 +59,10 @@ std::unique_ptr<play::LiveOutput> open_live_output(const std::optional<std::stri
     return nullptr;
 }
 
-std::unique_ptr<play::LiveOutput> open_synth_output(bool instead_of_midi, std::string& error) {
+std::unique_ptr<play::LiveOutput> open_synth_output(bool instead_of_midi, bool after_midi, std::string& error) {
     auto port = std::make_unique<audio::AudioPort>();
     std::string tried;
-    if (port->open(error, &tried)) return port;
+    if (port->open(error, &tried, after_midi)) return port;
     if (instead_of_midi && !tried.empty()) {
         error = "no MIDI output port (asked: " + midi::MidiPort::services() +
                 ") and no audio output (tried: " + tried +

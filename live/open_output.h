@@ -26,7 +26,9 @@ std::unique_ptr<play::LiveOutput> open_live_output(const std::optional<std::stri
 
 /// The built-in synthesizer on the default audio output, opened. Nothing,
 /// with a message, when there is no audio output; `instead_of_midi` (it was
-/// chosen because there is no MIDI port) makes the message say that too.
-std::unique_ptr<play::LiveOutput> open_synth_output(bool instead_of_midi, std::string& error);
+/// chosen because there is no MIDI port) makes the message say that too;
+/// `after_midi` (the MIDI side's client has just closed) lets the output wait
+/// a moment for the name that client held.
+std::unique_ptr<play::LiveOutput> open_synth_output(bool instead_of_midi, bool after_midi, std::string& error);
 
 }  // namespace zirvon::live
