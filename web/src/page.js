@@ -28,6 +28,7 @@ export class Page {
         this.compiling = false;
         this.busy = false; // the player draws its own passage
         this.notice = ''; // about the file opened, shown with each summary
+        this.messages = []; // the compile's problems, or those of the image opened
     }
 
     /** The source as the calls take it: the text, or the image's bytes. */
@@ -62,7 +63,8 @@ export class Page {
         const start = performance.now();
         const result = this.calls.compile(this.view.state.doc.toString(), this.options());
         markProblems(this.view, result.diagnostics);
-        showMessages(this.el.messages, result.diagnostics, (d) => this.reveal(d));
+        this.messages = result.diagnostics;
+        showMessages(this.el.messages, this.messages, (d) => this.reveal(d));
         const summary = result.summary || 'no problems';
         showSummary(this.el.summary, this.notice ? `${summary} \u00b7 ${this.notice}` : summary, !result.ok || this.notice !== '');
         performance.measure('zirvon: compile', { start });
@@ -79,6 +81,15 @@ export class Page {
         if (this.busy) return;
         const result = this.calls.file('svg', this.source(), this.options());
         if (result.ok) this.roll.show(new TextDecoder().decode(result.data));
+    }
+
+    /** The source's messages, and after them what a run (Play, a file)
+     * warned about the whole of it that they do not say already: a passage
+     * with nothing to hear, notes left out, an option. */
+    showRun(result) {
+        const known = new Set(this.messages.map((d) => d.message));
+        const added = result.diagnostics.filter((d) => d.line <= 0 && !known.has(d.message));
+        showMessages(this.el.messages, [...this.messages, ...added], (d) => this.reveal(d));
     }
 
     /** Selects the place of a problem in the editor. */
@@ -117,6 +128,7 @@ export class Page {
             return;
         }
         this.image = bytes;
+        this.messages = result.diagnostics;
         this.name = name;
         this.el.fileName.textContent = name;
         this.imageTapeName = result.tapeName;
@@ -166,6 +178,7 @@ export class Page {
         } else {
             result = this.calls.file({ mid: 'midi', wav: 'wav', svg: 'svg' }[kind], this.source(), this.options());
         }
+        this.showRun(result);
         if (!result.ok) {
             showSummary(this.el.summary, result.message, true);
             return;

@@ -54,6 +54,7 @@ export class Transport {
         const options = page.options(page.image ? {} : passageOf(page.view, what));
         const source = page.source();
         const plan = page.calls.play(source, options);
+        page.showRun(plan);
         if (!plan.ok) {
             showSummary(this.el.summary, plan.message, true);
             return;

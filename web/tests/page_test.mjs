@@ -2,10 +2,11 @@
 // marked at its line (squiggle, gutter, message on hover, the list); Play
 // runs the player's clock at 50 ticks a second with a moving playhead and
 // the sounding notes lit; Stop stops it; Play from the cursor starts at the
-// cursor's block; Loop plays again; a muted track leaves the picture; Share
-// puts the source in the address and the link brings it back; an image
-// opened shows its /list; a file dropped opens; a download is the native
-// program's file; and the page works from a web server too.
+// cursor's block; Loop plays again; a muted track leaves the picture, a
+// silent one played says so; Share puts the source in the address and the
+// link brings it back; an image opened shows its /list; a file dropped
+// opens; a download is the native program's file; and the page works from
+// a web server too.
 //   node web/tests/page_test.mjs ZIRVON PAGE
 
 import fs from 'node:fs';
@@ -126,6 +127,14 @@ async function loopAndMute(tab) {
         .catch(() => null);
     check(await tab.$eval('#roll svg title', (t) => t.textContent.includes('muted: 2')), 'the picture leaves out a muted track');
     await tab.click('#mute-2');
+    // Track 4 has no notes: played alone, the run's warning is listed.
+    await tab.click('#solo-4');
+    await tab.click('#play');
+    const silent = 'warning: track 4 holds no notes in this passage; nothing to hear';
+    check(await tab.waitForFunction((text) => [...document.querySelectorAll('#messages li')].some((li) => li.textContent === text),
+        { timeout: 5000 }, silent).catch(() => null), 'Play of a silent track lists why nothing is heard');
+    await tab.click('#stop');
+    await tab.click('#solo-4');
 }
 
 async function shareAndReopen(browser, tab) {
