@@ -93,7 +93,9 @@ struct Candidate {
     std::uint8_t pitch = 0;
     int line = 0;        ///< the file's track and channel
     bool outer = false;  ///< highest or lowest sounding where it starts
-    bool shorter = false;
+    bool shorter = false;       ///< shorter than a tick, made one tick long
+    bool raised = false;        ///< below MIDI note 24, raised by octaves
+    bool struck_again = false;  ///< longer than an event holds
     bool kept = false;
     bool cut_at_bar = false;
     int track = 0;
@@ -152,18 +154,16 @@ class Layout {
 
     /// The note [a, b) of `c`, its track free from c on (c >= c.e): its
     /// events cover [a, next).
-    void note(Candidate& n, std::uint64_t a, std::uint64_t next, ImportSummary& summary) {
+    void note(Candidate& n, std::uint64_t a, std::uint64_t next) {
         std::uint64_t b = n.b;
         n.on = a;
-        bool struck_again = false;
         while (b - a > 255) {
             const std::uint64_t step = b - a >= 256 + 2 ? 256 : 254;
             push({n.pitch, static_cast<std::uint8_t>(step - 1),
                   static_cast<std::uint8_t>(step - 1)});
             a += step;
-            struck_again = true;
+            n.struck_again = true;
         }
-        if (struck_again) ++summary.restruck;
         const std::uint64_t length = b - a;
         const std::uint64_t gap = next - b;
         const auto sound = [&](std::uint64_t l, std::uint64_t g) {

@@ -83,14 +83,13 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         if (c.b <= c.a) {
             c.b = c.a + 1;
             c.shorter = true;
-            ++summary.shorter_than_a_tick;
         }
         c.end = c.b;
         c.e = busy_end(c.a, c.b);
         int key = n.key;
         if (key < kLowestImportedKey) {
             while (key < kLowestImportedKey) key += 12;
-            ++summary.raised;
+            c.raised = true;
         }
         c.pitch = static_cast<std::uint8_t>(key - kPitchToMidi);
         c.line = n.track * 16 + n.channel;
@@ -160,7 +159,7 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
                     i + 1 < by_track[k].size() && by_track[k][i + 1]->a < sync
                         ? by_track[k][i + 1]->a
                         : sync;
-                out.note(n, a, next, summary);
+                out.note(n, a, next);
                 cursor = next;
             }
             out.rest(cursor, sync);
@@ -234,6 +233,9 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
     for (const Candidate& c : notes) {
         if (!c.kept) continue;
         ++summary.kept;
+        summary.shorter_than_a_tick += c.shorter;
+        summary.raised += c.raised;
+        summary.restruck += c.struck_again;
         const SmfNote& n = file.notes[c.source];
         const bool moved = c.shorter || c.on != c.a || c.release + 1 < c.end || c.release > c.end;
         if (moved) ++summary.moved;

@@ -46,11 +46,11 @@ struct ImportSummary {
     /// of those, the ones released a tick early for a bar's sync mark.
     std::size_t moved = 0;
     std::size_t moved_at_bar_lines = 0;
-    /// Notes shorter than a tick, which last one tick.
+    /// Kept notes shorter than a tick, which last one tick.
     std::size_t shorter_than_a_tick = 0;
-    /// Notes below MIDI note 24, raised by octaves.
+    /// Kept notes below MIDI note 24, raised by octaves.
     std::size_t raised = 0;
-    /// Notes longer than an event holds, struck again every 256 ticks.
+    /// Kept notes longer than an event holds, struck again every 256 ticks.
     std::size_t restruck = 0;
     int tracks_used = 0;
     std::size_t bars = 0;

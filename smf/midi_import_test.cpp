@@ -199,6 +199,9 @@ ImportedSong import_and_check(const Bytes& bytes, const std::string& what) {
         static_cast<std::size_t>(std::count_if(imported.notes.begin(), imported.notes.end(),
                                                [](const ImportedNote& n) { return n.moved; }));
     EXPECT_EQ(s.moved, moved) << what;
+    // Only kept notes are counted as changed.
+    EXPECT_LE(s.shorter_than_a_tick + s.moved_at_bar_lines, s.moved) << what;
+    EXPECT_LE(std::max(s.raised, s.restruck), s.kept) << what;
     return imported;
 }
 
