@@ -45,6 +45,7 @@ export class Transport {
         this.frame = 0;
         this.lit = '';
         this.notesByTrack = [];
+        this.audible = 0; // the tracks heard now (bit k: track k)
     }
 
     /** Plays 'song', 'cursor' or 'selection'. */
@@ -60,6 +61,7 @@ export class Transport {
             return;
         }
         page.busy = true;
+        this.audible = plan.passage.audible;
         // Sound first; the picture and the notes to light up come after.
         try {
             await this.player.start(plan, this.el.loop.checked);
@@ -99,12 +101,13 @@ export class Transport {
         this.lit = '';
     }
 
-    /** The notes sounding on passage tick `tick`: on each track the last
-     * to start at or before it, if it has not ended. */
+    /** The notes sounding on passage tick `tick`: on each track heard now
+     * the last to start at or before it, if it has not ended. */
     sounding(tick) {
         const notes = keptNotes(this.page.view);
         const found = [];
-        for (const indexes of this.notesByTrack) {
+        for (const [track, indexes] of this.notesByTrack.entries()) {
+            if (!(this.audible & (1 << track))) continue;
             let low = 0;
             let high = indexes.length;
             while (low < high) {
@@ -150,6 +153,8 @@ export class Transport {
 
     /** A toggle was pressed: what plays is heard with the new tracks at once. */
     tracksChanged() {
-        if (this.player.position().playing) this.player.setAudible(audibleTracks(this.el.tracks));
+        if (!this.player.position().playing) return;
+        this.audible = audibleTracks(this.el.tracks);
+        this.player.setAudible(this.audible);
     }
 }

@@ -80,6 +80,12 @@ async function playAndStop(tab) {
     check(run.first.head && run.second.head && run.first.head !== run.second.head,
         `the playhead moves: ${run.first.head} then ${run.second.head}`);
     check(run.lit > 0, 'the sounding notes are lit in the editor');
+    await tab.click('#solo-1');
+    check(await tab.waitForFunction(() => {
+        const lit = [...document.querySelectorAll('#editor .zv-sounding')];
+        return lit.length > 0 && lit.every((n) => n.classList.contains('zv-track-1'));
+    }, { timeout: 5000 }).catch(() => null), 'a track soloed while it plays leaves the others unlit');
+    await tab.click('#solo-1');
     await tab.click('#stop');
     const stopped = await tab.evaluate(async () => {
         const at = window.zirvon.player;
