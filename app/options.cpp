@@ -11,17 +11,6 @@
 namespace zirvon {
 namespace {
 
-char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-}  // namespace
-
-bool same_letters(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
-}
-
-namespace {
-
 bool starts_with_letters(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && same_letters(text.substr(0, prefix.size()), prefix);
 }
@@ -153,9 +142,11 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
     for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
     for (std::size_t i = 1; i <= a.size(); ++i) {
         for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t change = lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1;
+            const std::size_t change = ascii_lower(a[i - 1]) == ascii_lower(b[j - 1]) ? 0 : 1;
             d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
-            if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) && lower(a[i - 2]) == lower(b[j - 1])) {
+            const bool swapped = i > 1 && j > 1 && ascii_lower(a[i - 1]) == ascii_lower(b[j - 2]) &&
+                                 ascii_lower(a[i - 2]) == ascii_lower(b[j - 1]);
+            if (swapped) {
                 d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
             }
         }

@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "outputs/output_table.h"
+#include "text/words.h"
 
 namespace zirvon {
 
@@ -42,9 +43,6 @@ const Option* find_option(std::string_view word, std::string& value, bool& has_v
 /// The message for an option that no row matches, with the one option that
 /// is close to it, if there is one.
 std::string unknown_option(std::string_view arg);
-
-/// Whether `a` and `b` are the same letters, in any case.
-bool same_letters(std::string_view a, std::string_view b);
 
 /// The kind of source a name's extension gives (.mml, .mzt or .mid, in any
 /// case); none for another extension or none.

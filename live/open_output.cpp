@@ -8,27 +8,16 @@
 #include "midi/live_port.h"
 #include "midi/midi_port.h"
 #include "midi/port_choice.h"
+#include "text/words.h"
 
 namespace zirvon::live {
 namespace {
 
 constexpr const char* kProgram = "zirvon: ";
 
-bool all_digits(const std::string& text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
-}
-
 }  // namespace
 
-bool is_synth_choice(std::string_view choice) {
-    constexpr std::string_view kSynth = "synth";
-    if (choice.size() != kSynth.size()) return false;
-    for (std::size_t i = 0; i < choice.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(choice[i])) != kSynth[i]) return false;
-    }
-    return true;
-}
+bool is_synth_choice(std::string_view choice) { return same_letters(choice, "synth"); }
 
 std::unique_ptr<play::LiveOutput> open_live_output(const std::optional<std::string>& option,
                                                    std::string& error, std::ostream& err) {

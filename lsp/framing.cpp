@@ -4,18 +4,14 @@
 #include <cctype>
 #include <cstdint>
 
+#include "text/words.h"
+
 namespace zirvon::lsp {
 namespace {
 
 constexpr std::string_view kLengthField = "content-length";
 /// A header block longer than this is garbage: real ones are two lines.
 constexpr std::size_t kMaxHeader = 4096;
-
-bool same_letters(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);

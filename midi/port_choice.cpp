@@ -4,22 +4,16 @@
 #include <cctype>
 #include <charconv>
 
+#include "text/words.h"
+
 namespace zirvon::midi {
 namespace {
-
-char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 bool contains(std::string_view text, std::string_view part, bool ignore_case) {
     if (!ignore_case) return text.find(part) != std::string_view::npos;
     const auto hit = std::search(text.begin(), text.end(), part.begin(), part.end(),
-                                 [](char a, char b) { return lower(a) == lower(b); });
+                                 [](char a, char b) { return ascii_lower(a) == ascii_lower(b); });
     return hit != text.end();
-}
-
-bool all_digits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isdigit(static_cast<unsigned char>(c)) != 0;
-    });
 }
 
 }  // namespace

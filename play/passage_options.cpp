@@ -4,19 +4,12 @@
 #include <limits>
 
 #include "text/format.h"
+#include "text/words.h"
 
 namespace zirvon {
 namespace {
 
 constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
-
-bool all_digits(std::string_view text) {
-    if (text.empty()) return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
-}
 
 /// The number a run of digits stands for, or the largest one when it is
 /// larger than that.
