@@ -8,7 +8,6 @@
 
 #include "app/options.h"
 #include "tape/tape_image.h"
-#include "text/utf8.h"
 
 namespace zirvon {
 namespace {
@@ -118,19 +117,6 @@ bool looks_like_a_file_name(std::string_view name) {
     const std::size_t n = name.size();
     return n >= 5 && name[n - 4] == '.' &&
            std::all_of(name.end() - 3, name.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; });
-}
-
-/// `name` cut to the longest tape name: between characters where it is
-/// UTF-8, else after the last byte that fits.
-std::string cut_tape_name(const std::string& name) {
-    std::size_t end = 0;
-    for (std::size_t at = 0; at < name.size();) {
-        const std::size_t length = decode_utf8(name, at).length;
-        if (length == 0) return name.substr(0, kLongestTapeName);
-        if (at + length > kLongestTapeName) break;
-        end = at += length;
-    }
-    return name.substr(0, end);
 }
 
 void check_tape_name(RunPlan& plan) {

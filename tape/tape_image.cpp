@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "text/format.h"
+#include "text/utf8.h"
 
 namespace zirvon {
 namespace {
@@ -13,6 +14,17 @@ void put16(TapeHeader& header, std::size_t at, std::size_t value) {
 }
 
 }  // namespace
+
+std::string cut_tape_name(const std::string& name) {
+    std::size_t end = 0;
+    for (std::size_t at = 0; at < name.size();) {
+        const std::size_t length = decode_utf8(name, at).length;
+        if (length == 0) return name.substr(0, kLongestTapeName);
+        if (at + length > kLongestTapeName) break;
+        end = at += length;
+    }
+    return name.substr(0, end);
+}
 
 TapeHeader make_tape_header(std::string_view tape_name, std::size_t data_size) {
     TapeHeader header{};

@@ -33,6 +33,11 @@ inline constexpr std::size_t kExecField = 22;
 
 using TapeHeader = std::array<std::uint8_t, kTapeHeaderSize>;
 
+/// `name` cut to the longest tape name, kLongestTapeName bytes: between
+/// characters where it is UTF-8, else after the last byte that fits. The
+/// command line and the page cut a name given them so, and warn.
+std::string cut_tape_name(const std::string& name);
+
 /// The header of an image whose data block is `data_size` bytes; only the
 /// low 16 bits of the size fit.
 TapeHeader make_tape_header(std::string_view tape_name, std::size_t data_size);

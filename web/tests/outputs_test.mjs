@@ -21,12 +21,13 @@ const PASSAGES = [{}, {}, {}, { from: '2' }, { to: '1' }, { from: '2', to: '3' }
     { to: '0:02.5' }, { from: 'line:2' }, { to: 'line:3' }, { from: 'line:2:5' }, { solo: '1' },
     { mute: '2,4-5' }, { solo: '1,1' }, { from: 'x' }, { solo: '1', mute: '2' }, { from: '3', to: '2' },
     { from: '99' }, { to: 'line:1:1' }];
-const TAPE_NAMES = ['TUNE', 'MUSICDATA', 'A B', 'X'];
+// Eight two-byte characters: one byte too many, cut between two of them.
+const TAPE_NAMES = ['TUNE', 'MUSICDATA', 'A B', 'X', '\u00c4'.repeat(8)];
 // WAV files longer than this are left out: a random song may last an hour.
 const LONGEST_WAV = 24 << 20;
 // Messages of a run rather than of the source, which the command line
 // prints after "zirvon: ".
-const RUN_CODES = new Set(['option', 'silence', 'left-out', 'tape-header']);
+const RUN_CODES = new Set(['option', 'tape-name', 'silence', 'left-out', 'tape-header']);
 
 function lines(text) {
     return text.split('\n').filter((line) => line !== '');

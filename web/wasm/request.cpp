@@ -1,6 +1,7 @@
 #include "web/wasm/request.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "mml/analysis.h"
 #include "mml/source_text.h"
@@ -83,6 +84,9 @@ bool read_request(WireReader& in, Request& request) {
     request.source = in.text();
     request.name = in.text();
     request.tape_name = optional_text(in);
+    if (request.tape_name && request.tape_name->size() > kLongestTapeName) {
+        request.long_tape_name = std::exchange(*request.tape_name, cut_tape_name(*request.tape_name));
+    }
     request.from = optional_text(in);
     request.to = optional_text(in);
     request.solo = optional_text(in);
@@ -132,9 +136,7 @@ OutputSource Prepared::output_source(const Request& request) const {
     // An image keeps its own name unless the request gives one.
     source.tape_name_given = request.tape_name.has_value();
     source.tape_name = source.tape_name_given ? std::string_view(*request.tape_name) : std::string_view(tape_name);
-    // The picture's title shows a source's name as the header will hold it.
-    source.title_tape_name = image.empty() ? std::string_view(tape_name).substr(0, kLongestTapeName)
-                                           : std::string_view(tape_name);
+    source.title_tape_name = tape_name;
     source.image = image;
     return source;
 }
@@ -143,6 +145,11 @@ std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_
                                 std::string_view not_done) {
     PassageOptions options;
     if (pick_passage && !read_options(request, options, reply)) return std::nullopt;
+    if (!request.long_tape_name.empty()) {
+        reply.warn("tape name '" + request.long_tape_name + "' is longer than " + std::to_string(kLongestTapeName) +
+                       " bytes; it is cut to '" + *request.tape_name + "'",
+                   "tape-name");
+    }
     Prepared prepared;
     const bool loaded = request.image ? load_image(request, prepared, reply)
                                       : compile_source(request, prepared, reply, not_done);

@@ -21,7 +21,10 @@ struct Request {
     std::string source;
     /// The file name that messages and the picture's title give the source.
     std::string name;
+    /// Cut between two characters to the longest the header holds, as the
+    /// command line cuts it; `long_tape_name` is the name as given then.
     std::optional<std::string> tape_name;
+    std::string long_tape_name;
     /// /from=, /to=, /solo= and /mute= as the command line takes them.
     std::optional<std::string> from, to, solo, mute;
     /// The file this request makes, named in the summary when errors stop it.
@@ -71,11 +74,12 @@ struct Prepared {
     OutputSource output_source(const Request& request) const;
 };
 
-/// Reads the passage options, loads or compiles the source and, with
-/// `pick_passage`, maps the song and picks the passage, in the command line's order and with
-/// its messages; without, the options are not looked at. Nothing, with
-/// `reply` saying why, when one of them fails; `not_done` is what the
-/// summary says is not done besides the output ("nothing played").
+/// Reads the passage options, warns of a tape name that was cut, loads or
+/// compiles the source and, with `pick_passage`, maps the song and picks
+/// the passage, in the command line's order and with its messages; without,
+/// the options are not looked at. Nothing, with `reply` saying why, when
+/// one of them fails; `not_done` is what the summary says is not done
+/// besides the output ("nothing played").
 std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_passage,
                                 std::string_view not_done = {});
 
