@@ -15,6 +15,7 @@ export class Audio {
         this.ready = null;
         this.context = null;
         this.node = null;
+        this.requests = 0; // Plays and Stops asked for, counted
     }
 
     /** Makes the context and loads the player, once. A context made before
@@ -52,13 +53,18 @@ export class Audio {
         return this.context ? this.context.sampleRate : RATE;
     }
 
+    /** Plays once the player is loaded, unless a Stop or another Play has
+     * come meanwhile. */
     async play(message) {
+        const request = ++this.requests;
         await this.prepare();
+        if (request !== this.requests) return;
         this.node.port.postMessage({ type: 'play', ...message });
         if (this.context.state !== 'running') await this.context.resume();
     }
 
     stop() {
+        this.requests++;
         this.node?.port.postMessage({ type: 'stop' });
     }
 
