@@ -87,7 +87,7 @@ export class Calls {
     }
 
     /** What the player needs: the passage the options pick, the song's
-     * blocks and the image to load. */
+     * blocks and the image to load (the call's data). */
     play(source, options = {}) {
         const result = this.run('play', source, options);
         if (!result.ok) return result;
@@ -95,7 +95,7 @@ export class Calls {
         const passage = { start: r.u32(), end: r.u32(), audible: r.u32() };
         const blocks = [];
         for (let n = r.u32(); n > 0; n--) blocks.push(r.u32());
-        return { ...result, passage, blocks, image: r.bytes().slice() };
+        return { ...result, passage, blocks, image: result.data };
     }
 
     /** The picture of the passage the options pick, and its notes with

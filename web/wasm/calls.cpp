@@ -91,9 +91,9 @@ void image(const Request& request, Reply& reply, const DataSink& data) {
     if (song) image_output().make(song->output_source(request), sink_of(data));
 }
 
-/// The passage, the song's blocks and the image the player loads: all that
-/// must be known before the first note, and no more.
-void play(const Request& request, Reply& reply, WireWriter& extra) {
+/// The passage and the song's blocks, and as the data the image the player
+/// loads: all that must be known before the first note, and no more.
+void play(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
     const std::optional<Prepared> song = prepare(request, reply, true, "nothing played");
     if (!song) return;
     warn_about_sound(*song, reply);
@@ -103,7 +103,7 @@ void play(const Request& request, Reply& reply, WireWriter& extra) {
     extra.u32(passage.audible);
     extra.u32(static_cast<std::uint32_t>(song->map->block_starts.size()));
     for (const std::uint64_t start : song->map->block_starts) extra.u32(static_cast<std::uint32_t>(start));
-    extra.bytes(output_bytes(image_output(), song->output_source(request)));
+    image_output().make(song->output_source(request), sink_of(data));
 }
 
 /// The picture of the passage, and every note in it with its place in the
@@ -138,7 +138,7 @@ bool run_call(int call, WireReader& in, WireWriter& out, const DataSink& data) {
         case Call::wav: file(*output_for_option("wav"), request, reply, data); break;
         case Call::svg: file(*output_for_option("svg"), request, reply, data); break;
         case Call::image: image(request, reply, data); break;
-        case Call::play: play(request, reply, extra); break;
+        case Call::play: play(request, reply, extra, data); break;
         case Call::roll: roll(request, reply, extra, data); break;
         default: return false;
     }
