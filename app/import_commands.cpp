@@ -35,11 +35,8 @@ bool make_midi_build(const std::string& path, const std::string& bytes, Build& b
         error = path + ": " + error;
         return false;
     }
-    const std::string base = path.substr(path.find_last_of("/\\") + 1);
     // The words the MML that /mml writes opens with, so that its lines are these lines.
-    WrittenMml mml =
-        write_mml(imported.song, {"imported by zirvon from " + base +
-                                  ": one block a bar (or more, where a note is held across)"});
+    WrittenMml mml = write_mml(imported.song, {smf::import_comment(path.substr(path.find_last_of("/\\") + 1))});
     build.analysis = analyze_source(std::move(mml.text), path);
     build.messages = smf::summary_lines(imported.summary, path);
     if (imported.notes.empty()) {

@@ -353,7 +353,7 @@ WrittenMml write_mml(const Song& song, const std::vector<std::string>& header) {
         }
     }
 
-    for (const std::string& line : header) out.text += "; " + line + "\n";
+    for (const std::string& line : header) out.text += "; " + printable(line) + "\n";
     const play::SongMap map = play::map_song(song);
     for (std::size_t j = 0; j < lines; ++j) {
         const std::string comment = block_comment(j, map);

@@ -38,7 +38,8 @@ struct WrittenMml {
 };
 
 /// Writes `song` as MML. `header` lines come first, each as a comment (a
-/// line of its own that starts with `;`); lines end with LF.
+/// line of its own that starts with `;`, its control bytes shown as '?');
+/// lines end with LF.
 WrittenMml write_mml(const Song& song, const std::vector<std::string>& header = {});
 
 /// The gate byte the compiler gives a note of `ticks` ticks (before the

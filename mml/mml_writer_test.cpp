@@ -149,9 +149,11 @@ TEST(MmlWriter, ReadsAsAPersonWouldWriteIt) {
         "1[O4 L4 Q7 G A B G]  2[O3 L4 Q6 R1]  3[O2 Q8 G2 D2]\n"
         "1[A8 B8 >C< B G]     2[G A B G]      3[G2 D2]\n"
         "1[G2 &G4 R4]         2[G%7 F#16.]\n");
-    const WrittenMml mml = write_mml(song, {"tape name CANON"});
+    // A control byte in a header line (a file name with a line break) stays in its comment.
+    const WrittenMml mml = write_mml(song, {"tape name CANON", "from a\nb"});
     EXPECT_EQ(mml.text,
               "; tape name CANON\n"
+              "; from a?b\n"
               "1[G A B G]        2[R1]           3[L2 Q8 <<G D]  ; block 1  0:00.00\n"
               "1[A8 B8 >C <B G]  2[Q6 <G A B G]  3[G D]          ; block 2  0:02.02\n"
               "1[G2 &G R]        2[G%7 F#16.]                    ; block 3  0:04.06\n");

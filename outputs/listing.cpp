@@ -64,12 +64,7 @@ std::string listing_text(const Song& song, const play::SongMap& map, std::uint16
 }
 
 std::string tape_header_text(const TapeHeaderFields& header) {
-    std::string name = header.name();
-    // The name is shown as the bytes it is, but no control byte reaches the terminal.
-    for (char& c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return "Tape name:          " + name + '\n' +                                      //
+    return "Tape name:          " + printable(header.name()) + '\n' +                                      //
            "Data size:          " + std::to_string(header.data_size) + " bytes\n" +    //
            "Load address:       " + hex(header.load_address, 4) + '\n' +               //
            "Execution address:  " + hex(header.exec_address, 4) + "\n\n";

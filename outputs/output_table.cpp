@@ -6,11 +6,13 @@
 #include "picture/piano_roll.h"
 #include "play/player.h"
 #include "smf/midi_file.h"
+#include "smf/midi_import.h"
 #include "synth/wav_file.h"
 #include "synth/wav_render.h"
 #include "tape/tape_header.h"
 #include "tape/tape_image.h"
 #include "text/format.h"
+#include "text/words.h"
 
 namespace zirvon {
 namespace {
@@ -61,34 +63,15 @@ bool make_svg(const OutputSource& source, const ByteSink& sink) {
     return write_roll_picture(picture::collect_roll(*source.song, *source.map, *source.passage), source, sink);
 }
 
-/// `text` for a comment line: bytes below a space, and DEL, become '?'.
-std::string printable(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return out;
-}
-
-bool ends_with_letters(std::string_view name, std::string_view extension) {
-    if (name.size() < extension.size()) return false;
-    const std::string_view end = name.substr(name.size() - extension.size());
-    for (std::size_t i = 0; i < end.size(); ++i) {
-        if ((end[i] | 0x20) != (extension[i] | 0x20)) return false;
-    }
-    return true;
-}
-
 /// The comments that open the MML: an image's tape name first, then where
 /// the song came from.
 std::vector<std::string> mml_header(const OutputSource& source) {
-    const std::string from = printable(base_name(source.file_name));
+    const std::string from(base_name(source.file_name));
     if (!source.image.empty()) {
-        return {"tape name " + printable(source.tape_name), "written as MML by zirvon from " + from};
+        return {"tape name " + std::string(source.tape_name), "written as MML by zirvon from " + from};
     }
-    if (ends_with_letters(source.file_name, ".mid")) {
-        return {"imported by zirvon from " + from + ": one block a bar (or more, where a note is held across)"};
-    }
+    const std::string_view name = source.file_name;
+    if (name.size() >= 4 && same_letters(name.substr(name.size() - 4), ".mid")) return {smf::import_comment(from)};
     return {"written again by zirvon from " + from};
 }
 

@@ -253,6 +253,11 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
     return true;
 }
 
+std::string import_comment(std::string_view base_name) {
+    return "imported by zirvon from " + std::string(base_name) +
+           ": one block a bar (or more, where a note is held across)";
+}
+
 std::vector<std::string> summary_lines(const ImportSummary& s, const std::string& name) {
     std::vector<std::string> lines;
     lines.push_back(name + ": " + with_commas(s.kept) + " of " + counted(s.notes_in_file, "note") +

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "song/song.h"
@@ -85,6 +86,10 @@ struct ImportedSong {
     std::vector<std::uint64_t> block_starts;
     ImportSummary summary;
 };
+
+/// The comment that opens the MML of an imported file, `base_name` the
+/// file's name without its folder.
+std::string import_comment(std::string_view base_name);
 
 /// Imports the bytes of a MIDI file; false with a message when it is not a
 /// format 0 or 1 MIDI file, or is damaged.

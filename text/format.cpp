@@ -70,4 +70,12 @@ std::string hours_minutes_seconds(std::uint64_t seconds) {
            two_digits(seconds % 60);
 }
 
+std::string printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return out;
+}
+
 }  // namespace zirvon

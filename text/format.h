@@ -31,4 +31,8 @@ std::string minutes_hundredths(std::uint64_t hundredths, bool always_hundredths 
 /// "h:mm:ss" of a number of seconds.
 std::string hours_minutes_seconds(std::uint64_t seconds);
 
+/// `text` shown as the bytes it is, on one line: bytes below a space, and
+/// DEL, as '?', so that no control byte reaches a terminal or ends a comment.
+std::string printable(std::string_view text);
+
 }  // namespace zirvon
