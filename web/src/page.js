@@ -29,6 +29,7 @@ export class Page {
         this.busy = false; // the player draws its own passage
         this.notice = ''; // about the file opened, shown with each summary
         this.messages = []; // the compile's problems, or those of the image opened
+        this.textNames = null; // the MML's name and tape name, while an image is open
     }
 
     /** The source as the calls take it: the text, or the image's bytes. */
@@ -106,7 +107,8 @@ export class Page {
             this.openImage(name, bytes);
             return;
         }
-        this.closeImage();
+        // The new text is compiled once it is in, not the old one before.
+        this.closeImage({ compile: false });
         this.name = name;
         this.el.fileName.textContent = name;
         let text;
@@ -118,6 +120,9 @@ export class Page {
         replaceText(this.view, text ?? new TextDecoder().decode(bytes));
         // The editor holds text: what is not UTF-8 cannot stay as it was.
         this.notice = text === null ? `${name} is not UTF-8: the bytes that are not show as \uFFFD, and stay so` : '';
+        // An empty file in place of empty text changes nothing in the editor,
+        // and is compiled all the same (once: textChanged() runs one compile).
+        this.textChanged();
     }
 
     openImage(name, bytes) {
@@ -127,6 +132,7 @@ export class Page {
             showSummary(this.el.summary, result.message, true);
             return;
         }
+        this.textNames ??= { name: this.name, tapeName: this.el.tapeName.value };
         this.image = bytes;
         this.messages = result.diagnostics;
         this.name = name;
@@ -141,16 +147,16 @@ export class Page {
         this.drawRoll();
     }
 
-    /** Back to the MML in the editor. */
-    closeImage() {
+    /** Back to the MML in the editor, with the name and tape name it had. */
+    closeImage({ compile = true } = {}) {
         if (!this.image) return;
         this.image = null;
-        this.name = 'song.MML';
+        ({ name: this.name, tapeName: this.el.tapeName.value } = this.textNames);
+        this.textNames = null;
         this.el.fileName.textContent = this.name;
         this.el.imageBar.hidden = this.el.listing.hidden = true;
         this.el.editor.hidden = false;
-        this.el.tapeName.value = 'MUSICDATA';
-        this.compile();
+        if (compile) this.compile();
     }
 
     /** Downloads a file of the source: 'mzt', 'mid', 'wav' or 'svg'. */

@@ -163,6 +163,7 @@ async function openImageAndDownload(tab) {
     fs.copyFileSync(path.join(examples, 'canon.mml'), path.join(folder, 'canon.mml'));
     runNative(zirvon, folder, 'canon.mml', 'NATIVE');
     const listing = runNative(zirvon, folder, 'canon.MZT', '/list').stdout.toString('utf8');
+    await tab.$eval('#tape-name', (input) => { input.value = 'CANON'; });
     await (await tab.$('#file-input')).uploadFile(path.join(folder, 'canon.MZT'));
     await tab.waitForSelector('#listing:not([hidden])', { timeout: 5000 });
     check((await tab.$eval('#listing', (pre) => pre.textContent)) === listing, 'an image opened shows its /list');
@@ -186,6 +187,8 @@ async function openImageAndDownload(tab) {
         'the image is written back with the new tape name');
     await tab.click('#edit-source');
     check(await tab.$eval('#listing', (pre) => pre.hidden), 'Back to the MML hides the listing');
+    const names = await tab.evaluate(() => [document.getElementById('file-name').textContent, document.getElementById('tape-name').value]);
+    check(names.join() === 'canon.mml,CANON', `Back to the MML brings back its name and tape name: ${names}`);
 }
 
 /** A file dropped on the page opens as it would from the button. */
