@@ -7,6 +7,7 @@
 #include <optional>
 #include <tuple>
 
+#include "mml/compiler.h"
 #include "play/passage.h"
 #include "text/format.h"
 
@@ -35,11 +36,7 @@ std::array<LengthForm, 256> make_length_forms() {
     std::array<LengthForm, 256> forms{};
     for (int dots = kMostDots; dots >= 0; --dots) {
         for (int n : kTableNumbers) {
-            int total = 96 / n;
-            for (int half = total, d = 0; d < dots && half > 1; ++d) {
-                half /= 2;
-                total += half;
-            }
+            const int total = length_ticks(MmlNumber::of(static_cast<std::uint64_t>(n)), static_cast<std::uint64_t>(dots));
             forms[static_cast<std::size_t>(total)] = {n, dots};
         }
     }
@@ -47,11 +44,11 @@ std::array<LengthForm, 256> make_length_forms() {
 }
 const std::array<LengthForm, 256> kLengthForms = make_length_forms();
 
-/// What the compiler keeps of a track from note to note.
+/// What the compiler keeps of a track from note to note, as a track starts.
 struct Pen {
-    std::int64_t octave = 3;
-    int length_number = 4;
-    std::uint64_t ratio = 7;
+    std::int64_t octave = TrackSettings{}.octave;
+    int length_number = static_cast<int>(TrackSettings{}.default_length.low);
+    std::uint64_t ratio = TrackSettings{}.gate_ratio.low;
 };
 
 /// How one note is written: its ticks before the cut to 8 bits, a tie, and
@@ -76,10 +73,9 @@ bool is_note(const TrackEvent& e) {
     return e.note <= kHighestPitch && !is_rest(e);
 }
 
-/// A note's gate with ratio `ratio`, when it is not tied.
+/// A note's gate with ratio `ratio`, when it is not tied: the compiler's.
 int untied_gate(std::uint64_t ticks, std::uint64_t ratio) {
-    if (ticks == 0 || ratio == 0) return 1;
-    return static_cast<int>(std::max<std::uint64_t>(ticks * ratio / 8, 1) & 0xFF);
+    return gate_ticks(MmlNumber::of(ticks), MmlNumber::of(ratio)).byte();
 }
 
 class TrackWriter {
