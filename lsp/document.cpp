@@ -60,6 +60,17 @@ const PlacedEvent* Snapshot::event_at(Place at) const {
     return holds ? &*it : nullptr;
 }
 
+const PlacedEvent* Snapshot::last_played_before(Place at) const {
+    const EventPlace key{at.line, at.column, 0};
+    auto it = std::lower_bound(events.begin(), events.end(), key,
+                               [](const PlacedEvent& e, const EventPlace& k) { return before(e.place, k); });
+    while (it != events.begin()) {
+        --it;
+        if (it->track >= kFirstPlayedTrack && it->track <= kLastPlayedTrack) return &*it;
+    }
+    return nullptr;
+}
+
 void Document::change(const std::optional<std::pair<Position, Position>>& range, std::string_view text) {
     snapshot_.reset();
     if (!range) {

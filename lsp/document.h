@@ -40,6 +40,9 @@ struct Snapshot {
     Place place(Position position) const { return compiler_lines.place_of(lines.offset_of(position)); }
     /// The event whose text holds a place, if any.
     const PlacedEvent* event_at(Place place) const;
+    /// The last event of tracks 1 to 8 whose text starts before a place:
+    /// the last one a selection that ends there holds.
+    const PlacedEvent* last_played_before(Place place) const;
 };
 
 class Document {

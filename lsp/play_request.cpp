@@ -45,6 +45,31 @@ bool read_tracks(const char* option, const json& value, play::TrackMask& tracks,
     return parse_track_list(option, list, tracks, warnings, error);
 }
 
+/// `until`, the end of a selection ({line, character}, the character after
+/// it), as `to`: the last note, rest or ']' that starts inside it.
+bool until(const json& argument, const Snapshot& s, std::optional<play::Bound>& to, std::string& error) {
+    if (!argument.contains("until") || argument["until"].is_null()) return true;
+    const json& value = argument["until"];
+    if (to) {
+        error = "'to' and 'until' do not go together: 'until' ends a selection, 'to' plays to a note";
+        return false;
+    }
+    if (!value.is_object() || !value.contains("character")) {
+        error = "'until' is a position {line, character}";
+        return false;
+    }
+    const Position end = position_from(value);
+    const PlacedEvent* last = s.last_played_before(s.place(end));
+    if (last == nullptr) {
+        error = "no note, rest or ']' of tracks 1 to 8 stands before line " + std::to_string(end.line + 1) +
+                ", character " + std::to_string(end.character + 1);
+        return false;
+    }
+    to.emplace();
+    return parse_bound("to", "line:" + std::to_string(last->place.line) + ":" + std::to_string(last->place.column),
+                       *to, error);
+}
+
 }  // namespace
 
 std::optional<play::Passage> requested_passage(const json& argument, const Snapshot& s, std::string& error) {
@@ -66,7 +91,8 @@ std::optional<play::Passage> requested_passage(const json& argument, const Snaps
         return false;
     };
     if (!bound("from", options.from) || !bound("to", options.to) || !tracks("solo", options.solo) ||
-        !tracks("mute", options.mute) || !check_passage_options(options, false, error)) {
+        !tracks("mute", options.mute) || !until(argument, s, options.to, error) ||
+        !check_passage_options(options, false, error)) {
         return std::nullopt;
     }
     return play::resolve_passage(options.request(), s.analysis.song, s.analysis.map(), error);

@@ -197,6 +197,12 @@ TEST(LspServer, PlayTakesPositionsInUtf16BlocksTimesAndTracksWithTheCommandLines
         {{{"from", d}}, 25, 78, ""},
         {{{"from", {{"line", 0}, {"character", 7}}}}, 25, 78, ""},  // the blank before D
         {{{"to", d}}, 0, 50, ""},
+        {{{"until", {{"line", 0}, {"character", 9}}}}, 0, 50, ""},  // a selection that ends with D
+        {{{"until", {{"line", 1}, {"character", 0}}}}, 0, 51, ""},  // the whole first line
+        {{{"until", {{"line", 0}, {"character", 3}}}}, 0, 0,
+         "no note, rest or ']' of tracks 1 to 8 stands before line 1, character 4"},
+        {{{"to", d}, {"until", d}}, 0, 0,
+         "'to' and 'until' do not go together: 'until' ends a selection, 'to' plays to a note"},
         {{{"from", {{"line", 1}}}, {"to", {{"line", 1}}}}, 51, 78, ""},
         {{{"from", 2}, {"loop", true}}, 51, 78, ""},
         {{{"from", "0:00.50"}, {"to", "0:01.00"}}, 25, 50, ""},

@@ -48,12 +48,13 @@ function showStopped(s: Stopped, status: vscode.StatusBarItem): void {
   if (s.reason === 'error') void vscode.window.showErrorMessage(`zirvon: ${s.message ?? 'playing stopped'}`);
 }
 
-async function play(from?: Bound, to?: Bound): Promise<void> {
+async function play(from?: Bound, to?: Bound, until?: Bound): Promise<void> {
   const editor = vscode.window.activeTextEditor;
   if (!client || !editor) return;
   const argument: Record<string, unknown> = { uri: editor.document.uri.toString() };
   if (from) argument.from = from;
   if (to) argument.to = to;
+  if (until) argument.until = until;
   try {
     await client.sendRequest(ExecuteCommandRequest.type, { command: 'zirvon.play', arguments: [argument] });
   } catch (e) {
@@ -87,9 +88,11 @@ export async function activate(context: vscode.ExtensionContext): Promise<void> 
       const editor = vscode.window.activeTextEditor;
       if (!editor) return;
       const { start, end } = editor.selection;
-      // `to` is the note at a position: the last character selected, not the one after it.
-      const last = editor.document.positionAt(Math.max(editor.document.offsetAt(end) - 1, editor.document.offsetAt(start)));
-      return play({ line: start.line, character: start.character }, { line: last.line, character: last.character });
+      const from = { line: start.line, character: start.character };
+      // An empty selection plays the note at the cursor; else up to the last
+      // note, rest or ']' that starts inside the selection.
+      if (editor.selection.isEmpty) return play(from, from);
+      return play(from, undefined, { line: end.line, character: end.character });
     }),
     vscode.commands.registerCommand('zirvon.playBlock', () => {
       const at = vscode.window.activeTextEditor?.selection.active;
