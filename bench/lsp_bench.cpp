@@ -88,6 +88,7 @@ public:
         return true;
     }
     void stop() override { session_.hush(); }
+    void edited(const std::string&) override {}
 
 private:
     live::LiveSession session_;

@@ -28,6 +28,7 @@ public:
         return true;
     }
     void stop() override {}
+    void edited(const std::string&) override {}
 };
 
 }  // namespace

@@ -81,6 +81,11 @@ void LivePlayback::stopped(const char* reason, const std::string& message) {
     current_.reset();
 }
 
+void LivePlayback::edited(const std::string& uri) {
+    const std::lock_guard lock(mutex_);
+    if (current_ && current_->request.snapshot->uri == uri) current_->edited = true;
+}
+
 void LivePlayback::report() {
     std::unique_lock lock(mutex_);
     while (!quit_) {
@@ -101,7 +106,9 @@ void LivePlayback::report() {
                 continue;
             }
             const PlayRequest& r = current_->request;
-            out_.send(notification("zirvon/playing", playing_params(*r.snapshot, r.passage.audible, at.song_tick)));
+            json params = playing_params(*r.snapshot, r.passage.audible, at.song_tick);
+            if (current_->edited) params["notes"] = json::array();
+            out_.send(notification("zirvon/playing", std::move(params)));
         }
         wake_.wait_for(lock, kReportPeriod);
     }

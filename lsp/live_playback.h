@@ -25,11 +25,15 @@ public:
 
     bool play(const PlayRequest& request, std::string& error) override;
     void stop() override;
+    /// From then on zirvon/playing names no notes: their places are those
+    /// of the text before the edit.
+    void edited(const std::string& uri) override;
 
 private:
     struct Current {
         PlayRequest request;
         std::uint64_t serial = 0;
+        bool edited = false;  ///< the text has changed since it started
     };
 
     /// Opens the output and starts its clock, unless it runs.

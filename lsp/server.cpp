@@ -99,6 +99,7 @@ void Server::notification(const std::string& method, const json& params) {
             }
         }
         changed_.insert(doc.uri());
+        playback_.edited(doc.uri());
     } else if (method == "textDocument/didClose") {
         const std::string uri = uri_of(params);
         documents_.erase(uri);

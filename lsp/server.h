@@ -44,6 +44,9 @@ public:
     virtual bool play(const PlayRequest& request, std::string& error) = 0;
     /// Silences what plays within a tick.
     virtual void stop() = 0;
+    /// The text of `uri` has changed: what plays keeps playing, but its
+    /// notes no longer stand where they did in the text.
+    virtual void edited(const std::string& uri) = 0;
 };
 
 class Server {

@@ -23,10 +23,12 @@ public:
         return true;
     }
     void stop() override { ++stops; }
+    void edited(const std::string& uri) override { edits.push_back(uri); }
 
     std::vector<json> sent;
     std::vector<play::Passage> played;
     int stops = 0;
+    std::vector<std::string> edits;
 };
 
 const std::string kUri = "file:///songs/song%20one.mml";
@@ -231,6 +233,7 @@ TEST(LspServer, PlayTakesPositionsInUtf16BlocksTimesAndTracksWithTheCommandLines
     EXPECT_EQ(h.recorder.stops, 1);
     // A song with errors plays nothing, as on the command line.
     h.notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}}}, {"contentChanges", {{{"text", "12[C]"}}}}});
+    EXPECT_EQ(h.recorder.edits, std::vector<std::string>{kUri});
     EXPECT_EQ(h.play(json::object())["error"]["message"], "1 error; nothing played");
 }
 
