@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "song/song.h"
+#include "tape/tape_image.h"
 
 
 namespace zirvon {
@@ -23,12 +24,7 @@ void SourceText::index_lines() {
 }
 
 std::string why_not_text(std::string_view bytes) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
-    constexpr std::size_t kHeader = 128;
-    const bool cr_ends_name = bytes.size() >= kHeader && bytes.substr(1, 16).find('\r') != std::string_view::npos;
-    if (cr_ends_name && byte(0) == 0xC8 && byte(20) == (kLoadAddress & 0xFF) && byte(21) == (kLoadAddress >> 8)) {
-        return "it is a tape image; use /play, /list or /mml";
-    }
+    if (starts_as_tape_image(bytes)) return "it is a tape image; use /play, /list or /mml";
     std::size_t control = 0;
     for (const char c : bytes) {
         const auto b = static_cast<std::uint8_t>(c);

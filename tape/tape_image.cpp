@@ -99,4 +99,11 @@ bool load_tape_file(std::string_view file_name, std::span<const std::uint8_t> by
     return false;
 }
 
+bool starts_as_tape_image(std::string_view bytes) {
+    if (bytes.size() < kTapeHeaderSize) return false;
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
+    return byte(0) == kTapeAttribute && bytes.substr(kNameField, kNameFieldSize).find('\r') != std::string_view::npos &&
+           byte(kLoadField) == (kLoadAddress & 0xFF) && byte(kLoadField + 1) == (kLoadAddress >> 8);
+}
+
 }  // namespace zirvon

@@ -62,4 +62,8 @@ inline constexpr std::size_t kTapeFileReadLimit = kMaxTapeImage + 1;
 bool load_tape_file(std::string_view file_name, std::span<const std::uint8_t> bytes, Song& song,
                     std::string& error);
 
+/// Whether `bytes` start as a tape image does: its attribute byte, a name
+/// ended by CR and the load address in their places.
+bool starts_as_tape_image(std::string_view bytes);
+
 }  // namespace zirvon
