@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "system/interrupt.h"
 #include "live/live_loop.h"

@@ -20,7 +20,8 @@ ProgressLine::ProgressLine(std::FILE* out, std::size_t (*columns)())
 
 void ProgressLine::show(const ProgressText& parts) {
     // The last column stays free: a line that fills it wraps on some terminals.
-    const std::size_t width = columns_() > 1 ? columns_() - 1 : 1;
+    const std::size_t columns = columns_();
+    const std::size_t width = columns > 1 ? columns - 1 : 1;
     const std::size_t around = text_columns(parts.head) + text_columns(parts.tail);
     std::string text = parts.head + fit_in_middle(parts.name, width > around ? width - around : 0) + parts.tail;
     if (text_columns(text) > width) text = fit_in_middle(text, width);

@@ -213,7 +213,6 @@ bool read_smf(std::span<const std::uint8_t> input, SmfFile& file, std::string& e
     }
     if (division == 0) return refuse("damaged MIDI file: its header gives 0 ticks a quarter note");
     file.format = static_cast<int>(format);
-    file.track_count = static_cast<int>(tracks);
     if (division & 0x8000) {
         file.smpte = true;
         file.frames = -static_cast<int>(static_cast<std::int8_t>(division >> 8));

@@ -37,7 +37,6 @@ struct SmfMeter {
 
 struct SmfFile {
     int format = 0;
-    int track_count = 0;
     /// Ticks per quarter note; with SMPTE timing, ticks per second is
     /// frames x ticks_per_frame (frames 29 meaning 29.97) and tempo is moot.
     std::uint32_t division = 0;
