@@ -67,8 +67,7 @@ json playing_params(const Snapshot& s, play::TrackMask audible, std::uint64_t ti
         if (after == read.begin()) continue;
         const auto i = static_cast<std::size_t>(after - read.begin() - 1);
         const TrackEvent& e = s.analysis.song.tracks[k].events()[i];
-        const bool sounds = e.note < SyncMark && e.gate != 0 && e.note + kPitchToMidi <= kHighestMidiNote &&
-                            tick < read[i] + e.gate;
+        const bool sounds = sounds_note(e) && !above_midi(e) && tick < read[i] + e.gate;
         const EventPlace place = s.analysis.song.tracks[k].place(i);
         if (!sounds || place.line == 0) continue;
         const Position start = s.position({place.line, place.column});

@@ -6,12 +6,6 @@
 namespace zirvon::picture {
 namespace {
 
-constexpr int kHighestMidiNote = 127;
-
-bool is_note(const TrackEvent& e) {
-    return e.note < SyncMark && e.gate != 0;
-}
-
 /// Index of the event of track k read on song tick `tick`, or -1. A track
 /// reads at most one event a tick, so the ticks are strictly increasing.
 long read_on(const play::SongMap& map, int k, std::uint64_t tick) {
@@ -29,7 +23,7 @@ EventPlace place_of_held_note(const Song& song, const play::SongMap& map, int k,
     auto i = static_cast<std::size_t>(std::lower_bound(ticks.begin(), ticks.end(), tick) -
                                       ticks.begin());
     while (i-- > 0) {
-        if (is_note(events[i])) return song.tracks[k].place(i);
+        if (sounds_note(events[i])) return song.tracks[k].place(i);
     }
     return {};
 }
@@ -50,7 +44,7 @@ void find_lines(const Song& song, const play::SongMap& map, const play::Passage&
         const long i = read_on(map, n.track, passage.start + n.on);
         const std::vector<TrackEvent>& events = song.tracks[n.track].events();
         const bool read_then =
-            i >= 0 && is_note(events[static_cast<std::size_t>(i)]) &&
+            i >= 0 && sounds_note(events[static_cast<std::size_t>(i)]) &&
             events[static_cast<std::size_t>(i)].note + kPitchToMidi == n.midi;
         if (read_then && (n.on > 0 || last_at_start)) {
             n.place = song.tracks[n.track].place(static_cast<std::size_t>(i));
@@ -74,7 +68,7 @@ std::vector<RollNote> find_left_out(const Song& song, const play::SongMap& map,
             std::lower_bound(ticks.begin(), ticks.end(), passage.start) - ticks.begin());
         for (; i < ticks.size() && ticks[i] < passage.end; ++i) {
             const TrackEvent& e = events[i];
-            if (!is_note(e) || e.note + kPitchToMidi <= kHighestMidiNote) continue;
+            if (!sounds_note(e) || !above_midi(e)) continue;
             std::uint64_t off = std::min(ticks[i] + e.gate, passage.end);
             if (i + 1 < ticks.size()) off = std::min(off, ticks[i + 1]);
             found.push_back({k, ticks[i] - passage.start, off - passage.start,

@@ -207,13 +207,11 @@ bool find_sounded(const Song& song, const SongMap& map, const Passage& passage, 
         const std::vector<TrackEvent>& events = song.tracks[k].events();
         const std::vector<std::uint64_t>& ticks = map.read_ticks[k];
         for (std::size_t i = 0; i < ticks.size(); ++i) {
-            if (events[i].note < SyncMark && events[i].gate != 0 && visit(events[i], ticks[i])) return true;
+            if (sounds_note(events[i]) && visit(events[i], ticks[i])) return true;
         }
     }
     return false;
 }
-
-bool above_midi(const TrackEvent& e) { return e.note + kPitchToMidi > kHighestMidiNote; }
 
 }  // namespace
 

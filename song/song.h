@@ -49,6 +49,11 @@ inline constexpr int kTicksPerSecond = 1'000'000 / kTickMicroseconds;
 inline constexpr int kPitchToMidi = 24;
 /// The highest MIDI note number; notes above it are left out of the preview.
 inline constexpr int kHighestMidiNote = 127;
+
+/// Whether an event sounds a note: a pitch code with a gate.
+constexpr bool sounds_note(const TrackEvent& e) { return e.note < SyncMark && e.gate != 0; }
+/// Whether a note is above the highest MIDI note: kept in the image, never heard.
+constexpr bool above_midi(const TrackEvent& e) { return e.note + kPitchToMidi > kHighestMidiNote; }
 /// Status bytes of note-on and note-off on channel 0, and the velocity of both.
 inline constexpr std::uint8_t kNoteOn = 0x90;
 inline constexpr std::uint8_t kNoteOff = 0x80;
