@@ -14,7 +14,7 @@ namespace {
 bool read_bound(const char* option, const json& value, const Snapshot& s, play::Bound& bound,
                 std::string& error) {
     if (value.is_object() && !value.contains("character")) {
-        const Place at = s.place({value.at("line").get<std::int64_t>(), 0});
+        const Place at = s.place({whole_number(value.at("line")), 0});
         return parse_bound(option, "line:" + std::to_string(at.line), bound, error);
     }
     if (value.is_object()) {

@@ -37,8 +37,15 @@ void restore_strings(json& value) {
 
 }  // namespace
 
+std::int64_t whole_number(const json& value) {
+    // JSON reads a number too large for 64 bits as a fraction, which no
+    // integer can hold.
+    if (!value.is_number_integer()) throw json::type_error::create(302, "a whole number was expected", nullptr);
+    return value.get<std::int64_t>();
+}
+
 Position position_from(const json& value) {
-    return {value.at("line").get<std::int64_t>(), value.at("character").get<std::int64_t>()};
+    return {whole_number(value.at("line")), whole_number(value.at("character"))};
 }
 
 json parse_message(std::string_view payload) {

@@ -27,6 +27,10 @@ enum ErrorCode : int {
 inline json to_json(Position p) { return {{"line", p.line}, {"character", p.character}}; }
 inline json range_json(Position start, Position end) { return {{"start", to_json(start)}, {"end", to_json(end)}}; }
 
+/// A whole number of a message; throws json's type_error for anything else,
+/// a fraction or a number too large for 64 bits among them.
+std::int64_t whole_number(const json& value);
+
 /// A position from {line, character}; throws json's type_error when it is
 /// not one (the handlers turn that into an error response).
 Position position_from(const json& value);

@@ -215,6 +215,9 @@ TEST(LspServer, PlayTakesPositionsInUtf16BlocksTimesAndTracksWithTheCommandLines
         {{{"solo", {1}}, {"mute", {2}}}, 0, 0,
          "/solo and /mute do not go together: /solo plays only the tracks it lists, /mute all others"},
         {{{"from", true}}, 0, 0, "'from' is a position {line, character}, a block number or a time"},
+        // A number too large for 64 bits reads as a fraction: refused, not converted.
+        {{{"from", {{"line", 1e300}, {"character", 0}}}}, 0, 0,
+         "invalid params: [json.exception.type_error.302] a whole number was expected"},
     };
     for (const Case& c : cases) {
         h.recorder.played.clear();
