@@ -71,8 +71,16 @@ for flavour in win64 win32; do
 done
 
 step "tests under wine64"
+retries=build/win64/wineprefix/launch-retries.log
+rm -f "$retries"
 ctest --preset win64 -j 2
-done_step "tests under wine64" $?
+status=$?
+# Programs Wine ended before they ran, which cmake/wine-run.sh started again.
+if [ -s "$retries" ]; then
+    echo "Wine ended $(wc -l <"$retries") program(s) before they ran; each was started again:"
+    cat "$retries"
+fi
+done_step "tests under wine64" $status
 
 step "inspect the programs"
 status=0
