@@ -126,11 +126,7 @@ void check_tape_name(RunPlan& plan) {
                                 " looks like a file name; it only goes into the image header (-o PATH "
                                 "chooses where the image is written)");
     }
-    if (plan.tape_name.size() > kLongestTapeName) {
-        plan.tape_name = cut_tape_name(plan.tape_name);
-        plan.warnings.push_back("tape name " + quoted + " is longer than " + std::to_string(kLongestTapeName) +
-                                " bytes; it is cut to '" + plan.tape_name + "'");
-    }
+    if (std::string cut = fit_tape_name(plan.tape_name); !cut.empty()) plan.warnings.push_back(std::move(cut));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tape/tape_image.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "text/format.h"
 #include "text/utf8.h"
@@ -13,8 +14,6 @@ void put16(TapeHeader& header, std::size_t at, std::size_t value) {
     header[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
 }
 
-}  // namespace
-
 std::string cut_tape_name(const std::string& name) {
     std::size_t end = 0;
     for (std::size_t at = 0; at < name.size();) {
@@ -24,6 +23,15 @@ std::string cut_tape_name(const std::string& name) {
         end = at += length;
     }
     return name.substr(0, end);
+}
+
+}  // namespace
+
+std::string fit_tape_name(std::string& name) {
+    if (name.size() <= kLongestTapeName) return {};
+    const std::string given = std::exchange(name, cut_tape_name(name));
+    return "tape name '" + given + "' is longer than " + std::to_string(kLongestTapeName) + " bytes; it is cut to '" +
+           name + "'";
 }
 
 TapeHeader make_tape_header(std::string_view tape_name, std::size_t data_size) {

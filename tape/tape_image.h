@@ -33,10 +33,11 @@ inline constexpr std::size_t kExecField = 22;
 
 using TapeHeader = std::array<std::uint8_t, kTapeHeaderSize>;
 
-/// `name` cut to the longest tape name, kLongestTapeName bytes: between
-/// characters where it is UTF-8, else after the last byte that fits. The
-/// command line and the page cut a name given them so, and warn.
-std::string cut_tape_name(const std::string& name);
+/// Cuts a tape name given longer than kLongestTapeName bytes to the
+/// longest that fits: between characters where it is UTF-8, else after the
+/// last byte that fits. The warning that says so, or nothing where it fits.
+/// The command line and the page cut a name given them so.
+std::string fit_tape_name(std::string& name);
 
 /// The header of an image whose data block is `data_size` bytes; only the
 /// low 16 bits of the size fit.

@@ -84,9 +84,7 @@ bool read_request(WireReader& in, Request& request) {
     request.source = in.text();
     request.name = in.text();
     request.tape_name = optional_text(in);
-    if (request.tape_name && request.tape_name->size() > kLongestTapeName) {
-        request.long_tape_name = std::exchange(*request.tape_name, cut_tape_name(*request.tape_name));
-    }
+    if (request.tape_name) request.tape_name_cut = fit_tape_name(*request.tape_name);
     request.from = optional_text(in);
     request.to = optional_text(in);
     request.solo = optional_text(in);
@@ -145,11 +143,7 @@ std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_
                                 std::string_view not_done) {
     PassageOptions options;
     if (pick_passage && !read_options(request, options, reply)) return std::nullopt;
-    if (!request.long_tape_name.empty()) {
-        reply.warn("tape name '" + request.long_tape_name + "' is longer than " + std::to_string(kLongestTapeName) +
-                       " bytes; it is cut to '" + *request.tape_name + "'",
-                   "tape-name");
-    }
+    if (!request.tape_name_cut.empty()) reply.warn(request.tape_name_cut, "tape-name");
     Prepared prepared;
     const bool loaded = request.image ? load_image(request, prepared, reply)
                                       : compile_source(request, prepared, reply, not_done);

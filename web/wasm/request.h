@@ -22,9 +22,9 @@ struct Request {
     /// The file name that messages and the picture's title give the source.
     std::string name;
     /// Cut between two characters to the longest the header holds, as the
-    /// command line cuts it; `long_tape_name` is the name as given then.
+    /// command line cuts it; `tape_name_cut` is then the warning that says so.
     std::optional<std::string> tape_name;
-    std::string long_tape_name;
+    std::string tape_name_cut;
     /// /from=, /to=, /solo= and /mute= as the command line takes them.
     std::optional<std::string> from, to, solo, mute;
     /// The file this request makes, named in the summary when errors stop it.
