@@ -250,8 +250,8 @@ std::string help_text() {
         "  ZIRVON_MIDI_PORT  the port /play uses when /port= is not given: a number\n"
         "                    from /ports or part of a port's name\n"
         "\n"
-        "The manual: 'man zirvon', and README.md with the program (the MML dialect,\n"
-        "the timing rules and the tape image in full).\n";
+        "The manual: 'man zirvon', and docs/ beside README.md: every option in\n"
+        "docs/command-line.md, the MML dialect and its timing in docs/mml.md.\n";
     return text;
 }
 

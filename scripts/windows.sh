@@ -117,7 +117,7 @@ for flavour in win64 win32; do
     zip=build/$flavour/zirvon-$version-$flavour.zip
     listing=$(unzip -Z1 "$zip" 2>/dev/null) || { echo "$zip is missing"; status=1; continue; }
     echo "$zip:" $listing
-    for want in zirvon.exe zirvon.html README.md examples/canon.mml; do
+    for want in zirvon.exe zirvon.html README.md docs/mml.md examples/canon.mml; do
         grep -qx "zirvon-$version-$flavour/$want" <<<"$listing" || { echo "  $want is missing"; status=1; }
     done
 done
@@ -130,6 +130,7 @@ if contents=$(dpkg-deb -c "$deb" 2>/dev/null); then
         [[ "$depends" == *"$want"* ]] || { echo "  the dependencies do not name $want"; status=1; }
     done
     for want in ./usr/bin/zirvon ./usr/share/man/man1/zirvon.1.gz ./usr/share/doc/zirvon/README.md \
+        ./usr/share/doc/zirvon/docs/mml.md \
         ./usr/share/doc/zirvon/examples/canon.mml ./usr/share/zirvon/zirvon.html; do
         grep -q " $want\$" <<<"$contents" || { echo "  $want is missing"; status=1; }
     done
