@@ -12,7 +12,7 @@ import subprocess
 import sys
 
 # An option as it is spelled, without its value: /play, /port, -o, --help, /?, --.
-OPTION = re.compile(r"(?<![\w/.\-])(--?[a-z]*|/[a-z?]+)(?=[=\s,|]|$)")
+OPTION = re.compile(r"(?<![\w/.\-])(--?[a-z]*|/[a-z?][a-z?-]*)(?=[=\s,|]|$)")
 
 
 def spellings(text):
