@@ -28,7 +28,7 @@ fi
 
 page=build/web/zirvon.html
 wasm=build/wasm/web/zirvon.wasm
-if [[ ! -f $page || -n $(find web/build.mjs web/page web/src examples "$wasm" web/node_modules/.zirvon-lock \
+if [[ ! -f $page || -n $(find web/build.mjs web/page web/src examples docs "$wasm" web/node_modules/.zirvon-lock \
         -newer "$page" -print -quit) ]]; then
     node web/build.mjs "$wasm" "$page"
 fi

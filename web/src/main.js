@@ -9,6 +9,7 @@ import { Audio } from './audio.js';
 import { Core } from './core.js';
 import { createEditor } from './editor.js';
 import { acceptFiles } from './files.js';
+import { wireHelp } from './help.js';
 import { showSummary } from './messages.js';
 import { Page } from './page.js';
 import { Player } from './player.js';
@@ -128,6 +129,8 @@ async function start() {
     audio.prepare().catch((error) => showSummary(el.status, `no sound: ${error.message}`, true));
 }
 
+// The help needs nothing of the core: it opens even where the core cannot start.
+wireHelp(byId('help'), byId('help-panel'), byId('help-close'));
 start().catch((error) => {
     byId('summary').textContent = `zirvon could not start: ${error.message}`;
     markFailed(error);

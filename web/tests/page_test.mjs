@@ -5,8 +5,9 @@
 // cursor's block; Loop plays again; a muted track leaves the picture, a
 // silent one played says so; Share puts the source in the address and the
 // link brings it back; an image opened shows its /list; a file dropped
-// opens; a download is the native program's file; and the page works from
-// a web server too.
+// opens; a download is the native program's file; the Help panel shows the
+// manual's MML dialect and the shortcuts; and the page works from a web
+// server too.
 //   node web/tests/page_test.mjs ZIRVON PAGE
 
 import fs from 'node:fs';
@@ -16,7 +17,8 @@ import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import { argumentsOrSkip, check, finish, launch, openPage, runNative, scratchFolder } from './browser.mjs';
 
-const examples = path.join(path.dirname(fileURLToPath(import.meta.url)), '..', '..', 'examples');
+const root = path.join(path.dirname(fileURLToPath(import.meta.url)), '..', '..');
+const examples = path.join(root, 'examples');
 const { zirvon, page } = argumentsOrSkip();
 const url = pathToFileURL(page).href;
 const folder = scratchFolder();
@@ -205,6 +207,41 @@ async function dropAFile(tab) {
     check(JSON.stringify(await editorLines(tab)) === JSON.stringify(['1[C D E]', '']), 'a dropped file opens in the editor');
 }
 
+/** Help opens a panel with the manual's dialect reference, headings, commands and pictures alike. */
+async function readTheHelp(tab) {
+    const manual = fs.readFileSync(path.join(root, 'docs', 'mml.md'), 'utf8');
+    const headings = [...manual.matchAll(/^#+ (.*)$/gm)].map((m) => m[1]);
+    await tab.click('#help');
+    await tab.waitForSelector('#help-panel:not([hidden])', { visible: true, timeout: 5000 }).catch(() => null);
+    const shown = await tab.evaluate(() => {
+        const panel = document.getElementById('help-panel');
+        const rows = [...panel.querySelectorAll('table')][0]?.querySelectorAll('tbody tr') ?? [];
+        return {
+            visible: panel.getBoundingClientRect().width > 0 && !panel.hidden,
+            headings: [...panel.querySelectorAll('h1, h2')].map((h) => h.textContent),
+            commands: [...rows].map((row) => row.cells[0].textContent),
+            pictures: [...panel.querySelectorAll('img')].map((img) => img.complete && img.naturalWidth > 0),
+            text: panel.textContent,
+            expanded: document.getElementById('help').getAttribute('aria-expanded'),
+        };
+    });
+    check(shown.visible && shown.expanded === 'true', 'Help opens the panel');
+    check(JSON.stringify(shown.headings) === JSON.stringify([...headings, 'Shortcuts']),
+        `the panel has the headings of docs/mml.md and the shortcuts: ${shown.headings}`);
+    // The first column of the manual's first table: every command.
+    const table = manual.slice(manual.indexOf('\n| write |'));
+    const commands = table.split('\n\n')[0].split('\n').slice(3)
+        .map((row) => row.split('|')[1].replace(/`/g, '').trim());
+    const cells = shown.commands.map((cell) => cell.trim());
+    check(commands.length >= 16 && JSON.stringify(cells) === JSON.stringify(commands),
+        `the panel's table lists every command of the manual: ${cells.join(' , ')}`);
+    check(shown.pictures.length === 2 && shown.pictures.every(Boolean), `the tie pictures show: ${shown.pictures}`);
+    check(shown.text.includes('Ctrl+Shift+Enter') && shown.text.includes('every event lasts its length plus one tick'),
+        'the panel holds the shortcuts and the timing rule');
+    await tab.click('#help-close');
+    check(await tab.$eval('#help-panel', (panel) => panel.hidden), 'the close button hides the panel');
+}
+
 /** The page from a web server: its audio thread loads too. */
 async function fromServer(browser) {
     const server = http.createServer((request, response) => {
@@ -233,6 +270,7 @@ try {
     await shareAndReopen(browser, tab);
     await openImageAndDownload(tab);
     await dropAFile(tab);
+    await readTheHelp(tab);
     await fromServer(browser);
 } finally {
     await close();
