@@ -25,7 +25,7 @@ def by_channel(messages):
 
 
 # The General MIDI program (from 1) of the built-in synthesizer's voice for
-# each track, as the README lists them.
+# each track, as the manual lists them (docs/listening.md).
 PROGRAMS = {1: 81, 2: 39, 3: 81, 4: 63, 5: 90, 6: 51, 7: 74, 8: 81}
 
 
