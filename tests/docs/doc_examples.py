@@ -7,8 +7,8 @@ lines after it, up to the next `$ ` or the end of the block, are the output
 it shows (standard output and standard error as a terminal shows them); a
 line `...` stands for any number of lines. An example that shows no output
 has its exit status checked only. Each block runs in a fresh temporary
-folder holding the files of examples/ and the MIDI files of tests/music/,
-one command after another, with this zirvon first on the PATH.
+folder holding the files of examples/, the MIDI files of tests/music/ and
+the pictures of docs/ (in docs/), one command after another, with this zirvon first on the PATH.
 
 A trailing comment may carry markers:
   # status: 2          the exit status the example expects (0 otherwise)
@@ -90,6 +90,9 @@ def run_block(block, args):
         for source in glob.glob(os.path.join(args.root, "examples", "*")) + \
                 glob.glob(os.path.join(args.root, "tests", "music", "*.mid")):
             shutil.copy(source, folder)
+        # The manual's pictures, so that an example can show one is current.
+        shutil.copytree(os.path.join(args.root, "docs"), os.path.join(folder, "docs"),
+                        ignore=shutil.ignore_patterns("*.md", "*.png"))
         bin_folder = os.path.join(folder, ".bin")
         os.mkdir(bin_folder)
         wrapper = os.path.join(bin_folder, "zirvon")
