@@ -32,21 +32,21 @@ struct AlsaWatch::Sequencer {
         if (seq != nullptr) lib.snd_seq_close(seq);
     }
 
-    /// "client:port" as the sequencer names the port at `client`:`port` now;
-    /// empty when nothing is there.
-    std::string names_at(int client, int port) const {
+    /// "client:port" as the sequencer names the watched address now; empty
+    /// when nothing is there.
+    std::string names_now() const {
         snd_seq_client_info_t* ci = nullptr;
         snd_seq_port_info_t* pi = nullptr;
-        std::string names;
+        std::string now;
         if (lib.snd_seq_client_info_malloc(&ci) == 0 && lib.snd_seq_port_info_malloc(&pi) == 0 &&
             lib.snd_seq_get_any_client_info(seq, client, ci) == 0 &&
             lib.snd_seq_get_any_port_info(seq, client, port, pi) == 0) {
-            names = std::string(lib.snd_seq_client_info_get_name(ci)) + ":" +
-                    lib.snd_seq_port_info_get_name(pi);
+            now = std::string(lib.snd_seq_client_info_get_name(ci)) + ":" +
+                  lib.snd_seq_port_info_get_name(pi);
         }
         if (pi != nullptr) lib.snd_seq_port_info_free(pi);
         if (ci != nullptr) lib.snd_seq_client_info_free(ci);
-        return names;
+        return now;
     }
 
     AlsaLibrary lib;
@@ -84,7 +84,7 @@ bool AlsaWatch::start(const std::string& port) {
         return false;
     // Another name there means RtMidi names ports in a way not known here:
     // better to play on unwatched than to stop a preview that plays.
-    if (s->names_at(s->client, s->port) != s->names) return false;
+    if (s->names_now() != s->names) return false;
     seq_ = std::move(s);
     return true;
 }
@@ -112,7 +112,7 @@ bool AlsaWatch::check() const {
         if (event->type == SND_SEQ_EVENT_PORT_EXIT && addr.client == s.client && addr.port == s.port)
             return false;
     }
-    return s.names_at(s.client, s.port) == s.names;
+    return s.names_now() == s.names;
 }
 
 }  // namespace zirvon::midi
