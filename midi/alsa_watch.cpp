@@ -78,9 +78,8 @@ bool AlsaWatch::start(const std::string& port) {
     const int own = s->lib.snd_seq_create_simple_port(
         s->seq, "watch", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
         SND_SEQ_PORT_TYPE_APPLICATION);
-    if (own < 0 ||
-        s->lib.snd_seq_connect_from(s->seq, own, SND_SEQ_CLIENT_SYSTEM,
-                                    SND_SEQ_PORT_SYSTEM_ANNOUNCE) < 0)
+    if (own < 0 || s->lib.snd_seq_connect_from(s->seq, own, SND_SEQ_CLIENT_SYSTEM,
+                                               SND_SEQ_PORT_SYSTEM_ANNOUNCE) < 0)
         return false;
     // Another name there means RtMidi names ports in a way not known here:
     // better to play on unwatched than to stop a preview that plays.
@@ -109,7 +108,8 @@ bool AlsaWatch::check() const {
         if (read < 0 || event == nullptr) continue;
         const snd_seq_addr_t& addr = event->data.addr;
         if (event->type == SND_SEQ_EVENT_CLIENT_EXIT && addr.client == s.client) return false;
-        if (event->type == SND_SEQ_EVENT_PORT_EXIT && addr.client == s.client && addr.port == s.port)
+        if (event->type == SND_SEQ_EVENT_PORT_EXIT && addr.client == s.client &&
+            addr.port == s.port)
             return false;
     }
     return s.names_now() == s.names;

@@ -15,7 +15,8 @@ TEST(AlsaAddress, IsTheLastWordOfThePortName) {
         std::string_view names;
     };
     for (const Case& c : {
-             Case{"Midi Through:Midi Through Port-0 14:0", true, 14, 0, "Midi Through:Midi Through Port-0"},
+             Case{"Midi Through:Midi Through Port-0 14:0", true, 14, 0,
+                  "Midi Through:Midi Through Port-0"},
              // Names that carry numbers and colons of their own.
              Case{"FLUID Synth (4):Synth input port (4:0) 128:0", true, 128, 0,
                   "FLUID Synth (4):Synth input port (4:0)"},

@@ -81,7 +81,8 @@ TEST(MidiPort, IsLostOnceTheAlsaPortOrItsClientGoesAndSaysNothingOnStderr) {
         AlsaInput input;
         // Skipped, not failed, even under CI=true: neither this machine nor
         // CI's has an ALSA sequencer (/dev/snd/seq), as containers seldom do.
-        if (!input.ok()) GTEST_SKIP() << "needs an ALSA sequencer (/dev/snd/seq), which this machine lacks";
+        if (!input.ok())
+            GTEST_SKIP() << "needs an ALSA sequencer (/dev/snd/seq), which this machine lacks";
         MidiPort port;
         std::string error;
         ASSERT_TRUE(port.open(AlsaInput::client_name() + ":in", error)) << error;
