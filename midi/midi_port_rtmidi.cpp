@@ -25,6 +25,12 @@
 //   away; its JACK output then waits for ever for room in that ring buffer.
 //   A JackWatch notices instead, and once the port is lost nothing more is
 //   sent to it.
+// - Nor that an ALSA sequencer port it plays into went away: its ALSA output
+//   sends to whoever is connected, and a failed send is a warning printed on
+//   stderr, which its C interface reports as success. An AlsaWatch asks the
+//   sequencer before and after each send instead, so that nothing is sent
+//   into a port known to be gone and a send into one that went counts as
+//   failed.
 #include <rtmidi_c.h>
 
 #include <algorithm>
@@ -36,6 +42,8 @@
 #include <vector>
 
 #include "audio/jack_library.h"
+#include "midi/alsa_library.h"
+#include "midi/alsa_watch.h"
 #include "midi/jack_watch.h"
 #include "midi/midi_port.h"
 #include "system/quiet_stderr_posix.h"
@@ -126,7 +134,9 @@ struct MidiPort::Backend {
     std::unique_ptr<Output> port;
     std::atomic<bool> send_failed = false;
     audio::JackLibrary jack;  ///< loaded to silence libjack, which RtMidi's JACK output uses
+    AlsaLibrary alsa;         ///< and libasound, which its ALSA output uses
     std::unique_ptr<JackWatch> watch;
+    std::unique_ptr<AlsaWatch> alsa_watch;
 };
 
 std::string MidiPort::services() {
@@ -161,6 +171,7 @@ bool MidiPort::scan(std::vector<std::string>& names, std::string&) {
     // caller says what to do, naming services().
     if (!b.loaded && !(b.loaded = b.rt.load())) return true;
     b.jack.load();
+    b.alsa.load();
     QuietStderr quiet;
     for (const RtMidiApi api : b.rt.apis()) {
         auto out = std::make_unique<Output>(b.rt, api);
@@ -201,6 +212,9 @@ bool MidiPort::open_scanned(std::size_t index, std::string& error) {
         // play on without it than not at all.
         b.watch = std::make_unique<JackWatch>();
         if (!b.watch->start(entry.name)) b.watch.reset();
+    } else if (b.port->api() == RTMIDI_API_LINUX_ALSA) {
+        b.alsa_watch = std::make_unique<AlsaWatch>();
+        if (!b.alsa_watch->start(entry.name)) b.alsa_watch.reset();
     }
     b.services.clear();
     b.entries.clear();
@@ -211,6 +225,7 @@ bool MidiPort::open_scanned(std::size_t index, std::string& error) {
 bool MidiPort::lost() const {
     const Backend& b = *backend_;
     if (b.watch && b.watch->gone()) return true;
+    if (b.alsa_watch && b.alsa_watch->gone()) return true;
     return b.send_failed.load(std::memory_order_acquire);
 }
 
@@ -220,7 +235,10 @@ bool MidiPort::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
     // never makes: nothing more is sent once the port is lost.
     if (!b.port || lost()) return false;
     const unsigned char bytes[3] = {status, data1, data2};
-    if (b.rt.rtmidi_out_send_message(b.port->get(), bytes, sizeof bytes) == 0) return true;
+    // A port that went between the two looks was sent into nothing.
+    if (b.rt.rtmidi_out_send_message(b.port->get(), bytes, sizeof bytes) == 0 &&
+        !(b.alsa_watch && b.alsa_watch->gone()))
+        return true;
     b.send_failed.store(true, std::memory_order_release);
     return false;
 }
@@ -237,6 +255,7 @@ bool MidiPort::close() {
         b.port.reset();
     }
     b.watch.reset();
+    b.alsa_watch.reset();
     name_.clear();
     return true;
 }

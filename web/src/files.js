@@ -31,6 +31,7 @@ export function isImageName(name) {
 }
 
 const TYPES = {
+    '.MML': 'text/plain',
     '.MZT': 'application/octet-stream',
     '.MID': 'audio/midi',
     '.WAV': 'audio/wav',

@@ -1,6 +1,6 @@
 // Starts the page: the core from the WebAssembly embedded in it, the
-// editor, the controls, window.zirvon, and the source of the link that
-// opened it, if any.
+// editor, the controls, window.zirvon, and the text: that of the link that
+// opened it, or the one kept from the last visit, or the first example.
 
 /* global ZIRVON_EXAMPLES */
 
@@ -8,14 +8,15 @@ import { Calls } from './api.js';
 import { Audio } from './audio.js';
 import { Core } from './core.js';
 import { createEditor } from './editor.js';
-import { acceptFiles } from './files.js';
+import { acceptFiles, isImageName } from './files.js';
 import { wireHelp } from './help.js';
+import { keptWork } from './keep.js';
 import { showSummary } from './messages.js';
 import { Page } from './page.js';
 import { Player } from './player.js';
 import { publicInterface } from './public_api.js';
 import { RollView } from './roll.js';
-import { textOf } from './share.js';
+import { sharedOf } from './share.js';
 import { wireTracks } from './tracks.js';
 import { Transport } from './transport.js';
 
@@ -49,6 +50,27 @@ function on(id, action) {
     byId(id).addEventListener('click', action);
 }
 
+/** The text to start with, its names, and whether anything else holds it:
+ * the link's, unless the composer keeps the changed text of the last visit
+ * instead; else the last visit's; else the first example. */
+function firstText(shared, kept, examples) {
+    const example = { text: examples['canon.mml'] ?? '', name: 'canon.mml', tapeName: 'MUSICDATA', saved: true };
+    if (shared && kept && !kept.saved && kept.text !== shared.text &&
+        !window.confirm('This link holds a text other than the one you changed here last time, whose changes ' +
+            'are kept nowhere else. Open the link\'s text (Cancel keeps yours)?')) {
+        history.replaceState(null, '', location.pathname + location.search);
+        return kept;
+    }
+    if (shared) {
+        const name = shared.name && !isImageName(shared.name) ? shared.name : 'song.mml';
+        // The address follows the text once shared: the same text kept here
+        // is no more saved than it was.
+        const saved = !kept || kept.text !== shared.text || kept.saved;
+        return { text: shared.text, name, tapeName: shared.tapeName ?? 'MUSICDATA', saved };
+    }
+    return kept ?? example;
+}
+
 async function start() {
     const module = await WebAssembly.compile(wasmBytes());
     const core = new Core(module);
@@ -70,17 +92,20 @@ async function start() {
     let shared = null;
     let damaged = false;
     try {
-        shared = await textOf(location.hash);
+        shared = await sharedOf(location.hash);
     } catch {
         damaged = true;
     }
     const examples = ZIRVON_EXAMPLES;
+    const first = firstText(shared, keptWork(), examples);
     page.view = createEditor(el.editor, {
-        doc: shared ?? examples['canon.mml'] ?? '',
+        doc: first.text,
         onChange: () => page.textChanged(),
         keys,
     });
-    if (shared === null) page.name = 'canon.mml';
+    page.name = first.name;
+    el.tapeName.value = first.tapeName;
+    if (first.saved) page.savedText = first.text;
     el.fileName.textContent = page.name;
 
     on('play', () => transport.play('song'));
@@ -94,20 +119,25 @@ async function start() {
     });
     on('open', () => byId('file-input').click());
     acceptFiles(byId('file-input'), document.body, (name, bytes) => {
+        if (!isImageName(name) && !page.mayReplace(name)) return;
         transport.stop();
         page.open(name, bytes);
     });
     on('edit-source', () => page.closeImage());
-    for (const kind of ['mzt', 'mid', 'wav', 'svg']) on(`download-${kind}`, () => page.save(kind));
+    for (const kind of ['mml', 'mzt', 'mid', 'wav', 'svg']) on(`download-${kind}`, () => page.save(kind));
     on('share', () => page.share());
     el.tapeName.addEventListener('change', () => page.textChanged());
+    el.tapeName.addEventListener('input', () => {
+        if (!page.image) page.keep();
+    });
     const menu = byId('examples');
     for (const name of Object.keys(examples)) menu.append(new Option(name, name));
     menu.addEventListener('change', () => {
-        if (!menu.value) return;
-        transport.stop();
-        page.open(menu.value, new TextEncoder().encode(examples[menu.value]));
+        const name = menu.value;
         menu.value = '';
+        if (!name || !page.mayReplace(name)) return;
+        transport.stop();
+        page.open(name, new TextEncoder().encode(examples[name]));
     });
     document.addEventListener('keydown', (event) => {
         // The shortcuts work wherever the focus is, not only in the editor.
@@ -121,6 +151,7 @@ async function start() {
     });
 
     page.compile();
+    page.keep();
     if (damaged) showSummary(el.summary, 'the link is damaged: the source in it cannot be read', true);
     window.zirvon = publicInterface(calls, () => player.position());
     performance.mark('zirvon: ready');

@@ -1,12 +1,15 @@
 // The page: the source (MML in the editor, or a tape image and its
 // listing), compiled on every change with its problems marked and listed,
-// the piano roll, the track toggles, the files in and out, and Share.
+// the piano roll, the track toggles, the files in and out, and Share. The
+// text is kept in the browser's storage on every change, and never replaced
+// unasked while it holds changes kept nowhere else.
 
 import { outputName } from './api.js';
 import { markProblems, rangeOf, replaceText } from './editor.js';
 import { download, isImageName } from './files.js';
 import { showMessages, showSummary } from './messages.js';
-import { fragmentOf } from './share.js';
+import { keepWork } from './keep.js';
+import { fragmentOf, holdsSource } from './share.js';
 import { trackOptions } from './tracks.js';
 
 /** How long the text must rest before the picture is drawn again: a long
@@ -30,6 +33,53 @@ export class Page {
         this.notice = ''; // about the file opened, shown with each summary
         this.messages = []; // the compile's problems, or those of the image opened
         this.textNames = null; // the MML's name and tape name, while an image is open
+        this.savedText = null; // the text as a file, an example, a link or a download holds it
+        this.keepFailed = false;
+    }
+
+    /** The text in the editor (behind an image's listing too). */
+    text() {
+        return this.view.state.doc.toString();
+    }
+
+    /** The text's name and tape name, while an image is open too. */
+    textNamesNow() {
+        return this.textNames ?? { name: this.name, tapeName: this.el.tapeName.value };
+    }
+
+    /** Whether the text has changes that no file, example, link or
+     * download holds. */
+    unsaved() {
+        return this.text() !== this.savedText;
+    }
+
+    /** Whether `name` may replace the text: at once when nothing would be
+     * lost, else when the composer says so. */
+    mayReplace(name) {
+        return !this.unsaved() ||
+            window.confirm(`Replace the text in the editor with ${name}? Its changes are kept nowhere else ` +
+                '(Cancel, then download .MML to keep them).');
+    }
+
+    /** Keeps the text and its names in the browser's storage, and the
+     * address, once it holds a shared text, follows them. */
+    keep() {
+        const names = this.textNamesNow();
+        const kept = keepWork({ text: this.text(), ...names, saved: !this.unsaved() });
+        if (!kept && !this.keepFailed) {
+            showSummary(this.el.status, 'the browser keeps nothing of this page: download .MML to keep the text', true);
+        }
+        this.keepFailed = !kept;
+        if (holdsSource(location.hash)) this.followAddress();
+    }
+
+    /** Puts the text into the address again, the latest change last. */
+    async followAddress() {
+        const text = this.text();
+        const fragment = await fragmentOf(text, this.textNamesNow());
+        if (text !== this.text() || !holdsSource(location.hash)) return;
+        history.replaceState(null, '', fragment);
+        if (!this.el.shareLink.hidden) this.el.shareLink.value = location.href;
     }
 
     /** The source as the calls take it: the text, or the image's bytes. */
@@ -55,6 +105,7 @@ export class Page {
         queueMicrotask(() => {
             this.compiling = false;
             this.compile();
+            this.keep();
         });
     }
 
@@ -69,6 +120,8 @@ export class Page {
         const summary = result.summary || 'no problems';
         showSummary(this.el.summary, this.notice ? `${summary} \u00b7 ${this.notice}` : summary, !result.ok || this.notice !== '');
         performance.measure('zirvon: compile', { start });
+        // Until a text compiles again the picture is of an older one.
+        if (!result.ok) this.roll.markStale();
         this.scheduleRoll();
     }
 
@@ -82,6 +135,7 @@ export class Page {
         if (this.busy) return;
         const result = this.calls.file('svg', this.source(), this.options());
         if (result.ok) this.roll.show(new TextDecoder().decode(result.data));
+        else this.roll.markStale();
     }
 
     /** The source's messages, and after them what a run (Play, a file)
@@ -101,12 +155,15 @@ export class Page {
         this.view.focus();
     }
 
-    /** Opens a file: MML as text in the editor, an image as its listing. */
+    /** Opens a file: MML as text in the editor (ask mayReplace() first),
+     * an image as its listing. */
     open(name, bytes) {
         if (isImageName(name)) {
             this.openImage(name, bytes);
             return;
         }
+        // The picture is of another file, whether or not this one compiles.
+        this.roll.clear();
         // The new text is compiled once it is in, not the old one before.
         this.closeImage({ compile: false });
         this.name = name;
@@ -118,6 +175,7 @@ export class Page {
             text = null;
         }
         replaceText(this.view, text ?? new TextDecoder().decode(bytes));
+        this.savedText = this.text();
         // The editor holds text: what is not UTF-8 cannot stay as it was.
         this.notice = text === null ? `${name} is not UTF-8: the bytes that are not show as \uFFFD, and stay so` : '';
         // An empty file in place of empty text changes nothing in the editor,
@@ -134,6 +192,7 @@ export class Page {
         }
         this.textNames ??= { name: this.name, tapeName: this.el.tapeName.value };
         this.image = bytes;
+        this.roll.clear();
         this.messages = result.diagnostics;
         this.name = name;
         this.el.fileName.textContent = name;
@@ -156,10 +215,12 @@ export class Page {
         this.el.fileName.textContent = this.name;
         this.el.imageBar.hidden = this.el.listing.hidden = true;
         this.el.editor.hidden = false;
+        this.roll.clear();
         if (compile) this.compile();
     }
 
-    /** Downloads a file of the source: 'mzt', 'mid', 'wav' or 'svg'. */
+    /** Downloads a file of the source: 'mzt', 'mid', 'wav' or 'svg', or
+     * the MML text itself: 'mml'. */
     save(kind) {
         try {
             this.saveFile(kind);
@@ -170,6 +231,13 @@ export class Page {
 
     saveFile(kind) {
         const extension = `.${kind.toUpperCase()}`;
+        if (kind === 'mml') {
+            const text = this.text();
+            download(outputName(this.textNamesNow().name, extension), text);
+            this.savedText = text;
+            this.keep();
+            return;
+        }
         if (kind === 'wav') {
             const plan = this.calls.play(this.source(), this.options());
             if (plan.ok && plan.passage.end - plan.passage.start > LONGEST_WAV) {
@@ -194,13 +262,15 @@ export class Page {
 
     /** Puts the source into the address, to be copied and opened anywhere. */
     async share() {
-        const text = this.image ? null : this.view.state.doc.toString();
+        const text = this.image ? null : this.text();
         if (text === null) {
             showSummary(this.el.summary, 'Share holds MML sources; a tape image is not shared', true);
             return;
         }
-        const fragment = await fragmentOf(text);
+        const fragment = await fragmentOf(text, this.textNamesNow());
         history.replaceState(null, '', fragment);
+        this.savedText = text;
+        this.keep();
         this.el.shareLink.value = location.href;
         this.el.shareLink.hidden = false;
         this.el.shareLink.select();

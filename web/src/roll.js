@@ -15,6 +15,7 @@ export class RollView {
 
     /** Shows the picture `svg` (the text of an SVG file). */
     show(svg) {
+        this.container.classList.remove('stale');
         this.container.innerHTML = svg.replace(/^<\?xml[^>]*>\s*/, '');
         const picture = this.container.querySelector('svg');
         this.rows = [...picture.querySelectorAll('g.row')].map((row) => {
@@ -33,6 +34,20 @@ export class RollView {
         this.head.setAttribute('stroke-width', '2');
         this.head.style.display = 'none';
         picture.append(this.head);
+    }
+
+    /** Marks the picture shown as out of date: the text has changed into
+     * one that does not compile. */
+    markStale() {
+        if (this.container.firstElementChild) this.container.classList.add('stale');
+    }
+
+    /** Takes the picture away: it is of another file. */
+    clear() {
+        this.container.classList.remove('stale');
+        this.container.replaceChildren();
+        this.rows = [];
+        this.head = null;
     }
 
     /** Puts the playhead on passage tick `tick`, or hides it with null,

@@ -1,6 +1,7 @@
 // A link that holds the source: the text, deflated with the browser's
 // CompressionStream, in base64url in the URL's fragment (#mml=...), which
-// never reaches a server. Opening such a link restores the text.
+// never reaches a server, then its name and tape name (&name=...&tape=...).
+// Opening such a link restores all three.
 
 const KEY = 'mml=';
 
@@ -20,17 +21,25 @@ function fromBase64url(text) {
     return Uint8Array.from(binary, (c) => c.charCodeAt(0));
 }
 
-/** The fragment that holds `text`: "#mml=...". */
-export async function fragmentOf(text) {
-    const packed = await through(new CompressionStream('deflate-raw'), new TextEncoder().encode(text));
-    return `#${KEY}${toBase64url(packed)}`;
+/** Whether the address holds a shared source. */
+export function holdsSource(fragment) {
+    return fragment.startsWith(`#${KEY}`);
 }
 
-/** The text a fragment holds, or null when it holds none; throws when it
- * is damaged. */
-export async function textOf(fragment) {
-    const at = fragment.indexOf(KEY);
-    if (!fragment.startsWith('#') || at !== 1) return null;
-    const packed = fromBase64url(fragment.slice(1 + KEY.length));
-    return new TextDecoder().decode(await through(new DecompressionStream('deflate-raw'), packed));
+/** The fragment that holds `text` under `name` and `tapeName`:
+ * "#mml=...&name=...&tape=...". */
+export async function fragmentOf(text, { name, tapeName }) {
+    const packed = await through(new CompressionStream('deflate-raw'), new TextEncoder().encode(text));
+    return `#${KEY}${toBase64url(packed)}&name=${encodeURIComponent(name)}&tape=${encodeURIComponent(tapeName)}`;
+}
+
+/** What a fragment holds: { text, name, tapeName }, the names null where an
+ * older link has none; null when it holds no source; throws when it is
+ * damaged. */
+export async function sharedOf(fragment) {
+    if (!holdsSource(fragment)) return null;
+    const fields = new URLSearchParams(fragment.slice(1));
+    const packed = fromBase64url(fields.get('mml'));
+    const text = new TextDecoder().decode(await through(new DecompressionStream('deflate-raw'), packed));
+    return { text, name: fields.get('name'), tapeName: fields.get('tape') };
 }

@@ -6,8 +6,9 @@
 // silent one played says so; Share puts the source in the address and the
 // link brings it back; an image opened shows its /list; a file dropped
 // opens; a download is the native program's file; the Help panel shows the
-// manual's MML dialect and the shortcuts; and the page works from a web
-// server too.
+// manual's MML dialect and the shortcuts; the text is kept over a reload and
+// never replaced unasked; the picture of a text with errors is marked out of
+// date; and the page works from a web server too.
 //   node web/tests/page_test.mjs ZIRVON PAGE
 
 import fs from 'node:fs';
@@ -28,6 +29,7 @@ const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const editorLines = (tab) => tab.$$eval('#editor .cm-line', (lines) => lines.map((l) => l.textContent));
 
 async function typeAMistake(tab) {
+    await tab.waitForSelector('#roll svg', { timeout: 5000 });
     await tab.click('#editor .cm-content');
     await tab.keyboard.down('Control');
     await tab.keyboard.press('End');
@@ -48,6 +50,8 @@ async function typeAMistake(tab) {
     check(marked.squiggle === '[', `the squiggle is under the bracket: ${marked.squiggle}`);
     check(marked.gutter === 1, `one error mark in the gutter: ${marked.gutter}`);
     check(marked.summary === "1 error; 'canon.MZT' not written", `the summary line: ${marked.summary}`);
+    check(await tab.$eval('#roll', (roll) => roll.classList.contains('stale') && roll.querySelector('svg') !== null),
+        'the picture of the text before the mistake is marked out of date');
     const box = await (await tab.$('.cm-lintRange-error')).boundingBox();
     await tab.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
     const tip = await tab.waitForSelector('.cm-tooltip-lint', { timeout: 5000 }).catch(() => null);
@@ -58,6 +62,8 @@ async function typeAMistake(tab) {
     await tab.keyboard.up('Control');
     await tab.waitForFunction(() => !document.querySelector('#messages li'), { timeout: 5000 }).catch(() => null);
     check((await tab.$$('#messages li')).length === 0, 'undoing the mistake clears the list');
+    check(await tab.waitForFunction(() => !document.getElementById('roll').classList.contains('stale'), { timeout: 5000 })
+        .catch(() => null), 'the picture is up to date again');
 }
 
 async function playAndStop(tab) {
@@ -242,6 +248,98 @@ async function readTheHelp(tab) {
     check(await tab.$eval('#help-panel', (panel) => panel.hidden), 'the close button hides the panel');
 }
 
+/** A tab of `context` at `address`, whose questions get the answers
+ * `answers.next` gives (true: OK), recorded in `answers.asked`. */
+async function openAnswering(context, address, answers) {
+    const tab = await context.newPage();
+    tab.on('pageerror', (error) => check(false, `error on the page: ${error.message}`));
+    tab.on('dialog', (dialog) => {
+        answers.asked.push(dialog.message());
+        return answers.next ? dialog.accept() : dialog.dismiss();
+    });
+    await tab.goto(address);
+    await tab.evaluate(() => window.zirvonReady);
+    return tab;
+}
+
+const fieldOf = (tab, id) => tab.$eval(`#${id}`, (e) => e.value ?? e.textContent);
+const textOf = (tab) => tab.evaluate(() => [...document.querySelectorAll('#editor .cm-line')].map((l) => l.textContent).join('\n'));
+
+/** The composer's work survives a reload, an example chosen, a file
+ * opened and an old link; .MML downloads it; a link carries its names. */
+async function keepTheWork(browser) {
+    const context = await browser.createBrowserContext();
+    const answers = { asked: [], next: false };
+    const tab = await openAnswering(context, url, answers);
+    await tab.waitForSelector('#roll svg', { timeout: 5000 });
+    await tab.click('#editor .cm-content');
+    await tab.keyboard.type('\n; mine\n12[C]');
+    await tab.click('#tape-name', { clickCount: 3 });
+    await tab.keyboard.type('KEPT');
+    check(await tab.$eval('#roll', (roll) => roll.classList.contains('stale')), 'a text with errors marks the picture');
+    const typed = await textOf(tab);
+    await tab.reload();
+    await tab.evaluate(() => window.zirvonReady);
+    check((await textOf(tab)) === typed, 'a reload brings the text back');
+    check((await fieldOf(tab, 'tape-name')) === 'KEPT' && (await fieldOf(tab, 'file-name')) === 'canon.mml',
+        'and its tape name and name');
+
+    // An example asks first; Cancel keeps the text, OK replaces it.
+    await tab.select('#examples', 'scale.mml');
+    check(answers.asked.length === 1 && (await textOf(tab)) === typed, `Cancel keeps the text: ${answers.asked}`);
+    answers.next = true;
+    await tab.select('#examples', 'scale.mml');
+    check(answers.asked.length === 2 && (await fieldOf(tab, 'file-name')) === 'scale.mml', 'OK opens the example');
+    await tab.waitForSelector('#roll svg', { timeout: 5000 });
+    check(await tab.$eval('#roll', (roll) => !roll.classList.contains('stale')), 'whose picture is its own');
+
+    // Downloaded, the text is kept elsewhere: nothing to ask.
+    await tab.click('#editor .cm-content');
+    await tab.keyboard.type('; changed ');
+    const downloads = path.join(folder, 'kept');
+    fs.mkdirSync(downloads);
+    const session = await tab.createCDPSession();
+    await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads, browserContextId: context.id });
+    await tab.click('#download-mml');
+    const saved = path.join(downloads, 'scale.MML');
+    for (let i = 0; i < 50 && !fs.existsSync(saved); i++) await sleep(100);
+    check(fs.existsSync(saved) && fs.readFileSync(saved, 'utf8') === (await textOf(tab)), '.MML downloads the text');
+    const broken = path.join(folder, 'broken.mml');
+    fs.writeFileSync(broken, '12[C]\n');
+    await (await tab.$('#file-input')).uploadFile(broken);
+    await tab.waitForFunction(() => document.getElementById('file-name').textContent === 'broken.mml', { timeout: 5000 })
+        .catch(() => null);
+    check(answers.asked.length === 2, `a file opens over a downloaded text unasked: ${answers.asked}`);
+    check(await tab.$eval('#roll', (roll) => roll.querySelector('svg') === null), 'a file with errors has no picture');
+
+    // A link carries the names; the address follows the text after Share.
+    await tab.select('#examples', 'bells.mml');
+    await tab.click('#share');
+    await tab.waitForFunction(() => location.hash.startsWith('#mml='), { timeout: 5000 });
+    const link = await tab.evaluate(() => location.href);
+    check(link.includes('&name=bells.mml&tape=KEPT'), `the link carries the names: ${link}`);
+    await tab.click('#editor .cm-content');
+    await tab.keyboard.type('; after the link ');
+    const edited = await textOf(tab);
+    await tab.waitForFunction((old) => location.href !== old, { timeout: 5000 }, link).catch(() => null);
+    await tab.reload();
+    await tab.evaluate(() => window.zirvonReady);
+    check((await textOf(tab)) === edited, 'a reload after Share and more typing brings the typing back');
+    // The old link, where the edited text is kept nowhere else: asked.
+    answers.next = false;
+    const old = await openAnswering(context, link, answers);
+    check(answers.asked.length === 3 && (await textOf(old)) === edited && !(await old.evaluate(() => location.hash)),
+        `Cancel keeps the changed text over an old link: ${answers.asked.length}`);
+    await old.close();
+    await tab.close();
+    await context.close();
+    const elsewhere = await browser.createBrowserContext();
+    const opened = await openAnswering(elsewhere, link, answers);
+    check((await fieldOf(opened, 'file-name')) === 'bells.mml' && (await fieldOf(opened, 'tape-name')) === 'KEPT',
+        'the link opens with its name and tape name');
+    await elsewhere.close();
+}
+
 /** The page from a web server: its audio thread loads too. */
 async function fromServer(browser) {
     const server = http.createServer((request, response) => {
@@ -271,6 +369,7 @@ try {
     await openImageAndDownload(tab);
     await dropAFile(tab);
     await readTheHelp(tab);
+    await keepTheWork(browser);
     await fromServer(browser);
 } finally {
     await close();
