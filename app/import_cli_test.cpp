@@ -73,6 +73,7 @@ TEST(ImportCli, AnImageNoMmlGivesIsWrittenClosestWithAWarningAnEvent) {
     for (int k = 2; k <= 9; ++k) data += std::string("\xFE\0\0", 3);
     std::string image = testing_support::image_bytes("ODD", data);
     image[18] = 21;  // a data size that is not the tracks' 36 bytes
+    image.replace(0x40, 4, "NOTE");  // another tool's note
     write_bytes(dir / "odd.mzt", image + "extra");
     const RunResult r = run_zirvon({"odd.mzt", "/mml"}, dir.path());
     EXPECT_EQ(r.status, 0);
@@ -92,7 +93,13 @@ TEST(ImportCli, AnImageNoMmlGivesIsWrittenClosestWithAWarningAnEvent) {
                          "warning: the image the MML builds gets a header of its own: 5 bytes "
                          "follow the tenth end "
                          "mark and belong to no track\n" +
-                         z + "'odd.MML' written; 'zirvon odd.MML ODD' builds the image again\n");
+                         z +
+                         "warning: the header holds 4 bytes outside the fields zirvon writes (after the "
+                         "tape name's CR, at 0x11 or in 0x18-0x7F), where other tools leave notes; MML "
+                         "cannot carry them: the image it builds has zeros there\n" +
+                         z +
+                         "'odd.MML' written; 'zirvon odd.MML ODD' builds the image again, but for what "
+                         "the warnings above say\n");
 }
 
 TEST(ImportCli, AMidiFileBecomesMmlWithOneSummary) {

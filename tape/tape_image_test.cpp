@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tape/tape_header.h"
@@ -79,6 +81,46 @@ TEST(TapeImage, RefusesBrokenImagesAndLeavesTheSongEmpty) {
         EXPECT_FALSE(load_tape_image(c.image, song, error)) << c.what;
         EXPECT_EQ(error, c.error) << c.what;
         EXPECT_EQ(song.event_count(), 0u) << c.what;
+    }
+}
+
+// Other tools leave notes in the header: after the name's CR, at 0x11 and
+// from 0x18 on. A write-back keeps them; a new name takes the old one's
+// place and goes over them only as far as it is longer.
+TEST(TapeImage, ARebuiltHeaderKeepsTheBytesOfOtherTools) {
+    Bytes old = image_with_data(end_marks(10));
+    const std::string field("OLD\rxy\0\0\0\0\0\0\0\0\0\0", 16);
+    std::copy(field.begin(), field.end(), old.begin() + 1);
+    old[0] = 0xC8;
+    old[0x11] = 0x01;
+    const std::string note = "made by another tool";
+    std::copy(note.begin(), note.end(), old.begin() + 0x40);
+    Song song;
+    std::string error;
+    ASSERT_TRUE(load_tape_image(old, song, error)) << error;
+    EXPECT_EQ(tape_header_extra_bytes(old), 2 + 1 + note.size());
+
+    const struct {
+        std::optional<std::string_view> name;
+        std::string field;  ///< the name field written, but for its final CR
+        std::size_t covered;
+    } cases[] = {
+        {std::nullopt, field.substr(0, 15), 0},
+        {"NEW", std::string("NEW\rxy\0\0\0\0\0\0\0\0\0", 15), 0},
+        {"AB", std::string("AB\r\0xy\0\0\0\0\0\0\0\0\0", 15), 0},
+        {"LONGER", std::string("LONGER\r\0\0\0\0\0\0\0\0", 15), 2},
+    };
+    for (const auto& c : cases) {
+        const Bytes rebuilt = rebuild_tape_image(song, old, c.name);
+        Bytes wanted = old;
+        std::copy(c.field.begin(), c.field.end(), wanted.begin() + 1);
+        wanted[16] = 0x0D;
+        wanted[18] = 30;  // the tracks' size, and the addresses zirvon writes
+        wanted[20] = 0x5A;
+        wanted[21] = 0x31;
+        wanted[23] = 0x12;
+        EXPECT_EQ(rebuilt, wanted) << c.name.value_or("(its own name)");
+        EXPECT_EQ(tape_name_covers(old, c.name.value_or("OLD")), c.covered) << c.name.value_or("");
     }
 }
 
