@@ -105,7 +105,7 @@ TEST(ImportCli, AnImageNoMmlGivesIsWrittenClosestWithAWarningAnEvent) {
 TEST(ImportCli, AMidiFileBecomesMmlWithOneSummary) {
     const TempDir dir;
     write_bytes(dir / "two.MID", two_notes());
-    RunResult r = run_zirvon({"two.mid"}, dir.path());
+    RunResult r = run_zirvon({"two.MID"}, dir.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, z +
                          "two.MID: 2 of 2 notes kept on 1 track, 1 bar in 1 block, 0:02.00\n"
@@ -117,16 +117,40 @@ TEST(ImportCli, AMidiFileBecomesMmlWithOneSummary) {
               "across)\n"
               "1[Q8 C E%25 R%47]  ; block 1  0:00.00\n");
     // Again: two.MML is someone's now.
-    r = run_zirvon({"two.mid"}, dir.path());
+    r = run_zirvon({"two.MID"}, dir.path());
     EXPECT_EQ(r.status, 2);
     // Used as MML: listed, drawn, written as an image, without writing MML.
-    r = run_zirvon({"two.mid", "/list", "-o", "x.MZT"}, dir.path());
+    r = run_zirvon({"two.MID", "/list", "-o", "x.MZT"}, dir.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Track 1: 5 events"), std::string::npos) << r.out;
-    r = run_zirvon({"two.mid", "/svg", "-o", "pic.MZT"}, dir.path());
+    r = run_zirvon({"two.MID", "/svg", "-o", "pic.MZT"}, dir.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_FALSE(read_bytes(dir / "pic.SVG").empty());
     EXPECT_FALSE(read_bytes(dir / "pic.MZT").empty());
+}
+
+// song.MID beside song.mid is what /midi of song.MML writes: the file named
+// is read, and the twin only in its place, with a word.
+TEST(ImportCli, AMidiFileIsReadByTheNameTyped) {
+    const TempDir dir;
+    write_bytes(dir / "case-probe", "");
+    if (std::filesystem::exists(dir / "CASE-PROBE")) GTEST_SKIP() << "file names ignore case here";
+    write_bytes(dir / "song.mid", two_notes());
+    write_bytes(dir / "song.MID", "not read");
+    write_bytes(dir / "twin.MID", two_notes());
+    const struct {
+        std::vector<std::string> args;
+        std::string err;  ///< how it starts
+    } cases[] = {
+        {{"song.mid", "/list"}, z + "song.mid: 2 of 2 notes kept"},
+        {{"twin.mid", "/list"},
+         z + "warning: 'twin.mid' does not exist; reading 'twin.MID'\n" + z + "twin.MID: 2 of 2 notes kept"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run_zirvon(c.args, dir.path());
+        EXPECT_EQ(r.status, 0) << c.args[0] << ": " << r.err;
+        EXPECT_TRUE(r.err.starts_with(c.err)) << r.err;
+    }
 }
 
 TEST(ImportCli, AMidiFileThatIsNotOneIsRefusedInOneLine) {
