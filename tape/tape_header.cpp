@@ -89,6 +89,7 @@ std::size_t tape_name_covers(std::span<const std::uint8_t> old_image, std::strin
 std::size_t tape_header_extra_bytes(std::span<const std::uint8_t> image) {
     std::size_t extra = 0;
     const auto count = [&](std::size_t from, std::size_t to) {
+        if (from >= to) return;  // a name of 15 bytes leaves nothing after its CR
         extra += static_cast<std::size_t>(std::count_if(image.begin() + from, image.begin() + to,
                                                         [](std::uint8_t b) { return b != 0; }));
     };

@@ -99,6 +99,10 @@ TEST(TapeImage, ARebuiltHeaderKeepsTheBytesOfOtherTools) {
     std::string error;
     ASSERT_TRUE(load_tape_image(old, song, error)) << error;
     EXPECT_EQ(tape_header_extra_bytes(old), 2 + 1 + note.size());
+    Bytes longest = old;  // a name of 15 bytes: nothing after its CR
+    const std::string full = "ABCDEFGHIJKLMNO\r";
+    std::copy(full.begin(), full.end(), longest.begin() + 1);
+    EXPECT_EQ(tape_header_extra_bytes(longest), 1 + note.size());
 
     const struct {
         std::optional<std::string_view> name;
