@@ -127,31 +127,49 @@ def resolve(bound, is_end, starts, done, blocks_by_line):
 def passage(whole, start, end, audible):
     """The messages of a passage, with passage ticks: held notes' note-ons
     on tick 0, the whole run's messages in [start, end) of the audible
-    tracks, and note-offs on tick end - start for what still sounds."""
+    tracks, and note-offs on tick end - start for what still sounds. A held
+    note whose note-off is its channel's first message on the start tick is
+    not started, and that note-off is not sent."""
+    messages = whole["messages"]
     sounding = {}
     out = []
+    skipped = set()
 
-    def held():
+    def ends_on_start(at, k):
+        for i in range(at, len(messages)):
+            tick, status, d1, _ = messages[i]
+            if tick != start:
+                return None
+            if status & 0x0F == k:
+                return i if status == 0x80 + k and d1 == sounding[k] else None
+        return None
+
+    def held(at):
         for k in sorted(sounding):
-            if k in audible:
+            if k not in audible:
+                continue
+            off = ends_on_start(at, k)
+            if off is None:
                 out.append((0, 0x90 + k, sounding[k], 127))
+            else:
+                skipped.add(off)
 
     started = False
-    for tick, status, d1, d2 in whole["messages"]:
+    for i, (tick, status, d1, d2) in enumerate(messages):
         if tick >= end:
             break
         if tick >= start and not started:
-            held()
+            held(i)
             started = True
         k = status & 0x0F
-        if tick >= start and k in audible:
+        if tick >= start and k in audible and i not in skipped:
             out.append((tick - start, status, d1, d2))
         if status & 0xF0 == 0x90:
             sounding[k] = d1
         else:
             sounding.pop(k, None)
     if not started:
-        held()
+        held(len(messages))
     for k in sorted(sounding):
         if k in audible:
             out.append((end - start, 0x80 + k, sounding[k], 127))
