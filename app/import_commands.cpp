@@ -80,9 +80,8 @@ std::vector<std::string> mml_warnings(const RunPlan& plan, const Build& build) {
     }
     if (const std::size_t extra = tape_header_extra_bytes(build.image); extra > 0) {
         warnings.push_back("the header holds " + counted(extra, "byte") +
-                           " outside the fields zirvon writes (after the tape name's CR, at 0x11 or in "
-                           "0x18-0x7F), where other tools leave notes; MML cannot carry them: the image it "
-                           "builds has zeros there");
+                           " that other tools wrote (after the name's CR, at 0x11 or 0x18-0x7F); MML "
+                           "cannot carry them, and the image it builds has zeros there");
     }
     return warnings;
 }
@@ -94,7 +93,7 @@ std::string mml_written_message(const RunPlan& plan, const Build& build, const s
         // The promise of the same bytes holds only where nothing was warned.
         const bool same = mml_warnings(plan, build).empty();
         return text + "'zirvon " + shell_word(name) + " " + shell_word(tape) + "' builds the image again" +
-               (same ? "" : ", but for what the warnings above say");
+               (same ? "" : " but for the warnings above");
     }
     return text + "'zirvon " + shell_word(name) + "' compiles it";
 }

@@ -128,8 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
         DiagnosticCase{"1[C \x83\x41 \x83\x43]",
                        {{W, 1, 5, "a Shift-JIS character's second byte is read as 'A', a note, and so is one "
                                   "more on this line; write comments after ';'"}}},
-        // A title in Shift-JIS: its long vowel marks read as '[', and what
-        // follows them as MML; that has no warnings of its own.
+        // A Shift-JIS title: what its long vowel marks' '[' open is not warned about again.
         DiagnosticCase{"\x83\x81\x83\x8D\x83\x66\x83\x42\x81\x5B\x81\x75\x82\xC6\x82\x78\x81\x5B\x81\x76\n1[C V]",
                        {{W, 1, 9, "a Shift-JIS character's second byte is read as '[', which opens a block, and so "
                                   "is one more on this line; write comments after ';'"},

@@ -92,31 +92,26 @@ TEST(PassagePlayer, LeavesOutTheNotesTheMapCounts) {
     }
 }
 
-Stamped on(std::uint64_t tick, int track, int note) {
-    return {tick, {static_cast<std::uint8_t>(0x90 + track), static_cast<std::uint8_t>(note), 127}};
-}
-Stamped off(std::uint64_t tick, int track, int note) {
-    return {tick, {static_cast<std::uint8_t>(0x80 + track), static_cast<std::uint8_t>(note), 127}};
+Stamped at(std::uint64_t tick, int status, int note) {
+    return {tick, {static_cast<std::uint8_t>(status), static_cast<std::uint8_t>(note), 127}};
 }
 
 // A note that sounds across the start is started on the first tick; one
 // whose sound ends on that tick, by its gate or by the next note, is not.
 TEST(PassagePlayer, StartsOnlyTheNotesThatSoundPastTheStart) {
-    const std::map<int, std::vector<TrackEvent>> gate_ends{{1, {{36, 10, 5}, {38, 10, 10}, E}}};
-    const std::map<int, std::vector<TrackEvent>> next_note{{2, {{36, 3, 9}, {38, 3, 3}, E}}};
+    const std::vector<TrackEvent> gate_ends{{36, 10, 5}, {38, 10, 10}, E}, next_note{{36, 3, 9}, {38, 3, 3}, E};
     const struct {
         const char* name;
-        std::map<int, std::vector<TrackEvent>> tracks;
+        std::vector<TrackEvent> track;
         std::uint64_t start;
         std::vector<Stamped> expected;
     } cases[] = {
-        {"held across the start", gate_ends, 4, {on(0, 1, 60), off(1, 1, 60), on(7, 1, 62), off(17, 1, 62)}},
-        {"its gate ends on the start", gate_ends, 5, {on(6, 1, 62), off(16, 1, 62)}},
-        {"the next note ends it on the start", next_note, 4, {on(0, 2, 62), off(3, 2, 62)}},
-        {"the next note ends it later", next_note, 3, {on(0, 2, 60), off(1, 2, 60), on(1, 2, 62), off(4, 2, 62)}},
+        {"its gate ends on the start", gate_ends, 5, {at(6, 0x91, 62), at(16, 0x81, 62)}},
+        {"the next note ends it on the start", next_note, 4, {at(0, 0x91, 62), at(3, 0x81, 62)}},
+        {"it sounds on", next_note, 3, {at(0, 0x91, 60), at(1, 0x81, 60), at(1, 0x91, 62), at(4, 0x81, 62)}},
     };
     for (const auto& c : cases) {
-        const Song song = make_song(c.tracks);
+        const Song song = make_song({{1, c.track}});
         std::vector<Stamped> got;
         play_passage(song, {c.start, map_song(song).done_tick, kAllPlayedTracks},
                      [&](std::uint64_t tick, const MidiMessage& m) { got.push_back({tick, m}); });

@@ -88,43 +88,29 @@ TEST(TapeImage, RefusesBrokenImagesAndLeavesTheSongEmpty) {
 // from 0x18 on. A write-back keeps them; a new name takes the old one's
 // place and goes over them only as far as it is longer.
 TEST(TapeImage, ARebuiltHeaderKeepsTheBytesOfOtherTools) {
-    Bytes old = image_with_data(end_marks(10));
-    const std::string field("OLD\rxy\0\0\0\0\0\0\0\0\0\0", 16);
-    std::copy(field.begin(), field.end(), old.begin() + 1);
-    old[0] = 0xC8;
-    old[0x11] = 0x01;
-    const std::string note = "made by another tool";
-    std::copy(note.begin(), note.end(), old.begin() + 0x40);
     Song song;
     std::string error;
-    ASSERT_TRUE(load_tape_image(old, song, error)) << error;
-    EXPECT_EQ(tape_header_extra_bytes(old), 2 + 1 + note.size());
-    Bytes longest = old;  // a name of 15 bytes: nothing after its CR
-    const std::string full = "ABCDEFGHIJKLMNO\r";
-    std::copy(full.begin(), full.end(), longest.begin() + 1);
-    EXPECT_EQ(tape_header_extra_bytes(longest), 1 + note.size());
-
+    ASSERT_TRUE(load_tape_image(image_with_data(end_marks(10)), song, error)) << error;
+    Bytes old = build_tape_image(song, "OLD");
+    old[5] = 'x', old[6] = 'y', old[0x11] = 1;
+    const std::string note = "made by another tool";
+    std::copy(note.begin(), note.end(), old.begin() + 0x40);
     const struct {
         std::optional<std::string_view> name;
-        std::string field;  ///< the name field written, but for its final CR
-        std::size_t covered;
+        std::string field;  ///< the start of the name field written
+        std::size_t covered, extra;
     } cases[] = {
-        {std::nullopt, field.substr(0, 15), 0},
-        {"NEW", std::string("NEW\rxy\0\0\0\0\0\0\0\0\0", 15), 0},
-        {"AB", std::string("AB\r\0xy\0\0\0\0\0\0\0\0\0", 15), 0},
-        {"LONGER", std::string("LONGER\r\0\0\0\0\0\0\0\0", 15), 2},
+        {std::nullopt, std::string("OLD\rxy", 6), 0, 3}, {"NEW", std::string("NEW\rxy", 6), 0, 3},
+        {"AB", std::string("AB\r\0xy", 6), 0, 3},       {"LONGER", "LONGER\r", 2, 1},
+        {"FIFTEEN-LETTERS", "FIFTEEN-LETTERS", 2, 1},
     };
     for (const auto& c : cases) {
-        const Bytes rebuilt = rebuild_tape_image(song, old, c.name);
         Bytes wanted = old;
+        std::fill_n(wanted.begin() + 1, 7, 0);
         std::copy(c.field.begin(), c.field.end(), wanted.begin() + 1);
-        wanted[16] = 0x0D;
-        wanted[18] = 30;  // the tracks' size, and the addresses zirvon writes
-        wanted[20] = 0x5A;
-        wanted[21] = 0x31;
-        wanted[23] = 0x12;
-        EXPECT_EQ(rebuilt, wanted) << c.name.value_or("(its own name)");
-        EXPECT_EQ(tape_name_covers(old, c.name.value_or("OLD")), c.covered) << c.name.value_or("");
+        EXPECT_EQ(rebuild_tape_image(song, old, c.name), wanted) << c.name.value_or("its own name");
+        EXPECT_EQ(tape_name_covers(old, c.name.value_or("OLD")), c.covered) << c.field;
+        EXPECT_EQ(tape_header_extra_bytes(wanted), c.extra + note.size()) << c.field;
     }
 }
 

@@ -135,24 +135,14 @@ def passage(whole, start, end, audible):
     out = []
     skipped = set()
 
-    def ends_on_start(at, k):
-        for i in range(at, len(messages)):
-            tick, status, d1, _ = messages[i]
-            if tick != start:
-                return None
-            if status & 0x0F == k:
-                return i if status == 0x80 + k and d1 == sounding[k] else None
-        return None
-
     def held(at):
-        for k in sorted(sounding):
-            if k not in audible:
-                continue
-            off = ends_on_start(at, k)
-            if off is None:
-                out.append((0, 0x90 + k, sounding[k], 127))
+        on_start = [i for i in range(at, len(messages)) if messages[i][0] == start]
+        for k in sorted(k for k in sounding if k in audible):
+            first = next((i for i in on_start if messages[i][1] & 0x0F == k), None)
+            if first is not None and messages[first][1:3] == (0x80 + k, sounding[k]):
+                skipped.add(first)
             else:
-                skipped.add(off)
+                out.append((0, 0x90 + k, sounding[k], 127))
 
     started = False
     for i, (tick, status, d1, d2) in enumerate(messages):
