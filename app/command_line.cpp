@@ -120,6 +120,10 @@ bool looks_like_a_file_name(std::string_view name) {
 }
 
 void check_tape_name(RunPlan& plan) {
+    if (std::string why = tape_name_refusal(plan.tape_name); !why.empty()) {
+        plan.errors.push_back(std::move(why));
+        return;
+    }
     const std::string quoted = "'" + plan.tape_name + "'";
     if (looks_like_a_file_name(plan.tape_name)) {
         plan.warnings.push_back("tape name " + quoted +

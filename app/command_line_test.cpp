@@ -83,6 +83,10 @@ TEST(CommandLine, MistakesAreErrorsWithASuggestionWhenOneOptionIsClose) {
         {{"/bogus"}, "unknown option '/bogus'; 'zirvon --help' lists the options"},
         {{"/port"}, "option '/port' needs a value: /port=N|TEXT"},
         {{"a.mml", "/out="}, "-o and /out= need a file name"},
+        // A CR would end the name in the header; others reach the screen.
+        {{"a.mml", "AB\rCD"},
+         "tape name 'AB?CD' holds control byte 0x0D (byte 3); a tape name is text for the header: give it "
+         "without control bytes"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(parse_command_line(c.args).errors, std::vector<std::string>{c.error})

@@ -73,6 +73,7 @@ TEST(ImportCli, AnImageNoMmlGivesIsWrittenClosestWithAWarningAnEvent) {
     for (int k = 2; k <= 9; ++k) data += std::string("\xFE\0\0", 3);
     std::string image = testing_support::image_bytes("ODD", data);
     image[18] = 21;  // a data size that is not the tracks' 36 bytes
+    image.replace(0x40, 4, "NOTE");  // another tool's note
     write_bytes(dir / "odd.mzt", image + "extra");
     const RunResult r = run_zirvon({"odd.mzt", "/mml"}, dir.path());
     EXPECT_EQ(r.status, 0);
@@ -92,13 +93,16 @@ TEST(ImportCli, AnImageNoMmlGivesIsWrittenClosestWithAWarningAnEvent) {
                          "warning: the image the MML builds gets a header of its own: 5 bytes "
                          "follow the tenth end "
                          "mark and belong to no track\n" +
-                         z + "'odd.MML' written; 'zirvon odd.MML ODD' builds the image again\n");
+                         z + "warning: the header holds 4 bytes that other tools wrote (after the name's CR, "
+                         "at 0x11 or 0x18-0x7F); MML cannot carry them, and the image it builds has zeros there\n" +
+                         z + "'odd.MML' written; 'zirvon odd.MML ODD' builds the image again but for the "
+                         "warnings above\n");
 }
 
 TEST(ImportCli, AMidiFileBecomesMmlWithOneSummary) {
     const TempDir dir;
     write_bytes(dir / "two.MID", two_notes());
-    RunResult r = run_zirvon({"two.mid"}, dir.path());
+    RunResult r = run_zirvon({"two.MID"}, dir.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, z +
                          "two.MID: 2 of 2 notes kept on 1 track, 1 bar in 1 block, 0:02.00\n"
@@ -110,16 +114,29 @@ TEST(ImportCli, AMidiFileBecomesMmlWithOneSummary) {
               "across)\n"
               "1[Q8 C E%25 R%47]  ; block 1  0:00.00\n");
     // Again: two.MML is someone's now.
-    r = run_zirvon({"two.mid"}, dir.path());
+    r = run_zirvon({"two.MID"}, dir.path());
     EXPECT_EQ(r.status, 2);
     // Used as MML: listed, drawn, written as an image, without writing MML.
-    r = run_zirvon({"two.mid", "/list", "-o", "x.MZT"}, dir.path());
+    r = run_zirvon({"two.MID", "/list", "-o", "x.MZT"}, dir.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Track 1: 5 events"), std::string::npos) << r.out;
-    r = run_zirvon({"two.mid", "/svg", "-o", "pic.MZT"}, dir.path());
+    r = run_zirvon({"two.MID", "/svg", "-o", "pic.MZT"}, dir.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_FALSE(read_bytes(dir / "pic.SVG").empty());
     EXPECT_FALSE(read_bytes(dir / "pic.MZT").empty());
+}
+
+// The file named is read, and its twin only in its place, with a word.
+TEST(ImportCli, AMidiFileIsReadByTheNameTyped) {
+    const TempDir dir;
+    write_bytes(dir / "song.mid", two_notes());
+    write_bytes(dir / "song.MID", "not read");  // as /midi of song.MML writes it
+    write_bytes(dir / "twin.MID", two_notes());
+    if (read_bytes(dir / "song.mid") == "not read") GTEST_SKIP() << "file names ignore case here";
+    EXPECT_TRUE(run_zirvon({"song.mid", "/list"}, dir.path()).err.starts_with(z + "song.mid: 2 of 2 notes"));
+    EXPECT_TRUE(run_zirvon({"twin.mid", "/list"}, dir.path())
+                    .err.starts_with(z + "warning: 'twin.mid' does not exist; reading 'twin.MID'\n" + z +
+                                     "twin.MID: 2 of 2 notes"));
 }
 
 TEST(ImportCli, AMidiFileThatIsNotOneIsRefusedInOneLine) {

@@ -6,6 +6,7 @@
 #include "smf/midi_import.h"
 #include "system/file_kind.h"
 #include "tape/tape_header.h"
+#include "text/format.h"
 
 namespace zirvon {
 namespace {
@@ -77,6 +78,11 @@ std::vector<std::string> mml_warnings(const RunPlan& plan, const Build& build) {
     for (const std::string& problem : tape_header_problems(build.image, build.analysis.song)) {
         warnings.push_back("the image the MML builds gets a header of its own: " + problem);
     }
+    if (const std::size_t extra = tape_header_extra_bytes(build.image); extra > 0) {
+        warnings.push_back("the header holds " + counted(extra, "byte") +
+                           " that other tools wrote (after the name's CR, at 0x11 or 0x18-0x7F); MML "
+                           "cannot carry them, and the image it builds has zeros there");
+    }
     return warnings;
 }
 
@@ -84,8 +90,10 @@ std::string mml_written_message(const RunPlan& plan, const Build& build, const s
     std::string text = "'" + name + "' written; ";
     if (build.from_image()) {
         const std::string tape = plan.tape_name_given ? plan.tape_name : read_tape_header(build.image).name();
-        return text + "'zirvon " + shell_word(name) + " " + shell_word(tape) +
-               "' builds the image again";
+        // The promise of the same bytes holds only where nothing was warned.
+        const bool same = mml_warnings(plan, build).empty();
+        return text + "'zirvon " + shell_word(name) + " " + shell_word(tape) + "' builds the image again" +
+               (same ? "" : " but for the warnings above");
     }
     return text + "'zirvon " + shell_word(name) + "' compiles it";
 }

@@ -92,6 +92,16 @@ bool find_source(const RunPlan& plan, bool must_exist, std::string& path, std::o
     if (plan.typed_name == plan.source_name) return true;  // the reader tells what is wrong
     const bool normalised = path_exists(plan.source_name);
     const bool typed = path_exists(plan.typed_name);
+    if (plan.kind == SourceKind::midi && (typed || normalised)) {
+        // song.MID beside song.mid is most likely zirvon's own /midi export
+        // of it: the file named is the one meant.
+        if (!typed) {
+            err << kProgram << "warning: '" << plan.typed_name << "' does not exist; reading '"
+                << plan.source_name << "'\n";
+        }
+        path = typed ? plan.typed_name : plan.source_name;
+        return true;
+    }
     if (normalised && typed && !same_file(plan.source_name, plan.typed_name)) {
         err << kProgram << "warning: both '" << plan.source_name << "' and '" << plan.typed_name
             << "' exist; reading '" << plan.source_name << "'\n";

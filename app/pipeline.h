@@ -39,7 +39,9 @@ struct Build {
 
 /// The file to read: the name with its extension normalised (song.MML)
 /// when it exists, else the name as typed (song.mml), which matters where
-/// case does. Warns on `err` when both exist as different files. When
+/// case does. Warns on `err` when both exist as different files. A MIDI
+/// file is read by the name as typed when it exists, as song.MID is what
+/// /midi writes; its twin is read, with a warning, only in its place. When
 /// neither exists: with `must_exist`, false after a message naming both;
 /// without it (/watch waits for the file), the name as typed.
 bool find_source(const RunPlan& plan, bool must_exist, std::string& path, std::ostream& err);

@@ -180,6 +180,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
         report(Severity::warning, "unclosed-block", {s.line, s.block_column},
                "block is not closed on this line: its notes are kept, but no sync mark is written");
     }
+    shift_jis_block_ = false;
     if (s.shift_jis_byte) end_shift_jis(s);
 }
 
@@ -222,6 +223,7 @@ void Compiler::open_block(LineState& s, int column) {
     s.clear_number();
     s.in_block = true;
     s.block_column = column;
+    shift_jis_block_ = s.shift_jis_open == column;
     s.overlap_warned = false;
 }
 
@@ -238,6 +240,7 @@ void Compiler::open_block(LineState& s, int column) {
     s.clear_number();
     s.in_block = false;
     s.closed_column = column;
+    shift_jis_block_ = false;
 }
 
 void Compiler::flush(LineState& s) {

@@ -157,6 +157,9 @@ private:
     std::vector<Diagnostic> diagnostics_;
     int errors_ = 0;
     int warnings_ = 0;
+    /// Inside a block that a Shift-JIS character's second byte opened: what
+    /// the text there does as MML is said by that character's warning alone.
+    bool shift_jis_block_ = false;
 };
 
 /// How many problems a compile found, the ones past Compiler::kMaxShown too.

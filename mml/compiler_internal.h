@@ -74,6 +74,7 @@ std::size_t Compiler::report_open(Severity severity, std::string_view code, Span
 
 template <typename Text>
 void Compiler::report(Severity severity, std::string_view code, Span at, const Text& text) {
+    if (severity == Severity::warning && shift_jis_block_) return;
     int& count = severity == Severity::error ? errors_ : warnings_;
     if (++count > kMaxShown) return;
     if constexpr (std::is_invocable_v<const Text&>) {

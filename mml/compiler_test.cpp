@@ -128,6 +128,11 @@ INSTANTIATE_TEST_SUITE_P(
         DiagnosticCase{"1[C \x83\x41 \x83\x43]",
                        {{W, 1, 5, "a Shift-JIS character's second byte is read as 'A', a note, and so is one "
                                   "more on this line; write comments after ';'"}}},
+        // A Shift-JIS title: what its long vowel marks' '[' open is not warned about again.
+        DiagnosticCase{"\x83\x81\x83\x8D\x83\x66\x83\x42\x81\x5B\x81\x75\x82\xC6\x82\x78\x81\x5B\x81\x76\n1[C V]",
+                       {{W, 1, 9, "a Shift-JIS character's second byte is read as '[', which opens a block, and so "
+                                  "is one more on this line; write comments after ';'"},
+                        {W, 2, 5, "unknown command 'V' is ignored"}}},
         DiagnosticCase{"Tempo 120: 1[C]",
                        {{E, 1, 7,
                          "track number 1201 is outside 0-9; text outside blocks is a comment, but digits "

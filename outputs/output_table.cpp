@@ -1,6 +1,7 @@
 #include "outputs/output_table.h"
 
 #include <array>
+#include <optional>
 
 #include "mml/mml_writer.h"
 #include "picture/piano_roll.h"
@@ -20,10 +21,12 @@ namespace {
 bool hand_on(const std::vector<std::uint8_t>& bytes, const ByteSink& sink) { return sink(bytes); }
 
 bool make_image(const OutputSource& source, const ByteSink& sink) {
-    // An image read back keeps its own name field, byte for byte, unless
-    // the user names it anew.
-    if (!source.image.empty() && !source.tape_name_given) {
-        return hand_on(rebuild_tape_image(*source.song, source.image), sink);
+    // An image read back keeps its own header, byte for byte, but for what
+    // the run changes: other tools keep notes there.
+    if (!source.image.empty()) {
+        const std::optional<std::string_view> renamed =
+            source.tape_name_given ? std::optional(source.tape_name) : std::nullopt;
+        return hand_on(rebuild_tape_image(*source.song, source.image, renamed), sink);
     }
     return hand_on(build_tape_image(*source.song, source.tape_name), sink);
 }

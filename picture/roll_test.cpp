@@ -53,13 +53,12 @@ TEST(Roll, NotesOfAPassageOnItsOwnTimelineWithTheirLinesAndBlocks) {
     EXPECT_TRUE(roll_of(a.song, 0, 0).whole_song);
 }
 
-TEST(Roll, NoteHeldAcrossTheStartAndEndedOnItsFirstTick) {
+TEST(Roll, NoteEndedOnTheFirstTickIsNotDrawn) {
     // C sounds on past the next read (gate 20, length 5): D ends it on tick
-    // 6. A passage from tick 6 sends C's note-on, then on the same tick its
-    // note-off and D's note-on.
+    // 6. A passage from tick 6 does not start C, whose sound ends there.
     const Song song = make_song({{1, {36, 5, 20}, 7}, {1, {38, 24, 21}, 8}});
     const Roll roll = roll_of(song, 6, 0);
-    const std::vector<RollNote> notes = {{1, 0, 0, 60, 1, {7, 1, 2}}, {1, 0, 21, 62, 1, {8, 1, 2}}};
+    const std::vector<RollNote> notes = {{1, 0, 21, 62, 1, {8, 1, 2}}};
     EXPECT_EQ(roll.notes, notes);
 }
 

@@ -1,6 +1,8 @@
 #include "play/passage.h"
 
 #include <algorithm>
+#include <array>
+#include <vector>
 #include <limits>
 
 #include "text/format.h"
@@ -11,6 +13,12 @@ namespace {
 class NullSink : public MidiSink {
 public:
     void send(const MidiMessage&) override {}
+};
+
+class CollectingSink : public MidiSink {
+public:
+    void send(const MidiMessage& message) override { messages.push_back(message); }
+    std::vector<MidiMessage> messages;
 };
 
 std::string describe(const char* option, const Bound& bound) {
@@ -275,16 +283,33 @@ void PassagePlayer::tick(MidiSink& sink) {
         return;
     }
     if (ticks_ == 0) {
-        // Notes that sound across the start are heard from its first tick.
-        for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
-            const int note = player_.sounding_note(k);
-            if (note >= 0 && player_.audible(k)) {
-                sink.send({static_cast<std::uint8_t>(0x90 + k), static_cast<std::uint8_t>(note), kVelocity});
-            }
+        first_tick(sink);
+    } else {
+        player_.tick(sink);
+    }
+    ++ticks_;
+}
+
+void PassagePlayer::first_tick(MidiSink& sink) {
+    std::array<int, kTrackCount> held{};
+    for (int k = 0; k < kTrackCount; ++k) held[k] = player_.audible(k) ? player_.sounding_note(k) : -1;
+    CollectingSink tick;
+    player_.tick(tick);
+    // A note that sounds across the start is heard from its first tick,
+    // unless it ends on that tick: a note-on and its note-off at one
+    // instant would be a note of no length. The first message of its
+    // channel tells, as the player ends a track's note before anything else.
+    for (int k = 0; k < kTrackCount; ++k) {
+        if (held[k] < 0) continue;
+        const auto first = std::find_if(tick.messages.begin(), tick.messages.end(),
+                                        [k](const MidiMessage& m) { return (m.status & 0x0F) == k; });
+        if (first != tick.messages.end() && first->status == kNoteOff + k && first->data1 == held[k]) {
+            tick.messages.erase(first);
+        } else {
+            sink.send({static_cast<std::uint8_t>(kNoteOn + k), static_cast<std::uint8_t>(held[k]), kVelocity});
         }
     }
-    player_.tick(sink);
-    ++ticks_;
+    for (const MidiMessage& message : tick.messages) sink.send(message);
 }
 
 void PassagePlayer::restart() {

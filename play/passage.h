@@ -98,7 +98,8 @@ std::optional<Passage> resolve_passage(const PassageRequest& request, const Song
 
 /// Plays a passage tick by tick: first runs the song silently up to its
 /// start, then on passage tick 0 sends a note-on for every note still
-/// sounding there before the tick itself runs; on the passage's end it sends
+/// sounding there (and not ending on that tick) before the tick itself runs;
+/// on the passage's end it sends
 /// a note-off for every sounding note and is done.
 class PassagePlayer {
 public:
@@ -122,6 +123,8 @@ public:
     int left_out_notes() const { return player_.left_out_notes() - at_start_.left_out_notes(); }
 
 private:
+    void first_tick(MidiSink& sink);
+
     Passage passage_;
     Player at_start_;  ///< the player as it stands on the passage's first tick
     Player player_;

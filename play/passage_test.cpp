@@ -92,6 +92,33 @@ TEST(PassagePlayer, LeavesOutTheNotesTheMapCounts) {
     }
 }
 
+Stamped at(std::uint64_t tick, int status, int note) {
+    return {tick, {static_cast<std::uint8_t>(status), static_cast<std::uint8_t>(note), 127}};
+}
+
+// A note that sounds across the start is started on the first tick; one
+// whose sound ends on that tick, by its gate or by the next note, is not.
+TEST(PassagePlayer, StartsOnlyTheNotesThatSoundPastTheStart) {
+    const std::vector<TrackEvent> gate_ends{{36, 10, 5}, {38, 10, 10}, E}, next_note{{36, 3, 9}, {38, 3, 3}, E};
+    const struct {
+        const char* name;
+        std::vector<TrackEvent> track;
+        std::uint64_t start;
+        std::vector<Stamped> expected;
+    } cases[] = {
+        {"its gate ends on the start", gate_ends, 5, {at(6, 0x91, 62), at(16, 0x81, 62)}},
+        {"the next note ends it on the start", next_note, 4, {at(0, 0x91, 62), at(3, 0x81, 62)}},
+        {"it sounds on", next_note, 3, {at(0, 0x91, 60), at(1, 0x81, 60), at(1, 0x91, 62), at(4, 0x81, 62)}},
+    };
+    for (const auto& c : cases) {
+        const Song song = make_song({{1, c.track}});
+        std::vector<Stamped> got;
+        play_passage(song, {c.start, map_song(song).done_tick, kAllPlayedTracks},
+                     [&](std::uint64_t tick, const MidiMessage& m) { got.push_back({tick, m}); });
+        EXPECT_EQ(got, c.expected) << c.name;
+    }
+}
+
 TEST(PassagePlayer, LoopTurnsRepeatWithoutAGap) {
     // The closing note-offs of one turn and the first tick of the next fall
     // on the same tick. Track 8, the last one played, holds a note across

@@ -11,6 +11,11 @@ std::uint16_t get16(std::span<const std::uint8_t> image, std::size_t at) {
     return static_cast<std::uint16_t>(image[at] | (image[at + 1] << 8));
 }
 
+/// How far the old name and its CR reach into the name field.
+std::size_t old_name_end(std::span<const std::uint8_t> image) {
+    const auto field = image.subspan(kNameField, kNameFieldSize);
+    return std::min<std::size_t>(std::find(field.begin(), field.end(), 0x0D) - field.begin() + 1, kNameFieldSize);
+}
 
 }  // namespace
 
@@ -55,12 +60,43 @@ std::vector<std::string> tape_header_problems(std::span<const std::uint8_t> imag
     return problems;
 }
 
-std::vector<std::uint8_t> rebuild_tape_image(const Song& song, std::span<const std::uint8_t> old_image) {
-    std::vector<std::uint8_t> image = build_tape_image(song, "");
-    const TapeHeaderFields old = read_tape_header(old_image);
-    std::copy(old.name_field.begin(), old.name_field.end(), image.begin() + kNameField);
-    image[kNameField + old.name_field.size() - 1] = 0x0D;  // the field always ends with CR
+std::vector<std::uint8_t> rebuild_tape_image(const Song& song, std::span<const std::uint8_t> old_image,
+                                             std::optional<std::string_view> new_name) {
+    std::vector<std::uint8_t> image = build_tape_image(song, new_name.value_or(""));
+    const TapeHeader fresh = make_tape_header(new_name.value_or(""), 3 * song.event_count());
+    std::copy_n(old_image.begin(), kTapeHeaderSize, image.begin());
+    for (const std::size_t at : {std::size_t{0}, kSizeField, kSizeField + 1, kLoadField, kLoadField + 1,
+                                 kExecField, kExecField + 1, kNameField + kNameFieldSize - 1}) {
+        image[at] = fresh[at];
+    }
+    if (new_name) {
+        const auto field = image.begin() + kNameField;
+        std::fill_n(field, old_name_end(old_image), 0);
+        const std::size_t written = std::min(new_name->size() + 1, kNameFieldSize);
+        std::copy_n(fresh.begin() + kNameField, written, field);
+    }
     return image;
+}
+
+std::size_t tape_name_covers(std::span<const std::uint8_t> old_image, std::string_view new_name) {
+    const std::size_t from = old_name_end(old_image);
+    const std::size_t to = std::min(new_name.size() + 1, kNameFieldSize - 1);
+    std::size_t covered = 0;
+    for (std::size_t i = from; i < to; ++i) covered += old_image[kNameField + i] != 0 ? 1 : 0;
+    return covered;
+}
+
+std::size_t tape_header_extra_bytes(std::span<const std::uint8_t> image) {
+    std::size_t extra = 0;
+    const auto count = [&](std::size_t from, std::size_t to) {
+        if (from >= to) return;  // a name of 15 bytes leaves nothing after its CR
+        extra += static_cast<std::size_t>(std::count_if(image.begin() + from, image.begin() + to,
+                                                        [](std::uint8_t b) { return b != 0; }));
+    };
+    count(kNameField + old_name_end(image), kNameField + kNameFieldSize - 1);
+    count(kNameField + kNameFieldSize, kSizeField);
+    count(kExecField + 2, kTapeHeaderSize);
+    return extra;
 }
 
 }  // namespace zirvon

@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "song/song.h"
@@ -34,9 +36,23 @@ TapeHeaderFields read_tape_header(std::span<const std::uint8_t> image);
 /// header is what zirvon writes for this data.
 std::vector<std::string> tape_header_problems(std::span<const std::uint8_t> image, const Song& song);
 
-/// The image of `song` with a fresh header around the 16-byte name field of
-/// `old_image`, kept byte for byte but for its last, which is always CR, so
-/// that an image that was read and is written back keeps its name.
-std::vector<std::uint8_t> rebuild_tape_image(const Song& song, std::span<const std::uint8_t> old_image);
+/// The image of `song` in the header of `old_image`: the attribute, data
+/// size and addresses are set as zirvon writes them and the name field ends
+/// with CR; every other byte (the comment area, bytes after the name's CR)
+/// stays as it was, so that other tools' notes survive a write-back. A
+/// `new_name` takes the place of the old name and its CR; the bytes after
+/// them stay, but for those the longer name covers.
+std::vector<std::uint8_t> rebuild_tape_image(const Song& song, std::span<const std::uint8_t> old_image,
+                                             std::optional<std::string_view> new_name = std::nullopt);
+
+/// How many bytes after the old name's CR in the name field of `old_image`
+/// are not zero and are covered by `new_name` and its CR: what a rename
+/// loses.
+std::size_t tape_name_covers(std::span<const std::uint8_t> old_image, std::string_view new_name);
+
+/// How many header bytes of `image` that no field holds (the comment area
+/// from 0x18, byte 0x11, the name field after its CR) differ from the zeros
+/// zirvon writes there. MML carries none of them.
+std::size_t tape_header_extra_bytes(std::span<const std::uint8_t> image);
 
 }  // namespace zirvon

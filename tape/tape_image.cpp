@@ -34,6 +34,17 @@ std::string fit_tape_name(std::string& name) {
            name + "'";
 }
 
+std::string tape_name_refusal(std::string_view name) {
+    const auto control = std::find_if(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+    if (control == name.end()) return {};
+    return "tape name '" + printable(name) + "' holds control byte " +
+           hex(static_cast<unsigned char>(*control), 2) + " (byte " + std::to_string(control - name.begin() + 1) +
+           "); a tape name is text for the header: give it without control bytes";
+}
+
 TapeHeader make_tape_header(std::string_view tape_name, std::size_t data_size) {
     TapeHeader header{};
     header[0] = kTapeAttribute;

@@ -39,6 +39,11 @@ using TapeHeader = std::array<std::uint8_t, kTapeHeaderSize>;
 /// The command line and the page cut a name given them so.
 std::string fit_tape_name(std::string& name);
 
+/// Why `name` cannot be a tape name, or nothing: a control byte in it would
+/// end the name early (CR) or reach the screen of the machine that loads
+/// it. The command line and the page refuse such a name.
+std::string tape_name_refusal(std::string_view name);
+
 /// The header of an image whose data block is `data_size` bytes; only the
 /// low 16 bits of the size fit.
 TapeHeader make_tape_header(std::string_view tape_name, std::size_t data_size);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tape/tape_header.h"
@@ -79,6 +81,36 @@ TEST(TapeImage, RefusesBrokenImagesAndLeavesTheSongEmpty) {
         EXPECT_FALSE(load_tape_image(c.image, song, error)) << c.what;
         EXPECT_EQ(error, c.error) << c.what;
         EXPECT_EQ(song.event_count(), 0u) << c.what;
+    }
+}
+
+// Other tools leave notes in the header: after the name's CR, at 0x11 and
+// from 0x18 on. A write-back keeps them; a new name takes the old one's
+// place and goes over them only as far as it is longer.
+TEST(TapeImage, ARebuiltHeaderKeepsTheBytesOfOtherTools) {
+    Song song;
+    std::string error;
+    ASSERT_TRUE(load_tape_image(image_with_data(end_marks(10)), song, error)) << error;
+    Bytes old = build_tape_image(song, "OLD");
+    old[5] = 'x', old[6] = 'y', old[0x11] = 1;
+    const std::string note = "made by another tool";
+    std::copy(note.begin(), note.end(), old.begin() + 0x40);
+    const struct {
+        std::optional<std::string_view> name;
+        std::string field;  ///< the start of the name field written
+        std::size_t covered, extra;
+    } cases[] = {
+        {std::nullopt, std::string("OLD\rxy", 6), 0, 3}, {"NEW", std::string("NEW\rxy", 6), 0, 3},
+        {"AB", std::string("AB\r\0xy", 6), 0, 3},       {"LONGER", "LONGER\r", 2, 1},
+        {"FIFTEEN-LETTERS", "FIFTEEN-LETTERS", 2, 1},
+    };
+    for (const auto& c : cases) {
+        Bytes wanted = old;
+        std::fill_n(wanted.begin() + 1, 7, 0);
+        std::copy(c.field.begin(), c.field.end(), wanted.begin() + 1);
+        EXPECT_EQ(rebuild_tape_image(song, old, c.name), wanted) << c.name.value_or("its own name");
+        EXPECT_EQ(tape_name_covers(old, c.name.value_or("OLD")), c.covered) << c.field;
+        EXPECT_EQ(tape_header_extra_bytes(wanted), c.extra + note.size()) << c.field;
     }
 }
 

@@ -127,31 +127,39 @@ def resolve(bound, is_end, starts, done, blocks_by_line):
 def passage(whole, start, end, audible):
     """The messages of a passage, with passage ticks: held notes' note-ons
     on tick 0, the whole run's messages in [start, end) of the audible
-    tracks, and note-offs on tick end - start for what still sounds."""
+    tracks, and note-offs on tick end - start for what still sounds. A held
+    note whose note-off is its channel's first message on the start tick is
+    not started, and that note-off is not sent."""
+    messages = whole["messages"]
     sounding = {}
     out = []
+    skipped = set()
 
-    def held():
-        for k in sorted(sounding):
-            if k in audible:
+    def held(at):
+        on_start = [i for i in range(at, len(messages)) if messages[i][0] == start]
+        for k in sorted(k for k in sounding if k in audible):
+            first = next((i for i in on_start if messages[i][1] & 0x0F == k), None)
+            if first is not None and messages[first][1:3] == (0x80 + k, sounding[k]):
+                skipped.add(first)
+            else:
                 out.append((0, 0x90 + k, sounding[k], 127))
 
     started = False
-    for tick, status, d1, d2 in whole["messages"]:
+    for i, (tick, status, d1, d2) in enumerate(messages):
         if tick >= end:
             break
         if tick >= start and not started:
-            held()
+            held(i)
             started = True
         k = status & 0x0F
-        if tick >= start and k in audible:
+        if tick >= start and k in audible and i not in skipped:
             out.append((tick - start, status, d1, d2))
         if status & 0xF0 == 0x90:
             sounding[k] = d1
         else:
             sounding.pop(k, None)
     if not started:
-        held()
+        held(len(messages))
     for k in sorted(sounding):
         if k in audible:
             out.append((end - start, 0x80 + k, sounding[k], 127))

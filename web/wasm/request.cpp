@@ -84,7 +84,10 @@ bool read_request(WireReader& in, Request& request) {
     request.source = in.text();
     request.name = in.text();
     request.tape_name = optional_text(in);
-    if (request.tape_name) request.tape_name_cut = fit_tape_name(*request.tape_name);
+    if (request.tape_name) {
+        request.tape_name_refused = tape_name_refusal(*request.tape_name);
+        request.tape_name_cut = fit_tape_name(*request.tape_name);
+    }
     request.from = optional_text(in);
     request.to = optional_text(in);
     request.solo = optional_text(in);
@@ -143,6 +146,10 @@ std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_
                                 std::string_view not_done) {
     PassageOptions options;
     if (pick_passage && !read_options(request, options, reply)) return std::nullopt;
+    if (!request.tape_name_refused.empty()) {
+        reply.fail(request.tape_name_refused);
+        return std::nullopt;
+    }
     if (!request.tape_name_cut.empty()) reply.warn(request.tape_name_cut, "tape-name");
     Prepared prepared;
     const bool loaded = request.image ? load_image(request, prepared, reply)

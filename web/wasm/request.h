@@ -23,8 +23,10 @@ struct Request {
     std::string name;
     /// Cut between two characters to the longest the header holds, as the
     /// command line cuts it; `tape_name_cut` is then the warning that says so.
+    /// A name the command line refuses is refused with `tape_name_refused`.
     std::optional<std::string> tape_name;
     std::string tape_name_cut;
+    std::string tape_name_refused;
     /// /from=, /to=, /solo= and /mute= as the command line takes them.
     std::optional<std::string> from, to, solo, mute;
     /// The file this request makes, named in the summary when errors stop it.
