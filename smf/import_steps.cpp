@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 #include <numeric>
+#include <optional>
 #include <queue>
 #include <tuple>
 
@@ -182,9 +183,12 @@ bool plain_gate(std::uint64_t length, std::uint64_t g) {
 
 /// Which bar lines (ticks, with their bar numbers from 1) get a sync mark:
 /// those that no note is held across, at least three ticks after the one
-/// before, the last one after every note.
+/// before, the last one after every note. Where notes are held across every
+/// bar line of four bars, the one of those lines that strikes fewest again
+/// gets one anyway: a song of one endless block could not be cut to fit.
 std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
-    const std::vector<std::uint64_t>& lines, std::vector<Candidate>& notes) {
+    const std::vector<std::uint64_t>& lines, std::vector<Candidate>& notes,
+    std::deque<Candidate>& pieces) {
     std::vector<std::pair<std::uint64_t, std::size_t>> kept;
     std::uint64_t last_end = 0;
     std::uint64_t last_busy = 0;
@@ -193,28 +197,81 @@ std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
         last_end = std::max(last_end, c.b);
         last_busy = std::max(last_busy, c.e);
     }
-    std::vector<Candidate*> sounding;
+    // The notes of the block so far that may still sound at a line of it;
+    // some start after the line looked at, when the look goes back.
+    std::vector<Candidate*> block;
     std::size_t next = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::uint64_t line = lines[i];
-        if (line < (kept.empty() ? 3 : kept.back().first + 3)) continue;
-        const std::uint64_t sync = line - 1;
-        for (; next < notes.size() && notes[next].a <= sync; ++next) {
-            if (notes[next].kept) sounding.push_back(&notes[next]);
+    // How a line would do as the block's end: the notes struck again there,
+    // or none at all when a note starts too close before it to be cut.
+    const auto restruck_at = [&block](std::uint64_t line) -> std::optional<std::size_t> {
+        std::size_t held = 0;
+        for (const Candidate* c : block) {
+            if (c->a >= line || c->e <= line - 1) continue;
+            if (c->a + 3 > line || (c->e > line && c->e < line + 2)) return std::nullopt;
+            held += c->e > line;
         }
-        std::erase_if(sounding, [sync](const Candidate* c) { return c->e <= sync; });
-        const bool held = std::any_of(sounding.begin(), sounding.end(), [line](const Candidate* c) {
-            return c->e > line || c->a + 3 > line;
-        });
-        if (held) continue;
-        for (Candidate* c : sounding) {
+        return held;
+    };
+    const auto end_block = [&](std::size_t i) {
+        const std::uint64_t line = lines[i];
+        const std::uint64_t sync = line - 1;
+        for (Candidate* c : block) {
+            if (c->a >= sync || c->e <= sync) continue;
+            if (c->e > line) {
+                // The rest of the note, struck again as the next block starts.
+                Candidate rest = *c;
+                rest.a = line;
+                rest.e = busy_end(rest.a, rest.b);
+                rest.continued = true;
+                rest.shorter = false;
+                rest.raised = false;
+                pieces.push_back(rest);
+                c->end = sync;
+                c->restruck_at_bar = true;
+                block.push_back(&pieces.back());
+            } else {
+                c->cut_at_bar = true;
+            }
             c->b = sync;
             c->e = busy_end(c->a, c->b);
-            c->cut_at_bar = true;
         }
-        sounding.clear();
+        std::erase_if(block, [line](const Candidate* c) { return c->e <= line && c->a < line; });
         kept.push_back({line, i + 1});
-        if (line >= last_end || kept.size() >= kImageRoom) break;
+    };
+    std::size_t first = 0;  // the index of the block's first bar line
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::uint64_t line = lines[i];
+        const std::uint64_t sync = line - 1;
+        for (; next < notes.size() && notes[next].a <= sync; ++next) {
+            if (notes[next].kept) block.push_back(&notes[next]);
+        }
+        const std::uint64_t block_start = kept.empty() ? 0 : kept.back().first;
+        if (i >= first + 3) {
+            // Only the last four lines are looked back at.
+            const std::uint64_t from = lines[i - 3] - 1;
+            std::erase_if(block, [from](const Candidate* c) { return c->e <= from; });
+        }
+        if (line < block_start + 3) continue;
+        const std::optional<std::size_t> restruck = restruck_at(line);
+        if (restruck == 0) {
+            end_block(i);
+        } else if (i >= first + 3) {
+            // Four bars held together: the line of theirs that strikes fewest
+            // again, the latest of equals, ends the block.
+            std::optional<std::pair<std::size_t, std::size_t>> best;  // restruck, line index
+            for (std::size_t j = i - 3; j <= i; ++j) {
+                if (lines[j] < block_start + 3) continue;
+                const auto n = restruck_at(lines[j]);
+                if (n && (!best || *n <= best->first)) best = std::pair{*n, j};
+            }
+            if (!best) continue;
+            end_block(best->second);
+            i = best->second;
+        } else {
+            continue;
+        }
+        first = i + 1;
+        if (lines[i] >= last_end || kept.size() >= kImageRoom) break;
     }
     if (!kept.empty() && kept.back().first >= last_end) return kept;
     // No bar line after the last note could take a sync mark: one right after it.

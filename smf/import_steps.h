@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <utility>
 #include <vector>
 
@@ -98,6 +99,10 @@ struct Candidate {
     bool struck_again = false;  ///< longer than an event holds
     bool kept = false;
     bool cut_at_bar = false;
+    /// Cut at a bar line it is held across, and struck again after it...
+    bool restruck_at_bar = false;
+    /// ...as this: the rest of a note struck again at a bar line.
+    bool continued = false;
     int track = 0;
     std::uint64_t on = 0;
     std::uint64_t release = 0;
@@ -123,10 +128,13 @@ void assign_tracks(std::vector<Candidate>& notes);
 
 /// Which bar lines (ticks, with their bar numbers from 1) get a sync mark:
 /// those that no note is held across, at least three ticks after the one
-/// before, the last one after every note. The notes that run up to a bar
-/// line that gets one are cut a tick short.
+/// before, the last one after every note; and where notes are held across
+/// every line of four bars, one of those lines, the notes held across it
+/// struck again there (their rests go to `pieces`). The notes that run up
+/// to a bar line that gets one are cut a tick short.
 std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
-    const std::vector<std::uint64_t>& lines, std::vector<Candidate>& notes);
+    const std::vector<std::uint64_t>& lines, std::vector<Candidate>& notes,
+    std::deque<Candidate>& pieces);
 
 /// Whether `g` is a gate that MML writes for a note of `length` ticks with a
 /// ratio of 1 to 8 or a tie, and so without a warning.

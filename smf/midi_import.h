@@ -8,8 +8,10 @@
 //
 // Bars: a sync mark ends every bar (from the file's time signatures, 4/4
 // without one), so every block is a bar, or several bars where a note is held
-// across a bar line. The sync mark takes the bar's last tick: a note that runs
-// up to the bar line is released a tick earlier, and counted as moved.
+// across a bar line; never more than four, where a line can be had: at the
+// line of four that fewest are held across, those are struck again. The sync
+// mark takes the bar's last tick: a note that runs up to the bar line is
+// released a tick earlier, and counted as moved.
 //
 // Voices: tracks 1 to 8 play one note at a time each. Each line of the file
 // (a channel of a track) keeps its own zirvon track while it plays one note
@@ -53,6 +55,9 @@ struct ImportSummary {
     std::size_t raised = 0;
     /// Kept notes longer than an event holds, struck again every 256 ticks.
     std::size_t restruck = 0;
+    /// Times notes held over the bar lines of four bars were struck again
+    /// at one of them, so that no block is longer than four bars.
+    std::size_t restruck_at_bars = 0;
     int tracks_used = 0;
     std::size_t bars = 0;
     std::size_t blocks = 0;
@@ -64,6 +69,8 @@ struct ImportSummary {
     /// "velocities (40 to 100), 12 controller changes": what the file held
     /// that the song cannot; empty when nothing.
     std::vector<std::string> not_kept;
+    /// Tempo changes to 0 the file holds, ignored.
+    std::uint64_t zero_tempos = 0;
 };
 
 /// What a kept note became: for tests and for the curious.
@@ -77,10 +84,13 @@ struct ImportedNote {
     /// Its on is not its start, or its release neither its end nor the
     /// tick before.
     bool moved = false;
+    /// The rest of the note before it, struck again at a bar line.
+    bool continued = false;
 };
 
 struct ImportedSong {
     Song song;
+    /// By the file's notes; a note struck again at bar lines in parts.
     std::vector<ImportedNote> notes;
     /// Tick on which each block starts, the song's end last.
     std::vector<std::uint64_t> block_starts;
