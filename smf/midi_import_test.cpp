@@ -284,6 +284,61 @@ TEST(MidiImport, LongNotesAreStruckAgainAndLongSongsCut) {
     EXPECT_LE(cut.song.event_count() * 3, kMaxLoadableData);
 }
 
+/// Songs whose bars all hold together: a note held under the whole song,
+/// music a half bar off its time signature. Each keeps its notes in blocks
+/// of four bars at most; one too long for an image is cut after a bar.
+TEST(MidiImport, NotesHeldOverEveryBarLineAreStruckAgain) {
+    struct Case {
+        const char* what;
+        int notes;          // eighths of the tune
+        bool drone;         // a note held under all of it
+        std::uint64_t off;  // where the tune starts, in file ticks
+    };
+    const Case cases[] = {
+        {"drone, cut to fit", 30'000, true, 0},
+        {"drone", 64, true, 0},
+        {"half a bar off", 64, false, 192},
+    };
+    for (const Case& c : cases) {
+        FileMaker f(96);
+        const std::uint64_t end = c.off + static_cast<std::uint64_t>(c.notes) * 48;
+        if (c.drone) f.note(1, 1, 0, end, 36);
+        for (int i = 0; i < c.notes; ++i) {
+            // Off the beat, each bar's last note is tied over its bar line.
+            const std::uint64_t at = c.off + static_cast<std::uint64_t>(i) * 48;
+            f.note(1, 0, at, at + (c.drone ? 48 : 384), 60 + i % 12);
+        }
+        const ImportedSong imported = import_and_check(f.bytes(), c.what);
+        const ImportSummary& s = imported.summary;
+        EXPECT_GT(s.kept, 0u) << c.what;
+        EXPECT_GT(s.restruck_at_bars, 0u) << c.what;
+        // At 120 a quarter, a bar of 4/4 is 100 ticks.
+        for (std::size_t j = 1; j < imported.block_starts.size(); ++j) {
+            EXPECT_LE(imported.block_starts[j] - imported.block_starts[j - 1], 400u) << c.what;
+        }
+        if (s.dropped_past_end) {
+            EXPECT_EQ(s.length_ticks, s.cut_after_bar * 100) << c.what;
+            const std::string cut = "(the song ends after bar " + std::to_string(s.cut_after_bar) + ")";
+            const std::vector<std::string> lines = summary_lines(s, "x.mid");
+            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+                return l.find(cut) != std::string::npos;
+            })) << c.what;
+        } else {
+            EXPECT_EQ(s.kept, static_cast<std::size_t>(c.notes + c.drone)) << c.what;
+        }
+    }
+}
+
+/// A tempo of 0 is left out with a warning; counts are written one way.
+TEST(MidiImport, ATempoOfZeroIsWarnedAboutAndCountsHaveCommas) {
+    FileMaker f(96);
+    f.tempo(0, 0);
+    for (int i = 0; i < 1'200; ++i) f.note(1, i % 2 ? 0 : 9, i * 24, i * 24 + 24, 60);
+    const std::vector<std::string> lines = summary_lines(import_and_check(f.bytes(), "zero").summary, "z.mid");
+    EXPECT_EQ(lines.front(), "z.mid: 600 of 1,200 notes kept on 1 track, 75 bars in 75 blocks, 2:30.00");
+    EXPECT_EQ(lines.back(), "warning: 'z.mid' sets a tempo of 0 (no time passes) once: ignored, the tempo before it goes on");
+}
+
 TEST(MidiImport, AFileWithoutNotesIsAnEmptySong) {
     FileMaker f(96);
     f.tempo(0, 400'000);
