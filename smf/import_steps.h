@@ -88,16 +88,18 @@ class TimeMap {
 struct Candidate {
     std::size_t source = 0;  ///< index in SmfFile::notes
     std::uint64_t a = 0;     ///< start tick
+    std::uint64_t start = 0; ///< a before it moved a tick to make room
     std::uint64_t b = 0;     ///< end tick, after a
     std::uint64_t end = 0;   ///< b before a bar line cut it
     std::uint64_t e = 0;     ///< where its track is free again: b, and at least a + 2
     std::uint8_t pitch = 0;
     int line = 0;        ///< the file's track and channel
-    bool outer = false;  ///< highest or lowest sounding where it starts
+    bool outer = false;  ///< highest or lowest at a moment more than eight sound
     bool shorter = false;       ///< shorter than a tick, made one tick long
     bool raised = false;        ///< below MIDI note 24, raised by octaves
     bool struck_again = false;  ///< longer than an event holds
     bool kept = false;
+    bool crowded = false;  ///< left out where more than eight sound
     bool cut_at_bar = false;
     /// Cut at a bar line it is held across, and struck again after it...
     bool restruck_at_bar = false;
@@ -116,7 +118,8 @@ inline std::uint64_t busy_end(std::uint64_t a, std::uint64_t b) {
 /// from its time signatures.
 std::vector<std::uint64_t> bar_lines(const SmfFile& file, std::uint64_t last);
 
-/// Marks the notes that are the highest or lowest sounding where they start.
+/// Marks the notes that are the highest or lowest sounding at a moment when
+/// more than eight sound.
 void mark_outer(std::vector<Candidate>& notes);
 
 /// Keeps at most eight notes sounding at once, the ones that matter most first.

@@ -88,6 +88,7 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         }
         c.end = c.b;
         c.e = busy_end(c.a, c.b);
+        c.start = c.a;
         int key = n.key;
         if (key < kLowestImportedKey) {
             while (key < kLowestImportedKey) key += 12;
@@ -98,12 +99,15 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         last_file_tick = std::max(last_file_tick, n.end);
         notes.push_back(c);
     }
-    std::stable_sort(notes.begin(), notes.end(), [](const Candidate& x, const Candidate& y) {
+    // By start, the higher first; the file's order (stable) where those tie.
+    const auto by_start = [](const Candidate& x, const Candidate& y) {
         return std::make_tuple(x.a, -static_cast<int>(x.pitch), x.line) <
                std::make_tuple(y.a, -static_cast<int>(y.pitch), y.line);
-    });
+    };
+    std::stable_sort(notes.begin(), notes.end(), by_start);
     mark_outer(notes);
     choose_notes(notes);
+    std::stable_sort(notes.begin(), notes.end(), by_start);  // some start a tick off now
     assign_tracks(notes);
 
     std::vector<std::uint64_t> raw_lines;
@@ -121,8 +125,12 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
     };
     for (const Candidate& c : notes) {
         if (c.kept) continue;
-        ++summary.dropped_crowded;
-        summary.crowded_bars.push_back(bar_of(c.a));
+        if (c.crowded) {
+            ++summary.dropped_crowded;
+            summary.crowded_bars.push_back(bar_of(c.a));
+        } else {
+            ++summary.dropped_no_room;
+        }
     }
     std::sort(summary.crowded_bars.begin(), summary.crowded_bars.end());
     summary.crowded_bars.erase(
@@ -264,11 +272,11 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         for (; j < parts.size() && parts[j]->source == first.source; ++j) {
             const Candidate& c = *parts[j];
             const bool part_moved =
-                c.shorter || c.on != c.a || c.release + 1 < c.end || c.release > c.end;
+                c.shorter || c.on != c.start || c.release + 1 < c.end || c.release > c.end;
             moved = moved || part_moved;
             summary.restruck += c.struck_again && !c.continued;
             imported.notes.push_back(
-                {c.track, c.pitch, c.a, c.end, c.on, c.release, part_moved, c.continued});
+                {c.track, c.pitch, c.start, c.end, c.on, c.release, part_moved, c.continued});
         }
         const Candidate& last = *parts[j - 1];
         ++summary.kept;
@@ -276,7 +284,7 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         summary.shorter_than_a_tick += first.shorter;
         summary.raised += first.raised;
         summary.moved += moved;
-        if (last.cut_at_bar && !first.shorter && first.on == first.a) ++summary.moved_at_bar_lines;
+        if (last.cut_at_bar && !first.shorter && first.on == first.start) ++summary.moved_at_bar_lines;
         summary.largest_start_change =
             std::max(summary.largest_start_change, distance(first.on, time.micros(n.start)));
         summary.largest_end_change =
@@ -321,6 +329,11 @@ std::vector<std::string> summary_lines(const ImportSummary& s, const std::string
                           " where more than eight sound at once (" + bar_list(s.crowded_bars) +
                           ")");
     }
+    if (s.dropped_no_room) {
+        dropped.push_back(with_commas(s.dropped_no_room) +
+                          " a tick long beside eight others, which leave no track for the tick"
+                          " after it");
+    }
     if (s.dropped_percussion)
         dropped.push_back(with_commas(s.dropped_percussion) + " percussion (channel 10)");
     if (s.dropped_past_end) {
@@ -330,7 +343,8 @@ std::vector<std::string> summary_lines(const ImportSummary& s, const std::string
                              : ""));
     }
     if (!dropped.empty()) {
-        const std::size_t n = s.dropped_crowded + s.dropped_percussion + s.dropped_past_end;
+        const std::size_t n =
+            s.dropped_crowded + s.dropped_no_room + s.dropped_percussion + s.dropped_past_end;
         lines.push_back("  left out: " + counted_with_commas(n, "note") + ": " + joined(dropped));
     }
     if (s.raised)

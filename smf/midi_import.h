@@ -17,8 +17,11 @@
 // (a channel of a track) keeps its own zirvon track while it plays one note
 // at a time; the other notes of its chords, and notes that overlap, go to
 // free tracks. Where more than eight notes would sound at once, the ones kept
-// are chosen in this order: the highest and the lowest note sounding where a
-// note starts, then the longer, then the earlier. Percussion (channel 10) is
+// are chosen in this order: the highest and the lowest note of each such
+// moment, then the longer, then the earlier. A note that ends on a tick
+// leaves its track free on it, but a note of one tick needs its track for
+// two (an event's gate is at most its length): it, or the note after it,
+// starts a tick off where that makes room. Percussion (channel 10) is
 // left out: the unit's voices are pitched. Velocities, controllers, program
 // changes and pitch bends have no place in the format and are left out.
 #pragma once
@@ -41,6 +44,9 @@ struct ImportSummary {
     /// percussion on channel 10, past what a tape image holds.
     std::size_t dropped_crowded = 0;
     std::vector<std::size_t> crowded_bars;
+    /// Left out although eight or fewer sound: a note of one tick needs
+    /// its track for the tick after it too, and eight others held it.
+    std::size_t dropped_no_room = 0;
     std::size_t dropped_percussion = 0;
     std::size_t dropped_past_end = 0;
     /// Bar (from 1) after which the song was cut to fit an image; 0: not cut.
