@@ -259,6 +259,51 @@ TEST(MidiImport, ChordsSpreadOverTracksAndTheNinthNoteIsLeftOut) {
                             [](const ImportedNote& n) { return n.pitch == 0; }));
 }
 
+/// Notes are left out only where more than eight sound at once, and then
+/// never the highest or lowest of that moment. At division 96 and 120 a
+/// quarter, 4 file ticks round to one 20 ms tick.
+TEST(MidiImport, OnlyANinthNoteAtOnceIsLeftOut) {
+    struct Note {
+        int line;
+        std::uint64_t start, end;
+        int key;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Note> notes;
+        std::vector<int> left_out;  // keys
+    };
+    std::vector<Note> held;  // seven notes under it all
+    for (int i = 0; i < 7; ++i) held.push_back({i, 0, 384, 40 + i});
+    const auto with_held = [&held](std::vector<Note> more) {
+        more.insert(more.end(), held.begin(), held.end());
+        return more;
+    };
+    std::vector<Note> rolled;  // nine notes a tick apart, the top last
+    for (int i = 0; i < 9; ++i) rolled.push_back({i, static_cast<std::uint64_t>(4 * i), 192, 48 + 3 * i});
+    const Case cases[] = {
+        // A note of one tick, then one on its tick: eight sound at once.
+        {"one tick, then another", with_held({{7, 96, 100, 80}, {8, 100, 300, 81}}), {}},
+        {"ends where the next starts", with_held({{7, 96, 200, 80}, {8, 200, 300, 81}}), {}},
+        {"rolled up", rolled, {48 + 3 * 7}},
+        {"nine at once", with_held({{7, 96, 200, 80}, {8, 100, 300, 60}}), {60}},
+    };
+    for (const Case& c : cases) {
+        FileMaker f(96, 10);
+        for (const Note& n : c.notes) f.note(n.line + 1, 0, n.start, n.end, n.key);
+        const ImportedSong imported = import_and_check(f.bytes(), c.what);
+        const ImportSummary& s = imported.summary;
+        EXPECT_EQ(s.dropped_crowded, c.left_out.size()) << c.what;
+        EXPECT_EQ(s.dropped_no_room, 0u) << c.what;
+        for (const Note& n : c.notes) {
+            const bool kept = std::any_of(imported.notes.begin(), imported.notes.end(),
+                                          [&](const ImportedNote& i) { return i.pitch + kPitchToMidi == n.key; });
+            EXPECT_EQ(kept, std::find(c.left_out.begin(), c.left_out.end(), n.key) == c.left_out.end())
+                << c.what << " key " << n.key;
+        }
+    }
+}
+
 TEST(MidiImport, ANoteHeldOverABarLineSharesItsBlock) {
     FileMaker f(96);
     f.note(1, 0, 0, 96 * 6, 60);  // a bar and a half
