@@ -325,7 +325,9 @@ WrittenMml write_mml(const Song& song, const std::vector<std::string>& header) {
         for (Group& g : groups[k]) g.text = writer.group(g.first, g.end, g.closed);
         lines = std::max(lines, groups[k].size());
     }
-    std::sort(out.changes.begin(), out.changes.end(), [](const MmlChange& a, const MmlChange& b) {
+    // Stable: an event's changes stay in the order they were found, the same
+    // with every library.
+    std::stable_sort(out.changes.begin(), out.changes.end(), [](const MmlChange& a, const MmlChange& b) {
         return std::tie(a.track, a.index) < std::tie(b.track, b.index);
     });
 
