@@ -287,8 +287,12 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         if (last.cut_at_bar && !first.shorter && first.on == first.start) ++summary.moved_at_bar_lines;
         summary.largest_start_change =
             std::max(summary.largest_start_change, distance(first.on, time.micros(n.start)));
-        summary.largest_end_change =
-            std::max(summary.largest_end_change, distance(last.release, time.micros(n.end)));
+        // A note whose rest went with the blocks past the image's end has no
+        // release of its own to compare.
+        if (!last.restruck_at_bar) {
+            summary.largest_end_change =
+                std::max(summary.largest_end_change, distance(last.release, time.micros(n.end)));
+        }
         i = j;
     }
     return true;

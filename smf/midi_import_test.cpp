@@ -1,4 +1,4 @@
-#include "smf/midi_import.h"
+#include "smf/midi_import_test.h"
 
 #include <gtest/gtest.h>
 
@@ -21,95 +21,14 @@
 namespace zirvon::smf {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-/// A MIDI file under construction: events at absolute ticks on tracks.
-class FileMaker {
-  public:
-    explicit FileMaker(int division, int tracks = 2)
-        : division_(division), tracks_(static_cast<std::size_t>(tracks)) {}
-
-    void tempo(std::uint64_t tick, std::uint32_t micros) {
-        add(0, tick,
-            {0xFF, 0x51, 3, static_cast<std::uint8_t>(micros >> 16),
-             static_cast<std::uint8_t>(micros >> 8), static_cast<std::uint8_t>(micros)});
-    }
-    void meter(std::uint64_t tick, int numerator, int power) {
-        add(0, tick,
-            {0xFF, 0x58, 4, static_cast<std::uint8_t>(numerator), static_cast<std::uint8_t>(power),
-             24, 8});
-    }
-    void note(int track, int channel, std::uint64_t start, std::uint64_t end, int key,
-              int velocity = 100) {
-        add(track, start,
-            {static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key),
-             static_cast<std::uint8_t>(velocity)});
-        add(track, end,
-            {static_cast<std::uint8_t>(0x80 | channel), static_cast<std::uint8_t>(key), 0}, true);
-    }
-    Bytes bytes() const {
-        Bytes out = {'M',
-                     'T',
-                     'h',
-                     'd',
-                     0,
-                     0,
-                     0,
-                     6,
-                     0,
-                     1,
-                     0,
-                     static_cast<std::uint8_t>(tracks_.size()),
-                     static_cast<std::uint8_t>(division_ >> 8),
-                     static_cast<std::uint8_t>(division_)};
-        for (auto events : tracks_) {
-            // Note-offs before note-ons at one tick, as sequencers write them.
-            std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
-                return std::make_pair(a.tick, !a.off) < std::make_pair(b.tick, !b.off);
-            });
-            Bytes data;
-            std::uint64_t at = 0;
-            for (const Event& e : events) {
-                number(data, e.tick - at);
-                at = e.tick;
-                data.insert(data.end(), e.bytes.begin(), e.bytes.end());
-            }
-            data.insert(data.end(), {0, 0xFF, 0x2F, 0});
-            out.insert(out.end(), {'M', 'T', 'r', 'k'});
-            for (int shift = 24; shift >= 0; shift -= 8)
-                out.push_back(static_cast<std::uint8_t>(data.size() >> shift));
-            out.insert(out.end(), data.begin(), data.end());
-        }
-        return out;
-    }
-
-  private:
-    struct Event {
-        std::uint64_t tick;
-        Bytes bytes;
-        bool off;
-    };
-    void add(int track, std::uint64_t tick, Bytes bytes, bool off = false) {
-        tracks_[static_cast<std::size_t>(track)].push_back({tick, std::move(bytes), off});
-    }
-    static void number(Bytes& out, std::uint64_t v) {
-        Bytes groups{static_cast<std::uint8_t>(v & 0x7F)};
-        while (v >>= 7) groups.push_back(static_cast<std::uint8_t>(0x80 | (v & 0x7F)));
-        out.insert(out.end(), groups.rbegin(), groups.rend());
-    }
-    int division_;
-    std::vector<std::vector<Event>> tracks_;
-};
-
 struct Played {
     std::uint64_t on = 0;
     std::uint64_t off = 0;
     int key = 0;
 };
 
-/// Imports, writes the MML, compiles it, and checks what the issue asks:
-/// the MML compiles without a word to the same song; every kept note sounds
-/// on its tick with its pitch; every block starts on one tick on every track.
+}  // namespace
+
 ImportedSong import_and_check(const Bytes& bytes, const std::string& what) {
     ImportedSong imported;
     std::string error;
@@ -221,6 +140,8 @@ ImportedSong import_and_check(const Bytes& bytes, const std::string& what) {
     return imported;
 }
 
+namespace {
+
 TEST(MidiImport, AScaleAtTheUnitsOwnTempoIsPlainMml) {
     FileMaker f(96);
     const int keys[] = {60, 62, 64, 65, 67, 69, 71, 72};
@@ -259,51 +180,6 @@ TEST(MidiImport, ChordsSpreadOverTracksAndTheNinthNoteIsLeftOut) {
                             [](const ImportedNote& n) { return n.pitch == 0; }));
 }
 
-/// Notes are left out only where more than eight sound at once, and then
-/// never the highest or lowest of that moment. At division 96 and 120 a
-/// quarter, 4 file ticks round to one 20 ms tick.
-TEST(MidiImport, OnlyANinthNoteAtOnceIsLeftOut) {
-    struct Note {
-        int line;
-        std::uint64_t start, end;
-        int key;
-    };
-    struct Case {
-        const char* what;
-        std::vector<Note> notes;
-        std::vector<int> left_out;  // keys
-    };
-    std::vector<Note> held;  // seven notes under it all
-    for (int i = 0; i < 7; ++i) held.push_back({i, 0, 384, 40 + i});
-    const auto with_held = [&held](std::vector<Note> more) {
-        more.insert(more.end(), held.begin(), held.end());
-        return more;
-    };
-    std::vector<Note> rolled;  // nine notes a tick apart, the top last
-    for (int i = 0; i < 9; ++i) rolled.push_back({i, static_cast<std::uint64_t>(4 * i), 192, 48 + 3 * i});
-    const Case cases[] = {
-        // A note of one tick, then one on its tick: eight sound at once.
-        {"one tick, then another", with_held({{7, 96, 100, 80}, {8, 100, 300, 81}}), {}},
-        {"ends where the next starts", with_held({{7, 96, 200, 80}, {8, 200, 300, 81}}), {}},
-        {"rolled up", rolled, {48 + 3 * 7}},
-        {"nine at once", with_held({{7, 96, 200, 80}, {8, 100, 300, 60}}), {60}},
-    };
-    for (const Case& c : cases) {
-        FileMaker f(96, 10);
-        for (const Note& n : c.notes) f.note(n.line + 1, 0, n.start, n.end, n.key);
-        const ImportedSong imported = import_and_check(f.bytes(), c.what);
-        const ImportSummary& s = imported.summary;
-        EXPECT_EQ(s.dropped_crowded, c.left_out.size()) << c.what;
-        EXPECT_EQ(s.dropped_no_room, 0u) << c.what;
-        for (const Note& n : c.notes) {
-            const bool kept = std::any_of(imported.notes.begin(), imported.notes.end(),
-                                          [&](const ImportedNote& i) { return i.pitch + kPitchToMidi == n.key; });
-            EXPECT_EQ(kept, std::find(c.left_out.begin(), c.left_out.end(), n.key) == c.left_out.end())
-                << c.what << " key " << n.key;
-        }
-    }
-}
-
 TEST(MidiImport, ANoteHeldOverABarLineSharesItsBlock) {
     FileMaker f(96);
     f.note(1, 0, 0, 96 * 6, 60);  // a bar and a half
@@ -327,61 +203,6 @@ TEST(MidiImport, LongNotesAreStruckAgainAndLongSongsCut) {
     EXPECT_GT(cut.summary.dropped_past_end, 0u);
     EXPECT_GT(cut.summary.cut_after_bar, 0u);
     EXPECT_LE(cut.song.event_count() * 3, kMaxLoadableData);
-}
-
-/// Songs whose bars all hold together: a note held under the whole song,
-/// music a half bar off its time signature. Each keeps its notes in blocks
-/// of four bars at most; one too long for an image is cut after a bar.
-TEST(MidiImport, NotesHeldOverEveryBarLineAreStruckAgain) {
-    struct Case {
-        const char* what;
-        int notes;          // eighths of the tune
-        bool drone;         // a note held under all of it
-        std::uint64_t off;  // where the tune starts, in file ticks
-    };
-    const Case cases[] = {
-        {"drone, cut to fit", 30'000, true, 0},
-        {"drone", 64, true, 0},
-        {"half a bar off", 64, false, 192},
-    };
-    for (const Case& c : cases) {
-        FileMaker f(96);
-        const std::uint64_t end = c.off + static_cast<std::uint64_t>(c.notes) * 48;
-        if (c.drone) f.note(1, 1, 0, end, 36);
-        for (int i = 0; i < c.notes; ++i) {
-            // Off the beat, each bar's last note is tied over its bar line.
-            const std::uint64_t at = c.off + static_cast<std::uint64_t>(i) * 48;
-            f.note(1, 0, at, at + (c.drone ? 48 : 384), 60 + i % 12);
-        }
-        const ImportedSong imported = import_and_check(f.bytes(), c.what);
-        const ImportSummary& s = imported.summary;
-        EXPECT_GT(s.kept, 0u) << c.what;
-        EXPECT_GT(s.restruck_at_bars, 0u) << c.what;
-        // At 120 a quarter, a bar of 4/4 is 100 ticks.
-        for (std::size_t j = 1; j < imported.block_starts.size(); ++j) {
-            EXPECT_LE(imported.block_starts[j] - imported.block_starts[j - 1], 400u) << c.what;
-        }
-        if (s.dropped_past_end) {
-            EXPECT_EQ(s.length_ticks, s.cut_after_bar * 100) << c.what;
-            const std::string cut = "(the song ends after bar " + std::to_string(s.cut_after_bar) + ")";
-            const std::vector<std::string> lines = summary_lines(s, "x.mid");
-            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
-                return l.find(cut) != std::string::npos;
-            })) << c.what;
-        } else {
-            EXPECT_EQ(s.kept, static_cast<std::size_t>(c.notes + c.drone)) << c.what;
-        }
-    }
-}
-
-/// A tempo of 0 is left out with a warning; counts are written one way.
-TEST(MidiImport, ATempoOfZeroIsWarnedAboutAndCountsHaveCommas) {
-    FileMaker f(96);
-    f.tempo(0, 0);
-    for (int i = 0; i < 1'200; ++i) f.note(1, i % 2 ? 0 : 9, i * 24, i * 24 + 24, 60);
-    const std::vector<std::string> lines = summary_lines(import_and_check(f.bytes(), "zero").summary, "z.mid");
-    EXPECT_EQ(lines.front(), "z.mid: 600 of 1,200 notes kept on 1 track, 75 bars in 75 blocks, 2:30.00");
-    EXPECT_EQ(lines.back(), "warning: 'z.mid' sets a tempo of 0 (no time passes) once: ignored, the tempo before it goes on");
 }
 
 TEST(MidiImport, AFileWithoutNotesIsAnEmptySong) {
