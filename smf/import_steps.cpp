@@ -243,15 +243,18 @@ std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
     std::vector<Candidate*> block;
     std::size_t next = 0;
     // How a line would do as the block's end: the notes struck again there,
-    // or none at all when a note starts too close before it to be cut.
+    // and those that start too close before it to be cut, which start on it
+    // instead; or none at all where a note ends too close after it to start
+    // again, or one too close before it ends there.
     const auto restruck_at = [&block](std::uint64_t line) -> std::optional<std::size_t> {
-        std::size_t held = 0;
+        std::size_t changed = 0;
         for (const Candidate* c : block) {
             if (c->a >= line || c->e <= line - 1) continue;
-            if (c->a + 3 > line || (c->e > line && c->e < line + 2)) return std::nullopt;
-            held += c->e > line;
+            if (c->e > line && c->e < line + 2) return std::nullopt;
+            if (c->a + 3 > line && c->e <= line) return std::nullopt;
+            changed += c->e > line;
         }
-        return held;
+        return changed;
     };
     const auto end_block = [&](std::size_t i) {
         const std::uint64_t line = lines[i];
@@ -259,7 +262,14 @@ std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
         const std::size_t before = block.size();
         for (std::size_t k = 0; k < before; ++k) {
             Candidate* c = block[k];
-            if (c->a >= sync || c->e <= sync) continue;
+            if (c->a >= line || c->e <= sync) continue;
+            if (c->a + 3 > line) {
+                // Held across, but too short before the line to be cut: it
+                // starts on the line, a tick or two late.
+                c->a = line;
+                c->e = busy_end(c->a, c->b);
+                continue;
+            }
             if (c->e > line) {
                 // The rest of the note, struck again as the next block starts.
                 Candidate rest = *c;

@@ -56,7 +56,7 @@ TEST(MidiImport, OnlyANinthNoteAtOnceIsLeftOut) {
 }
 
 /// Songs whose bars all hold together: a note held under the whole song,
-/// music a half bar off its time signature. Each keeps its notes in blocks
+/// music a half bar off its time signature, or a tick ahead of it. Each keeps its notes in blocks
 /// of four bars at most; one too long for an image is cut after a bar.
 TEST(MidiImport, NotesHeldOverEveryBarLineAreStruckAgain) {
     struct Case {
@@ -69,6 +69,7 @@ TEST(MidiImport, NotesHeldOverEveryBarLineAreStruckAgain) {
         {"drone, cut to fit", 30'000, true, 0},
         {"drone", 64, true, 0},
         {"half a bar off", 64, false, 192},
+        {"a tick before each bar", 64, false, 380},
     };
     for (const Case& c : cases) {
         FileMaker f(96);

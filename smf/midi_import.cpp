@@ -322,7 +322,7 @@ std::vector<std::string> summary_lines(const ImportSummary& s, const std::string
             s.moved - std::min(s.moved, s.moved_at_bar_lines + s.shorter_than_a_tick);
         if (other)
             why.push_back(with_commas(other) +
-                          " a tick off to make room for the events around them");
+                          " a tick or two off to make room for the events around them");
         lines.push_back("  moved: " + counted_with_commas(s.moved, "note") + " (" + joined(why) + ")");
     }
     lines.push_back("  largest timing change: " + milliseconds(s.largest_start_change) +
