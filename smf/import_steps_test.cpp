@@ -15,16 +15,8 @@ namespace {
 /// never the highest or lowest of that moment. At division 96 and 120 a
 /// quarter, 4 file ticks round to one 20 ms tick.
 TEST(MidiImport, OnlyANinthNoteAtOnceIsLeftOut) {
-    struct Note {
-        int line;
-        std::uint64_t start, end;
-        int key;
-    };
-    struct Case {
-        const char* what;
-        std::vector<Note> notes;
-        std::vector<int> left_out;  // keys
-    };
+    struct Note { int line; std::uint64_t start, end; int key; };
+    struct Case { const char* what; std::vector<Note> notes; std::vector<int> left_out; };
     std::vector<Note> held;  // seven notes under it all
     for (int i = 0; i < 7; ++i) held.push_back({i, 0, 384, 40 + i});
     const auto with_held = [&held](std::vector<Note> more) {
@@ -59,12 +51,8 @@ TEST(MidiImport, OnlyANinthNoteAtOnceIsLeftOut) {
 /// music a half bar off its time signature, or a tick ahead of it. Each keeps its notes in blocks
 /// of four bars at most; one too long for an image is cut after a bar.
 TEST(MidiImport, NotesHeldOverEveryBarLineAreStruckAgain) {
-    struct Case {
-        const char* what;
-        int notes;          // eighths of the tune
-        bool drone;         // a note held under all of it
-        std::uint64_t off;  // where the tune starts, in file ticks
-    };
+    // Eighths of a tune, a note held under all of it or not, and where it starts.
+    struct Case { const char* what; int notes; bool drone; std::uint64_t off; };
     const Case cases[] = {
         {"drone, cut to fit", 30'000, true, 0},
         {"drone", 64, true, 0},

@@ -168,22 +168,11 @@ function unisonSongs(count, seed) {
         state = (Math.imul(state, 1664525) + 1013904223) >>> 0;
         return (state >>> 8) % n;
     };
-    const songs = [];
-    for (let i = 0; i < count; i++) {
-        const tracks = 3 + (i % 6);
-        let text = `Unison ${i + 1}\n`;
-        for (let block = 0; block < 6; block++) {
-            const groups = [];
-            for (let k = 1; k <= tracks; k++) {
-                const notes = [];
-                for (let n = 0; n < 8; n++) notes.push(`${random(4) === 0 ? 'R' : 'CCD'[random(3)]}${[4, 8, 8, 16][random(4)]}`);
-                groups.push(`${k}[O4 Q${4 + random(5)} ${notes.join(' ')}]`);
-            }
-            text += `${groups.join(' ')}\n`;
-        }
-        songs.push(text);
-    }
-    return songs;
+    const note = () => `${random(4) === 0 ? 'R' : 'CCD'[random(3)]}${[4, 8, 8, 16][random(4)]}`;
+    const group = (k) => `${k}[O4 Q${4 + random(5)} ${Array.from({ length: 8 }, note).join(' ')}]`;
+    const block = (tracks) => Array.from({ length: tracks }, (_, k) => group(k + 1)).join(' ');
+    return Array.from({ length: count }, (_, i) =>
+        `Unison ${i + 1}\n${Array.from({ length: 6 }, () => block(3 + (i % 6))).join('\n')}\n`);
 }
 
 const sources = JSON.parse(execFileSync('python3', [path.join(here, 'random_songs.py'), String(count), String(seed)], { maxBuffer: 1 << 28 }));
