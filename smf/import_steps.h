@@ -86,15 +86,15 @@ class TimeMap {
 
 /// A note on its way: the file's note, its ticks and what became of it.
 struct Candidate {
-    std::size_t source = 0;  ///< index in SmfFile::notes
-    std::uint64_t a = 0;     ///< start tick
-    std::uint64_t start = 0; ///< a before it moved a tick to make room
-    std::uint64_t b = 0;     ///< end tick, after a
-    std::uint64_t end = 0;   ///< b before a bar line cut it
-    std::uint64_t e = 0;     ///< where its track is free again: b, and at least a + 2
+    std::size_t source = 0;   ///< index in SmfFile::notes
+    std::uint64_t a = 0;      ///< start tick
+    std::uint64_t start = 0;  ///< a before it moved a tick to make room
+    std::uint64_t b = 0;      ///< end tick, after a
+    std::uint64_t end = 0;    ///< b before a bar line cut it
+    std::uint64_t e = 0;      ///< where its track is free again: b, and at least a + 2
     std::uint8_t pitch = 0;
-    int line = 0;        ///< the file's track and channel
-    bool outer = false;  ///< highest or lowest at a moment more than eight sound
+    int line = 0;               ///< the file's track and channel
+    bool outer = false;         ///< highest or lowest at a moment more than eight sound
     bool shorter = false;       ///< shorter than a tick, made one tick long
     bool raised = false;        ///< below MIDI note 24, raised by octaves
     bool struck_again = false;  ///< longer than an event holds

@@ -284,7 +284,8 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         summary.shorter_than_a_tick += first.shorter;
         summary.raised += first.raised;
         summary.moved += moved;
-        if (last.cut_at_bar && !first.shorter && first.on == first.start) ++summary.moved_at_bar_lines;
+        if (last.cut_at_bar && !first.shorter && first.on == first.start)
+            ++summary.moved_at_bar_lines;
         summary.largest_start_change =
             std::max(summary.largest_start_change, distance(first.on, time.micros(n.start)));
         // A note whose rest went with the blocks past the image's end has no
@@ -305,9 +306,11 @@ std::string import_comment(std::string_view base_name) {
 
 std::vector<std::string> summary_lines(const ImportSummary& s, const std::string& name) {
     std::vector<std::string> lines;
-    lines.push_back(name + ": " + with_commas(s.kept) + " of " + counted_with_commas(s.notes_in_file, "note") +
-                    " kept on " + counted_with_commas(static_cast<std::uint64_t>(s.tracks_used), "track") +
-                    ", " + counted_with_commas(s.bars, "bar") + " in " + counted_with_commas(s.blocks, "block") + ", " +
+    lines.push_back(name + ": " + with_commas(s.kept) + " of " +
+                    counted_with_commas(s.notes_in_file, "note") + " kept on " +
+                    counted_with_commas(static_cast<std::uint64_t>(s.tracks_used), "track") + ", " +
+                    counted_with_commas(s.bars, "bar") + " in " +
+                    counted_with_commas(s.blocks, "block") + ", " +
                     minutes_hundredths(s.length_ticks * 100 / kTicksPerSecond));
     if (s.moved) {
         std::vector<std::string> why;
@@ -323,7 +326,8 @@ std::vector<std::string> summary_lines(const ImportSummary& s, const std::string
         if (other)
             why.push_back(with_commas(other) +
                           " a tick or two off to make room for the events around them");
-        lines.push_back("  moved: " + counted_with_commas(s.moved, "note") + " (" + joined(why) + ")");
+        lines.push_back("  moved: " + counted_with_commas(s.moved, "note") + " (" + joined(why) +
+                        ")");
     }
     lines.push_back("  largest timing change: " + milliseconds(s.largest_start_change) +
                     " at a start, " + milliseconds(s.largest_end_change) + " at a release");
@@ -358,16 +362,16 @@ std::vector<std::string> summary_lines(const ImportSummary& s, const std::string
         lines.push_back("  struck again every 5.12 s: " + counted_with_commas(s.restruck, "note") +
                         " held longer than that");
     if (s.restruck_at_bars) {
-        lines.push_back("  struck again at bar lines: " +
-                        counted_with_commas(s.restruck_at_bars, "time") +
-                        ", where notes are held over every bar line of four bars");
+        lines.push_back(
+            "  struck again at bar lines: " + counted_with_commas(s.restruck_at_bars, "time") +
+            ", where notes are held over every bar line of four bars");
     }
     if (!s.not_kept.empty()) lines.push_back("  not kept: " + joined(s.not_kept));
     if (s.zero_tempos) {
-        lines.push_back("warning: '" + name + "' sets a tempo of 0 (no time passes) " +
-                        (s.zero_tempos == 1 ? std::string("once")
-                                            : with_commas(s.zero_tempos) + " times") +
-                        ": ignored, the tempo before it goes on");
+        lines.push_back(
+            "warning: '" + name + "' sets a tempo of 0 (no time passes) " +
+            (s.zero_tempos == 1 ? std::string("once") : with_commas(s.zero_tempos) + " times") +
+            ": ignored, the tempo before it goes on");
     }
     return lines;
 }

@@ -110,8 +110,9 @@ ImportedSong import_and_check(const Bytes& bytes, const std::string& what) {
 
     // The counts add up.
     const ImportSummary& s = imported.summary;
-    EXPECT_EQ(s.kept + s.dropped_crowded + s.dropped_no_room + s.dropped_percussion + s.dropped_past_end,
-              s.notes_in_file)
+    EXPECT_EQ(
+        s.kept + s.dropped_crowded + s.dropped_no_room + s.dropped_percussion + s.dropped_past_end,
+        s.notes_in_file)
         << what;
     // A note struck again at bar lines comes in parts, moved if one is.
     std::size_t parts = 0;
@@ -269,7 +270,8 @@ TEST(MidiImport, RealMusicWrittenWithLilyPond) {
         const ImportedSong imported = import_and_check(bytes, c.file);
         const ImportSummary& s = imported.summary;
         EXPECT_EQ(s.kept, c.kept) << c.file;
-        EXPECT_EQ(s.dropped_crowded + s.dropped_no_room + s.dropped_percussion + s.dropped_past_end, c.dropped)
+        EXPECT_EQ(s.dropped_crowded + s.dropped_no_room + s.dropped_percussion + s.dropped_past_end,
+                  c.dropped)
             << c.file;
         EXPECT_EQ(s.bars, c.bars) << c.file;
         EXPECT_EQ(s.blocks, c.blocks) << c.file;
