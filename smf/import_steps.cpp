@@ -295,17 +295,16 @@ std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
     std::size_t first = 0;  // the index of the block's first bar line
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::uint64_t line = lines[i];
-        const std::uint64_t sync = line - 1;
-        for (; next < notes.size() && notes[next].a <= sync; ++next) {
+        const std::uint64_t block_start = kept.empty() ? 0 : kept.back().first;
+        if (line < block_start + 3) continue;
+        for (; next < notes.size() && notes[next].a < line; ++next) {
             if (notes[next].kept) block.push_back(&notes[next]);
         }
-        const std::uint64_t block_start = kept.empty() ? 0 : kept.back().first;
         if (i >= first + 3) {
             // Only the last four lines are looked back at.
             const std::uint64_t from = lines[i - 3] - 1;
             std::erase_if(block, [from](const Candidate* c) { return c->e <= from; });
         }
-        if (line < block_start + 3) continue;
         const std::optional<std::size_t> restruck = restruck_at(line);
         if (restruck == 0) {
             end_block(i);
