@@ -25,9 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_tracks_end_once(song);
     FUZZ_CHECK(3 * song.event_count() <= kMaxLoadableData);
     const smf::ImportSummary& s = imported.summary;
-    FUZZ_CHECK(s.kept + s.dropped_crowded + s.dropped_percussion + s.dropped_past_end ==
+    FUZZ_CHECK(s.kept + s.dropped_crowded + s.dropped_no_room + s.dropped_percussion +
+                   s.dropped_past_end ==
                s.notes_in_file);
-    FUZZ_CHECK(s.kept == imported.notes.size());
+    FUZZ_CHECK(s.kept + s.restruck_at_bars == imported.notes.size());
     FUZZ_CHECK(!smf::summary_lines(s, "f.mid").empty());
 
     const WrittenMml mml = write_mml(song);

@@ -46,8 +46,12 @@ Snapshot::Snapshot(std::string document_uri, const LineIndex& text_lines)
             if (track.place(i).line != 0) events.push_back({track.place(i), k, i});
         }
     }
-    std::sort(events.begin(), events.end(),
-              [](const PlacedEvent& a, const PlacedEvent& b) { return before(a.place, b.place); });
+    // Events of one place (a note longer than an event holds) by track and
+    // index, so that every library finds the same one there.
+    std::sort(events.begin(), events.end(), [](const PlacedEvent& a, const PlacedEvent& b) {
+        return std::tie(a.place.line, a.place.column, a.track, a.index) <
+               std::tie(b.place.line, b.place.column, b.track, b.index);
+    });
 }
 
 const PlacedEvent* Snapshot::event_at(Place at) const {

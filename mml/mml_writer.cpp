@@ -325,9 +325,12 @@ WrittenMml write_mml(const Song& song, const std::vector<std::string>& header) {
         for (Group& g : groups[k]) g.text = writer.group(g.first, g.end, g.closed);
         lines = std::max(lines, groups[k].size());
     }
-    std::sort(out.changes.begin(), out.changes.end(), [](const MmlChange& a, const MmlChange& b) {
-        return std::tie(a.track, a.index) < std::tie(b.track, b.index);
-    });
+    // Stable: an event's changes stay in the order they were found, the same
+    // with every library.
+    std::stable_sort(out.changes.begin(), out.changes.end(),
+                     [](const MmlChange& a, const MmlChange& b) {
+                         return std::tie(a.track, a.index) < std::tie(b.track, b.index);
+                     });
 
     // Each track's column is as wide as its widest group on a one-line block.
     std::array<std::size_t, kTrackCount> width{};

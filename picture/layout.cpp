@@ -1,7 +1,9 @@
 #include "picture/layout.h"
 
 #include <algorithm>
+
 #include <bit>
+#include <tuple>
 
 namespace zirvon::picture {
 namespace {
@@ -133,8 +135,11 @@ std::vector<SharedPart> shared_parts(const std::vector<RollNote>& notes) {
             parts[p].rank = std::popcount(lower & ((1u << parts[p].track) - 1));
         }
     }
+    // Every field in the order: the parts of a note that three tracks or
+    // more sound start together, and no library may order them its own way.
     std::sort(parts.begin(), parts.end(), [](const SharedPart& a, const SharedPart& b) {
-        return a.note != b.note ? a.note < b.note : a.from < b.from;
+        return std::tie(a.note, a.from, a.track, a.to, a.rank) <
+               std::tie(b.note, b.from, b.track, b.to, b.rank);
     });
     return parts;
 }

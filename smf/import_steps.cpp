@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 #include <numeric>
+#include <optional>
 #include <queue>
 #include <tuple>
 
@@ -79,36 +80,49 @@ std::vector<std::uint64_t> bar_lines(const SmfFile& file, std::uint64_t last) {
     return lines;
 }
 
-/// Marks the notes that are the highest or lowest sounding where they start.
-/// Notes come in the order of their starts. Time in proportion to the notes
-/// however many sound at once: a count of the notes sounding on each pitch,
+/// Marks the notes that are the highest or lowest sounding at a moment when
+/// more than eight sound. Notes come in the order of their starts, and the
+/// count changes only where one starts: the notes sounding on each pitch,
 /// and their ends, the earliest first.
 void mark_outer(std::vector<Candidate>& notes) {
-    std::array<std::size_t, 256> sounding{};
-    using Ending = std::pair<std::uint64_t, std::uint8_t>;
+    std::array<std::vector<std::size_t>, 256> sounding;
+    std::size_t count = 0;
+    using Ending = std::pair<std::uint64_t, std::size_t>;
     std::priority_queue<Ending, std::vector<Ending>, std::greater<>> endings;
     for (std::size_t i = 0; i < notes.size();) {
         const std::uint64_t a = notes[i].a;
-        for (; !endings.empty() && endings.top().first <= a; endings.pop()) --sounding[endings.top().second];
-        std::size_t j = i;
-        for (; j < notes.size() && notes[j].a == a; ++j) {
-            ++sounding[notes[j].pitch];
-            endings.emplace(notes[j].e, notes[j].pitch);
+        for (; !endings.empty() && endings.top().first <= a; endings.pop()) {
+            std::erase(sounding[notes[endings.top().second].pitch], endings.top().second);
+            --count;
         }
-        int high = 255;
-        while (sounding[static_cast<std::size_t>(high)] == 0) --high;
-        int low = 0;
-        while (sounding[static_cast<std::size_t>(low)] == 0) ++low;
-        for (; i < j; ++i) notes[i].outer = notes[i].pitch == high || notes[i].pitch == low;
+        for (; i < notes.size() && notes[i].a == a; ++i) {
+            sounding[notes[i].pitch].push_back(i);
+            endings.emplace(notes[i].b, i);
+            ++count;
+        }
+        if (count <= static_cast<std::size_t>(kVoices)) continue;
+        std::size_t high = 255;
+        while (sounding[high].empty()) --high;
+        std::size_t low = 0;
+        while (sounding[low].empty()) ++low;
+        for (std::size_t j : sounding[high]) notes[j].outer = true;
+        for (std::size_t j : sounding[low]) notes[j].outer = true;
     }
 }
 
-/// Keeps at most eight notes sounding at once, the ones that matter most first.
+/// Keeps at most eight notes sounding at once, the ones that matter most
+/// first. Two counts: the notes sounding, [a, b), which decide what is left
+/// out, and the tracks held, [a, e), which a note of one tick holds a tick
+/// longer; where only the second is full, the note, or its start, moves a
+/// tick if that makes room.
 void choose_notes(std::vector<Candidate>& notes) {
     std::vector<std::uint64_t> ticks;
     for (const Candidate& c : notes) {
         ticks.push_back(c.a);
         ticks.push_back(c.e);
+        if (c.a > 0) ticks.push_back(c.a - 1);
+        ticks.push_back(c.a + 1);
+        ticks.push_back(c.e + 1);
     }
     std::sort(ticks.begin(), ticks.end());
     ticks.erase(std::unique(ticks.begin(), ticks.end()), ticks.end());
@@ -118,19 +132,47 @@ void choose_notes(std::vector<Candidate>& notes) {
     };
     std::vector<std::size_t> order(notes.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&notes](std::size_t x, std::size_t y) {
+    // Index last: the order is the same whichever sort the library has.
+    std::sort(order.begin(), order.end(), [&notes](std::size_t x, std::size_t y) {
         const Candidate& a = notes[x];
         const Candidate& b = notes[y];
-        return std::make_tuple(!a.outer, b.b - b.a, a.a) <
-               std::make_tuple(!b.outer, a.b - a.a, b.a);
+        return std::make_tuple(!a.outer, b.b - b.a, a.a, x) <
+               std::make_tuple(!b.outer, a.b - a.a, b.a, y);
     });
-    Crowd crowd(ticks.size());
+    Crowd sound(ticks.size());
+    Crowd held(ticks.size());
+    const auto fits = [&](std::uint64_t a, std::uint64_t b) {
+        const std::uint64_t e = busy_end(a, b);
+        return sound.most(slot(a), slot(b)) < kVoices && held.most(slot(a), slot(e)) < kVoices;
+    };
     for (std::size_t i : order) {
         Candidate& c = notes[i];
-        const std::size_t from = slot(c.a);
-        const std::size_t to = slot(c.e);
-        if (crowd.most(from, to) >= kVoices) continue;
-        crowd.add(from, to);
+        if (sound.most(slot(c.a), slot(c.b)) >= kVoices) {
+            c.crowded = true;
+            continue;
+        }
+        // As it is; a note of one tick a tick earlier or later; a longer one
+        // starting a tick later.
+        std::uint64_t a = c.a;
+        std::uint64_t b = c.b;
+        if (!fits(a, b)) {
+            if (b == a + 1 && a > 0 && fits(a - 1, a)) {
+                --a;
+                --b;
+            } else if (b == a + 1 && fits(a + 1, b + 1)) {
+                ++a;
+                ++b;
+            } else if (b > a + 1 && fits(a + 1, b)) {
+                ++a;
+            } else {
+                continue;
+            }
+        }
+        c.a = a;
+        c.b = b;
+        c.e = busy_end(a, b);
+        sound.add(slot(c.a), slot(c.b));
+        held.add(slot(c.a), slot(c.e));
         c.kept = true;
     }
 }
@@ -182,9 +224,12 @@ bool plain_gate(std::uint64_t length, std::uint64_t g) {
 
 /// Which bar lines (ticks, with their bar numbers from 1) get a sync mark:
 /// those that no note is held across, at least three ticks after the one
-/// before, the last one after every note.
+/// before, the last one after every note. Where notes are held across every
+/// bar line of four bars, the one of those lines that strikes fewest again
+/// gets one anyway: a song of one endless block could not be cut to fit.
 std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
-    const std::vector<std::uint64_t>& lines, std::vector<Candidate>& notes) {
+    const std::vector<std::uint64_t>& lines, std::vector<Candidate>& notes,
+    std::deque<Candidate>& pieces) {
     std::vector<std::pair<std::uint64_t, std::size_t>> kept;
     std::uint64_t last_end = 0;
     std::uint64_t last_busy = 0;
@@ -193,28 +238,93 @@ std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
         last_end = std::max(last_end, c.b);
         last_busy = std::max(last_busy, c.e);
     }
-    std::vector<Candidate*> sounding;
+    // The notes of the block so far that may still sound at a line of it;
+    // some start after the line looked at, when the look goes back.
+    std::vector<Candidate*> block;
     std::size_t next = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::uint64_t line = lines[i];
-        if (line < (kept.empty() ? 3 : kept.back().first + 3)) continue;
-        const std::uint64_t sync = line - 1;
-        for (; next < notes.size() && notes[next].a <= sync; ++next) {
-            if (notes[next].kept) sounding.push_back(&notes[next]);
+    // How a line would do as the block's end: the notes struck again there,
+    // and those that start too close before it to be cut, which start on it
+    // instead; or none at all where a note ends too close after it to start
+    // again, or one too close before it ends there.
+    const auto restruck_at = [&block](std::uint64_t line) -> std::optional<std::size_t> {
+        std::size_t changed = 0;
+        for (const Candidate* c : block) {
+            if (c->a >= line || c->e <= line - 1) continue;
+            if (c->e > line && c->e < line + 2) return std::nullopt;
+            if (c->a + 3 > line && c->e <= line) return std::nullopt;
+            changed += c->e > line;
         }
-        std::erase_if(sounding, [sync](const Candidate* c) { return c->e <= sync; });
-        const bool held = std::any_of(sounding.begin(), sounding.end(), [line](const Candidate* c) {
-            return c->e > line || c->a + 3 > line;
-        });
-        if (held) continue;
-        for (Candidate* c : sounding) {
+        return changed;
+    };
+    const auto end_block = [&](std::size_t i) {
+        const std::uint64_t line = lines[i];
+        const std::uint64_t sync = line - 1;
+        const std::size_t before = block.size();
+        for (std::size_t k = 0; k < before; ++k) {
+            Candidate* c = block[k];
+            if (c->a >= line || c->e <= sync) continue;
+            if (c->a + 3 > line) {
+                // Held across, but too short before the line to be cut: it
+                // starts on the line, a tick or two late.
+                c->a = line;
+                c->e = busy_end(c->a, c->b);
+                continue;
+            }
+            if (c->e > line) {
+                // The rest of the note, struck again as the next block starts.
+                Candidate rest = *c;
+                rest.a = line;
+                rest.start = line;
+                rest.e = busy_end(rest.a, rest.b);
+                rest.continued = true;
+                rest.shorter = false;
+                rest.raised = false;
+                pieces.push_back(rest);
+                c->end = sync;
+                c->restruck_at_bar = true;
+                block.push_back(&pieces.back());
+            } else {
+                c->cut_at_bar = true;
+            }
             c->b = sync;
             c->e = busy_end(c->a, c->b);
-            c->cut_at_bar = true;
         }
-        sounding.clear();
+        std::erase_if(block, [line](const Candidate* c) { return c->e <= line && c->a < line; });
         kept.push_back({line, i + 1});
-        if (line >= last_end || kept.size() >= kImageRoom) break;
+    };
+    std::size_t first = 0;  // the index of the block's first bar line
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::uint64_t line = lines[i];
+        const std::uint64_t block_start = kept.empty() ? 0 : kept.back().first;
+        if (line < block_start + 3) continue;
+        for (; next < notes.size() && notes[next].a < line; ++next) {
+            if (notes[next].kept) block.push_back(&notes[next]);
+        }
+        if (i >= first + 3) {
+            // Only the last four lines are looked back at.
+            const std::uint64_t from = lines[i - 3] - 1;
+            std::erase_if(block, [from](const Candidate* c) { return c->e <= from; });
+        }
+        const std::optional<std::size_t> restruck = restruck_at(line);
+        if (restruck == 0) {
+            end_block(i);
+        } else if (i >= first + 3) {
+            // Four bars held together: the line of theirs that strikes fewest
+            // again, the latest of equals, ends the block.
+            std::optional<std::pair<std::size_t, std::size_t>> best;  // restruck, line index
+            for (std::size_t j = i - 3; j <= i; ++j) {
+                if (lines[j] < block_start + 3) continue;
+                const auto n = restruck_at(lines[j]);
+                if (n && (!best || *n <= best->first)) best = std::pair{*n, j};
+            }
+            if (!best) continue;
+            end_block(best->second);
+            i = best->second;
+        } else {
+            continue;
+        }
+        first = i + 1;
+        if (lines[i] >= last_end || kept.size() >= kImageRoom) break;
     }
     if (!kept.empty() && kept.back().first >= last_end) return kept;
     // No bar line after the last note could take a sync mark: one right after it.

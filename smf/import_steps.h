@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <utility>
 #include <vector>
 
@@ -85,19 +86,25 @@ class TimeMap {
 
 /// A note on its way: the file's note, its ticks and what became of it.
 struct Candidate {
-    std::size_t source = 0;  ///< index in SmfFile::notes
-    std::uint64_t a = 0;     ///< start tick
-    std::uint64_t b = 0;     ///< end tick, after a
-    std::uint64_t end = 0;   ///< b before a bar line cut it
-    std::uint64_t e = 0;     ///< where its track is free again: b, and at least a + 2
+    std::size_t source = 0;   ///< index in SmfFile::notes
+    std::uint64_t a = 0;      ///< start tick
+    std::uint64_t start = 0;  ///< a before it moved a tick to make room
+    std::uint64_t b = 0;      ///< end tick, after a
+    std::uint64_t end = 0;    ///< b before a bar line cut it
+    std::uint64_t e = 0;      ///< where its track is free again: b, and at least a + 2
     std::uint8_t pitch = 0;
-    int line = 0;        ///< the file's track and channel
-    bool outer = false;  ///< highest or lowest sounding where it starts
+    int line = 0;               ///< the file's track and channel
+    bool outer = false;         ///< highest or lowest at a moment more than eight sound
     bool shorter = false;       ///< shorter than a tick, made one tick long
     bool raised = false;        ///< below MIDI note 24, raised by octaves
     bool struck_again = false;  ///< longer than an event holds
     bool kept = false;
+    bool crowded = false;  ///< left out where more than eight sound
     bool cut_at_bar = false;
+    /// Cut at a bar line it is held across, and struck again after it...
+    bool restruck_at_bar = false;
+    /// ...as this: the rest of a note struck again at a bar line.
+    bool continued = false;
     int track = 0;
     std::uint64_t on = 0;
     std::uint64_t release = 0;
@@ -111,7 +118,8 @@ inline std::uint64_t busy_end(std::uint64_t a, std::uint64_t b) {
 /// from its time signatures.
 std::vector<std::uint64_t> bar_lines(const SmfFile& file, std::uint64_t last);
 
-/// Marks the notes that are the highest or lowest sounding where they start.
+/// Marks the notes that are the highest or lowest sounding at a moment when
+/// more than eight sound.
 void mark_outer(std::vector<Candidate>& notes);
 
 /// Keeps at most eight notes sounding at once, the ones that matter most first.
@@ -123,10 +131,13 @@ void assign_tracks(std::vector<Candidate>& notes);
 
 /// Which bar lines (ticks, with their bar numbers from 1) get a sync mark:
 /// those that no note is held across, at least three ticks after the one
-/// before, the last one after every note. The notes that run up to a bar
-/// line that gets one are cut a tick short.
+/// before, the last one after every note; and where notes are held across
+/// every line of four bars, one of those lines, the notes held across it
+/// struck again there (their rests go to `pieces`). The notes that run up
+/// to a bar line that gets one are cut a tick short.
 std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
-    const std::vector<std::uint64_t>& lines, std::vector<Candidate>& notes);
+    const std::vector<std::uint64_t>& lines, std::vector<Candidate>& notes,
+    std::deque<Candidate>& pieces);
 
 /// Whether `g` is a gate that MML writes for a note of `length` ticks with a
 /// ratio of 1 to 8 or a tie, and so without a warning.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 #include <numeric>
 #include <tuple>
 
@@ -43,7 +44,7 @@ void list_not_kept(const SmfFile& file, ImportSummary& s) {
                                        std::to_string(file.highest_velocity) + ")");
     }
     const auto add = [&s](std::uint64_t n, const char* what) {
-        if (n) s.not_kept.push_back(counted(n, what));
+        if (n) s.not_kept.push_back(counted_with_commas(n, what));
     };
     add(file.controllers, "controller change");
     add(file.program_changes, "program change");
@@ -60,6 +61,7 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
     if (!read_smf(bytes, file, error)) return false;
     ImportSummary& summary = imported.summary;
     summary.notes_in_file = file.notes.size();
+    summary.zero_tempos = file.zero_tempos;
     list_not_kept(file, summary);
     const TimeMap time(file);
 
@@ -86,6 +88,7 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         }
         c.end = c.b;
         c.e = busy_end(c.a, c.b);
+        c.start = c.a;
         int key = n.key;
         if (key < kLowestImportedKey) {
             while (key < kLowestImportedKey) key += 12;
@@ -96,12 +99,15 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
         last_file_tick = std::max(last_file_tick, n.end);
         notes.push_back(c);
     }
-    std::stable_sort(notes.begin(), notes.end(), [](const Candidate& x, const Candidate& y) {
+    // By start, the higher first; the file's order (stable) where those tie.
+    const auto by_start = [](const Candidate& x, const Candidate& y) {
         return std::make_tuple(x.a, -static_cast<int>(x.pitch), x.line) <
                std::make_tuple(y.a, -static_cast<int>(y.pitch), y.line);
-    });
+    };
+    std::stable_sort(notes.begin(), notes.end(), by_start);
     mark_outer(notes);
     choose_notes(notes);
+    std::stable_sort(notes.begin(), notes.end(), by_start);  // some start a tick off now
     assign_tracks(notes);
 
     std::vector<std::uint64_t> raw_lines;
@@ -119,8 +125,12 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
     };
     for (const Candidate& c : notes) {
         if (c.kept) continue;
-        ++summary.dropped_crowded;
-        summary.crowded_bars.push_back(bar_of(c.a));
+        if (c.crowded) {
+            ++summary.dropped_crowded;
+            summary.crowded_bars.push_back(bar_of(c.a));
+        } else {
+            ++summary.dropped_no_room;
+        }
     }
     std::sort(summary.crowded_bars.begin(), summary.crowded_bars.end());
     summary.crowded_bars.erase(
@@ -130,13 +140,19 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
     const bool any =
         std::any_of(notes.begin(), notes.end(), [](const Candidate& c) { return c.kept; });
     std::vector<std::pair<std::uint64_t, std::size_t>> lines;
-    if (any) lines = choose_bar_lines(raw_lines, notes);
+    std::deque<Candidate> pieces;
+    if (any) lines = choose_bar_lines(raw_lines, notes, pieces);
 
     // Each track's events, block by block.
     std::array<Layout, kTrackCount> layouts;
     std::array<std::vector<Candidate*>, kTrackCount> by_track;
     for (Candidate& c : notes) {
         if (c.kept) by_track[c.track].push_back(&c);
+    }
+    for (Candidate& c : pieces) by_track[c.track].push_back(&c);
+    for (auto& track : by_track) {
+        std::stable_sort(track.begin(), track.end(),
+                         [](const Candidate* x, const Candidate* y) { return x->a < y->a; });
     }
     for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         if (by_track[k].empty()) continue;
@@ -191,7 +207,7 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
             }
         }
         if (blocks < lines.size()) {
-            summary.cut_after_bar = blocks ? lines[blocks - 1].second - 1 : 0;
+            summary.cut_after_bar = blocks ? lines[blocks - 1].second : 0;
             const std::uint64_t end = blocks ? lines[blocks - 1].first : 0;
             for (Candidate& c : notes) {
                 if (c.kept && c.a >= end) {
@@ -199,6 +215,8 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
                     ++summary.dropped_past_end;
                 }
             }
+            // The rest of a note past the end goes with it.
+            for (Candidate& c : pieces) c.kept = c.kept && c.a < end;
             summary.tracks_used = 0;
             for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
                 if (layouts[k].block_events.empty()) continue;
@@ -230,25 +248,53 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
     summary.bars = lines.empty() ? 0 : lines.back().second;
     summary.length_ticks = lines.empty() ? 0 : lines.back().first;
 
+    // A note struck again at bar lines is one note of the file in several
+    // parts: it starts with its first and is released with its last.
+    std::vector<const Candidate*> parts;
     for (const Candidate& c : notes) {
-        if (!c.kept) continue;
+        if (c.kept) parts.push_back(&c);
+    }
+    for (const Candidate& c : pieces) {
+        if (c.kept) parts.push_back(&c);
+    }
+    std::stable_sort(parts.begin(), parts.end(), [](const Candidate* x, const Candidate* y) {
+        return std::tie(x->source, x->a) < std::tie(y->source, y->a);
+    });
+    const auto distance = [](std::uint64_t ticks, std::uint64_t micros) {
+        const std::uint64_t t = ticks * kTickMicroseconds;
+        return t > micros ? t - micros : micros - t;
+    };
+    for (std::size_t i = 0; i < parts.size();) {
+        const Candidate& first = *parts[i];
+        const SmfNote& n = file.notes[first.source];
+        bool moved = false;
+        std::size_t j = i;
+        for (; j < parts.size() && parts[j]->source == first.source; ++j) {
+            const Candidate& c = *parts[j];
+            const bool part_moved =
+                c.shorter || c.on != c.start || c.release + 1 < c.end || c.release > c.end;
+            moved = moved || part_moved;
+            summary.restruck += c.struck_again && !c.continued;
+            imported.notes.push_back(
+                {c.track, c.pitch, c.start, c.end, c.on, c.release, part_moved, c.continued});
+        }
+        const Candidate& last = *parts[j - 1];
         ++summary.kept;
-        summary.shorter_than_a_tick += c.shorter;
-        summary.raised += c.raised;
-        summary.restruck += c.struck_again;
-        const SmfNote& n = file.notes[c.source];
-        const bool moved = c.shorter || c.on != c.a || c.release + 1 < c.end || c.release > c.end;
-        if (moved) ++summary.moved;
-        if (c.cut_at_bar && !c.shorter && c.on == c.a) ++summary.moved_at_bar_lines;
-        const auto distance = [](std::uint64_t ticks, std::uint64_t micros) {
-            const std::uint64_t t = ticks * kTickMicroseconds;
-            return t > micros ? t - micros : micros - t;
-        };
+        summary.restruck_at_bars += j - i - 1;
+        summary.shorter_than_a_tick += first.shorter;
+        summary.raised += first.raised;
+        summary.moved += moved;
+        if (last.cut_at_bar && !first.shorter && first.on == first.start)
+            ++summary.moved_at_bar_lines;
         summary.largest_start_change =
-            std::max(summary.largest_start_change, distance(c.on, time.micros(n.start)));
-        summary.largest_end_change =
-            std::max(summary.largest_end_change, distance(c.release, time.micros(n.end)));
-        imported.notes.push_back({c.track, c.pitch, c.a, c.end, c.on, c.release, moved});
+            std::max(summary.largest_start_change, distance(first.on, time.micros(n.start)));
+        // A note whose rest went with the blocks past the image's end has no
+        // release of its own to compare.
+        if (!last.restruck_at_bar) {
+            summary.largest_end_change =
+                std::max(summary.largest_end_change, distance(last.release, time.micros(n.end)));
+        }
+        i = j;
     }
     return true;
 }
@@ -260,9 +306,11 @@ std::string import_comment(std::string_view base_name) {
 
 std::vector<std::string> summary_lines(const ImportSummary& s, const std::string& name) {
     std::vector<std::string> lines;
-    lines.push_back(name + ": " + with_commas(s.kept) + " of " + counted(s.notes_in_file, "note") +
-                    " kept on " + counted(static_cast<std::uint64_t>(s.tracks_used), "track") +
-                    ", " + counted(s.bars, "bar") + " in " + counted(s.blocks, "block") + ", " +
+    lines.push_back(name + ": " + with_commas(s.kept) + " of " +
+                    counted_with_commas(s.notes_in_file, "note") + " kept on " +
+                    counted_with_commas(static_cast<std::uint64_t>(s.tracks_used), "track") + ", " +
+                    counted_with_commas(s.bars, "bar") + " in " +
+                    counted_with_commas(s.blocks, "block") + ", " +
                     minutes_hundredths(s.length_ticks * 100 / kTicksPerSecond));
     if (s.moved) {
         std::vector<std::string> why;
@@ -277,8 +325,9 @@ std::vector<std::string> summary_lines(const ImportSummary& s, const std::string
             s.moved - std::min(s.moved, s.moved_at_bar_lines + s.shorter_than_a_tick);
         if (other)
             why.push_back(with_commas(other) +
-                          " a tick off to make room for the events around them");
-        lines.push_back("  moved: " + counted(s.moved, "note") + " (" + joined(why) + ")");
+                          " a tick or two off to make room for the events around them");
+        lines.push_back("  moved: " + counted_with_commas(s.moved, "note") + " (" + joined(why) +
+                        ")");
     }
     lines.push_back("  largest timing change: " + milliseconds(s.largest_start_change) +
                     " at a start, " + milliseconds(s.largest_end_change) + " at a release");
@@ -287,6 +336,11 @@ std::vector<std::string> summary_lines(const ImportSummary& s, const std::string
         dropped.push_back(with_commas(s.dropped_crowded) +
                           " where more than eight sound at once (" + bar_list(s.crowded_bars) +
                           ")");
+    }
+    if (s.dropped_no_room) {
+        dropped.push_back(with_commas(s.dropped_no_room) +
+                          " a tick long beside eight others, which leave no track for the tick"
+                          " after it");
     }
     if (s.dropped_percussion)
         dropped.push_back(with_commas(s.dropped_percussion) + " percussion (channel 10)");
@@ -297,16 +351,28 @@ std::vector<std::string> summary_lines(const ImportSummary& s, const std::string
                              : ""));
     }
     if (!dropped.empty()) {
-        const std::size_t n = s.dropped_crowded + s.dropped_percussion + s.dropped_past_end;
-        lines.push_back("  left out: " + counted(n, "note") + ": " + joined(dropped));
+        const std::size_t n =
+            s.dropped_crowded + s.dropped_no_room + s.dropped_percussion + s.dropped_past_end;
+        lines.push_back("  left out: " + counted_with_commas(n, "note") + ": " + joined(dropped));
     }
     if (s.raised)
-        lines.push_back("  raised by octaves: " + counted(s.raised, "note") +
+        lines.push_back("  raised by octaves: " + counted_with_commas(s.raised, "note") +
                         " below MIDI note 24");
     if (s.restruck)
-        lines.push_back("  struck again every 5.12 s: " + counted(s.restruck, "note") +
+        lines.push_back("  struck again every 5.12 s: " + counted_with_commas(s.restruck, "note") +
                         " held longer than that");
+    if (s.restruck_at_bars) {
+        lines.push_back(
+            "  struck again at bar lines: " + counted_with_commas(s.restruck_at_bars, "time") +
+            ", where notes are held over every bar line of four bars");
+    }
     if (!s.not_kept.empty()) lines.push_back("  not kept: " + joined(s.not_kept));
+    if (s.zero_tempos) {
+        lines.push_back(
+            "warning: '" + name + "' sets a tempo of 0 (no time passes) " +
+            (s.zero_tempos == 1 ? std::string("once") : with_commas(s.zero_tempos) + " times") +
+            ": ignored, the tempo before it goes on");
+    }
     return lines;
 }
 

@@ -8,15 +8,20 @@
 //
 // Bars: a sync mark ends every bar (from the file's time signatures, 4/4
 // without one), so every block is a bar, or several bars where a note is held
-// across a bar line. The sync mark takes the bar's last tick: a note that runs
-// up to the bar line is released a tick earlier, and counted as moved.
+// across a bar line; never more than four, where a line can be had: at the
+// line of four that fewest are held across, those are struck again. The sync
+// mark takes the bar's last tick: a note that runs up to the bar line is
+// released a tick earlier, and counted as moved.
 //
 // Voices: tracks 1 to 8 play one note at a time each. Each line of the file
 // (a channel of a track) keeps its own zirvon track while it plays one note
 // at a time; the other notes of its chords, and notes that overlap, go to
 // free tracks. Where more than eight notes would sound at once, the ones kept
-// are chosen in this order: the highest and the lowest note sounding where a
-// note starts, then the longer, then the earlier. Percussion (channel 10) is
+// are chosen in this order: the highest and the lowest note of each such
+// moment, then the longer, then the earlier. A note that ends on a tick
+// leaves its track free on it, but a note of one tick needs its track for
+// two (an event's gate is at most its length): it, or the note after it,
+// starts a tick off where that makes room. Percussion (channel 10) is
 // left out: the unit's voices are pitched. Velocities, controllers, program
 // changes and pitch bends have no place in the format and are left out.
 #pragma once
@@ -39,6 +44,9 @@ struct ImportSummary {
     /// percussion on channel 10, past what a tape image holds.
     std::size_t dropped_crowded = 0;
     std::vector<std::size_t> crowded_bars;
+    /// Left out although eight or fewer sound: a note of one tick needs
+    /// its track for the tick after it too, and eight others held it.
+    std::size_t dropped_no_room = 0;
     std::size_t dropped_percussion = 0;
     std::size_t dropped_past_end = 0;
     /// Bar (from 1) after which the song was cut to fit an image; 0: not cut.
@@ -53,6 +61,9 @@ struct ImportSummary {
     std::size_t raised = 0;
     /// Kept notes longer than an event holds, struck again every 256 ticks.
     std::size_t restruck = 0;
+    /// Times notes held over the bar lines of four bars were struck again
+    /// at one of them, so that no block is longer than four bars.
+    std::size_t restruck_at_bars = 0;
     int tracks_used = 0;
     std::size_t bars = 0;
     std::size_t blocks = 0;
@@ -64,6 +75,8 @@ struct ImportSummary {
     /// "velocities (40 to 100), 12 controller changes": what the file held
     /// that the song cannot; empty when nothing.
     std::vector<std::string> not_kept;
+    /// Tempo changes to 0 the file holds, ignored.
+    std::uint64_t zero_tempos = 0;
 };
 
 /// What a kept note became: for tests and for the curious.
@@ -77,10 +90,13 @@ struct ImportedNote {
     /// Its on is not its start, or its release neither its end nor the
     /// tick before.
     bool moved = false;
+    /// The rest of the note before it, struck again at a bar line.
+    bool continued = false;
 };
 
 struct ImportedSong {
     Song song;
+    /// By the file's notes; a note struck again at bar lines in parts.
     std::vector<ImportedNote> notes;
     /// Tick on which each block starts, the song's end last.
     std::vector<std::uint64_t> block_starts;

@@ -127,7 +127,11 @@ class TrackReader {
         if (type == 0x51 && data.size() >= 3) {
             const std::uint32_t microseconds = static_cast<std::uint32_t>(data[0]) << 16 |
                                                static_cast<std::uint32_t>(data[1]) << 8 | data[2];
-            if (microseconds > 0) file_.tempos.push_back({tick_, microseconds});
+            if (microseconds > 0) {
+                file_.tempos.push_back({tick_, microseconds});
+            } else {
+                ++file_.zero_tempos;
+            }
         } else if (type == 0x58 && data.size() >= 2) {
             if (data[0] > 0 && data[1] <= 8) file_.meters.push_back({tick_, data[0], data[1]});
         }

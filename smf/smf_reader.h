@@ -48,6 +48,9 @@ struct SmfFile {
     std::vector<SmfNote> notes;
     /// In the order of their ticks; a file without any plays at 120 beats a minute.
     std::vector<SmfTempo> tempos;
+    /// Tempo changes to 0 microseconds a quarter note, which no time can
+    /// follow: left out of `tempos`, so the tempo before each goes on.
+    std::uint64_t zero_tempos = 0;
     std::vector<SmfMeter> meters;
 
     /// What the file holds that notes, tempos and meters do not carry.

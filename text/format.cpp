@@ -29,6 +29,11 @@ std::string counted(std::uint64_t n, std::string_view one, std::string_view many
     return text.append(many);
 }
 
+std::string counted_with_commas(std::uint64_t n, std::string_view one, std::string_view many) {
+    const std::string text = counted(n, one, many);
+    return with_commas(n) + text.substr(text.find(' '));
+}
+
 std::string joined(const std::vector<std::string>& items, std::string_view last) {
     std::string text;
     for (std::size_t i = 0; i < items.size(); ++i) {

@@ -15,6 +15,9 @@ std::string with_commas(std::uint64_t n);
 /// gives, or `one` + "s" when `many` is empty.
 std::string counted(std::uint64_t n, std::string_view one, std::string_view many = {});
 
+/// counted() with the number as with_commas() writes it: "20,658 notes".
+std::string counted_with_commas(std::uint64_t n, std::string_view one, std::string_view many = {});
+
 /// "a", "a and b", "a, b and c"; with `last` "or": "a, b or c".
 std::string joined(const std::vector<std::string>& items, std::string_view last = "and");
 

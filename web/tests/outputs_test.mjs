@@ -1,7 +1,9 @@
 // The page's JavaScript interface against the native program, on the
 // examples and on random songs of the reference model tests' generator:
 // the same image, /list, .MID, .WAV and .SVG bytes, and the same messages,
-// with random passage options; and /list of the images, broken ones too.
+// with random passage options; and /list of the images, broken ones too;
+// and songs whose tracks sound one pitch together, three and more at once,
+// where ties in any ordering of the notes would show.
 //   node web/tests/outputs_test.mjs ZIRVON PAGE [COUNT] [SEED]
 
 import { execFileSync } from 'node:child_process';
@@ -158,6 +160,21 @@ async function checkImage(tab, folder, label, image, pageImage) {
     }
 }
 
+/** Songs of three to eight tracks on two pitches: many notes sounded by
+ * several tracks at once, starting together. */
+function unisonSongs(count, seed) {
+    let state = seed >>> 0;
+    const random = (n) => {
+        state = (Math.imul(state, 1664525) + 1013904223) >>> 0;
+        return (state >>> 8) % n;
+    };
+    const note = () => `${random(4) === 0 ? 'R' : 'CCD'[random(3)]}${[4, 8, 8, 16][random(4)]}`;
+    const group = (k) => `${k}[O4 Q${4 + random(5)} ${Array.from({ length: 8 }, note).join(' ')}]`;
+    const block = (tracks) => Array.from({ length: tracks }, (_, k) => group(k + 1)).join(' ');
+    return Array.from({ length: count }, (_, i) =>
+        `Unison ${i + 1}\n${Array.from({ length: 6 }, () => block(3 + (i % 6))).join('\n')}\n`);
+}
+
 const sources = JSON.parse(execFileSync('python3', [path.join(here, 'random_songs.py'), String(count), String(seed)], { maxBuffer: 1 << 28 }));
 const examples = path.join(here, '..', '..', 'examples');
 const { browser, close } = await launch();
@@ -177,8 +194,12 @@ try {
     for (const [i, { text, options }] of sources.entries()) {
         await checkCase(tab, folder, `random song ${i + 1} (seed ${seed})`, text, options);
     }
+    const unisons = unisonSongs(Math.max(6, Math.ceil(count / 5)), seed);
+    for (const [i, text] of unisons.entries()) {
+        await checkCase(tab, folder, `unison song ${i + 1} (seed ${seed})`, text, { tapeName: 'UNISON', ...PASSAGES[(i * 5) % PASSAGES.length] });
+    }
     fs.rmSync(folder, { recursive: true, force: true });
-    console.log(`${sources.length} random songs and the examples compared`);
+    console.log(`${sources.length} random songs, ${unisons.length} in unison and the examples compared`);
 } finally {
     await close();
 }
