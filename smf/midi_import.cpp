@@ -206,6 +206,13 @@ bool import_midi(std::span<const std::uint8_t> bytes, ImportedSong& imported, st
                 if (!layouts[k].block_events.empty()) used[k] += layouts[k].block_events[j];
             }
         }
+        if (blocks == 0 && !lines.empty()) {
+            // Writing an empty song would lose every note without a word:
+            // a first block larger than an image is refused instead.
+            error = "its first block (bars 1 to " + std::to_string(lines[0].second) +
+                    ") holds more events than a tape image has room for; nothing is imported";
+            return false;
+        }
         if (blocks < lines.size()) {
             summary.cut_after_bar = blocks ? lines[blocks - 1].second : 0;
             const std::uint64_t end = blocks ? lines[blocks - 1].first : 0;
