@@ -13,8 +13,12 @@ namespace zirvon::cassette {
 namespace {
 
 /// The monitor finds a gap in 100 short pulses; a block never holds more
-/// than 8 in a row, since every byte starts with a long one.
-constexpr std::size_t kGapPulses = 100;
+/// than 8 in a row, since every byte starts with a long one. A few less
+/// will do, for the first pulses after noise that the speed is not yet
+/// followed on.
+constexpr std::size_t kGapPulses = 80;
+/// The speed is measured on the last pulses of a gap, nearest the header.
+constexpr std::size_t kSpeedPulses = 2000;
 /// Tape marks are 40 or 20 long pulses, then as many short ones; a block can
 /// hold many long pulses in a row but never more than 8 short ones.
 constexpr std::size_t kMarkPulses = 10;
@@ -91,6 +95,7 @@ public:
 private:
     struct Mark {
         std::size_t gap_start;
+        std::size_t gap_end;
         std::size_t marks;       ///< long pulses of the tape mark
         std::size_t block;       ///< the first pulse after the mark's shorts
     };
@@ -140,7 +145,7 @@ std::optional<Reader::Mark> Reader::mark_at(std::size_t gap_start, std::size_t i
         shorts >= pulses_.size() || pulses_[shorts].kind != Kind::Long) {
         return std::nullopt;
     }
-    return Mark{gap_start, longs - i, shorts};
+    return Mark{gap_start, i, longs - i, shorts};
 }
 
 std::optional<Reader::Mark> Reader::next_mark(std::size_t from) {
@@ -235,9 +240,10 @@ CassetteReading Reader::read() {
         TapeFileFound file;
         file.seconds = frame(mark->gap_start) / rate_;
         file.inverted = inverted_;
+        const std::size_t from = std::max(mark->gap_start, mark->gap_end - std::min(mark->gap_end, kSpeedPulses));
         double sum = 0;
-        for (std::size_t i = mark->gap_start; i < mark->gap_start + kGapPulses; ++i) sum += pulses_[i].period;
-        file.speed = kShortUs * 1e-6 * rate_ * kGapPulses / sum;
+        for (std::size_t i = from; i < mark->gap_end; ++i) sum += pulses_[i].period;
+        file.speed = kShortUs * 1e-6 * rate_ * static_cast<double>(mark->gap_end - from) / sum;
 
         const auto header = read_block(*mark, kTapeHeaderSize);
         std::vector<std::uint8_t> bytes;
