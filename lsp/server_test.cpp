@@ -20,6 +20,7 @@ public:
     void send(const json& message) override { sent.push_back(message); }
     bool play(const PlayRequest& request, std::string&) override {
         played.push_back(request.passage);
+        snapshot = request.snapshot;
         return true;
     }
     void stop() override { ++stops; }
@@ -27,6 +28,7 @@ public:
 
     std::vector<json> sent;
     std::vector<play::Passage> played;
+    std::shared_ptr<const Snapshot> snapshot;  ///< of the last play
     int stops = 0;
     std::vector<std::string> edits;
 };
@@ -234,9 +236,16 @@ TEST(LspServer, PlayTakesPositionsInUtf16BlocksTimesAndTracksWithTheCommandLines
     }
     h.call("workspace/executeCommand", {{"command", "zirvon.stop"}});
     EXPECT_EQ(h.recorder.stops, 1);
+    // The playhead names the version it plays, so a client drops it once
+    // the text has moved on.
+    EXPECT_EQ(playing_params(*h.recorder.snapshot, play::kAllPlayedTracks, 0)["version"], 1);
+    h.notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}, {"version", 7}}},
+                                        {"contentChanges", {{{"text", "1[C]"}}}}});
+    h.play(json::object());
+    EXPECT_EQ(playing_params(*h.recorder.snapshot, play::kAllPlayedTracks, 0)["version"], 7);
     // A song with errors plays nothing, as on the command line.
     h.notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}}}, {"contentChanges", {{{"text", "12[C]"}}}}});
-    EXPECT_EQ(h.recorder.edits, std::vector<std::string>{kUri});
+    EXPECT_EQ(h.recorder.edits, (std::vector<std::string>{kUri, kUri}));
     EXPECT_EQ(h.play(json::object())["error"]["message"], "1 error; nothing played");
 }
 
@@ -332,6 +341,33 @@ TEST(LspServer, SettingsTellWhatTheySetFromWhereAndBlocksWhenTheyStart) {
     EXPECT_EQ(shown, (std::vector<std::string>{"1 · 0:00.00@0:0", "2 · 0:00.54@1:8"}));
     h.notify("workspace/didChangeConfiguration", {{"settings", {{"zirvon", {{"inlayHints", false}}}}}});
     EXPECT_EQ(h.call("textDocument/inlayHint", {{"textDocument", {{"uri", kUri}}}})["result"], json::array());
+}
+
+TEST(LspServer, AFileNotUtf8OnDiskHasTheDiagnosticsOfItsBytesUntilEdited) {
+    // On disk in Latin-1; the editor decoded its é into UTF-8.
+    testing_support::TempDir dir;
+    const std::string bytes = "1[C \xE9 D]\n";
+    testing_support::write_bytes(dir / "latin.mml", bytes);
+    const std::string uri = "file://" + (dir / "latin.mml").generic_string();
+    Harness h;
+    h.call("initialize");
+    h.recorder.sent.clear();
+    h.notify("textDocument/didOpen", {{"textDocument", {{"uri", uri}, {"version", 1}, {"text", "1[C \xC3\xA9 D]\n"}}}});
+    ASSERT_EQ(h.recorder.sent.size(), 1u);
+    EXPECT_EQ(h.recorder.sent[0]["method"], "window/showMessage");
+    const json disk = diagnostics_params(*Document(uri, bytes).snapshot())["diagnostics"];
+    const json editor = diagnostics_params(*Document(uri, "1[C \xC3\xA9 D]\n").snapshot())["diagnostics"];
+    ASSERT_NE(disk, editor);
+    EXPECT_EQ(h.diagnostics(), disk);
+    // Saved unchanged: the same again, and nothing said twice.
+    h.recorder.sent.clear();
+    h.notify("textDocument/didSave", {{"textDocument", {{"uri", uri}}}});
+    EXPECT_TRUE(h.recorder.sent.empty());
+    EXPECT_EQ(h.diagnostics(), disk);
+    // Once edited, the editor's text is what counts.
+    h.notify("textDocument/didChange", {{"textDocument", {{"uri", uri}, {"version", 2}}},
+                                        {"contentChanges", {{{"text", "1[C \xC3\xA9 D]\n"}}}}});
+    EXPECT_EQ(h.diagnostics(), editor);
 }
 
 }  // namespace
