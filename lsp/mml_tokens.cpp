@@ -33,7 +33,8 @@ std::vector<Token> line_tokens(std::string_view line) {
             continue;
         }
         if (c == '[') {
-            track = digits_from != 0 && value <= 9 ? static_cast<int>(value) : -1;
+            // No digits at all is track 0, as the compiler takes it.
+            track = value <= 9 ? static_cast<int>(value) : -1;
             tokens.push_back({Token::Kind::open, '[', digits_from != 0 ? digits_from : column, column + 1, track});
             in_block = true;
             digits_from = 0;

@@ -123,7 +123,13 @@ void Server::notification(const std::string& method, const json& params) {
         check_disk(doc.uri(), doc.lines().text());
         changed_.insert(doc.uri());
     } else if (method == "workspace/didChangeConfiguration") {
+        const bool before = inlay_hints_;
         configure(field(field(params, "settings"), "zirvon"));
+        // The client asks for hints again only when told to.
+        if (before != inlay_hints_ && can_refresh_hints_) {
+            out_.send({{"jsonrpc", "2.0"}, {"id", "zirvon-" + std::to_string(next_request_++)},
+                       {"method", "workspace/inlayHint/refresh"}});
+        }
     }
     // initialized, $/cancelRequest, $/setTrace...: nothing to do.
 }
@@ -159,6 +165,8 @@ json Server::initialize(const json& params) {
     if (port.is_string()) port_ = port.get<std::string>();
     if (port.is_number_integer()) port_ = std::to_string(port.get<std::int64_t>());
     configure(field(params, "initializationOptions"));
+    const json& refresh = field(field(field(params, "capabilities"), "workspace"), "inlayHint");
+    can_refresh_hints_ = field(refresh, "refreshSupport").is_boolean() && refresh["refreshSupport"].get<bool>();
     initialized_ = true;
     return {{"capabilities", capabilities()}, {"serverInfo", {{"name", "zirvon"}, {"version", ZIRVON_VERSION}}}};
 }

@@ -88,6 +88,8 @@ private:
     std::map<std::string, std::string> disk_;
     std::set<std::string> told_not_utf8_;
     bool inlay_hints_ = true;
+    bool can_refresh_hints_ = false;  ///< the client takes workspace/inlayHint/refresh
+    int next_request_ = 1;
     bool initialized_ = false;
     bool shutdown_ = false;
     bool exited_ = false;

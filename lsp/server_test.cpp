@@ -304,7 +304,7 @@ TEST(LspServer, HoverSymbolsAndLensesTellWhereEachPartIsHeard) {
 
 TEST(LspServer, SettingsTellWhatTheySetFromWhereAndBlocksWhenTheyStart) {
     Harness h;
-    h.open("1[O5 L8 C Q4 D] 2[E]\n9[Q8 A] 1[G o3 F] 2[L3 E]\n3[C]\n");
+    h.open("1[O5 L8 C Q4 D] 2[E]\n9[Q8 A] 1[G o3 F] 2[L3 E]\n3[C] [O2]\n");
     struct Case {
         int line, character;
         std::string hover;
@@ -320,6 +320,7 @@ TEST(LspServer, SettingsTellWhatTheySetFromWhereAndBlocksWhenTheyStart) {
                "track 9 is kept in the image but never played"},
         {1, 12, "**`o3`** · track 1's octave: `C` is C3, MIDI 48  \n"
                 "holds from block 2 · 0:00.80 (tick 40) until the next `O`, `<` or `>`"},
+        {2, 7, "**`O2`** · track 0's octave: `C` is C2, MIDI 36  \ntrack 0 is kept in the image but never played"},
         {1, 21, "**`L3`** · track 2's default length, which is no note length (1, 2, 4, 8, 16 or 32): "
                 "a note without one lasts 0 ticks  \nholds from block 2 · 0:00.54 (tick 27) until the next `L`"},
     };
