@@ -53,6 +53,7 @@ TEST(LspCodeActions, SelectionRewritesChangeOnlyTheSelectedNotes) {
         {"1[C E] 2[E G]\n1[F]\n", {0, 4}, {0, 11}, "Transpose down a semitone", -1, 0, ""},
         {"1[O4 C D O5 E F] 2[C]\n1[G A]\n", {0, 8}, {0, 14}, "Transpose up an octave", 12, 0, ""},
         {"1[C >D <E]\n1[F]\n", {0, 5}, {0, 9}, "Transpose down an octave", -12, 0, ""},
+        {"1[O4 C D] 2[E]\n1[F]\n", {0, 2}, {0, 8}, "Transpose up an octave", 12, 0, ""},
         {"1[C D] 2[E F] 3[G]\n1[C]\n", {0, 2}, {0, 11}, "Transpose up an octave", 12, 0, ""},
         {"1[O1 C D]\n", {0, 5}, {0, 8}, "Transpose down an octave", 0, 0,
          "the note at line 1, column 6 would go below the lowest note, C1"},

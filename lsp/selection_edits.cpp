@@ -115,7 +115,8 @@ Rewritten octave(const Snapshot& s, const std::vector<Selected>& notes, std::siz
         }
         if (!has_note) continue;
         const auto at = [&](int column) { return offset_of(s, line, static_cast<std::uint32_t>(column)); };
-        r.edits.push_back({at(run.front().column), at(run.front().column), up});
+        // An `O` first sets the octave itself: moving it is enough.
+        if (run.front().letter != 'O') r.edits.push_back({at(run.front().column), at(run.front().column), up});
         for (const Token& t : run) {
             if (t.letter != 'O') continue;
             const std::string_view digits = text.substr(static_cast<std::size_t>(t.column),
