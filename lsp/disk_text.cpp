@@ -21,7 +21,8 @@ std::string file_path(std::string_view uri) {
     uri.remove_prefix(kScheme.size());
     // file://host/path: only the local host's files are ours to read.
     const std::size_t slash = uri.find('/');
-    if (slash == std::string_view::npos || (slash != 0 && uri.substr(0, slash) != "localhost")) return {};
+    if (slash == std::string_view::npos || (slash != 0 && uri.substr(0, slash) != "localhost"))
+        return {};
     uri.remove_prefix(slash);
     std::string path;
     for (std::size_t i = 0; i < uri.size(); ++i) {
@@ -79,7 +80,8 @@ std::optional<std::string> bytes_not_utf8(std::string_view uri) {
     if (path.empty()) return std::nullopt;
     std::string bytes;
     std::string error;
-    if (!read_whole_file(path, kMaxSourceSize, bytes, error) || bytes.size() > kMaxSourceSize || is_utf8(bytes)) {
+    if (!read_whole_file(path, kMaxSourceSize, bytes, error) || bytes.size() > kMaxSourceSize ||
+        is_utf8(bytes)) {
         return std::nullopt;
     }
     return bytes;

@@ -6,7 +6,8 @@ namespace zirvon::lsp {
 namespace {
 
 bool continues_command(char c) {
-    return std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '#' || c == '-' || c == '.' || c == '%';
+    return std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '#' || c == '-' ||
+           c == '.' || c == '%';
 }
 
 Token::Kind kind_of(char upper) {
@@ -35,7 +36,8 @@ std::vector<Token> line_tokens(std::string_view line) {
         if (c == '[') {
             // No digits at all is track 0, as the compiler takes it.
             track = value <= 9 ? static_cast<int>(value) : -1;
-            tokens.push_back({Token::Kind::open, '[', digits_from != 0 ? digits_from : column, column + 1, track});
+            tokens.push_back({Token::Kind::open, '[', digits_from != 0 ? digits_from : column,
+                              column + 1, track});
             in_block = true;
             digits_from = 0;
             value = 0;
@@ -55,8 +57,10 @@ std::vector<Token> line_tokens(std::string_view line) {
         }
         const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         if (c == '<' || c == '>' || c == '&') {
-            tokens.push_back({c == '&' ? Token::Kind::tie : Token::Kind::octave, c, column, column + 1, track});
-        } else if (std::string_view("CDEFGABRLOQ").find(upper) != std::string_view::npos && c < 0x7F) {
+            tokens.push_back(
+                {c == '&' ? Token::Kind::tie : Token::Kind::octave, c, column, column + 1, track});
+        } else if (std::string_view("CDEFGABRLOQ").find(upper) != std::string_view::npos &&
+                   c < 0x7F) {
             std::size_t end = i + 1;
             while (end < line.size() && continues_command(line[end])) ++end;
             tokens.push_back({kind_of(upper), upper, column, static_cast<int>(end) + 1, track});
@@ -95,7 +99,8 @@ bool read_note_text(std::string_view text, NoteText& note) {
             return false;
         }
     }
-    if (digits_begin != std::string_view::npos) note.digits = text.substr(digits_begin, digits_end - digits_begin);
+    if (digits_begin != std::string_view::npos)
+        note.digits = text.substr(digits_begin, digits_end - digits_begin);
     return true;
 }
 

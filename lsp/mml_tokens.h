@@ -29,7 +29,7 @@ std::vector<Token> line_tokens(std::string_view line);
 struct NoteText {
     char letter = 0;
     bool lower = false;
-    int semitones = 0;  ///< the accidentals' sum
+    int semitones = 0;        ///< the accidentals' sum
     bool sharp_sign = false;  ///< written with '#' rather than '+'
     std::string_view digits;  ///< empty: the track's default length
     int dots = 0;

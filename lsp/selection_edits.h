@@ -13,7 +13,14 @@
 
 namespace zirvon::lsp {
 
-enum class Rewrite { semitone_up, semitone_down, octave_up, octave_down, double_length, halve_length };
+enum class Rewrite {
+    semitone_up,
+    semitone_down,
+    octave_up,
+    octave_down,
+    double_length,
+    halve_length
+};
 
 struct Rewritten {
     std::vector<TextEdit> edits;
@@ -22,7 +29,8 @@ struct Rewritten {
 
 /// The edits that rewrite the notes and rests starting in the bytes
 /// [from, to) of the snapshot's text.
-Rewritten rewrite_selection(const Snapshot& snapshot, std::size_t from, std::size_t to, Rewrite how);
+Rewritten rewrite_selection(const Snapshot& snapshot, std::size_t from, std::size_t to,
+                            Rewrite how);
 
 /// Whether a note or rest of tracks 0 to 9 starts in [from, to).
 bool selection_has_notes(const Snapshot& snapshot, std::size_t from, std::size_t to);
