@@ -102,8 +102,13 @@ TEST(LspCodeActions, SelectionRewritesChangeOnlyTheSelectedNotes) {
             }
         }
     }
-    // A cursor offers no rewrite; a selection of no notes neither.
-    for (const json& none : {actions_of("1[C D]\n", {0, 3}, {0, 3}), actions_of("; C D\n1[C]\n", {0, 0}, {0, 5})}) {
+    // A cursor offers no rewrite; a selection of no notes neither, nor a
+    // client that asks for quick fixes only.
+    Document doc(kUri, "1[C D]\n");
+    const json only_fixes = code_actions(*doc.snapshot(), {{"range", range_json({0, 0}, {0, 6})},
+                                                           {"context", {{"only", {"quickfix"}}}}});
+    for (const json& none : {actions_of("1[C D]\n", {0, 3}, {0, 3}), actions_of("; C D\n1[C]\n", {0, 0}, {0, 5}),
+                             only_fixes}) {
         EXPECT_EQ(none, json::array());
     }
 }

@@ -55,6 +55,7 @@ public:
 
     const std::string& uri() const { return uri_; }
     const LineIndex& lines() const { return lines_; }
+    std::int64_t version() const { return version_; }
     void set_version(std::int64_t version) { version_ = version; }
 
     /// One change of didChange: the text of `range` replaced, or with no

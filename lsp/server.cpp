@@ -236,7 +236,7 @@ void Server::idle() {
         json params;
         if (const auto disk = disk_.find(uri); disk != disk_.end()) {
             Document on_disk(uri, disk->second);
-            on_disk.set_version(it->second.snapshot()->version);
+            on_disk.set_version(it->second.version());
             params = diagnostics_params(*on_disk.snapshot());
         } else {
             params = diagnostics_params(*it->second.snapshot());
