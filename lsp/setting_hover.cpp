@@ -1,5 +1,9 @@
 // Hover on what a note does not show by itself: the settings `O`, `L` and
 // `Q` that hold for the notes after them, and a length written in ticks.
+#include <algorithm>
+#include <optional>
+#include <string>
+
 #include "lsp/features.h"
 #include "lsp/mml_tokens.h"
 #include "mml/compiler.h"
