@@ -88,7 +88,11 @@ void Document::change(const std::optional<std::pair<Position, Position>>& range,
 }
 
 std::shared_ptr<const Snapshot> Document::snapshot() {
-    if (!snapshot_) snapshot_ = std::make_shared<const Snapshot>(uri_, lines_);
+    if (!snapshot_) {
+        auto made = std::make_shared<Snapshot>(uri_, lines_);
+        made->version = version_;
+        snapshot_ = std::move(made);
+    }
     return snapshot_;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,9 @@ struct Snapshot {
     Snapshot(std::string uri, const LineIndex& lines);
 
     std::string uri;
+    /// The editor's version of the text, so that a client can tell what
+    /// the server says of an older one.
+    std::int64_t version = 0;
     LineIndex lines;
     CompilerLines compiler_lines;
     SourceAnalysis analysis;
@@ -51,6 +55,8 @@ public:
 
     const std::string& uri() const { return uri_; }
     const LineIndex& lines() const { return lines_; }
+    std::int64_t version() const { return version_; }
+    void set_version(std::int64_t version) { version_ = version; }
 
     /// One change of didChange: the text of `range` replaced, or with no
     /// range the whole text.
@@ -61,6 +67,7 @@ public:
 private:
     std::string uri_;
     LineIndex lines_;
+    std::int64_t version_ = 0;
     std::shared_ptr<const Snapshot> snapshot_;
 };
 

@@ -71,13 +71,28 @@ std::string tick_time(std::uint64_t tick) {
 
 json hover_result(const Snapshot& s, Position position) {
     const Place at = s.place(position);
-    if (const PlacedEvent* e = s.event_at(at)) return hover(s, e->place, event_text(s, *e));
+    if (const PlacedEvent* e = s.event_at(at)) {
+        const std::string raw = raw_length_text(s, *e, at);
+        return hover(s, e->place, event_text(s, *e) + (raw.empty() ? "" : "  \n" + raw));
+    }
+    EventPlace setting;
+    if (std::string text = setting_hover_text(s, at, setting); !text.empty()) return hover(s, setting, std::move(text));
+    // A group's `[`, or the track number written before it.
     const auto& groups = s.analysis.groups;
+    const std::string_view line =
+        at.line >= 1 && static_cast<int>(at.line) <= s.analysis.source.count_lines()
+            ? s.analysis.source.line(static_cast<int>(at.line) - 1) : std::string_view();
+    const auto digits_from = [&](const EventPlace& open) {
+        std::uint32_t column = open.column;
+        while (column > 1 && column - 2 < line.size() && line[column - 2] >= '0' && line[column - 2] <= '9') --column;
+        return column;
+    };
     const auto g = std::find_if(groups.begin(), groups.end(), [&](const SourceGroup& group) {
-        return group.open.line == at.line && group.open.column == at.column;
+        return group.open.line == at.line && digits_from(group.open) <= at.column && at.column <= group.open.column;
     });
     if (g == groups.end()) return nullptr;
-    return hover(s, g->open, group_text(s, static_cast<std::size_t>(g - groups.begin())));
+    const EventPlace range{g->open.line, digits_from(g->open), g->open.column + 1};
+    return hover(s, range, group_text(s, static_cast<std::size_t>(g - groups.begin())));
 }
 
 }  // namespace zirvon::lsp

@@ -75,7 +75,7 @@ json playing_params(const Snapshot& s, play::TrackMask audible, std::uint64_t ti
         notes.push_back({{"track", k}, {"line", start.line}, {"character", start.character},
                          {"endCharacter", end.line == start.line ? end.character : start.character + 1}});
     }
-    return {{"uri", s.uri}, {"tick", tick}, {"time", tick_time(tick)}, {"block", map.block_of(tick)},
+    return {{"uri", s.uri}, {"version", s.version}, {"tick", tick}, {"time", tick_time(tick)}, {"block", map.block_of(tick)},
             {"notes", std::move(notes)}};
 }
 

@@ -1,5 +1,6 @@
 #include "lsp/server.h"
 
+#include "lsp/disk_text.h"
 #include "lsp/features.h"
 #include "lsp/play_request.h"
 
@@ -16,6 +17,8 @@ json capabilities() {
     return {{"positionEncoding", "utf-16"},
             {"textDocumentSync", {{"openClose", true}, {"change", 2}, {"save", {{"includeText", false}}}}},
             {"hoverProvider", true},
+            {"inlayHintProvider", true},
+            {"codeActionProvider", {{"codeActionKinds", {"quickfix", "refactor.rewrite"}}}},
             {"documentSymbolProvider", true},
             {"codeLensProvider", {{"resolveProvider", false}}},
             {"executeCommandProvider", {{"commands", {"zirvon.play", "zirvon.stop"}}}}};
@@ -85,10 +88,16 @@ void Server::notification(const std::string& method, const json& params) {
     if (method == "textDocument/didOpen") {
         const json& doc = params.at("textDocument");
         const std::string uri = doc.at("uri").get<std::string>();
-        documents_.insert_or_assign(uri, Document(uri, doc.at("text").get<std::string>()));
+        Document opened(uri, doc.at("text").get<std::string>());
+        if (doc.contains("version") && doc["version"].is_number_integer()) opened.set_version(doc["version"].get<std::int64_t>());
+        check_disk(uri, opened.lines().text());
+        documents_.insert_or_assign(uri, std::move(opened));
         changed_.insert(uri);
     } else if (method == "textDocument/didChange") {
         Document& doc = document(params);
+        const json& version = field(params.at("textDocument"), "version");
+        if (version.is_number_integer()) doc.set_version(version.get<std::int64_t>());
+        disk_.erase(doc.uri());
         for (const json& change : params.at("contentChanges")) {
             const std::string& text = change.at("text").get_ref<const std::string&>();
             if (change.contains("range") && !change["range"].is_null()) {
@@ -104,11 +113,25 @@ void Server::notification(const std::string& method, const json& params) {
         const std::string uri = uri_of(params);
         documents_.erase(uri);
         changed_.erase(uri);
+        disk_.erase(uri);
         out_.send({{"jsonrpc", "2.0"},
                    {"method", "textDocument/publishDiagnostics"},
                    {"params", {{"uri", uri}, {"diagnostics", json::array()}}}});
+    } else if (method == "textDocument/didSave") {
+        // The text on disk is the editor's again.
+        Document& doc = document(params);
+        check_disk(doc.uri(), doc.lines().text());
+        changed_.insert(doc.uri());
+    } else if (method == "workspace/didChangeConfiguration") {
+        const bool before = inlay_hints_;
+        configure(field(field(params, "settings"), "zirvon"));
+        // The client asks for hints again only when told to.
+        if (before != inlay_hints_ && can_refresh_hints_) {
+            out_.send({{"jsonrpc", "2.0"}, {"id", "zirvon-" + std::to_string(next_request_++)},
+                       {"method", "workspace/inlayHint/refresh"}});
+        }
     }
-    // didSave, initialized, $/cancelRequest, $/setTrace...: nothing to do.
+    // initialized, $/cancelRequest, $/setTrace...: nothing to do.
 }
 
 json Server::request(const std::string& method, const json& params) {
@@ -126,6 +149,11 @@ json Server::request(const std::string& method, const json& params) {
     if (method == "textDocument/hover") {
         return hover_result(*document(params).snapshot(), position_from(params.at("position")));
     }
+    if (method == "textDocument/inlayHint") {
+        if (!inlay_hints_) return json::array();
+        return inlay_hints(*document(params).snapshot(), params);
+    }
+    if (method == "textDocument/codeAction") return code_actions(*document(params).snapshot(), params);
     if (method == "textDocument/documentSymbol") return document_symbols(*document(params).snapshot());
     if (method == "textDocument/codeLens") return code_lenses(*document(params).snapshot());
     if (method == "workspace/executeCommand") return execute_command(params);
@@ -136,6 +164,9 @@ json Server::initialize(const json& params) {
     const json& port = field(field(params, "initializationOptions"), "port");
     if (port.is_string()) port_ = port.get<std::string>();
     if (port.is_number_integer()) port_ = std::to_string(port.get<std::int64_t>());
+    configure(field(params, "initializationOptions"));
+    const json& refresh = field(field(field(params, "capabilities"), "workspace"), "inlayHint");
+    can_refresh_hints_ = field(refresh, "refreshSupport").is_boolean() && refresh["refreshSupport"].get<bool>();
     initialized_ = true;
     return {{"capabilities", capabilities()}, {"serverInfo", {{"name", "zirvon"}, {"version", ZIRVON_VERSION}}}};
 }
@@ -177,13 +208,40 @@ Document& Server::document(const json& params) {
     return it->second;
 }
 
+void Server::configure(const json& settings) {
+    const json& hints = field(settings, "inlayHints");
+    if (hints.is_boolean()) inlay_hints_ = hints.get<bool>();
+}
+
+void Server::check_disk(const std::string& uri, const std::string& text) {
+    disk_.erase(uri);
+    std::optional<std::string> bytes = bytes_not_utf8(uri);
+    if (!bytes || *bytes == text) return;
+    disk_.emplace(uri, std::move(*bytes));
+    if (!told_not_utf8_.insert(uri).second) return;
+    const std::string path = file_path(uri);
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    out_.send({{"jsonrpc", "2.0"},
+               {"method", "window/showMessage"},
+               {"params", {{"type", 2},
+                           {"message", "zirvon: '" + name + "' is not UTF-8 on disk, so the editor shows it decoded "
+                                       "while zirvon compiles its bytes; until it is changed, its problems are "
+                                       "those of the bytes on disk, as the command line reports them"}}}});
+}
+
 void Server::idle() {
     for (const std::string& uri : changed_) {
         const auto it = documents_.find(uri);
         if (it == documents_.end()) continue;
-        out_.send({{"jsonrpc", "2.0"},
-                   {"method", "textDocument/publishDiagnostics"},
-                   {"params", diagnostics_params(*it->second.snapshot())}});
+        json params;
+        if (const auto disk = disk_.find(uri); disk != disk_.end()) {
+            Document on_disk(uri, disk->second);
+            on_disk.set_version(it->second.version());
+            params = diagnostics_params(*on_disk.snapshot());
+        } else {
+            params = diagnostics_params(*it->second.snapshot());
+        }
+        out_.send({{"jsonrpc", "2.0"}, {"method", "textDocument/publishDiagnostics"}, {"params", std::move(params)}});
     }
     changed_.clear();
 }

@@ -73,12 +73,23 @@ private:
     void respond_error(const json& id, int code, const std::string& message);
     /// The open document a request names; throws a RequestError when none.
     Document& document(const json& params);
+    /// Notes whether the file of a document just opened or saved is not
+    /// UTF-8 on disk, and says so once.
+    void check_disk(const std::string& uri, const std::string& text);
+    void configure(const json& settings);
 
     Outbox& out_;
     Playback& playback_;
     std::map<std::string, Document> documents_;
     std::set<std::string> changed_;  ///< documents whose diagnostics are due
     std::optional<std::string> port_;
+    /// The bytes on disk of documents that are not UTF-8 there, while the
+    /// editor's text is unchanged since: their diagnostics are of these.
+    std::map<std::string, std::string> disk_;
+    std::set<std::string> told_not_utf8_;
+    bool inlay_hints_ = true;
+    bool can_refresh_hints_ = false;  ///< the client takes workspace/inlayHint/refresh
+    int next_request_ = 1;
     bool initialized_ = false;
     bool shutdown_ = false;
     bool exited_ = false;

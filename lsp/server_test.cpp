@@ -20,6 +20,7 @@ public:
     void send(const json& message) override { sent.push_back(message); }
     bool play(const PlayRequest& request, std::string&) override {
         played.push_back(request.passage);
+        snapshot = request.snapshot;
         return true;
     }
     void stop() override { ++stops; }
@@ -27,6 +28,7 @@ public:
 
     std::vector<json> sent;
     std::vector<play::Passage> played;
+    std::shared_ptr<const Snapshot> snapshot;  ///< of the last play
     int stops = 0;
     std::vector<std::string> edits;
 };
@@ -234,9 +236,16 @@ TEST(LspServer, PlayTakesPositionsInUtf16BlocksTimesAndTracksWithTheCommandLines
     }
     h.call("workspace/executeCommand", {{"command", "zirvon.stop"}});
     EXPECT_EQ(h.recorder.stops, 1);
+    // The playhead names the version it plays, so a client drops it once
+    // the text has moved on.
+    EXPECT_EQ(playing_params(*h.recorder.snapshot, play::kAllPlayedTracks, 0)["version"], 1);
+    h.notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}, {"version", 7}}},
+                                        {"contentChanges", {{{"text", "1[C]"}}}}});
+    h.play(json::object());
+    EXPECT_EQ(playing_params(*h.recorder.snapshot, play::kAllPlayedTracks, 0)["version"], 7);
     // A song with errors plays nothing, as on the command line.
     h.notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}}}, {"contentChanges", {{{"text", "12[C]"}}}}});
-    EXPECT_EQ(h.recorder.edits, std::vector<std::string>{kUri});
+    EXPECT_EQ(h.recorder.edits, (std::vector<std::string>{kUri, kUri}));
     EXPECT_EQ(h.play(json::object())["error"]["message"], "1 error; nothing played");
 }
 
@@ -251,12 +260,14 @@ TEST(LspServer, HoverSymbolsAndLensesTellWhereEachPartIsHeard) {
     EXPECT_EQ(hover(1, 2), "**C4** · MIDI 60 · track 1, event 0  \nlength 12 ticks, lasts 13 ticks · gate 10 ticks  \n"
                            "block 1 · first heard at 0:00.00 (tick 0)");
     EXPECT_EQ(hover(1, 5), "**rest** · track 1, event 1  \nlength 24 ticks, lasts 25 ticks  \nblock 1 · starts at 0:00.26 (tick 13)");
-    EXPECT_EQ(hover(1, 9), "**D4** · MIDI 62 · track 1, event 2  \nlength 200 ticks, lasts 201 ticks · gate 175 ticks  \n"
+    EXPECT_EQ(hover(1, 7), "**D4** · MIDI 62 · track 1, event 2  \nlength 200 ticks, lasts 201 ticks · gate 175 ticks  \n"
                            "block 1 · first heard at 0:00.76 (tick 38)");
+    EXPECT_EQ(hover(1, 9), hover(1, 7) + "  \n`%200` · a length in ticks, not a note length: 200 ticks, whatever `L` says");
     EXPECT_EQ(hover(1, 12), "**`]`** · track 1, event 3  \ntrack 1 waits here for the others; block 1 ends on 0:04.80 (tick 240)");
     EXPECT_EQ(hover(1, 15), "**track 2** · block 1  \nthe block starts at 0:00.00 (tick 0)");
     EXPECT_EQ(hover(2, 7), "**A4** · MIDI 69 · track 9, event 0  \nlength 24 ticks, lasts 25 ticks · gate 21 ticks  \n"
                            "track 9 is kept in the image but never played");
+    EXPECT_EQ(hover(1, 14), hover(1, 15));  // the track number
     EXPECT_EQ(hover(1, 4), "");
     EXPECT_EQ(hover(0, 2), "");
 
@@ -289,6 +300,75 @@ TEST(LspServer, HoverSymbolsAndLensesTellWhereEachPartIsHeard) {
     EXPECT_EQ(sounding(13, 1u << 1), (Notes{}));
     EXPECT_EQ(sounding(38), (Notes{"1@1:7-12"}));
     EXPECT_EQ(playing_params(*s, play::kAllPlayedTracks, 240)["block"], 2);
+}
+
+TEST(LspServer, SettingsTellWhatTheySetFromWhereAndBlocksWhenTheyStart) {
+    Harness h;
+    h.open("1[O5 L8 C Q4 D] 2[E]\n9[Q8 A] 1[G o3 F] 2[L3 E]\n3[C] [O2]\n");
+    struct Case {
+        int line, character;
+        std::string hover;
+    };
+    const std::vector<Case> cases{
+        {0, 2, "**`O5`** · track 1's octave: `C` is C5, MIDI 72  \n"
+               "holds from block 1 · 0:00.00 (tick 0) until the next `O`, `<` or `>`"},
+        {0, 6, "**`L8`** · track 1's default length: a note without one lasts 12 ticks  \n"
+               "holds from block 1 · 0:00.00 (tick 0) until the next `L`"},
+        {0, 11, "**`Q4`** · track 1's gate, 4/8 of each length: a quarter note (24 ticks) sounds for 12 ticks  \n"
+                "holds from block 1 · 0:00.26 (tick 13) until the next `Q`"},
+        {1, 3, "**`Q8`** · track 9's gate, 8/8 of each length: a quarter note (24 ticks) sounds for 24 ticks  \n"
+               "track 9 is kept in the image but never played"},
+        {1, 12, "**`o3`** · track 1's octave: `C` is C3, MIDI 48  \n"
+                "holds from block 2 · 0:00.80 (tick 40) until the next `O`, `<` or `>`"},
+        {2, 7, "**`O2`** · track 0's octave: `C` is C2, MIDI 36  \ntrack 0 is kept in the image but never played"},
+        {1, 21, "**`L3`** · track 2's default length, which is no note length (1, 2, 4, 8, 16 or 32): "
+                "a note without one lasts 0 ticks  \nholds from block 2 · 0:00.54 (tick 27) until the next `L`"},
+    };
+    for (const Case& c : cases) {
+        const json r = h.call("textDocument/hover", {{"textDocument", {{"uri", kUri}}},
+                                                     {"position", {{"line", c.line}, {"character", c.character}}}})["result"];
+        EXPECT_EQ(r.is_null() ? "" : r["contents"]["value"], c.hover) << c.line << ":" << c.character;
+    }
+    // The hints name each block and its start at its first group (track 3's
+    // plays in block 1); a client
+    // setting turns them off.
+    const json hints = h.call("textDocument/inlayHint", {{"textDocument", {{"uri", kUri}}},
+                                                         {"range", range_json({0, 0}, {9, 0})}})["result"];
+    std::vector<std::string> shown;
+    for (const json& hint : hints) {
+        shown.push_back(hint["label"].get<std::string>() + "@" + std::to_string(hint["position"]["line"].get<int>()) +
+                        ":" + std::to_string(hint["position"]["character"].get<int>()));
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"1 · 0:00.00@0:0", "2 · 0:00.54@1:8"}));
+    h.notify("workspace/didChangeConfiguration", {{"settings", {{"zirvon", {{"inlayHints", false}}}}}});
+    EXPECT_EQ(h.call("textDocument/inlayHint", {{"textDocument", {{"uri", kUri}}}})["result"], json::array());
+}
+
+TEST(LspServer, AFileNotUtf8OnDiskHasTheDiagnosticsOfItsBytesUntilEdited) {
+    // On disk in Latin-1; the editor decoded its é into UTF-8.
+    testing_support::TempDir dir;
+    const std::string bytes = "1[C \xE9 D]\n";
+    testing_support::write_bytes(dir / "latin.mml", bytes);
+    const std::string uri = "file://" + (dir / "latin.mml").generic_string();
+    Harness h;
+    h.call("initialize");
+    h.recorder.sent.clear();
+    h.notify("textDocument/didOpen", {{"textDocument", {{"uri", uri}, {"version", 1}, {"text", "1[C \xC3\xA9 D]\n"}}}});
+    ASSERT_EQ(h.recorder.sent.size(), 1u);
+    EXPECT_EQ(h.recorder.sent[0]["method"], "window/showMessage");
+    const json disk = diagnostics_params(*Document(uri, bytes).snapshot())["diagnostics"];
+    const json editor = diagnostics_params(*Document(uri, "1[C \xC3\xA9 D]\n").snapshot())["diagnostics"];
+    ASSERT_NE(disk, editor);
+    EXPECT_EQ(h.diagnostics(), disk);
+    // Saved unchanged: the same again, and nothing said twice.
+    h.recorder.sent.clear();
+    h.notify("textDocument/didSave", {{"textDocument", {{"uri", uri}}}});
+    EXPECT_TRUE(h.recorder.sent.empty());
+    EXPECT_EQ(h.diagnostics(), disk);
+    // Once edited, the editor's text is what counts.
+    h.notify("textDocument/didChange", {{"textDocument", {{"uri", uri}, {"version", 2}}},
+                                        {"contentChanges", {{{"text", "1[C \xC3\xA9 D]\n"}}}}});
+    EXPECT_EQ(h.diagnostics(), editor);
 }
 
 }  // namespace

@@ -39,4 +39,16 @@ check(vim.wait(10000, function()
 end, 10), 'playing did not end')
 check(zirvon.state.stopped.reason == 'end', 'stopped: %s', vim.inspect(zirvon.state.stopped))
 check(lit, 'no note was highlighted while playing')
+
+-- A frame of an older text is dropped; one of the buffer's version is shown.
+local bufnr = vim.api.nvim_get_current_buf()
+local version = vim.lsp.util.buf_versions[bufnr]
+local frame = { uri = vim.uri_from_bufnr(bufnr), notes = { { track = 1, line = 1, character = 0, endCharacter = 1 } } }
+local function marks_after(v)
+  frame.version = v
+  zirvon.handlers['zirvon/playing'](nil, frame)
+  return #vim.api.nvim_buf_get_extmarks(bufnr, ns, 0, -1, {})
+end
+check(marks_after(version - 1) == 0, 'a frame of version %d was shown at version %d', version - 1, version)
+check(marks_after(version) == 1, 'a frame of the current version %d was not shown', version)
 vim.cmd('qa!')

@@ -12,6 +12,7 @@ interface SoundingNote {
 }
 interface Playing {
   uri: string;
+  version?: number;
   tick: number;
   time: string;
   block: number;
@@ -37,7 +38,11 @@ function editorsOf(uri: string): readonly vscode.TextEditor[] {
 
 function showPlaying(p: Playing, status: vscode.StatusBarItem): void {
   const ranges = p.notes.map((n) => new vscode.Range(n.line, n.character, n.line, n.endCharacter));
-  for (const editor of editorsOf(p.uri)) editor.setDecorations(playhead, ranges);
+  for (const editor of editorsOf(p.uri)) {
+    // A frame of an older text: its notes no longer stand where it says.
+    const current = p.version === undefined || editor.document.version === p.version;
+    editor.setDecorations(playhead, current ? ranges : []);
+  }
   status.text = `$(play) block ${p.block}  ${p.time}`;
   status.show();
 }

@@ -42,6 +42,11 @@ local handlers = {
       return
     end
     vim.api.nvim_buf_clear_namespace(bufnr, playhead, 0, -1)
+    -- A frame of an older text: its notes no longer stand where it says.
+    local version = vim.lsp.util.buf_versions[bufnr] or vim.api.nvim_buf_get_changedtick(bufnr)
+    if params.version ~= nil and params.version ~= version then
+      return
+    end
     for _, note in ipairs(params.notes) do
       local line = vim.api.nvim_buf_get_lines(bufnr, note.line, note.line + 1, false)[1] or ''
       local ok1, first = pcall(vim.str_byteindex, line, note.character, true)
@@ -60,6 +65,9 @@ local handlers = {
     end
   end,
 }
+
+--- The handlers of the server's notifications, for tests.
+M.handlers = handlers
 
 local function execute(bufnr, command, argument)
   local client = client_id and vim.lsp.get_client_by_id(client_id)
