@@ -196,6 +196,17 @@ Rewritten lengths(const Snapshot& s, const std::vector<Selected>& notes, bool tw
     return r;
 }
 
+/// How far a transposition moves a note, in semitones; 0 for the lengths.
+int pitch_step(Rewrite how) {
+    switch (how) {
+        case Rewrite::semitone_up: return 1;
+        case Rewrite::semitone_down: return -1;
+        case Rewrite::octave_up: return 12;
+        case Rewrite::octave_down: return -12;
+        default: return 0;
+    }
+}
+
 /// Whether the edited text compiles to the same events but for the
 /// selected ones, changed as `how` says.
 bool compiles_as_meant(const Snapshot& s, const std::vector<Selected>& selected, const Rewritten& r,
@@ -213,25 +224,12 @@ bool compiles_as_meant(const Snapshot& s, const std::vector<Selected>& selected,
             TrackEvent want = was[i];
             const bool rest = want.gate == 0;
             if (chosen.count({k, i})) {
-                switch (how) {
-                    case Rewrite::semitone_up:
-                        want.note = static_cast<std::uint8_t>(want.note + (rest ? 0 : 1));
-                        break;
-                    case Rewrite::semitone_down:
-                        want.note = static_cast<std::uint8_t>(want.note - (rest ? 0 : 1));
-                        break;
-                    case Rewrite::octave_up:
-                        want.note = static_cast<std::uint8_t>(want.note + (rest ? 0 : 12));
-                        break;
-                    case Rewrite::octave_down:
-                        want.note = static_cast<std::uint8_t>(want.note - (rest ? 0 : 12));
-                        break;
-                    case Rewrite::double_length:
-                        want.length = static_cast<std::uint8_t>(want.length * 2);
-                        break;
-                    case Rewrite::halve_length:
-                        want.length = static_cast<std::uint8_t>(want.length / 2);
-                        break;
+                if (how == Rewrite::double_length) {
+                    want.length = static_cast<std::uint8_t>(want.length * 2);
+                } else if (how == Rewrite::halve_length) {
+                    want.length = static_cast<std::uint8_t>(want.length / 2);
+                } else if (!rest) {
+                    want.note = static_cast<std::uint8_t>(want.note + pitch_step(how));
                 }
                 // A new length brings its own gate.
                 if (how == Rewrite::double_length || how == Rewrite::halve_length)
