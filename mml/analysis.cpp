@@ -38,11 +38,11 @@ std::vector<SourceBlock> SourceAnalysis::blocks() const {
     return out;
 }
 
-SourceAnalysis analyze_source(std::string bytes, std::string name) {
+SourceAnalysis analyze_source(std::string bytes, std::string name, EventPlaces places) {
     SourceAnalysis a;
     a.name = std::move(name);
     a.source = SourceText(std::move(bytes));
-    Compiler compiler(a.song);
+    Compiler compiler(a.song, places == EventPlaces::recorded);
     const int lines = a.source.count_lines();
     for (int k = 0; k < lines; ++k) compiler.compile_line(a.source.line(k), k + 1);
     compiler.finish();

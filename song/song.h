@@ -80,18 +80,30 @@ struct EventPlace {
 };
 
 /// Events of one track, never more than kTrackCapacity, each with its
-/// place in the source.
+/// place in the source when the compile recorded places.
 class Track {
 public:
     Track() { events_.reserve(kTrackCapacity); }
 
-    /// Appends an event; false (and nothing stored) when the track is full.
-    bool append_event(TrackEvent event, EventPlace place = {}) {
+    /// Appends an event with no place; false (and nothing stored) when the
+    /// track is full.
+    bool append_event(TrackEvent event) {
         if (events_.size() >= kTrackCapacity) return false;
+        events_.push_back(event);
+        return true;
+    }
+    /// Appends an event and its place.
+    bool append_event(TrackEvent event, EventPlace place) {
+        if (events_.size() >= kTrackCapacity) return false;
+        // Events appended before without a place have none.
+        if (places_.size() < events_.size()) places_.resize(events_.size());
         events_.push_back(event);
         places_.push_back(place);
         return true;
     }
+    /// Makes room for the place of every event the track can hold, so that
+    /// recording them never moves them.
+    void reserve_places() { places_.reserve(kTrackCapacity); }
     const std::vector<TrackEvent>& events() const { return events_; }
     /// Place in the source of event i; all 0 when it has none.
     EventPlace place(std::size_t i) const { return i < places_.size() ? places_[i] : EventPlace{}; }
