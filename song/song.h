@@ -52,8 +52,27 @@ inline constexpr int kHighestMidiNote = 127;
 
 /// Whether an event sounds a note: a pitch code with a gate.
 constexpr bool sounds_note(const TrackEvent& e) { return e.note < SyncMark && e.gate != 0; }
+/// Whether an event is a rest as MML writes one: pitch code 0 with no gate.
+constexpr bool is_rest(const TrackEvent& e) { return e.note == 0 && e.gate == 0; }
+/// Whether an event is a note as MML writes one: a pitch code, not a rest
+/// (its gate may be 0, as a gate cut to 8 bits leaves it).
+constexpr bool is_note(const TrackEvent& e) { return e.note <= kHighestPitch && !is_rest(e); }
 /// Whether a note is above the highest MIDI note: kept in the image, never heard.
 constexpr bool above_midi(const TrackEvent& e) { return e.note + kPitchToMidi > kHighestMidiNote; }
+/// The General MIDI program (numbered from 1, as the General MIDI list
+/// counts them) of each played track, 1 to 8: the sound the built-in
+/// synthesizer gives the track comes nearest to it, and a MIDI file asks a
+/// player for it. General MIDI has one square lead for all three pulse leads.
+inline constexpr std::array<int, kLastPlayedTrack - kFirstPlayedTrack + 1> kTrackPrograms{
+    81,  // Lead 1 (square): a bright 25 % pulse
+    39,  // Synth Bass 1
+    81,  // Lead 1 (square)
+    63,  // Synth Brass 1
+    90,  // Pad 2 (warm)
+    51,  // SynthStrings 1
+    74,  // Flute
+    81,  // Lead 1 (square): a thin 12.5 % pulse
+};
 /// Status bytes of note-on and note-off on channel 0, and the velocity of both.
 inline constexpr std::uint8_t kNoteOn = 0x90;
 inline constexpr std::uint8_t kNoteOff = 0x80;
