@@ -3,14 +3,13 @@
 #include <algorithm>
 
 #include "mml/mml_writer.h"
+#include "outputs/diagnostic_printer.h"
 #include "smf/midi_import.h"
 #include "system/file_kind.h"
 #include "tape/tape_header.h"
 
 namespace zirvon {
 namespace {
-
-constexpr const char* kProgram = "zirvon: ";
 
 /// `text` as a shell word: as it is when it holds only plain characters,
 /// else in single quotes.

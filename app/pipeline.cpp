@@ -5,6 +5,7 @@
 #include "app/import_commands.h"
 #include "app/source_files.h"
 #include "mml/source_text.h"
+#include "outputs/diagnostic_printer.h"
 #include "outputs/messages.h"
 #include "system/file_kind.h"
 #include "system/input_file.h"
@@ -14,8 +15,6 @@
 
 namespace zirvon {
 namespace {
-
-constexpr const char* kProgram = "zirvon: ";
 
 /// The names a later run of this command line may read as the source: the
 /// name with its extension in upper case, and the name as typed.
