@@ -20,12 +20,7 @@
 namespace zirvon {
 namespace {
 
-using testing_support::read_bytes;
-using testing_support::run_zirvon;
-using testing_support::RunResult;
-using testing_support::TempDir;
-using testing_support::write_bytes;
-namespace fs = std::filesystem;
+using namespace testing_support::runs;
 
 /// A song whose image is about 60 KB: two full tracks.
 std::string big_song() {

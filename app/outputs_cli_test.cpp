@@ -17,12 +17,7 @@
 namespace zirvon {
 namespace {
 
-using testing_support::read_bytes;
-using testing_support::run_zirvon;
-using testing_support::RunResult;
-using testing_support::TempDir;
-using testing_support::write_bytes;
-namespace fs = std::filesystem;
+using namespace testing_support::runs;
 
 Song song_of(const fs::path& image) { return testing_support::song_of_image(image); }
 

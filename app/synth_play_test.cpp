@@ -29,9 +29,7 @@ namespace zirvon {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::RunResult;
-using testing_support::TempDir;
-using testing_support::write_bytes;
+using namespace testing_support::runs;
 
 /// Records what zirvon's two output ports play, from the moment they appear
 /// (it looks for them every millisecond), with the JACK frame of every
