@@ -356,7 +356,7 @@ void Compiler::emit_parameter(LineState& s) {
     s.quiet_length = false;
 }
 
-void Compiler::append(int track, TrackEvent event, EventPlace place) {
+[[gnu::always_inline]] inline void Compiler::append(int track, TrackEvent event, EventPlace place) {
     Track& t = song_.tracks[track];
     // The last place of every track is kept for its EndMark.
     if (t.count() + 1 < kTrackCapacity) [[likely]] {

@@ -64,6 +64,8 @@ public:
     std::vector<Diagnostic> take_diagnostics() { return std::move(diagnostics_); }
     /// The groups, in the order of the source.
     std::vector<SourceGroup> take_groups() { return std::move(groups_); }
+    /// Makes room for `count` groups, so that recording them never moves them.
+    void reserve_groups(std::size_t count) { groups_.reserve(count); }
     int error_count() const { return errors_; }
     int warning_count() const { return warnings_; }
 
