@@ -136,6 +136,7 @@ std::filesystem::path source_dir();
 /// `using namespace testing_support::runs;`.
 namespace runs {
 using testing_support::read_bytes;
+using testing_support::run_in_process;
 using testing_support::run_zirvon;
 using testing_support::RunResult;
 using testing_support::TempDir;
