@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 #include "outputs/output_table.h"
 #include "play/passage.h"
 

@@ -18,11 +18,11 @@
 #include <thread>
 #include <vector>
 
-#include "tests/jack_test_support.h"
-#include "mml/analysis.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
+#include "outputs/analysis.h"
 #include "play/player.h"
+#include "tests/jack_test_support.h"
 #include "tests/test_support.h"
 
 namespace zirvon {

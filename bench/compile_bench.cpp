@@ -13,7 +13,7 @@
 #include <iostream>
 #include <string>
 
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "lsp/line_index.h"
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 
 namespace zirvon::lsp {
 

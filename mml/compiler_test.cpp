@@ -1,4 +1,4 @@
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 #include "mml/compiler.h"
 
 #include <gtest/gtest.h>
