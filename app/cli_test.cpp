@@ -16,12 +16,7 @@
 namespace zirvon {
 namespace {
 
-using testing_support::read_bytes;
-using testing_support::run_zirvon;
-using testing_support::RunResult;
-using testing_support::TempDir;
-using testing_support::write_bytes;
-namespace fs = std::filesystem;
+using namespace testing_support::runs;
 
 std::string one_note_image(const std::string& name) {
     std::string data("\xFE\0\0\x24\x18\x15\xFD\0\0\xFE\0\0", 12);

@@ -212,4 +212,10 @@ bool RunPlan::asks_for_a_passage() const {
     return false;
 }
 
+bool RunPlan::reads_places() const {
+    const std::vector<const OutputKind*> outputs = extra_outputs();
+    return passage.reads_places() ||
+           std::any_of(outputs.begin(), outputs.end(), [](const OutputKind* o) { return o->reads_places; });
+}
+
 }  // namespace zirvon

@@ -51,6 +51,9 @@ struct RunPlan {
     std::vector<const OutputKind*> extra_outputs() const;
     /// Whether one of them records a passage of the song.
     bool asks_for_a_passage() const;
+    /// Whether an output or a passage bound reads the places of the events
+    /// in the source, so that the compile must record them.
+    bool reads_places() const;
 };
 
 /// Reads the arguments that follow the program name. Options start with `/`

@@ -10,11 +10,7 @@
 namespace zirvon {
 namespace {
 
-using testing_support::read_bytes;
-using testing_support::run_zirvon;
-using testing_support::RunResult;
-using testing_support::TempDir;
-using testing_support::write_bytes;
+using namespace testing_support::runs;
 
 const std::string z = "zirvon: ";
 

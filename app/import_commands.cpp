@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mml/mml_writer.h"
+#include "outputs/diagnostic_printer.h"
 #include "smf/midi_import.h"
 #include "system/file_kind.h"
 #include "tape/tape_header.h"
@@ -10,8 +11,6 @@
 
 namespace zirvon {
 namespace {
-
-constexpr const char* kProgram = "zirvon: ";
 
 /// `text` as a shell word: as it is when it holds only plain characters,
 /// else in single quotes.
@@ -37,8 +36,8 @@ bool make_midi_build(const std::string& path, const std::string& bytes, Build& b
         return false;
     }
     // The words the MML that /mml writes opens with, so that its lines are these lines.
-    WrittenMml mml = write_mml(imported.song, {smf::import_comment(path.substr(path.find_last_of("/\\") + 1))});
-    build.analysis = analyze_source(std::move(mml.text), path);
+    build.mml = write_mml(imported.song, {smf::import_comment(path.substr(path.find_last_of("/\\") + 1))});
+    build.analysis = analyze_source(build.mml->text, path);
     build.messages = smf::summary_lines(imported.summary, path);
     if (imported.notes.empty()) {
         // Said once, in the words of a MIDI file rather than of MML.
@@ -70,8 +69,8 @@ std::optional<int> check_mml_file(const RunPlan& plan, const std::string& name, 
 
 std::vector<std::string> mml_warnings(const RunPlan& plan, const Build& build) {
     std::vector<std::string> warnings;
-    if (!build.from_image() || !plan.asks_for(*output_for_option("mml"))) return warnings;
-    for (const MmlChange& c : write_mml(build.analysis.song).changes) {
+    if (!build.from_image() || !plan.asks_for(*output_for_option("mml")) || !build.mml) return warnings;
+    for (const MmlChange& c : build.mml->changes) {
         warnings.push_back("track " + std::to_string(c.track) + ", event " +
                            std::to_string(c.index) + ": " + c.what + "; no MML gives it as it is");
     }

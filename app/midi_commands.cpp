@@ -6,13 +6,9 @@
 #include "audio/audio_port.h"
 #include "midi/midi_port.h"
 #include "midi/port_choice.h"
+#include "outputs/diagnostic_printer.h"
 
 namespace zirvon {
-namespace {
-
-constexpr const char* kProgram = "zirvon: ";
-
-}  // namespace
 
 int list_midi_ports(std::ostream& out, std::ostream& err) {
     std::vector<std::string> names;

@@ -5,6 +5,7 @@
 #include "app/import_commands.h"
 #include "app/source_files.h"
 #include "mml/source_text.h"
+#include "outputs/diagnostic_printer.h"
 #include "outputs/messages.h"
 #include "system/file_kind.h"
 #include "system/input_file.h"
@@ -14,8 +15,6 @@
 
 namespace zirvon {
 namespace {
-
-constexpr const char* kProgram = "zirvon: ";
 
 /// The names a later run of this command line may read as the source: the
 /// name with its extension in upper case, and the name as typed.
@@ -50,6 +49,7 @@ OutputSource output_source(const RunPlan& plan, const std::string& path, const B
     header_name = build.from_image() && !renamed ? read_tape_header(build.image).name() : plan.tape_name;
     source.tape_name = plan.tape_name_given ? std::string_view(plan.tape_name) : std::string_view(header_name);
     source.title_tape_name = header_name;
+    if (build.mml) source.mml = &*build.mml;
     return source;
 }
 
@@ -168,13 +168,18 @@ bool make_build(const RunPlan& plan, const std::string& path, std::string bytes,
             error = "'" + path + "' is not MML: " + why;
             return false;
         }
-        build.analysis = analyze_source(std::move(bytes), path);
+        build.analysis = analyze_source(std::move(bytes), path,
+                                        plan.reads_places() ? EventPlaces::recorded : EventPlaces::skipped);
         return true;
     }
     build.analysis.name = path;
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     if (!load_tape_file(path, {data, bytes.size()}, build.analysis.song, error)) return false;
     build.image.assign(data, data + bytes.size());
+    if (plan.asks_for(*output_for_option("mml"))) {
+        std::string header_name;
+        build.mml = song_as_mml(output_source(plan, path, build, nullptr, header_name));
+    }
     return true;
 }
 

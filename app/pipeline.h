@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 #include "outputs/output_table.h"
 #include "play/passage.h"
 
@@ -34,6 +34,10 @@ struct Build {
     /// What reading it has to say besides the MML's problems: the summary
     /// of a MIDI file's import.
     std::vector<std::string> messages;
+    /// The song as /mml writes it, made once when the run asks for /mml
+    /// (its warnings and its file read it) or when the source is a MIDI
+    /// file (the MML that was compiled).
+    std::optional<WrittenMml> mml;
     bool from_image() const { return !image.empty(); }
 };
 

@@ -13,10 +13,7 @@
 namespace zirvon {
 namespace {
 
-using testing_support::RunResult;
-using testing_support::TempDir;
-using testing_support::write_bytes;
-namespace fs = std::filesystem;
+using namespace testing_support::runs;
 
 /// Twelve lines of one block each: 12 blocks, 1.94 s.
 std::string twelve_blocks() {

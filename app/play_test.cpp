@@ -27,12 +27,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace midi::testing;
-using testing_support::read_bytes;
-using testing_support::run_zirvon;
-using testing_support::RunResult;
-using testing_support::TempDir;
-using testing_support::write_bytes;
-namespace fs = std::filesystem;
+using namespace testing_support::runs;
 
 /// Compiles `mml` with the binary into NAME.MZT in `dir`.
 fs::path compile_image(const TempDir& dir, const std::string& mml, const std::string& name = "song") {

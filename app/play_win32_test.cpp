@@ -16,11 +16,7 @@ namespace zirvon {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::read_bytes;
-using testing_support::run_zirvon;
-using testing_support::RunResult;
-using testing_support::TempDir;
-using testing_support::write_bytes;
+using namespace testing_support::runs;
 
 TEST(PlayWindows, WithoutMidiOutputsPortsListsTheSynthesizerAndPlayTakesIt) {
     if (midiOutGetNumDevs() != 0) GTEST_SKIP() << "this system has MIDI outputs";

@@ -10,14 +10,10 @@
 #include "midi/midi_port.h"
 #include "midi/port_choice.h"
 #include "live/preview.h"
+#include "outputs/diagnostic_printer.h"
 #include "system/terminal.h"
 
 namespace zirvon {
-namespace {
-
-constexpr const char* kProgram = "zirvon: ";
-
-}  // namespace
 
 int play_song(const RunPlan& plan, const std::string& path, const Song& song, const play::SongMap& map,
               const play::Passage& passage, std::ostream& err) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "app/diagnostic_printer.h"
 #include "app/import_commands.h"
 #include "app/midi_commands.h"
 #include "app/pipeline.h"
@@ -12,14 +11,13 @@
 #include "app/usage.h"
 #include "app/watch.h"
 #include "lsp/stdio_loop.h"
+#include "outputs/diagnostic_printer.h"
 #include "outputs/listing.h"
 #include "outputs/summary.h"
 #include "text/format.h"
 
 namespace zirvon {
 namespace {
-
-constexpr const char* kProgram = "zirvon: ";
 
 /// After the problems of a compile, one line that counts them and says what
 /// the run does not do because of them.

@@ -18,20 +18,18 @@
 #include <thread>
 #include <vector>
 
-#include "tests/jack_test_support.h"
-#include "mml/analysis.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
+#include "outputs/analysis.h"
 #include "play/player.h"
+#include "tests/jack_test_support.h"
 #include "tests/test_support.h"
 
 namespace zirvon {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::RunResult;
-using testing_support::TempDir;
-using testing_support::write_bytes;
+using namespace testing_support::runs;
 
 /// Records what zirvon's two output ports play, from the moment they appear
 /// (it looks for them every millisecond), with the JACK frame of every

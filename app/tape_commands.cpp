@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "outputs/diagnostic_printer.h"
 #include "outputs/listing.h"
 #include "tape/tape_header.h"
 #include "tape/tape_image.h"
@@ -9,8 +10,6 @@
 
 namespace zirvon {
 namespace {
-
-constexpr const char* kProgram = "zirvon: ";
 
 /// What a write-back changes, for its one line: "with tape name 'NEW'".
 std::string changes(const RunPlan& plan, const std::vector<std::uint8_t>& image, const Song& song) {

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/diagnostic_printer.h"
 #include "app/file_watch.h"
 #include "app/pipeline.h"
 #include "live/live_loop.h"
@@ -14,6 +13,7 @@
 #include "live/open_output.h"
 #include "live/preview.h"
 #include "live/progress.h"
+#include "outputs/diagnostic_printer.h"
 #include "system/file_kind.h"
 #include "system/interrupt.h"
 #include "system/terminal.h"
@@ -114,7 +114,7 @@ std::shared_ptr<const Build> Watcher::rebuild() {
     auto build = std::make_shared<Build>();
     std::string error;
     if (!make_build(plan_, file_.path(), file_.contents(), *build, error)) {
-        err_ << "zirvon: " << error << '\n';
+        err_ << kProgram << error << '\n';
         errors_ = 1;
         warnings_ = 0;
         return nullptr;
@@ -236,7 +236,7 @@ int Watcher::run() {
             if (!session_->start(error)) session_.reset();
         }
         if (!session_) {
-            err_ << "zirvon: " << error << '\n';
+            err_ << kProgram << error << '\n';
             return kExitFailure;
         }
         if (stderr_is_terminal()) progress_.emplace(stderr);
@@ -261,7 +261,7 @@ int Watcher::run() {
         live::run_live_loop(interrupt, session_ ? &*session_ : nullptr, progress_ ? &*progress_ : nullptr, hooks, why);
     hide_progress();
     if (end == live::LoopEnd::lost) {
-        err_ << "zirvon: " << why << '\n';
+        err_ << kProgram << why << '\n';
         return kExitFailure;
     }
     err_ << "zirvon: stopped watching " << file_.path() << '\n';

@@ -22,11 +22,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace midi::testing;
-using testing_support::run_zirvon;
-using testing_support::TempDir;
-using testing_support::write_bytes;
+using namespace testing_support::runs;
 using Clock = std::chrono::steady_clock;
-namespace fs = std::filesystem;
 
 constexpr std::size_t kReset = 32;  // the reset as the port opens
 

@@ -17,12 +17,8 @@ namespace zirvon {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::read_bytes;
-using testing_support::run_zirvon;
-using testing_support::TempDir;
-using testing_support::write_bytes;
+using namespace testing_support::runs;
 using Event = FileWatch::Event;
-namespace fs = std::filesystem;
 
 TEST(FileWatch, TakesEachSaveWholeAndOnceAndTellsWhatIsGoneOrUnreadable) {
     TempDir dir;

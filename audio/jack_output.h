@@ -9,7 +9,7 @@
 #include <atomic>
 
 #include "audio/audio_backend.h"
-#include "audio/jack_library.h"
+#include "system/jack_library.h"
 
 namespace zirvon::audio {
 

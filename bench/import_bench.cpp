@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "mml/analysis.h"
 #include "mml/mml_writer.h"
+#include "outputs/analysis.h"
 #include "smf/midi_file.h"
 #include "smf/midi_import.h"
 #include "tape/tape_image.h"

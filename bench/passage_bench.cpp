@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "mml/analysis.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
+#include "outputs/analysis.h"
 #include "play/passage.h"
 
 namespace {

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "synth/synth.h"
-#include "synth/wav_render.h"
-#include "mml/analysis.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
+#include "outputs/analysis.h"
 #include "play/player.h"
+#include "synth/synth.h"
+#include "synth/wav_render.h"
 
 namespace {
 

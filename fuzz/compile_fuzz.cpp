@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fuzz/song_invariants.h"
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 #include "tape/tape_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

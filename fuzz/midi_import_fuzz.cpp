@@ -7,9 +7,9 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/song_invariants.h"
-#include "mml/analysis.h"
 #include "mml/mml_writer.h"
 #include "mml/song_checks.h"
+#include "outputs/analysis.h"
 #include "smf/midi_import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

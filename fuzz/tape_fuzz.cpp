@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fuzz/song_invariants.h"
-#include "mml/analysis.h"
 #include "mml/mml_writer.h"
+#include "outputs/analysis.h"
 #include "tape/tape_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -8,14 +8,10 @@
 #include "midi/live_port.h"
 #include "midi/midi_port.h"
 #include "midi/port_choice.h"
+#include "outputs/diagnostic_printer.h"
 #include "text/words.h"
 
 namespace zirvon::live {
-namespace {
-
-constexpr const char* kProgram = "zirvon: ";
-
-}  // namespace
 
 bool is_synth_choice(std::string_view choice) { return same_letters(choice, "synth"); }
 

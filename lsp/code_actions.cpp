@@ -12,8 +12,8 @@ namespace zirvon::lsp {
 
 json code_actions(const Snapshot& s, const json& params) {
     const json& range = params.at("range");
-    std::size_t from = s.lines.offset_of(position_from(range.at("start")));
-    std::size_t to = s.lines.offset_of(position_from(range.at("end")));
+    std::size_t from = s.positions.offset_of(position_from(range.at("start")));
+    std::size_t to = s.positions.offset_of(position_from(range.at("end")));
     if (to < from) std::swap(from, to);
     // The kinds the client asked for, when it says: each rewrite is compiled
     // to be checked, which is not worth doing for a client that wants none.

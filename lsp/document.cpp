@@ -35,11 +35,8 @@ bool before(const EventPlace& a, const EventPlace& b) {
 
 }  // namespace
 
-Snapshot::Snapshot(std::string document_uri, const LineIndex& text_lines)
-    : uri(std::move(document_uri)),
-      lines(text_lines),
-      compiler_lines(lines.text()),
-      analysis(analyze_source(lines.text(), document_name(uri))) {
+Snapshot::Snapshot(std::string document_uri, std::string_view text)
+    : uri(std::move(document_uri)), analysis(analyze_source(std::string(text), document_name(uri))) {
     for (int k = 0; k < kTrackCount; ++k) {
         const Track& track = analysis.song.tracks[k];
         for (std::size_t i = 0; i < track.count(); ++i) {
@@ -89,7 +86,7 @@ void Document::change(const std::optional<std::pair<Position, Position>>& range,
 
 std::shared_ptr<const Snapshot> Document::snapshot() {
     if (!snapshot_) {
-        auto made = std::make_shared<Snapshot>(uri_, lines_);
+        auto made = std::make_shared<Snapshot>(uri_, lines_.text());
         made->version = version_;
         snapshot_ = std::move(made);
     }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "lsp/line_index.h"
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 
 namespace zirvon::lsp {
 
@@ -26,22 +26,32 @@ struct PlacedEvent {
 /// One version of a document, compiled. Shared with the player, which
 /// keeps the version it plays while the text is edited.
 struct Snapshot {
-    Snapshot(std::string uri, const LineIndex& lines);
+    /// Compiles a copy of `text`, the one text the snapshot holds.
+    Snapshot(std::string uri, std::string_view text);
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
 
     std::string uri;
     /// The editor's version of the text, so that a client can tell what
     /// the server says of an older one.
     std::int64_t version = 0;
-    LineIndex lines;
-    CompilerLines compiler_lines;
     SourceAnalysis analysis;
+    /// LSP positions in the analysis's source, through its lines.
+    SourcePositions positions{analysis.source};
     /// Every event that has a place, sorted by it.
     std::vector<PlacedEvent> events;
 
+    /// The text, as compiled.
+    std::string_view text() const { return analysis.source.text(); }
     /// The LSP position of a compiler place.
-    Position position(Place place) const { return lines.position_of(compiler_lines.offset_of(place)); }
+    Position position(Place place) const { return positions.position_of(offset_of(place)); }
     /// The compiler place of an LSP position.
-    Place place(Position position) const { return compiler_lines.place_of(lines.offset_of(position)); }
+    Place place(Position position) const {
+        const auto [line, column] = analysis.source.place_of(positions.offset_of(position));
+        return {line, column};
+    }
+    /// The byte offset of a compiler place.
+    std::size_t offset_of(Place place) const { return analysis.source.offset_of(place.line, place.column); }
     /// The event whose text holds a place, if any.
     const PlacedEvent* event_at(Place place) const;
     /// The last event of tracks 1 to 8 whose text starts before a place:

@@ -1,7 +1,8 @@
 // Positions in a document as LSP counts them (zero-based lines ended by LF,
-// CR LF or a lone CR; columns in UTF-16 code units) and as the compiler does
-// (lines from 1 ended by LF or CR LF; byte columns from 1), each turned into
-// a byte offset and back. Pure.
+// CR LF or a lone CR; columns in UTF-16 code units), turned into a byte
+// offset and back: in the text the editor holds, and in the text of a
+// compiled source, through the source's own lines (which the compiler ends
+// at LF alone). Pure.
 //
 // A column counts one unit for each character of valid UTF-8 below U+10000
 // and two above; a byte that starts no valid character counts one, as an
@@ -14,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mml/source_text.h"
+
 namespace zirvon::lsp {
 
 /// An LSP position: zero-based line, UTF-16 column.
@@ -23,6 +26,12 @@ struct Position {
 
     friend bool operator==(const Position&, const Position&) = default;
 };
+
+/// The byte offset in `line` of UTF-16 column `character`: its end for a
+/// column past it, a character's start for a column inside it.
+std::size_t utf16_offset(std::string_view line, std::int64_t character);
+/// The UTF-16 column of byte `within` of `line` (a character's, inside one).
+std::int64_t utf16_column(std::string_view line, std::size_t within);
 
 /// A place as the compiler gives it: line and byte column, both from 1.
 struct Place {
@@ -59,21 +68,29 @@ private:
     std::vector<std::size_t> starts_;  ///< first byte of each line
 };
 
-/// The compiler's lines of a text: LF ends a line (with the CR before it);
-/// a lone CR is a character of its line.
-class CompilerLines {
+/// LSP positions in the text of a compiled source, read through the
+/// source's line table: of its own it keeps only where the lone CRs stand
+/// (which end an LSP line but not a compiler's; most texts have none). The
+/// source must outlive it.
+class SourcePositions {
 public:
-    explicit CompilerLines(std::string_view text);
+    explicit SourcePositions(const SourceText& source);
 
-    /// The byte offset of a place; lines and columns past the end are
-    /// clamped to it.
-    std::size_t offset_of(Place place) const;
-    /// The place of a byte offset.
-    Place place_of(std::size_t offset) const;
+    /// As LineIndex::offset_of.
+    std::size_t offset_of(Position position) const;
+    /// As LineIndex::position_of.
+    Position position_of(std::size_t offset) const;
 
 private:
-    std::size_t size_ = 0;
-    std::vector<std::size_t> starts_;
+    /// The first byte of LSP line `line`; the end of the text past the last.
+    std::size_t line_start(std::uint64_t line) const;
+    /// The LSP line that starts at `start`, without its terminator.
+    std::string_view line_text(std::size_t start) const;
+    /// How many lone CRs stand before byte `offset`.
+    std::size_t lone_crs_before(std::size_t offset) const;
+
+    const SourceText& source_;
+    std::vector<std::size_t> lone_crs_;
 };
 
 }  // namespace zirvon::lsp

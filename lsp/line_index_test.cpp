@@ -38,11 +38,36 @@ TEST(LineIndex, PositionsCountUtf16UnitsAndEveryByteThatIsNotUtf8AsOne) {
     EXPECT_EQ(index.offset_of({-1, 5}), 0u);
 
     // The compiler ends lines at LF only: the lone CR is a byte of line 2.
-    const CompilerLines compiler(text);
-    EXPECT_EQ(compiler.offset_of({2, 5}), 14u);
-    EXPECT_EQ(compiler.offset_of({3, 1}), 21u);
-    EXPECT_EQ(compiler.place_of(15).line, 2u);
-    EXPECT_EQ(compiler.place_of(15).column, 6u);
+    const SourceText source(text);
+    EXPECT_EQ(source.offset_of(2, 5), 14u);
+    EXPECT_EQ(source.offset_of(3, 1), 21u);
+    EXPECT_EQ(source.offset_of(2, 99), 21u);
+    EXPECT_EQ(source.offset_of(9, 1), text.size());
+    EXPECT_EQ(source.place_of(15), (std::pair<std::uint32_t, std::uint32_t>{2, 6}));
+}
+
+TEST(SourcePositions, AgreeWithTheEditorsLinesOnEveryOffsetAndPosition) {
+    // Texts of lone CRs, CR LF pairs, LFs and characters of 1 to 4 bytes,
+    // with and without an end of line at their end.
+    std::mt19937 rng(23);
+    const std::vector<std::string> pieces{"\r", "\n", "\r\n", "a", "\xC3\xA9", "\xF0\x9F\x98\x80", "\x81", "1[C]"};
+    for (int i = 0; i < 400; ++i) {
+        std::string text;
+        for (std::size_t n = rng() % 12; n > 0; --n) text += pieces[rng() % pieces.size()];
+        const LineIndex editor(text);
+        const SourceText source(text);
+        const SourcePositions positions(source);
+        for (std::size_t offset = 0; offset <= text.size() + 1; ++offset) {
+            ASSERT_EQ(positions.position_of(offset), editor.position_of(offset)) << testing::PrintToString(text);
+        }
+        const std::int64_t lines = editor.position_of(text.size()).line + 2;
+        for (std::int64_t line = -1; line <= lines; ++line) {
+            for (std::int64_t character = 0; character <= 6; ++character) {
+                ASSERT_EQ(positions.offset_of({line, character}), editor.offset_of({line, character}))
+                    << testing::PrintToString(text) << " " << line << ":" << character;
+            }
+        }
+    }
 }
 
 TEST(LineIndex, EditsKeepTheSameLinesAsReadingTheTextAfresh) {

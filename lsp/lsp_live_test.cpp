@@ -11,7 +11,7 @@
 
 #include "lsp/framing.h"
 #include "lsp/protocol.h"
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 #include "play/passage_options.h"
 #include "tests/jack_test_support.h"
 #include "tests/test_support.h"

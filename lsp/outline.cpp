@@ -14,12 +14,12 @@ constexpr int kEventSymbol = 24;
 std::pair<Position, Position> line_range(const Snapshot& s, std::uint32_t first, std::uint32_t last) {
     const Position start = s.position({first, 1});
     // The last byte of the line's text: the place just before the next line.
-    const std::size_t next = s.compiler_lines.offset_of({last + 1, 1});
+    const std::size_t next = s.offset_of({last + 1, 1});
     std::size_t end = next;
-    const std::string& text = s.lines.text();
+    const std::string_view text = s.text();
     if (end > 0 && end <= text.size() && text[end - 1] == '\n') --end;
     if (end > 0 && end <= text.size() && text[end - 1] == '\r') --end;
-    return {start, s.lines.position_of(std::max(end, s.compiler_lines.offset_of({first, 1})))};
+    return {start, s.positions.position_of(std::max(end, s.offset_of({first, 1})))};
 }
 
 }  // namespace

@@ -13,14 +13,16 @@ namespace {
 /// as "1:05.25", or anything /from= takes).
 bool read_bound(const char* option, const json& value, const Snapshot& s, play::Bound& bound,
                 std::string& error) {
+    // A place in the text is always on a line and a column from 1.
     if (value.is_object() && !value.contains("character")) {
         const Place at = s.place({whole_number(value.at("line")), 0});
-        return parse_bound(option, "line:" + std::to_string(at.line), bound, error);
+        bound = {play::Bound::Kind::line, at.line, {}, 0};
+        return true;
     }
     if (value.is_object()) {
         const Place at = s.place(position_from(value));
-        const std::string text = "line:" + std::to_string(at.line) + ":" + std::to_string(at.column);
-        return parse_bound(option, text, bound, error);
+        bound = {play::Bound::Kind::position, at.line, {}, at.column};
+        return true;
     }
     if (value.is_number_unsigned() || value.is_number_integer()) {
         return parse_bound(option, std::to_string(value.get<std::int64_t>()), bound, error);
@@ -65,9 +67,8 @@ bool until(const json& argument, const Snapshot& s, std::optional<play::Bound>& 
                 ", character " + std::to_string(end.character + 1);
         return false;
     }
-    to.emplace();
-    return parse_bound("to", "line:" + std::to_string(last->place.line) + ":" + std::to_string(last->place.column),
-                       *to, error);
+    to = play::Bound{play::Bound::Kind::position, last->place.line, {}, last->place.column};
+    return true;
 }
 
 }  // namespace

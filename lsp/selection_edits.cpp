@@ -34,7 +34,7 @@ const TrackEvent& event_of(const Snapshot& s, const PlacedEvent& e) {
 }
 
 std::string where(const Snapshot& s, const Selected& n) {
-    const Position p = s.lines.position_of(n.begin);
+    const Position p = s.positions.position_of(n.begin);
     return "line " + std::to_string(p.line + 1) + ", column " + std::to_string(p.character + 1);
 }
 
@@ -89,7 +89,7 @@ Rewritten semitone(const Snapshot& s, const std::vector<Selected>& notes, int st
     if (!r.refusal.empty()) return r;
     for (const Selected& n : notes) {
         const std::string_view text =
-            std::string_view(s.lines.text()).substr(n.begin, n.end - n.begin);
+            s.text().substr(n.begin, n.end - n.begin);
         NoteText note;
         if (!read_note_text(text, note))
             return {{}, "the note at " + where(s, n) + " cannot be rewritten"};
@@ -172,7 +172,7 @@ Rewritten lengths(const Snapshot& s, const std::vector<Selected>& notes, bool tw
     Rewritten r;
     for (const Selected& n : notes) {
         const std::string_view text =
-            std::string_view(s.lines.text()).substr(n.begin, n.end - n.begin);
+            s.text().substr(n.begin, n.end - n.begin);
         NoteText note;
         if (!read_note_text(text, note))
             return {{}, "the note at " + where(s, n) + " cannot be rewritten"};
@@ -212,7 +212,7 @@ int pitch_step(Rewrite how) {
 bool compiles_as_meant(const Snapshot& s, const std::vector<Selected>& selected, const Rewritten& r,
                        Rewrite how) {
     const SourceAnalysis after =
-        analyze_source(apply_edits(s.lines.text(), r.edits), s.analysis.name);
+        analyze_source(apply_edits(std::string(s.text()), r.edits), s.analysis.name);
     if (after.counts.errors != s.analysis.counts.errors) return false;
     std::set<std::pair<int, std::size_t>> chosen;
     for (const Selected& n : selected) chosen.insert({n.event->track, n.event->index});

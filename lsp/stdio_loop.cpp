@@ -15,6 +15,7 @@
 #include "lsp/framing.h"
 #include "lsp/live_playback.h"
 #include "lsp/server.h"
+#include "outputs/diagnostic_printer.h"
 #include "system/console.h"
 #include "system/interrupt.h"
 
@@ -47,7 +48,7 @@ struct Inbox {
 };
 
 void say(const std::string& text) {
-    const std::string line = "zirvon: " + text + '\n';
+    const std::string line = std::string(kProgram) + text + '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

@@ -21,7 +21,7 @@ json workspace_edit(const Snapshot& s, const std::vector<TextEdit>& edits) {
     json list = json::array();
     for (const TextEdit& e : edits) {
         list.push_back(
-            {{"range", range_json(s.lines.position_of(e.from), s.lines.position_of(e.to))},
+            {{"range", range_json(s.positions.position_of(e.from), s.positions.position_of(e.to))},
              {"newText", e.text}});
     }
     return {{"changes", {{s.uri, std::move(list)}}}};

@@ -26,7 +26,7 @@ json workspace_edit(const Snapshot& snapshot, const std::vector<TextEdit>& edits
 
 /// The byte offset of a compiler place in the snapshot's text.
 inline std::size_t offset_of(const Snapshot& s, std::uint32_t line, std::uint32_t column) {
-    return s.compiler_lines.offset_of({line, column});
+    return s.offset_of({line, column});
 }
 
 }  // namespace zirvon::lsp

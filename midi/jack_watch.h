@@ -7,7 +7,7 @@
 #include <atomic>
 #include <string>
 
-#include "audio/jack_library.h"
+#include "system/jack_library.h"
 
 namespace zirvon::midi {
 
@@ -31,7 +31,7 @@ private:
     static void on_shutdown(int, const char*, void* self);
     static void on_client(const char* name, int registered, void* self);
 
-    audio::JackLibrary lib_;
+    JackLibrary lib_;
     jack_client_t* client_ = nullptr;
     std::string port_client_;
     std::atomic<bool> gone_ = false;

@@ -41,11 +41,11 @@
 #include <thread>
 #include <vector>
 
-#include "audio/jack_library.h"
 #include "midi/alsa_library.h"
 #include "midi/alsa_watch.h"
 #include "midi/jack_watch.h"
 #include "midi/midi_port.h"
+#include "system/jack_library.h"
 #include "system/quiet_stderr_posix.h"
 #include "system/shared_library_posix.h"
 
@@ -133,8 +133,8 @@ struct MidiPort::Backend {
     std::vector<Entry> entries;                     // the scanned ports
     std::unique_ptr<Output> port;
     std::atomic<bool> send_failed = false;
-    audio::JackLibrary jack;  ///< loaded to silence libjack, which RtMidi's JACK output uses
-    AlsaLibrary alsa;         ///< and libasound, which its ALSA output uses
+    JackLibrary jack;   ///< loaded to silence libjack, which RtMidi's JACK output uses
+    AlsaLibrary alsa;   ///< and libasound, which its ALSA output uses
     std::unique_ptr<JackWatch> watch;
     std::unique_ptr<AlsaWatch> alsa_watch;
 };

@@ -83,11 +83,15 @@ void Compiler::compile_line(std::string_view text, int line_number) {
     // block, since text outside blocks is a comment. Any character that is
     // not part of a command (its accidentals, number, dots, `%`) ends the
     // command before it.
+    // `s.at` is set only before what may end a command or report at it:
+    // digits, dots and `%` are most of the bytes of a dense song.
+    bool commented = false;
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned char c = bytes[i];
-        s.at = column(i);
         switch (kClasses[c]) {
             case kComment:
+                s.at = column(i);
+                commented = true;
                 i = n;
                 break;
             case kDigit:
@@ -95,6 +99,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 s.has_digits = true;
                 break;
             case kOpen:
+                s.at = column(i);
                 open_block(s, column(i));
                 break;
             case kRaw:
@@ -113,16 +118,20 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                     report(Severity::warning, "rest-accidental", {s.line, column(i)},
                            "accidental after a rest is ignored");
                 } else if (s.pending == LineState::Pending::parameter) [[unlikely]] {
+                    s.at = column(i);
                     warn_parameter_sign(s, static_cast<char>(c));
                 } else {
                     s.semitone += c == '-' ? -1 : 1;
                 }
                 break;
             case kBlank:
-                if (s.in_block) flush(s);
+                if (!s.in_block) break;
+                s.at = column(i);
+                flush(s);
                 break;
             case kNote:
                 if (!s.in_block) break;
+                s.at = column(i);
                 flush(s);
                 if (s.unknown) end_unknown_command(s, static_cast<char>(c & ~0x20));
                 s.pending = LineState::Pending::note;
@@ -131,10 +140,12 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 s.command_column = column(i);
                 break;
             case kClose:
+                s.at = column(i);
                 close_block(s, column(i));
                 break;
             case kRest:
                 if (!s.in_block) break;
+                s.at = column(i);
                 flush(s);
                 if (s.unknown) end_unknown_command(s, 'R');
                 s.pending = LineState::Pending::note;
@@ -144,6 +155,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 break;
             case kParameter:
                 if (!s.in_block) break;
+                s.at = column(i);
                 flush(s);
                 s.command = static_cast<char>(c & ~0x20);
                 if (s.unknown) end_unknown_command(s, s.command);
@@ -153,6 +165,7 @@ void Compiler::compile_line(std::string_view text, int line_number) {
             case kOctaveUp:
             case kOctaveDown:
                 if (!s.in_block) break;
+                s.at = column(i);
                 flush(s);
                 if (s.track >= 0) {
                     auto& octave = settings_[s.track].octave;
@@ -163,16 +176,18 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 break;
             case kTie:
                 if (!s.in_block) break;
+                s.at = column(i);
                 flush(s);
                 s.tie = true;
                 break;
             case kOther:
+                s.at = column(i);
                 i += other_byte(s, bytes, i, n);
                 break;
         }
     }
     // The end of the line, or a `;`, emits the command still pending.
-    if (s.at == 0 || bytes[s.at - 1] != ';') s.at = column(n);
+    if (!commented) s.at = column(n);
     if (s.in_block) {
         emit_pending(s);
         if (s.unknown) end_unknown_command(s, 0);
@@ -344,11 +359,15 @@ void Compiler::emit_parameter(LineState& s) {
     s.quiet_length = false;
 }
 
-void Compiler::append(int track, TrackEvent event, EventPlace place) {
+[[gnu::always_inline]] inline void Compiler::append(int track, TrackEvent event, EventPlace place) {
     Track& t = song_.tracks[track];
     // The last place of every track is kept for its EndMark.
     if (t.count() + 1 < kTrackCapacity) [[likely]] {
-        t.append_event(event, place);
+        if (record_places_) {
+            t.append_event(event, place);
+        } else {
+            t.append_event(event);
+        }
     } else if (!overflow_reported_[track]) {
         report_full_track(track, static_cast<int>(place.line), static_cast<int>(place.column));
     }

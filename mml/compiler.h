@@ -17,20 +17,13 @@
 
 #include "mml/diagnostic.h"
 #include "mml/mml_number.h"
+#include "mml/note_length.h"
 #include "mml/song_checks.h"
 #include "mml/source_group.h"
 #include "mml/source_text.h"
 #include "song/song.h"
 
 namespace zirvon {
-
-/// Ticks of a note-length number with `dots` dots: 0 for a number that is not
-/// in the length table (1, 2, 4, 8, 16, 32 give 96 down to 3). Each dot adds
-/// half of what the dot before it added, in whole ticks.
-int length_ticks(const MmlNumber& number, std::uint64_t dots);
-
-/// Gate ticks: ticks x ratio / 8, truncated, at least 1.
-MmlNumber gate_ticks(const MmlNumber& ticks, const MmlNumber& ratio);
 
 /// Settings of one track that carry from note to note and line to line.
 struct TrackSettings {
@@ -49,7 +42,13 @@ public:
         int end_column = 0;
     };
 
-    explicit Compiler(Song& song) : song_(song) {}
+    /// Compiles into `song`; with `record_places`, each event keeps its
+    /// place in the source (diagnostics have theirs either way).
+    explicit Compiler(Song& song, bool record_places = true) : song_(song), record_places_(record_places) {
+        if (record_places_) {
+            for (Track& t : song_.tracks) t.reserve_places();
+        }
+    }
 
     /// Compiles one line, given without its terminator; `line_number` from 1
     /// is used in diagnostics.
@@ -65,6 +64,8 @@ public:
     std::vector<Diagnostic> take_diagnostics() { return std::move(diagnostics_); }
     /// The groups, in the order of the source.
     std::vector<SourceGroup> take_groups() { return std::move(groups_); }
+    /// Makes room for `count` groups, so that recording them never moves them.
+    void reserve_groups(std::size_t count) { groups_.reserve(count); }
     int error_count() const { return errors_; }
     int warning_count() const { return warnings_; }
 
@@ -148,6 +149,7 @@ private:
     };
 
     Song& song_;
+    bool record_places_;
     std::array<TrackSettings, kTrackCount> settings_{};
     std::array<bool, kTrackCount> overflow_reported_{};
     std::array<OctaveSlip, kTrackCount> slips_{};

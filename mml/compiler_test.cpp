@@ -1,4 +1,4 @@
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 #include "mml/compiler.h"
 
 #include <gtest/gtest.h>
@@ -277,6 +277,31 @@ TEST(Compiler, CodesAndSpans) {
         EXPECT_EQ(found->column, c.column) << c.mml;
         EXPECT_EQ(found->line == 0, c.column == 0) << c.mml;
         EXPECT_EQ(found->token_end(), c.end) << c.mml;
+    }
+}
+
+// A compile that skips the places of events gives the same song, problems
+// and groups, and no place: sources that warn, fail, and fill a track.
+TEST(Analysis, SkippingPlacesChangesNothingElse) {
+    const std::vector<std::string> sources{
+        "1[C8. R] 2[D]\n; rest\n1[E&F] 0[G]\n2[A",
+        "1[O0 C] 12[C] ]\r\n3[L3 C%300 Q9 D]",
+        "1[" + std::string(10'001, 'C') + "]\n2[C]",
+    };
+    for (const std::string& text : sources) {
+        const SourceAnalysis kept = analyze_source(text, "t.mml");
+        const SourceAnalysis skipped = analyze_source(text, "t.mml", EventPlaces::skipped);
+        EXPECT_EQ(skipped.diagnostics, kept.diagnostics) << text;
+        EXPECT_EQ(skipped.groups.size(), kept.groups.size()) << text;
+        for (std::size_t g = 0; g < kept.groups.size() && g < skipped.groups.size(); ++g) {
+            EXPECT_EQ(skipped.groups[g].open, kept.groups[g].open) << text;
+            EXPECT_EQ(skipped.groups[g].end_event, kept.groups[g].end_event) << text;
+        }
+        for (int k = 0; k < kTrackCount; ++k) {
+            const Track& t = skipped.song.tracks[k];
+            EXPECT_EQ(t.events(), kept.song.tracks[k].events()) << text;
+            for (std::size_t i = 0; i < t.count(); ++i) ASSERT_EQ(t.place(i), EventPlace{}) << text;
+        }
     }
 }
 

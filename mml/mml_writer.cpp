@@ -66,13 +66,6 @@ std::string command(char letter, std::uint64_t number) {
     return text;
 }
 
-bool is_rest(const TrackEvent& e) {
-    return e.note == 0 && e.gate == 0;
-}
-bool is_note(const TrackEvent& e) {
-    return e.note <= kHighestPitch && !is_rest(e);
-}
-
 /// A note's gate with ratio `ratio`, when it is not tied: the compiler's.
 int untied_gate(std::uint64_t ticks, std::uint64_t ratio) {
     return gate_ticks(MmlNumber::of(ticks), MmlNumber::of(ratio)).byte();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 
 namespace zirvon {
 namespace {

@@ -10,10 +10,8 @@
 namespace zirvon {
 namespace {
 
-bool sounds(const TrackEvent& e) { return e.note <= kHighestPitch && e.gate > 0; }
-
 bool holds_notes(const Track& track) {
-    return std::any_of(track.events().begin(), track.events().end(), sounds);
+    return std::any_of(track.events().begin(), track.events().end(), sounds_note);
 }
 
 /// "track 1", "tracks 1 and 3", "tracks 1, 3 and 4".

@@ -1,5 +1,6 @@
 #include "mml/source_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "song/song.h"
@@ -11,16 +12,32 @@ namespace zirvon {
 SourceText::SourceText(std::string bytes) : text_(std::move(bytes)) { index_lines(); }
 
 void SourceText::index_lines() {
-    if (text_.empty() || text_.back() != '\n') text_ += "\r\n";
-    starts_.clear();
+    starts_.assign(1, 0);
     const char* const base = text_.data();
     const std::size_t n = text_.size();
-    // Every line ends at an LF, which the text always ends with.
-    for (std::size_t start = 0; start < n;) {
-        starts_.push_back(static_cast<std::uint32_t>(start));
-        const void* lf = std::memchr(base + start, '\n', n - start);
-        start = static_cast<std::size_t>(static_cast<const char*>(lf) - base) + 1;
+    for (const char* lf = static_cast<const char*>(std::memchr(base, '\n', n)); lf != nullptr;
+         lf = static_cast<const char*>(std::memchr(lf + 1, '\n', n - static_cast<std::size_t>(lf + 1 - base)))) {
+        starts_.push_back(static_cast<std::uint32_t>(lf + 1 - base));
     }
+    ends_with_lf_ = n > 0 && text_.back() == '\n';
+}
+
+std::size_t SourceText::line_index_of(std::size_t offset) const {
+    return static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin()) - 1;
+}
+
+std::size_t SourceText::offset_of(std::uint32_t line, std::uint32_t column) const {
+    if (line == 0) return 0;
+    if (line > starts_.size()) return text_.size();
+    const std::size_t start = starts_[line - 1];
+    const std::size_t end = line_start(line);
+    return std::min<std::size_t>(start + (column == 0 ? 0 : column - 1), end);
+}
+
+std::pair<std::uint32_t, std::uint32_t> SourceText::place_of(std::size_t offset) const {
+    offset = std::min(offset, text_.size());
+    const std::size_t k = line_index_of(offset);
+    return {static_cast<std::uint32_t>(k + 1), static_cast<std::uint32_t>(offset - starts_[k] + 1)};
 }
 
 std::string why_not_text(std::string_view bytes) {
@@ -39,10 +56,12 @@ std::string why_not_text(std::string_view bytes) {
 std::string_view SourceText::line(int k) const {
     if (k < 0 || k >= count_lines()) return {};
     const std::size_t start = starts_[k];
-    const std::size_t next = k + 1 < count_lines() ? starts_[k + 1] : text_.size();
-    std::size_t end = next - 1;  // the LF
-    // A CR just before the LF belongs to the terminator.
-    if (end > start && text_[end - 1] == '\r') --end;
+    std::size_t end = line_start(static_cast<std::size_t>(k) + 1);
+    if (end > start && text_[end - 1] == '\n') {
+        --end;
+        // A CR just before the LF belongs to the terminator.
+        if (end > start && text_[end - 1] == '\r') --end;
+    }
     return std::string_view(text_).substr(start, end - start);
 }
 

@@ -79,20 +79,22 @@ std::vector<std::string> mml_header(const OutputSource& source) {
 }
 
 bool make_mml(const OutputSource& source, const ByteSink& sink) {
-    const std::string text = write_mml(*source.song, mml_header(source)).text;
-    return sink({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    const auto hand_text = [&sink](const std::string& text) {
+        return sink({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    };
+    return source.mml != nullptr ? hand_text(source.mml->text) : hand_text(song_as_mml(source).text);
 }
 
 constexpr std::array<OutputKind, 5> kKinds{{
-    {"", ".MZT", "a tape image", "", false, false, nullptr, make_image},
+    {"", ".MZT", "a tape image", "", false, false, false, nullptr, make_image},
     {"midi", ".MID", "a MIDI file", "also write a Standard MIDI File beside the image (song.MID)", true, true,
-     nullptr, make_midi},
+     false, nullptr, make_midi},
     {"wav", ".WAV", "a WAV file", "also render the song with the built-in synthesizer, song.WAV", true, true,
-     wav_refusal, make_wav},
-    {"svg", ".SVG", "a picture", "also draw the song as a piano roll, song.SVG", true, false, nullptr,
-     make_svg},
-    {"mml", ".MML", "MML", "write the song as MML, song.MML (of an image or a MIDI file)", false, false, nullptr,
-     make_mml},
+     false, wav_refusal, make_wav},
+    {"svg", ".SVG", "a picture", "also draw the song as a piano roll, song.SVG", true, false, true,
+     nullptr, make_svg},
+    {"mml", ".MML", "MML", "write the song as MML, song.MML (of an image or a MIDI file)", false, false,
+     false, nullptr, make_mml},
 }};
 
 }  // namespace
@@ -116,6 +118,8 @@ bool write_roll_picture(const picture::Roll& roll, const OutputSource& source, c
         return sink({reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()});
     });
 }
+
+WrittenMml song_as_mml(const OutputSource& source) { return write_mml(*source.song, mml_header(source)); }
 
 std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source) {
     std::vector<std::uint8_t> bytes;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mml/mml_writer.h"
 #include "outputs/byte_sink.h"
 #include "picture/roll.h"
 #include "play/passage.h"
@@ -35,6 +36,10 @@ struct OutputSource {
     std::string_view title_tape_name;
     /// The bytes of the image the song was read from; empty for MML.
     std::span<const std::uint8_t> image;
+    /// The song as MML (song_as_mml) when the front end has it already, for
+    /// its warnings or from an import: /mml writes it rather than write the
+    /// song again.
+    const WrittenMml* mml = nullptr;
 };
 
 struct OutputKind {
@@ -52,6 +57,9 @@ struct OutputKind {
     /// Whether it sounds that passage, which leaves out the notes above
     /// MIDI 127 (a picture shows them).
     bool sounds = false;
+    /// Whether it reads where in the source each event stands (the
+    /// picture's notes link to their text), which a compile then records.
+    bool reads_places = false;
     /// Why it cannot be made, to be said before anything is written; empty
     /// when it can. `name` is the file it would go to.
     std::string (*refusal)(const OutputSource& source, std::string_view name) = nullptr;
@@ -71,6 +79,10 @@ const OutputKind* output_for_option(std::string_view option);
 /// title the picture's row gives it: that row's bytes, for a front end
 /// that wants the roll's notes as well as its picture.
 bool write_roll_picture(const picture::Roll& roll, const OutputSource& source, const ByteSink& sink);
+
+/// The song as /mml writes it, with the comments that open it: an image's
+/// tape name and where the song came from.
+WrittenMml song_as_mml(const OutputSource& source);
 
 /// The bytes of an output, whole.
 std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source);

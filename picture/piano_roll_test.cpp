@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "mml/analysis.h"
 #include "mml/compiler.h"
+#include "outputs/analysis.h"
 #include "picture/layout.h"
 
 namespace zirvon::picture {

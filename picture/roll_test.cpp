@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "mml/analysis.h"
 #include "mml/compiler.h"
+#include "outputs/analysis.h"
 
 namespace zirvon::picture {
 namespace {

@@ -321,10 +321,7 @@ void PassagePlayer::restart() {
 PassageRun play_passage(const Song& song, const Passage& passage, const StampedEmit& emit) {
     PassagePlayer player(song, passage);
     StampingSink sink(emit);
-    while (!player.done()) {
-        sink.tick = player.ticks();
-        player.tick(sink);
-    }
+    run_without_clock(player, sink);
     return {player.ticks(), player.left_out_notes()};
 }
 

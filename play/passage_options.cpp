@@ -77,6 +77,13 @@ std::string PassageOptions::names() const {
     return joined(given);
 }
 
+bool PassageOptions::reads_places() const {
+    const auto by_source = [](const std::optional<play::Bound>& b) {
+        return b && (b->kind == play::Bound::Kind::line || b->kind == play::Bound::Kind::position);
+    };
+    return by_source(from) || by_source(to);
+}
+
 play::PassageRequest PassageOptions::request() const {
     play::PassageRequest request;
     request.from = from;

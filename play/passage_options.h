@@ -19,6 +19,9 @@ struct PassageOptions {
     std::optional<play::TrackMask> mute;
 
     bool given() const { return from || to || solo || mute; }
+    /// Whether a bound is a source line or place, which only a song that
+    /// knows the places of its events can find.
+    bool reads_places() const;
     /// "/from and /solo": the options given, for messages.
     std::string names() const;
     play::PassageRequest request() const;

@@ -130,10 +130,7 @@ void Player::release_all(MidiSink& sink) {
 PlayThrough play_through(const Song& song, const StampedEmit& emit) {
     Player player(song);
     StampingSink sink(emit);
-    while (!player.done()) {
-        sink.tick = player.ticks();
-        player.tick(sink);
-    }
+    run_without_clock(player, sink);
     // Every track has read its EndMark by now, which ends its note; this
     // only guards the promise that nothing is left sounding.
     player.release_all(sink);

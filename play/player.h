@@ -125,6 +125,16 @@ private:
     const StampedEmit& emit_;
 };
 
+/// Runs `player` (a Player, or a PassagePlayer) from where it is until it is
+/// done, with no clock, stamping what it sends with the tick it sends it on.
+template <typename AnyPlayer>
+void run_without_clock(AnyPlayer& player, StampingSink& sink) {
+    while (!player.done()) {
+        sink.tick = player.ticks();
+        player.tick(sink);
+    }
+}
+
 /// Plays the whole song from tick 0 until done, with no clock: `emit` gets
 /// every message with the tick on which the live preview would send it.
 PlayThrough play_through(const Song& song, const StampedEmit& emit);

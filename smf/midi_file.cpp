@@ -5,8 +5,6 @@
 #include <string_view>
 #include <utility>
 
-#include "synth/synth.h"
-
 namespace zirvon::smf {
 namespace {
 
@@ -77,7 +75,7 @@ Bytes note_track(int k, const std::vector<Timed>& messages, std::uint64_t end_ti
     Bytes body;
     put_name(body, "Track " + std::to_string(k));
     body.insert(body.end(), {0x00, static_cast<std::uint8_t>(0xC0 | k),
-                             static_cast<std::uint8_t>(synth::track_timbre(k).program - 1)});
+                             static_cast<std::uint8_t>(kTrackPrograms[static_cast<std::size_t>(k - kFirstPlayedTrack)] - 1)});
     std::uint64_t now = 0;
     for (const Timed& t : messages) {
         put_vlq(body, static_cast<std::uint32_t>(t.tick - now));

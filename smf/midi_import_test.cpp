@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "mml/analysis.h"
 #include "mml/mml_writer.h"
 #include "mml/song_checks.h"
-#include "smf/wide_number.h"
+#include "outputs/analysis.h"
 #include "play/passage.h"
 #include "play/player.h"
+#include "smf/wide_number.h"
 
 namespace zirvon::smf {
 namespace {

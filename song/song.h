@@ -52,8 +52,27 @@ inline constexpr int kHighestMidiNote = 127;
 
 /// Whether an event sounds a note: a pitch code with a gate.
 constexpr bool sounds_note(const TrackEvent& e) { return e.note < SyncMark && e.gate != 0; }
+/// Whether an event is a rest as MML writes one: pitch code 0 with no gate.
+constexpr bool is_rest(const TrackEvent& e) { return e.note == 0 && e.gate == 0; }
+/// Whether an event is a note as MML writes one: a pitch code, not a rest
+/// (its gate may be 0, as a gate cut to 8 bits leaves it).
+constexpr bool is_note(const TrackEvent& e) { return e.note <= kHighestPitch && !is_rest(e); }
 /// Whether a note is above the highest MIDI note: kept in the image, never heard.
 constexpr bool above_midi(const TrackEvent& e) { return e.note + kPitchToMidi > kHighestMidiNote; }
+/// The General MIDI program (numbered from 1, as the General MIDI list
+/// counts them) of each played track, 1 to 8: the sound the built-in
+/// synthesizer gives the track comes nearest to it, and a MIDI file asks a
+/// player for it. General MIDI has one square lead for all three pulse leads.
+inline constexpr std::array<int, kLastPlayedTrack - kFirstPlayedTrack + 1> kTrackPrograms{
+    81,  // Lead 1 (square): a bright 25 % pulse
+    39,  // Synth Bass 1
+    81,  // Lead 1 (square)
+    63,  // Synth Brass 1
+    90,  // Pad 2 (warm)
+    51,  // SynthStrings 1
+    74,  // Flute
+    81,  // Lead 1 (square): a thin 12.5 % pulse
+};
 /// Status bytes of note-on and note-off on channel 0, and the velocity of both.
 inline constexpr std::uint8_t kNoteOn = 0x90;
 inline constexpr std::uint8_t kNoteOff = 0x80;
@@ -80,18 +99,30 @@ struct EventPlace {
 };
 
 /// Events of one track, never more than kTrackCapacity, each with its
-/// place in the source.
+/// place in the source when the compile recorded places.
 class Track {
 public:
     Track() { events_.reserve(kTrackCapacity); }
 
-    /// Appends an event; false (and nothing stored) when the track is full.
-    bool append_event(TrackEvent event, EventPlace place = {}) {
+    /// Appends an event with no place; false (and nothing stored) when the
+    /// track is full.
+    bool append_event(TrackEvent event) {
         if (events_.size() >= kTrackCapacity) return false;
+        events_.push_back(event);
+        return true;
+    }
+    /// Appends an event and its place.
+    bool append_event(TrackEvent event, EventPlace place) {
+        if (events_.size() >= kTrackCapacity) return false;
+        // Events appended before without a place have none.
+        if (places_.size() < events_.size()) places_.resize(events_.size());
         events_.push_back(event);
         places_.push_back(place);
         return true;
     }
+    /// Makes room for the place of every event the track can hold, so that
+    /// recording them never moves them.
+    void reserve_places() { places_.reserve(kTrackCapacity); }
     const std::vector<TrackEvent>& events() const { return events_; }
     /// Place in the source of event i; all 0 when it has none.
     EventPlace place(std::size_t i) const { return i < places_.size() ? places_[i] : EventPlace{}; }

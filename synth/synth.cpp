@@ -9,25 +9,25 @@ namespace {
 constexpr double kFadeMs = 3.0;
 
 // Tracks 1 to 8. Leads and bass in the middle and near it, chord voices
-// spread out to both sides. The programs name the General MIDI sound that
-// comes nearest; General MIDI has one square lead for all three pulse leads.
+// spread out to both sides; each comes near its track's General MIDI
+// program (kTrackPrograms).
 const std::array<Timbre, 8> kTimbres{{
     // 1: lead, a bright 25 % pulse
-    {Wave::pulse, 0.25, 8.0, 1500.0, 2.0, 250.0, 0.75, 80.0, 1.0, -0.2, 81},  // Lead 1 (square)
+    {Wave::pulse, 0.25, 8.0, 1500.0, 2.0, 250.0, 0.75, 80.0, 1.0, -0.2},
     // 2: bass-like sawtooth, plucked: a quick fall to a low sustain
-    {Wave::saw, 0.5, 5.0, 300.0, 2.0, 300.0, 0.55, 50.0, 1.0, 0.0, 39},  // Synth Bass 1
+    {Wave::saw, 0.5, 5.0, 300.0, 2.0, 300.0, 0.55, 50.0, 1.0, 0.0},
     // 3: square
-    {Wave::pulse, 0.5, 6.0, 1000.0, 2.0, 300.0, 0.8, 100.0, 0.9, 0.3, 81},  // Lead 1 (square)
+    {Wave::pulse, 0.5, 6.0, 1000.0, 2.0, 300.0, 0.8, 100.0, 0.9, 0.3},
     // 4: brassy sawtooth with a slower rise
-    {Wave::saw, 0.5, 4.0, 900.0, 20.0, 400.0, 0.75, 150.0, 0.8, -0.5, 63},  // Synth Brass 1
+    {Wave::saw, 0.5, 4.0, 900.0, 20.0, 400.0, 0.75, 150.0, 0.8, -0.5},
     // 5: soft pulse for chords
-    {Wave::pulse, 0.4, 3.0, 600.0, 10.0, 600.0, 0.7, 200.0, 0.7, 0.5, 90},  // Pad 2 (warm)
+    {Wave::pulse, 0.4, 3.0, 600.0, 10.0, 600.0, 0.7, 200.0, 0.7, 0.5},
     // 6: string-like sawtooth for chords
-    {Wave::saw, 0.5, 2.5, 600.0, 30.0, 800.0, 0.8, 220.0, 0.7, -0.75, 51},  // SynthStrings 1
+    {Wave::saw, 0.5, 2.5, 600.0, 30.0, 800.0, 0.8, 220.0, 0.7, -0.75},
     // 7: mellow square, filtered close to its fundamental
-    {Wave::pulse, 0.5, 1.5, 400.0, 15.0, 500.0, 0.85, 180.0, 0.7, 0.75, 74},  // Flute
+    {Wave::pulse, 0.5, 1.5, 400.0, 15.0, 500.0, 0.85, 180.0, 0.7, 0.75},
     // 8: thin 12.5 % pulse
-    {Wave::pulse, 0.125, 5.0, 1200.0, 2.0, 200.0, 0.6, 120.0, 0.7, 0.0, 81},  // Lead 1 (square)
+    {Wave::pulse, 0.125, 5.0, 1200.0, 2.0, 200.0, 0.6, 120.0, 0.7, 0.0},
 }};
 
 /// The 16-bit sample nearest to `x` (within +-32767), halves up, by
@@ -36,8 +36,6 @@ const std::array<Timbre, 8> kTimbres{{
 int nearest_sample(double x) { return static_cast<int>(x + 32768.5) - 32768; }
 
 }  // namespace
-
-const Timbre& track_timbre(int track) { return kTimbres.at(static_cast<std::size_t>(track - 1)); }
 
 Synth::Synth(double rate) {
     double left = 0.0;

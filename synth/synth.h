@@ -10,9 +10,6 @@
 
 namespace zirvon::synth {
 
-/// The sound of track `track` (1 to 8).
-const Timbre& track_timbre(int track);
-
 /// The frame, counted from tick 0's, on which tick `tick` of the preview
 /// starts at `rate` frames a second: 20 ms a tick, rounded to the nearest
 /// frame, so that ticks never drift from the audio clock.

@@ -27,9 +27,6 @@ struct Timbre {
     double release_ms = 60.0;  ///< from the level at the note's end to silence; 2 to 250
     double level = 1.0;        ///< loudness against the other tracks
     double pan = 0.0;          ///< place in the stereo field, -1 left to +1 right
-    /// The General MIDI program nearest the sound, numbered from 1 as the
-    /// General MIDI list counts them: what a MIDI file asks a player for.
-    int program = 1;
 };
 
 /// A monophonic voice. A note that starts while the voice still sounds (or

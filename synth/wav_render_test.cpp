@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "synth/wav_file.h"
-#include "mml/analysis.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
+#include "outputs/analysis.h"
+#include "synth/wav_file.h"
 
 namespace zirvon::synth {
 namespace {

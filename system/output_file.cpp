@@ -1,8 +1,9 @@
 // The atomic writer, the same on every system; what differs is in the
-// platform's part (output_file_os.h).
+// platform's part (output_file_os.h), which it reaches through the file
+// store in use (file_store.h).
 #include "system/output_file.h"
 
-#include "system/output_file_os.h"
+#include "system/file_store.h"
 
 namespace zirvon {
 
@@ -12,7 +13,8 @@ struct AtomicWriter::State {
     std::string name;  ///< as the caller gave it, for messages
     std::string path;  ///< the target, links followed
     std::string temp;  ///< the temporary file; empty when writing into a stream
-    os::File file;
+    FileStore& store = file_store();
+    std::unique_ptr<FileStore::Open> file;
     bool failed = false;
 
     bool fail(const std::string& why, std::string& error) {
@@ -22,12 +24,18 @@ struct AtomicWriter::State {
         return false;
     }
     void abandon() {
-        file.close();
-        if (!temp.empty()) os::remove(temp);
+        if (file) file->close();
+        file.reset();
+        if (!temp.empty()) store.remove(temp);
         temp.clear();
     }
+    /// Opens the file to write into, or else fails.
+    bool opened(std::unique_ptr<FileStore::Open> open, std::string& error) {
+        file = std::move(open);
+        return file != nullptr || fail(store.last_error(), error);
+    }
     bool writable(std::string& error) const {
-        if (!failed && file.is_open()) return true;
+        if (!failed && file) return true;
         error = "cannot write: the file is not open";
         return false;
     }
@@ -46,7 +54,7 @@ bool AtomicWriter::open(const std::string& name, std::string& error) {
     if (name.empty()) return s.fail("empty file name", error);
     os::Target target;
     std::string why;
-    if (!os::inspect(name, target, why)) return s.fail(why, error);
+    if (!s.store.inspect(name, target, why)) return s.fail(why, error);
     s.path = target.path;
     switch (target.kind) {
         case os::Target::Kind::folder:
@@ -56,7 +64,7 @@ bool AtomicWriter::open(const std::string& name, std::string& error) {
         case os::Target::Kind::stream:
             // Written into, as any program would: a rename would put a plain
             // file in place of the pipe or the device.
-            return s.file.open_stream(s.path) || s.fail(os::last_error(), error);
+            return s.opened(s.store.open_stream(s.path), error);
         case os::Target::Kind::regular:
             // A rename could replace a file the user may not write, or one
             // made read-only on purpose (as root may write anything, and on
@@ -67,22 +75,24 @@ bool AtomicWriter::open(const std::string& name, std::string& error) {
         case os::Target::Kind::missing:
             break;
     }
-    return s.file.create_beside(s.path, s.temp) || s.fail(os::last_error(), error);
+    return s.opened(s.store.create_beside(s.path, s.temp), error);
 }
 
 bool AtomicWriter::write(std::span<const std::uint8_t> bytes, std::string& error) {
     if (!state_ || !state_->writable(error)) return false;
-    return state_->file.write_all(bytes) || state_->fail(os::last_error(), error);
+    return state_->file->write_all(bytes) || state_->fail(state_->store.last_error(), error);
 }
 
 bool AtomicWriter::commit(std::string& error) {
     if (!state_ || !state_->writable(error)) return false;
     State& s = *state_;
-    if (s.temp.empty()) return s.file.close() || s.fail(os::last_error(), error);
+    // Closed, it takes no more writes.
+    const auto close = [&s] { return s.file->close() && (s.file.reset(), true); };
+    if (s.temp.empty()) return close() || s.fail(s.store.last_error(), error);
     // On the disk before the rename: a crash then leaves the old file or
     // the new one, never a name on an empty file.
-    if (!s.file.sync() || !s.file.close()) return s.fail(os::last_error(), error);
-    if (!os::replace(s.temp, s.path)) return s.fail(os::last_error(), error);
+    if (!s.file->sync() || !close()) return s.fail(s.store.last_error(), error);
+    if (!s.store.replace(s.temp, s.path)) return s.fail(s.store.last_error(), error);
     s.temp.clear();
     return true;
 }

@@ -19,6 +19,13 @@ inline Song make_song(const std::map<int, std::vector<TrackEvent>>& tracks) {
     return song;
 }
 
+/// MML whose image is about 60 KB: two full tracks.
+inline std::string two_full_tracks() {
+    std::string mml;
+    for (int k = 1; k <= 2; ++k) mml += std::to_string(k) + "[" + std::string(9'998, 'C') + "]\r\n";
+    return mml;
+}
+
 /// An image with the header zirvon writes, name `name` (cut to 15 bytes),
 /// around the data block `data`.
 inline std::string image_bytes(const std::string& name, const std::string& data) {

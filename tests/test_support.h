@@ -132,4 +132,16 @@ private:
 /// The folder of the project's sources (for examples/).
 std::filesystem::path source_dir();
 
+/// What the tests of whole runs use unqualified, taken in with one
+/// `using namespace testing_support::runs;`.
+namespace runs {
+using testing_support::read_bytes;
+using testing_support::run_in_process;
+using testing_support::run_zirvon;
+using testing_support::RunResult;
+using testing_support::TempDir;
+using testing_support::write_bytes;
+namespace fs = std::filesystem;
+}  // namespace runs
+
 }  // namespace zirvon::testing_support

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "mml/analysis.h"
 #include "mml/source_text.h"
+#include "outputs/analysis.h"
 #include "outputs/listing.h"
 #include "outputs/messages.h"
 #include "outputs/output_table.h"

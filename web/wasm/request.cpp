@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "mml/analysis.h"
 #include "mml/source_text.h"
+#include "outputs/analysis.h"
 #include "outputs/summary.h"
 #include "play/passage_options.h"
 #include "tape/tape_header.h"

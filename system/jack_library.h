@@ -11,7 +11,7 @@
 
 #include "system/shared_library_posix.h"
 
-namespace zirvon::audio {
+namespace zirvon {
 
 #define ZIRVON_JACK_FUNCTIONS(X)                                                                 \
     X(jack_set_error_function)                                                                   \
@@ -32,4 +32,4 @@ struct JackLibrary {
     ZIRVON_LIBRARY_FUNCTIONS(ZIRVON_JACK_FUNCTIONS)
 };
 
-}  // namespace zirvon::audio
+}  // namespace zirvon

@@ -35,7 +35,8 @@ public:
     /// The name the messages give the source: the file as it was read.
     std::string name;
     SourceText source{std::string()};
-    /// The compiled song; each event of it knows its place in the source.
+    /// The compiled song; each event of it knows its place in the source
+    /// unless the compile skipped them.
     Song song;
     /// The problems in the order found. Past Compiler::kMaxShown of a kind
     /// they are only counted, and a note at the end says how many.
@@ -62,7 +63,13 @@ private:
     mutable std::optional<play::SongMap> map_;
 };
 
-/// Compiles `bytes`, the source called `name` in messages.
-SourceAnalysis analyze_source(std::string bytes, std::string name);
+/// Whether a compile records the place in the source of every event. The
+/// piano roll, passages bounded by source lines, the language server and the
+/// page read them; a plain compile does not, and skips their cost.
+enum class EventPlaces { recorded, skipped };
+
+/// Compiles `bytes`, the source called `name` in messages. The diagnostics
+/// and groups know their places whatever `places` says.
+SourceAnalysis analyze_source(std::string bytes, std::string name, EventPlaces places = EventPlaces::recorded);
 
 }  // namespace zirvon

@@ -1,9 +1,9 @@
-#include "audio/jack_library.h"
+#include "system/jack_library.h"
 
 #include <cstdlib>
 #include <string>
 
-namespace zirvon::audio {
+namespace zirvon {
 
 std::string JackLibrary::server_name() {
     const char* name = std::getenv("JACK_DEFAULT_SERVER");
@@ -17,4 +17,4 @@ bool JackLibrary::load() {
     return true;
 }
 
-}  // namespace zirvon::audio
+}  // namespace zirvon

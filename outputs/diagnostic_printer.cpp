@@ -1,4 +1,4 @@
-#include "app/diagnostic_printer.h"
+#include "outputs/diagnostic_printer.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "mml/analysis.h"
+#include "outputs/analysis.h"
 
 #include <algorithm>
 #include <utility>
@@ -38,11 +38,15 @@ std::vector<SourceBlock> SourceAnalysis::blocks() const {
     return out;
 }
 
-SourceAnalysis analyze_source(std::string bytes, std::string name) {
+SourceAnalysis analyze_source(std::string bytes, std::string name, EventPlaces places) {
     SourceAnalysis a;
     a.name = std::move(name);
     a.source = SourceText(std::move(bytes));
-    Compiler compiler(a.song);
+    Compiler compiler(a.song, places == EventPlaces::recorded);
+    // Every group opens with a '['; counting them costs less than moving
+    // the groups as their vector grows.
+    const std::string_view text = a.source.text();
+    compiler.reserve_groups(static_cast<std::size_t>(std::count(text.begin(), text.end(), '[')));
     const int lines = a.source.count_lines();
     for (int k = 0; k < lines; ++k) compiler.compile_line(a.source.line(k), k + 1);
     compiler.finish();
