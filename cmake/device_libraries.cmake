@@ -1,15 +1,18 @@
 # The MIDI and audio libraries of Linux and other POSIX systems: RtMidi,
-# RtAudio and JACK. The program loads them when /play or /ports needs them
+# RtAudio and JACK, and libsndfile, which reads recordings. The program
+# loads them when /play or /ports needs them, or a recording is read
 # (system/shared_library_posix.h), so it links none of them: what the build
 # needs is their headers, and the file names to load them by, which become
 # the .deb's dependencies too (packaging/CMakeLists.txt).
-#   ZIRVON_RTMIDI_SONAME, ZIRVON_RTAUDIO_SONAME, ZIRVON_JACK_SONAME: librtmidi.so.6 ...
-#   RTMIDI_INCLUDE_DIRS, RTAUDIO_INCLUDE_DIRS, JACK_INCLUDE_DIRS
+#   ZIRVON_RTMIDI_SONAME, ZIRVON_RTAUDIO_SONAME, ZIRVON_JACK_SONAME,
+#   ZIRVON_SNDFILE_SONAME: librtmidi.so.6 ...
+#   RTMIDI_INCLUDE_DIRS, RTAUDIO_INCLUDE_DIRS, JACK_INCLUDE_DIRS, SNDFILE_INCLUDE_DIRS
 #   PkgConfig::RTMIDI, PkgConfig::JACK: for the live tests, which link them
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
 pkg_check_modules(RTAUDIO REQUIRED rtaudio)
 pkg_check_modules(JACK REQUIRED IMPORTED_TARGET jack)
+pkg_check_modules(SNDFILE REQUIRED sndfile)
 
 # The name the dynamic loader knows a library by, from the file that the
 # development package's link points at: librtaudio.so.6.1.0 gives
@@ -25,3 +28,4 @@ endfunction()
 zirvon_soname(RTMIDI rtmidi "${RTMIDI_LIBRARY_DIRS}")
 zirvon_soname(RTAUDIO rtaudio "${RTAUDIO_LIBRARY_DIRS}")
 zirvon_soname(JACK jack "${JACK_LIBRARY_DIRS}")
+zirvon_soname(SNDFILE sndfile "${SNDFILE_LIBRARY_DIRS}")

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "cassette/cassette_writer.h"
+
 #include "mml/mml_writer.h"
 #include "picture/piano_roll.h"
 #include "play/player.h"
@@ -19,13 +21,10 @@ namespace {
 
 bool hand_on(const std::vector<std::uint8_t>& bytes, const ByteSink& sink) { return sink(bytes); }
 
-bool make_image(const OutputSource& source, const ByteSink& sink) {
-    // An image read back keeps its own name field, byte for byte, unless
-    // the user names it anew.
-    if (!source.image.empty() && !source.tape_name_given) {
-        return hand_on(rebuild_tape_image(*source.song, source.image), sink);
-    }
-    return hand_on(build_tape_image(*source.song, source.tape_name), sink);
+bool make_image(const OutputSource& source, const ByteSink& sink) { return hand_on(image_bytes(source), sink); }
+
+bool make_cassette(const OutputSource& source, const ByteSink& sink) {
+    return cassette::write_cassette_wav(carried_image(source), source.cassette, sink);
 }
 
 bool make_midi(const OutputSource& source, const ByteSink& sink) {
@@ -80,7 +79,7 @@ bool make_mml(const OutputSource& source, const ByteSink& sink) {
     return sink({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
-constexpr std::array<OutputKind, 5> kKinds{{
+constexpr std::array<OutputKind, 6> kKinds{{
     {"", ".MZT", "a tape image", "", false, false, nullptr, make_image},
     {"midi", ".MID", "a MIDI file", "also write a Standard MIDI File beside the image (song.MID)", true, true,
      nullptr, make_midi},
@@ -90,6 +89,10 @@ constexpr std::array<OutputKind, 5> kKinds{{
      make_svg},
     {"mml", ".MML", "MML", "write the song as MML, song.MML (of an image or a MIDI file)", false, false, nullptr,
      make_mml},
+    // Never song.WAV: the performance has that name.
+    {"cassette", ".TAPE.WAV", "a cassette recording",
+     "also write song.TAPE.WAV, the sound the machine loads", false, false, nullptr,
+     make_cassette},
 }};
 
 }  // namespace
@@ -112,6 +115,22 @@ bool write_roll_picture(const picture::Roll& roll, const OutputSource& source, c
     return picture::write_piano_roll(roll, title, [&](std::string_view piece) {
         return sink({reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()});
     });
+}
+
+std::vector<std::uint8_t> image_bytes(const OutputSource& source) {
+    // An image read back keeps its own name field, byte for byte, unless
+    // the user names it anew.
+    if (!source.image.empty() && !source.tape_name_given) return rebuild_tape_image(*source.song, source.image);
+    return build_tape_image(*source.song, source.tape_name);
+}
+
+std::vector<std::uint8_t> carried_image(const OutputSource& source) {
+    // The image as it stands after the run, as the MIDI file and the
+    // picture are named: an image that is not written keeps its own name.
+    OutputSource after = source;
+    after.tape_name = source.title_tape_name;
+    after.tape_name_given = source.tape_name_given && source.title_tape_name == source.tape_name;
+    return image_bytes(after);
 }
 
 std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source) {

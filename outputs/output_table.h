@@ -1,5 +1,5 @@
 // The files a run can write, one row each: the image, the MIDI file, the WAV
-// file and the picture. A row says which option asks for it, its extension,
+// file, the picture, the MML and the cassette recording. A row says which option asks for it, its extension,
 // whether it plays a passage, and how its bytes are made. The command line's
 // options, its help, its messages and /watch's status lines are made from
 // this table, and the browser makes the same bytes with the same rows.
@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cassette/cassette_format.h"
 #include "outputs/byte_sink.h"
 #include "picture/roll.h"
 #include "play/passage.h"
@@ -35,6 +36,8 @@ struct OutputSource {
     std::string_view title_tape_name;
     /// The bytes of the image the song was read from; empty for MML.
     std::span<const std::uint8_t> image;
+    /// How the cassette recording is made: layout, polarity, samples.
+    cassette::CassetteFormat cassette;
 };
 
 struct OutputKind {
@@ -71,6 +74,14 @@ const OutputKind* output_for_option(std::string_view option);
 /// title the picture's row gives it: that row's bytes, for a front end
 /// that wants the roll's notes as well as its picture.
 bool write_roll_picture(const picture::Roll& roll, const OutputSource& source, const ByteSink& sink);
+
+/// The image the song makes with this source's name: the image's row's
+/// bytes, which the cassette recording carries.
+std::vector<std::uint8_t> image_bytes(const OutputSource& source);
+
+/// The image a cassette recording carries: the image as it stands after
+/// the run, named as the MIDI file and the picture are.
+std::vector<std::uint8_t> carried_image(const OutputSource& source);
 
 /// The bytes of an output, whole.
 std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source);

@@ -1,0 +1,136 @@
+// Recordings of cassettes as sources, run in process on real WAV files made
+// in temporary folders: what is listed, which images are written and under
+// which names, and the refusals, which write nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cassette/cassette_writer.h"
+#include "tests/songs.h"
+#include "tests/test_support.h"
+
+namespace zirvon {
+namespace {
+
+using testing_support::image_bytes;
+using testing_support::read_bytes;
+using testing_support::run_in_process;
+using testing_support::TempDir;
+using testing_support::write_bytes;
+namespace fs = std::filesystem;
+
+std::string one_note(const std::string& name) {
+    std::string data("\xFE\0\0\x24\x18\x15\xFD\0\0\xFE\0\0", 12);
+    for (int k = 2; k <= 9; ++k) data += std::string("\xFE\0\0", 3);
+    return image_bytes(name, data);
+}
+
+/// A file that is not music: a program of 300 bytes loaded at 0x1200.
+std::string program() {
+    std::string image = image_bytes("BASIC", std::string(300, 'p'));
+    image[0] = 0x01;
+    image[20] = 0x00;
+    image[21] = 0x12;
+    return image;
+}
+
+/// The images one after another on one recording, a second of silence
+/// between them, as a 16-bit mono WAV file at 44.1 kHz.
+std::string recording(const std::vector<std::string>& images) {
+    cassette::CassetteFormat format;
+    format.fast = true;
+    std::vector<float> samples(44100, 0.0f);
+    for (const std::string& image : images) {
+        cassette::CassetteSignal signal(testing_support::as_bytes(image), format);
+        std::vector<float> part(signal.frames());
+        part.resize(signal.render(part));
+        samples.insert(samples.end(), part.begin(), part.end());
+        samples.insert(samples.end(), 44100, 0.0f);
+    }
+    const auto le = [](std::uint32_t v, int n) {
+        std::string b;
+        for (int i = 0; i < n; ++i) b += static_cast<char>(v >> (8 * i) & 0xFF);
+        return b;
+    };
+    const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
+    std::string wav = "RIFF" + le(36 + bytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(44100, 4) +
+                      le(88200, 4) + le(2, 2) + le(16, 2) + "data" + le(bytes, 4);
+    for (float s : samples) wav += le(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(s * 30000))), 2);
+    return wav;
+}
+
+TEST(Recording, ListsEveryFileAndWritesTheMusicImages) {
+    struct Case {
+        std::vector<std::string> images;
+        std::vector<std::string> args;
+        int status;
+        /// Files written, with their bytes.
+        std::vector<std::pair<std::string, std::string>> written;
+        /// Lines the standard error holds.
+        std::vector<std::string> said;
+    };
+    const std::vector<Case> cases{
+        {{one_note("TUNE")}, {"tape.wav"}, 0, {{"tape.MZT", one_note("TUNE")}},
+         {"zirvon: 'tape.wav': 1 file found\n",
+          "  TUNE             attribute 0xC8, 36 bytes, load 0x315A; header ok (one copy), data ok (one copy)\n",
+          "zirvon: 'tape.MZT' written\n"}},
+        // A player program first, then two songs: numbered among the songs.
+        {{program(), one_note("ONE"), one_note("TWO")}, {"tape.wav"}, 0,
+         {{"tape-1.MZT", one_note("ONE")}, {"tape-2.MZT", one_note("TWO")}},
+         {"zirvon: 'tape.wav': 3 files found\n", "attribute 0x01, 300 bytes, load 0x1200; ",
+          "; not music, not written\n", "zirvon: 'tape-1.MZT' written\n", "zirvon: 'tape-2.MZT' written\n"}},
+        // A tape name renames them; -o names them.
+        {{one_note("ONE"), one_note("TWO")}, {"tape.wav", "NEW", "-o", "out.mzt"}, 0,
+         {{"out-1.mzt", one_note("NEW")}, {"out-2.mzt", one_note("NEW")}}, {}},
+        // /file=N chooses the file an action works on.
+        {{program(), one_note("ONE"), one_note("TWO")}, {"tape.wav", "/file=3", "/mml"}, 0,
+         {{"tape.MML", ""}}, {"'tape.MML' written; 'zirvon tape.MML TWO' builds the image again\n"}},
+        {{program(), one_note("ONE")}, {"tape.wav", "/file=1", "/list"}, 1, {},
+         {"zirvon: /file=1: file 1 of 'tape.wav' is not a music image (attribute 0xC8, load 0x315A)\n"}},
+        {{one_note("ONE")}, {"tape.wav", "/file=2", "/list"}, 1, {}, {"zirvon: /file=2: 'tape.wav' holds 1 file\n"}},
+        // Nothing but a program: listed, nothing written.
+        {{program()}, {"tape.wav"}, 0, {}, {"zirvon: no music image on 'tape.wav': nothing written\n"}},
+        {{program()}, {"tape.wav", "/svg"}, 1, {},
+         {"zirvon: 'tape.wav' holds no music image (attribute 0xC8, load 0x315A); nothing to work on\n"}},
+        // Never written over, nor given a twin the next run would read.
+        {{one_note("ONE")}, {"tape.wav", "/wav"}, 2, {},
+         {"zirvon: 'tape.WAV' would be read as the recording by the next 'zirvon tape.wav'; a recording is "
+          "never written over: name another file with -o\n"}},
+        {{one_note("ONE")}, {"tape.wav", "-o", "tape.wav"}, 2, {}, {"zirvon: 'tape.wav' is the source itself"}},
+        // Silence holds no tape signal; the reader's words follow the name.
+        {{}, {"tape.wav"}, 1, {}, {"zirvon: ", "'tape.wav'"}},
+    };
+    for (const Case& c : cases) {
+        const TempDir dir;
+        write_bytes(dir / "tape.wav", recording(c.images));
+        const auto r = run_in_process(c.args, dir.path());
+        const std::string what = testing::PrintToString(c.args) + " " + r.err;
+        EXPECT_EQ(r.status, c.status) << what;
+        for (const std::string& line : c.said) EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << what;
+        std::size_t files = 0;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            if (entry.path().filename() != "tape.wav") ++files;
+        }
+        EXPECT_EQ(files, c.written.size()) << what;
+        for (const auto& [name, bytes] : c.written) {
+            ASSERT_TRUE(fs::exists(dir / name)) << name << " " << what;
+            if (!bytes.empty()) EXPECT_EQ(read_bytes(dir / name), bytes) << name;
+        }
+    }
+}
+
+TEST(Recording, WhatIsNotARecordingIsRefusedNamingTheFile) {
+    const TempDir dir;
+    write_bytes(dir / "text.wav", "these are words, not sound\n");
+    const auto r = run_in_process({"text.wav"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.starts_with("zirvon: cannot read the recording 'text.wav': ")) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "text.MZT"));
+}
+
+}  // namespace
+}  // namespace zirvon

@@ -1,0 +1,98 @@
+#include "outputs/cassette_text.h"
+
+#include <algorithm>
+
+#include "cassette/cassette_writer.h"
+#include "tape/tape_header.h"
+#include "text/format.h"
+#include "text/words.h"
+
+namespace zirvon {
+namespace {
+
+/// Which of the four choices a word sets.
+enum class Choice { layout, polarity, rate, size };
+
+struct Word {
+    std::string_view word;
+    Choice choice;
+    int value;
+};
+
+constexpr Word kWords[] = {
+    {"standard", Choice::layout, 0}, {"fast", Choice::layout, 1},      {"inverted", Choice::polarity, 1},
+    {"22050", Choice::rate, 22050},  {"44100", Choice::rate, 44100},   {"48000", Choice::rate, 48000},
+    {"8bit", Choice::size, 8},       {"16bit", Choice::size, 16},
+};
+
+constexpr std::string_view kHelp =
+    "write fast or standard, inverted, a rate (22050, 44100 or 48000) and a sample size (8bit or 16bit), "
+    "joined by commas, such as fast,inverted,48000";
+
+}  // namespace
+
+bool parse_cassette_choices(std::string_view value, cassette::CassetteFormat& format, std::string& error) {
+    const std::string what = "/cassette=" + std::string(value);
+    if (value.empty()) {
+        error = "/cassette= needs choices; " + std::string(kHelp) + " (/cassette alone writes the standard layout)";
+        return false;
+    }
+    cassette::CassetteFormat chosen;
+    const Word* seen[4] = {};
+    std::size_t start = 0;
+    while (start <= value.size()) {
+        const std::size_t comma = std::min(value.find(',', start), value.size());
+        const std::string_view item = value.substr(start, comma - start);
+        start = comma + 1;
+        const Word* word = nullptr;
+        for (const Word& w : kWords) {
+            if (same_letters(item, w.word)) word = &w;
+        }
+        if (word == nullptr) {
+            error = what + ": '" + std::string(item) + "' is not a choice; " + std::string(kHelp);
+            return false;
+        }
+        const Word*& before = seen[static_cast<int>(word->choice)];
+        if (before != nullptr && before->value != word->value) {
+            error = what + ": " + std::string(before->word) + " and " + std::string(word->word) +
+                    " do not go together; choose one";
+            return false;
+        }
+        before = word;
+        switch (word->choice) {
+            case Choice::layout: chosen.fast = word->value == 1; break;
+            case Choice::polarity: chosen.inverted = true; break;
+            case Choice::rate: chosen.sample_rate = word->value; break;
+            case Choice::size: chosen.sample_bits = word->value; break;
+        }
+    }
+    format = chosen;
+    return true;
+}
+
+std::string monitor_name(std::string_view name) {
+    std::string shown;
+    // The monitor's character set agrees with ASCII from the space to ']'
+    // (capitals, digits, punctuation); elsewhere it has signs of its own.
+    for (char c : name) shown += c >= ' ' && c <= ']' ? c : '?';
+    return shown;
+}
+
+std::string cassette_summary(std::span<const std::uint8_t> image, const cassette::CassetteFormat& format) {
+    const auto seconds = [&](const cassette::CassetteFormat& f) {
+        return static_cast<std::uint64_t>(cassette::CassetteSignal(image, f).seconds() + 0.5);
+    };
+    const std::uint64_t length = seconds(format);
+    std::string text = minutes_seconds(length * kTicksPerSecond) + " of sound, " +
+                       (format.fast ? "fast" : "standard") + " layout";
+    if (format.fast) {
+        cassette::CassetteFormat standard = format;
+        standard.fast = false;
+        text += " (" + minutes_seconds((seconds(standard) - length) * kTicksPerSecond) + " shorter than the standard)";
+    }
+    return text + (format.inverted ? ", inverted" : "") + ", " + with_commas(format.sample_rate) + " Hz, " +
+           std::to_string(format.sample_bits) + "-bit; the machine shows LOADING " +
+           monitor_name(read_tape_header(image).name());
+}
+
+}  // namespace zirvon
