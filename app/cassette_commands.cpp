@@ -27,7 +27,7 @@ int play_cassette(const std::string& path, std::span<const std::uint8_t> image,
         case live::PreviewOutcome::finished:
             break;
     }
-    err << "zirvon: '" << path << "' sent: " << cassette_summary(image, format) << '\n';
+    err << "zirvon: '" << path << "' sent: " << cassette_summary(image, format, false) << '\n';
     return kExitSuccess;
 }
 

@@ -24,7 +24,13 @@ void check_options(RunPlan& plan) {
         plan.outputs_asked &= ~(1u << static_cast<std::size_t>(cassette - output_kinds().data()));
         plan.play_cassette = true;
         if (plan.loop) set_error(plan, "/loop does not go with /cassette /play: the machine loads a file once");
-        if (plan.port) set_error(plan, "/port= chooses where music plays; /cassette /play plays on the audio output");
+        if (plan.port) set_error(plan, "/port= chooses where music plays; /cassette /play sends on the audio output");
+        const bool sized = plan.cassette.sample_rate != cassette::CassetteFormat{}.sample_rate ||
+                           plan.cassette.sample_bits != cassette::CassetteFormat{}.sample_bits;
+        if (sized) {
+            plan.warnings.push_back("/cassette /play sends at the audio output's own rate and sample size; the "
+                                    "rate and size chosen apply to a file");
+        }
     }
     if (plan.file_number && plan.kind != SourceKind::recording && plan.have_source) {
         set_error(plan, "/file=" + std::to_string(*plan.file_number) + " chooses a file of a recording, and '" +

@@ -5,12 +5,17 @@
 
 namespace zirvon::audio {
 
-SignalRenderer::SignalRenderer(cassette::CassetteSignal& signal, bool (*interrupted)())
-    : signal_(signal), interrupted_(interrupted) {}
+SignalRenderer::SignalRenderer(cassette::CassetteSignal& signal, std::uint64_t lead_frames, bool (*interrupted)())
+    : signal_(signal), interrupted_(interrupted), lead_(lead_frames) {}
 
 void SignalRenderer::next(float* mono, unsigned frames) {
     std::size_t filled = 0;
-    if (!done_.load(std::memory_order_relaxed)) {
+    const auto lead = static_cast<unsigned>(std::min<std::uint64_t>(lead_, frames));
+    lead_ -= lead;
+    std::fill(mono, mono + lead, 0.0f);
+    mono += lead;
+    frames -= lead;
+    if (!done_.load(std::memory_order_relaxed) && frames > 0) {
         if (interrupted_()) {
             done_.store(true, std::memory_order_release);
         } else {

@@ -14,10 +14,10 @@ namespace zirvon::audio {
 
 class SignalRenderer final : public SoundRenderer {
 public:
-    /// `signal` is made at the device's rate and outlives the renderer.
-    /// `interrupted` is asked at every buffer; once it says yes only
-    /// silence follows.
-    SignalRenderer(cassette::CassetteSignal& signal, bool (*interrupted)());
+    /// `signal` is made at the device's rate and outlives the renderer; it
+    /// follows `lead_frames` of silence. `interrupted` is asked at every
+    /// buffer; once it says yes only silence follows.
+    SignalRenderer(cassette::CassetteSignal& signal, std::uint64_t lead_frames, bool (*interrupted)());
 
     /// Frames of the signal sent so far.
     std::uint64_t frames_sent() const { return sent_.load(std::memory_order_acquire); }
@@ -37,6 +37,7 @@ private:
     static constexpr unsigned kChunk = 1024;
     cassette::CassetteSignal& signal_;
     bool (*const interrupted_)();
+    std::uint64_t lead_ = 0;  ///< frames of silence still to come before the signal
     std::array<float, kChunk> chunk_{};
     std::atomic<std::uint64_t> sent_ = 0;
     std::atomic<bool> done_ = false;

@@ -17,6 +17,10 @@ using namespace std::chrono_literals;
 
 /// A device that takes no audio for this long has gone away.
 constexpr auto kLostAfter = 1000ms;
+/// Silence before the signal, a quarter of a second: an output that has
+/// just opened (a phone's amplifier, a sound server connecting its ports)
+/// often loses its first moments, and the machine's loader waits through it.
+constexpr unsigned kLeadDivisor = 4;
 
 }  // namespace
 
@@ -45,7 +49,7 @@ PreviewResult play_signal(std::span<const std::uint8_t> image, const cassette::C
     cassette::CassetteFormat at_device = format;
     at_device.sample_rate = static_cast<int>(backend->rate());
     cassette::CassetteSignal signal(image, at_device);
-    audio::SignalRenderer renderer(signal, &interrupt_requested);
+    audio::SignalRenderer renderer(signal, backend->rate() / kLeadDivisor, &interrupt_requested);
     if (!backend->start(renderer, error)) {
         backend->close();
         return {PreviewOutcome::failed, error};

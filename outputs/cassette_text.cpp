@@ -78,7 +78,8 @@ std::string monitor_name(std::string_view name) {
     return shown;
 }
 
-std::string cassette_summary(std::span<const std::uint8_t> image, const cassette::CassetteFormat& format) {
+std::string cassette_summary(std::span<const std::uint8_t> image, const cassette::CassetteFormat& format,
+                             bool with_samples) {
     const auto seconds = [&](const cassette::CassetteFormat& f) {
         return static_cast<std::uint64_t>(cassette::CassetteSignal(image, f).seconds() + 0.5);
     };
@@ -90,8 +91,9 @@ std::string cassette_summary(std::span<const std::uint8_t> image, const cassette
         standard.fast = false;
         text += " (" + minutes_seconds((seconds(standard) - length) * kTicksPerSecond) + " shorter than the standard)";
     }
-    return text + (format.inverted ? ", inverted" : "") + ", " + with_commas(format.sample_rate) + " Hz, " +
-           std::to_string(format.sample_bits) + "-bit; the machine shows LOADING " +
+    if (format.inverted) text += ", inverted";
+    if (with_samples) text += ", " + with_commas(format.sample_rate) + " Hz, " + std::to_string(format.sample_bits) + "-bit";
+    return text + "; the machine shows LOADING " +
            monitor_name(read_tape_header(image).name());
 }
 

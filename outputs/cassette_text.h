@@ -23,7 +23,10 @@ bool parse_cassette_choices(std::string_view value, cassette::CassetteFormat& fo
 std::string monitor_name(std::string_view name);
 
 /// What the recording of `image` in `format` comes to: "0:22 of sound,
-/// standard layout, 44,100 Hz, 16-bit; the machine shows LOADING CANON".
-std::string cassette_summary(std::span<const std::uint8_t> image, const cassette::CassetteFormat& format);
+/// standard layout, 44,100 Hz, 16-bit; the machine shows LOADING CANON"
+/// (without the rate and sample size when they are not `with_samples`: a
+/// signal sent plays at the device's).
+std::string cassette_summary(std::span<const std::uint8_t> image, const cassette::CassetteFormat& format,
+                             bool with_samples = true);
 
 }  // namespace zirvon
