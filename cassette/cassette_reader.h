@@ -34,11 +34,13 @@ struct TapeFileFound {
 
 struct CassetteReading {
     std::vector<TapeFileFound> files;
-    /// Things the front end says and goes on: a copy that failed, a file cut
-    /// short after one that was read.
+    /// What the front end says and goes on: a first copy that failed and
+    /// the second that was used, a block without its header skipped.
     std::vector<std::string> warnings;
     /// Empty, or why the recording cannot be read: one sentence naming the
-    /// block, the time in the recording (m:ss) and what was wrong.
+    /// block, the time in the recording (m:ss) and what was wrong. The
+    /// files before the one that failed are still in `files`; the one that
+    /// failed is there too when only its data block failed.
     std::string error;
 };
 

@@ -16,7 +16,7 @@ while (($#)); do
         *) targets+=("$1"); shift ;;
     esac
 done
-((${#targets[@]})) || targets=(compile_fuzz tape_fuzz command_line_fuzz player_fuzz lsp_fuzz midi_import_fuzz)
+((${#targets[@]})) || targets=(compile_fuzz tape_fuzz command_line_fuzz player_fuzz lsp_fuzz midi_import_fuzz cassette_fuzz)
 
 # The fuzz targets are built with the AddressSanitizer preset.
 scripts/setup.sh --sanitizers
