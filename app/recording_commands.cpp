@@ -23,14 +23,14 @@ bool is_music(const cassette::TapeFileFound& file) {
            !file.data.empty();
 }
 
-/// What the checksums said of a block: "ok", "ok (one copy)", "first copy
-/// failed, second ok"...
+/// What the checksums said of a block's copies: "both copies ok", "ok (one
+/// copy)", "first copy failed, second ok"...
 std::string checks(const cassette::BlockCheck& check) {
     if (check.first_ok) {
         if (!check.second_present) return "ok (one copy)";
-        return check.second_ok ? "ok" : "ok, its copy failed";
+        return check.second_ok ? "both copies ok" : "first copy ok, second failed";
     }
-    if (check.second_ok) return "first copy failed, its copy ok";
+    if (check.second_ok) return "first copy failed, second ok";
     return "failed";
 }
 

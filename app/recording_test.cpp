@@ -2,6 +2,9 @@
 // in temporary folders: what is listed, which images are written and under
 // which names, and the refusals, which write nothing.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sndfile.h>
+#endif
 
 #include <cmath>
 #include <cstdint>
@@ -38,9 +41,9 @@ std::string program() {
     return image;
 }
 
-/// The images one after another on one recording, a second of silence
-/// between them, as a 16-bit mono WAV file at 44.1 kHz.
-std::string recording(const std::vector<std::string>& images) {
+/// The images one after another in the fast layout, a second of silence
+/// before each and after the last, at 44.1 kHz.
+std::vector<float> signal_of(const std::vector<std::string>& images) {
     cassette::CassetteFormat format;
     format.fast = true;
     std::vector<float> samples(44100, 0.0f);
@@ -51,14 +54,20 @@ std::string recording(const std::vector<std::string>& images) {
         samples.insert(samples.end(), part.begin(), part.end());
         samples.insert(samples.end(), 44100, 0.0f);
     }
+    return samples;
+}
+
+/// A 16-bit WAV file of `channels` (interleaved) at 44.1 kHz.
+std::string wav_file(const std::vector<float>& samples, int channels = 1) {
     const auto le = [](std::uint32_t v, int n) {
         std::string b;
         for (int i = 0; i < n; ++i) b += static_cast<char>(v >> (8 * i) & 0xFF);
         return b;
     };
     const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
-    std::string wav = "RIFF" + le(36 + bytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(44100, 4) +
-                      le(88200, 4) + le(2, 2) + le(16, 2) + "data" + le(bytes, 4);
+    const auto c = static_cast<std::uint32_t>(channels);
+    std::string wav = "RIFF" + le(36 + bytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(c, 2) + le(44100, 4) +
+                      le(88200 * c, 4) + le(2 * c, 2) + le(16, 2) + "data" + le(bytes, 4);
     for (float s : samples) wav += le(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(s * 30000))), 2);
     return wav;
 }
@@ -106,11 +115,13 @@ TEST(Recording, ListsEveryFileAndWritesTheMusicImages) {
     };
     for (const Case& c : cases) {
         const TempDir dir;
-        write_bytes(dir / "tape.wav", recording(c.images));
+        write_bytes(dir / "tape.wav", wav_file(signal_of(c.images)));
         const auto r = run_in_process(c.args, dir.path());
         const std::string what = testing::PrintToString(c.args) + " " + r.err;
         EXPECT_EQ(r.status, c.status) << what;
-        for (const std::string& line : c.said) EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << what;
+        for (const std::string& line : c.said) {
+            EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << what;
+        }
         std::size_t files = 0;
         for (const auto& entry : fs::directory_iterator(dir.path())) {
             if (entry.path().filename() != "tape.wav") ++files;
@@ -118,8 +129,53 @@ TEST(Recording, ListsEveryFileAndWritesTheMusicImages) {
         EXPECT_EQ(files, c.written.size()) << what;
         for (const auto& [name, bytes] : c.written) {
             ASSERT_TRUE(fs::exists(dir / name)) << name << " " << what;
-            if (!bytes.empty()) EXPECT_EQ(read_bytes(dir / name), bytes) << name;
+            if (!bytes.empty()) {
+                EXPECT_EQ(read_bytes(dir / name), bytes) << name;
+            }
         }
+    }
+}
+
+// Stereo takes the channel that decodes; FLAC and Ogg are read through
+// libsndfile where the build has it.
+TEST(Recording, StereoFlacAndOggGiveTheImage) {
+    const std::vector<float> mono = signal_of({one_note("TUNE")});
+    // The signal on the right, hum on the left.
+    std::vector<float> stereo;
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        stereo.push_back(0.5f * static_cast<float>(std::sin(2 * 3.14159265 * 50 * double(i) / 44100)));
+        stereo.push_back(mono[i]);
+    }
+    struct Case {
+        std::string name;
+        std::function<void(const fs::path&)> write;
+    };
+    std::vector<Case> cases{
+        {"stereo.wav", [&](const fs::path& file) { write_bytes(file, wav_file(stereo, 2)); }},
+    };
+#ifndef _WIN32
+    const auto with_sndfile = [&](int format) {
+        return [&mono, format](const fs::path& file) {
+            SF_INFO info{};
+            info.samplerate = 44100;
+            info.channels = 1;
+            info.format = format;
+            SNDFILE* out = sf_open(file.string().c_str(), SFM_WRITE, &info);
+            ASSERT_NE(out, nullptr) << sf_strerror(nullptr);
+            sf_writef_float(out, mono.data(), static_cast<sf_count_t>(mono.size()));
+            sf_close(out);
+        };
+    };
+    cases.push_back({"tape.flac", with_sndfile(SF_FORMAT_FLAC | SF_FORMAT_PCM_16)});
+    cases.push_back({"tape.ogg", with_sndfile(SF_FORMAT_OGG | SF_FORMAT_VORBIS)});
+    cases.push_back({"float.wav", with_sndfile(SF_FORMAT_WAV | SF_FORMAT_FLOAT)});
+#endif
+    for (const Case& c : cases) {
+        const TempDir dir;
+        c.write(dir / c.name);
+        const auto r = run_in_process({c.name, "-o", "out.mzt"}, dir.path());
+        EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(read_bytes(dir / "out.mzt"), one_note("TUNE")) << c.name;
     }
 }
 

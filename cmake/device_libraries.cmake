@@ -8,11 +8,12 @@
 #   ZIRVON_SNDFILE_SONAME: librtmidi.so.6 ...
 #   RTMIDI_INCLUDE_DIRS, RTAUDIO_INCLUDE_DIRS, JACK_INCLUDE_DIRS, SNDFILE_INCLUDE_DIRS
 #   PkgConfig::RTMIDI, PkgConfig::JACK: for the live tests, which link them
+#   PkgConfig::SNDFILE: for the tests, which write FLAC and Ogg recordings
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
 pkg_check_modules(RTAUDIO REQUIRED rtaudio)
 pkg_check_modules(JACK REQUIRED IMPORTED_TARGET jack)
-pkg_check_modules(SNDFILE REQUIRED sndfile)
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 
 # The name the dynamic loader knows a library by, from the file that the
 # development package's link points at: librtaudio.so.6.1.0 gives
