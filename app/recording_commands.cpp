@@ -1,8 +1,7 @@
 #include "app/recording_commands.h"
 
-#include <cmath>
-
 #include "cassette/cassette_reader.h"
+#include "outputs/cassette_text.h"
 #include "system/output_file.h"
 #include "system/sound_file.h"
 #include "tape/tape_header.h"
@@ -13,48 +12,6 @@ namespace zirvon {
 namespace {
 
 constexpr std::uint16_t kMusicLoadAddress = 0x315A;
-
-std::uint16_t field16(const std::array<std::uint8_t, 128>& header, std::size_t at) {
-    return static_cast<std::uint16_t>(header[at] | header[at + 1] << 8);
-}
-
-bool is_music(const cassette::TapeFileFound& file) {
-    return file.header[0] == kTapeAttribute && field16(file.header, kLoadField) == kMusicLoadAddress &&
-           !file.data.empty();
-}
-
-/// What the checksums said of a block's copies: "both copies ok", "ok (one
-/// copy)", "first copy failed, second ok"...
-std::string checks(const cassette::BlockCheck& check) {
-    if (check.first_ok) {
-        if (!check.second_present) return "ok (one copy)";
-        return check.second_ok ? "both copies ok" : "first copy ok, second failed";
-    }
-    if (check.second_ok) return "first copy failed, second ok";
-    return "failed";
-}
-
-/// One line of the list: number, place, name, attribute, size, load
-/// address and the checksums.
-std::string file_line(std::size_t number, const cassette::TapeFileFound& file) {
-    TapeHeaderFields fields = read_tape_header(file.header);
-    std::string name = printable(fields.name());
-    name.resize(std::max<std::size_t>(name.size(), 16), ' ');
-    std::string line = "  " + std::to_string(number) + "  " +
-                       minutes_seconds(static_cast<std::uint64_t>(file.seconds) * kTicksPerSecond) + "  " + name +
-                       " attribute " + hex(fields.attribute, 2) + ", " + with_commas(fields.data_size) +
-                       " bytes, load " + hex(fields.load_address, 4) + "; header " + checks(file.header_check) +
-                       ", data " + (file.data.empty() ? "not read" : checks(file.data_check));
-    return line;
-}
-
-std::string speed_note(const cassette::TapeFileFound& file) {
-    std::string note;
-    const long percent = std::lround((file.speed - 1.0) * 100);
-    if (percent != 0) note = "runs " + std::to_string(std::labs(percent)) + " % " + (percent > 0 ? "fast" : "slow");
-    if (file.inverted) note += std::string(note.empty() ? "" : ", ") + "inverted";
-    return note;
-}
 
 }  // namespace
 
@@ -73,21 +30,11 @@ bool make_recording_build(const RunPlan& plan, const std::string& path, Build& b
         error = "'" + path + "' holds no tape signal";
         return false;
     }
-    std::string head = "'" + path + "': " + counted(reading.files.size(), "file") + " found";
-    if (const std::string note = speed_note(reading.files.front()); !note.empty()) head += " (the tape " + note + ")";
-    build.messages.push_back(head);
+    build.messages = recording_listing(path, reading);
     for (std::size_t i = 0; i < reading.files.size(); ++i) {
-        const cassette::TapeFileFound& file = reading.files[i];
-        std::string line = file_line(i + 1, file);
-        if (is_music(file)) {
-            std::vector<std::uint8_t> image(file.header.begin(), file.header.end());
-            image.insert(image.end(), file.data.begin(), file.data.end());
-            build.recorded.push_back(std::move(image));
-            build.recorded_file.push_back(i + 1);
-        } else {
-            line += "; not music, not written";
-        }
-        build.messages.push_back(line);
+        if (!is_music_file(reading.files[i])) continue;
+        build.recorded.push_back(found_image(reading.files[i]));
+        build.recorded_file.push_back(i + 1);
     }
     for (const std::string& warning : reading.warnings) build.messages.push_back("warning: " + path + ": " + warning);
 
@@ -99,7 +46,7 @@ bool make_recording_build(const RunPlan& plan, const std::string& path, Build& b
                     counted(reading.files.size(), "file");
             return false;
         }
-        if (!is_music(reading.files[*plan.file_number - 1])) {
+        if (!is_music_file(reading.files[*plan.file_number - 1])) {
             error = "/file=" + std::to_string(*plan.file_number) + ": file " + std::to_string(*plan.file_number) +
                     " of '" + path + "' is not a music image (attribute " + hex(kTapeAttribute, 2) + ", load " +
                     hex(kMusicLoadAddress, 4) + ")";

@@ -1,14 +1,56 @@
 #include "outputs/cassette_text.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "cassette/cassette_writer.h"
 #include "tape/tape_header.h"
+#include "tape/tape_image.h"
 #include "text/format.h"
 #include "text/words.h"
 
 namespace zirvon {
 namespace {
+
+constexpr std::uint16_t kMusicLoadAddress = 0x315A;
+
+std::uint16_t field16(const std::array<std::uint8_t, 128>& header, std::size_t at) {
+    return static_cast<std::uint16_t>(header[at] | header[at + 1] << 8);
+}
+
+/// What the checksums said of a block's copies: "both copies ok", "ok (one
+/// copy)", "first copy failed, second ok"...
+std::string checks(const cassette::BlockCheck& check) {
+    if (check.first_ok) {
+        if (!check.second_present) return "ok (one copy)";
+        return check.second_ok ? "both copies ok" : "first copy ok, second failed";
+    }
+    if (check.second_ok) return "first copy failed, second ok";
+    return "failed";
+}
+
+/// One line of the list: number, place, name, attribute, size, load
+/// address and the checksums.
+std::string file_line(std::size_t number, const cassette::TapeFileFound& file) {
+    TapeHeaderFields fields = read_tape_header(file.header);
+    std::string name = printable(fields.name());
+    name.resize(std::max<std::size_t>(name.size(), 16), ' ');
+    std::string line = "  " + std::to_string(number) + "  " +
+                       minutes_seconds(static_cast<std::uint64_t>(file.seconds) * kTicksPerSecond) + "  " + name +
+                       " attribute " + hex(fields.attribute, 2) + ", " + with_commas(fields.data_size) +
+                       " bytes, load " + hex(fields.load_address, 4) + "; header " + checks(file.header_check) +
+                       ", data " + (file.data.empty() ? "not read" : checks(file.data_check));
+    return line;
+}
+
+std::string speed_note(const cassette::TapeFileFound& file) {
+    std::string note;
+    const long percent = std::lround((file.speed - 1.0) * 100);
+    if (percent != 0) note = "runs " + std::to_string(std::labs(percent)) + " % " + (percent > 0 ? "fast" : "slow");
+    if (file.inverted) note += std::string(note.empty() ? "" : ", ") + "inverted";
+    return note;
+}
+
 
 /// Which of the four choices a word sets.
 enum class Choice { layout, polarity, rate, size };
@@ -76,6 +118,30 @@ std::string monitor_name(std::string_view name) {
     // (capitals, digits, punctuation); elsewhere it has signs of its own.
     for (char c : name) shown += c >= ' ' && c <= ']' ? c : '?';
     return shown;
+}
+
+bool is_music_file(const cassette::TapeFileFound& file) {
+    return file.header[0] == kTapeAttribute && field16(file.header, kLoadField) == kMusicLoadAddress &&
+           !file.data.empty();
+}
+
+std::vector<std::uint8_t> found_image(const cassette::TapeFileFound& file) {
+    std::vector<std::uint8_t> image(file.header.begin(), file.header.end());
+    image.insert(image.end(), file.data.begin(), file.data.end());
+    return image;
+}
+
+std::vector<std::string> recording_listing(std::string_view path, const cassette::CassetteReading& reading) {
+    std::string head = "'";
+    head.append(path).append("': ").append(counted(reading.files.size(), "file")).append(" found");
+    if (!reading.files.empty()) {
+        if (const std::string note = speed_note(reading.files.front()); !note.empty()) head += " (the tape " + note + ")";
+    }
+    std::vector<std::string> lines{head};
+    for (std::size_t i = 0; i < reading.files.size(); ++i) {
+        lines.push_back(file_line(i + 1, reading.files[i]) + (is_music_file(reading.files[i]) ? "" : "; not music, not written"));
+    }
+    return lines;
 }
 
 std::string cassette_summary(std::span<const std::uint8_t> image, const cassette::CassetteFormat& format,

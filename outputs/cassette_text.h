@@ -7,8 +7,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cassette/cassette_format.h"
+#include "cassette/cassette_reader.h"
 
 namespace zirvon {
 
@@ -28,5 +30,19 @@ std::string monitor_name(std::string_view name);
 /// signal sent plays at the device's).
 std::string cassette_summary(std::span<const std::uint8_t> image, const cassette::CassetteFormat& format,
                              bool with_samples = true);
+
+/// Whether a file found on a recording is a music image: attribute 0xC8,
+/// load address 0x315A, and its data read.
+bool is_music_file(const cassette::TapeFileFound& file);
+
+/// The image of a file found: its header, then its data.
+std::vector<std::uint8_t> found_image(const cassette::TapeFileFound& file);
+
+/// What a recording at `path` holds, as the command line and the page list
+/// it: "'tape.wav': 2 files found" (with the tape's speed and polarity when
+/// they are not the nominal ones), then a line a file: its number, place,
+/// tape name, attribute, size, load address and what the checksums of its
+/// copies said, and for a file that is not music that it is not written.
+std::vector<std::string> recording_listing(std::string_view path, const cassette::CassetteReading& reading);
 
 }  // namespace zirvon
