@@ -1,6 +1,6 @@
 #include "cassette/cassette_reader.h"
 
-#include <tuple>
+#include <algorithm>
 
 #include "cassette/tape_blocks.h"
 #include "cassette/tape_edges.h"
@@ -8,14 +8,14 @@
 namespace zirvon::cassette {
 namespace {
 
-/// Which of two readings to believe: the one with more blocks whose
-/// checksums held, then the one without an error, then the one with fewer
-/// warnings.
-bool better(const CassetteReading& a, const CassetteReading& b) {
-    const auto rank = [](const CassetteReading& r) {
-        return std::tuple(blocks_read(r), r.error.empty(), -static_cast<int>(r.warnings.size()));
-    };
-    return rank(a) > rank(b);
+/// A reading nothing could improve: every copy of every block held.
+bool flawless(const CassetteReading& r) {
+    return r.error.empty() && r.warnings.empty() && !r.files.empty() &&
+           std::all_of(r.files.begin(), r.files.end(), [](const TapeFileFound& f) {
+               return f.header_check.first_ok && f.data_check.first_ok &&
+                      f.header_check.second_ok == f.header_check.second_present &&
+                      f.data_check.second_ok == f.data_check.second_present;
+           });
 }
 
 }  // namespace
@@ -30,14 +30,19 @@ CassetteReading read_cassette(std::span<const std::vector<float>> channels, int 
     }
     bool first = true;
     for (const std::vector<float>& channel : channels) {
+        // The edges by level read most recordings; the other finders are
+        // asked only when these leave something to read.
+        std::vector<std::vector<double>> rising, falling;
         for (EdgeMethod method : {EdgeMethod::Level, EdgeMethod::Slope, EdgeMethod::Restored}) {
-            const TapeEdges edges = find_tape_edges(channel, sample_rate, method);
+            TapeEdges edges = find_tape_edges(channel, sample_rate, method);
+            rising.push_back(std::move(edges.rising));
+            falling.push_back(std::move(edges.falling));
             // Upside down, the pulses start on the falling edges.
             for (bool inverted : {false, true}) {
-                CassetteReading reading = read_tape_pulses(inverted ? edges.falling : edges.rising,
-                                                           sample_rate, inverted);
-                if (first || better(reading, best)) best = std::move(reading);
+                CassetteReading reading = read_tape_pulses(inverted ? falling : rising, sample_rate, inverted);
+                if (first || better_reading(reading, best)) best = std::move(reading);
                 first = false;
+                if (flawless(best)) return best;
             }
         }
     }

@@ -19,10 +19,12 @@ void put(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-std::vector<std::uint8_t> wav_header(std::uint64_t frames, const CassetteFormat& format) {
-    const std::uint32_t bytes_per_frame = format.sample_bits == 8 ? 1 : 2;
-    const auto data_bytes = static_cast<std::uint32_t>(frames * bytes_per_frame);
-    const auto rate = static_cast<std::uint32_t>(format.sample_rate);
+std::uint32_t bytes_per_frame(const CassetteFormat& format) { return format.sample_bits == 8 ? 1 : 2; }
+
+std::vector<std::uint8_t> wav_header(const CassetteSignal& signal, const CassetteFormat& format) {
+    const std::uint32_t bytes_per_frame = cassette::bytes_per_frame(format);
+    const auto data_bytes = static_cast<std::uint32_t>(signal.frames() * bytes_per_frame);
+    const auto rate = static_cast<std::uint32_t>(signal.rate());
     std::vector<std::uint8_t> h;
     const auto text = [&h](const char* s) { h.insert(h.end(), s, s + 4); };
     text("RIFF");
@@ -102,13 +104,13 @@ std::size_t CassetteSignal::render(std::span<float> out) {
 
 std::uint64_t cassette_wav_size(std::span<const std::uint8_t> image, const CassetteFormat& format) {
     const CassetteSignal signal(image, format);
-    return 44 + signal.frames() * (format.sample_bits == 8 ? 1u : 2u);
+    return 44 + signal.frames() * bytes_per_frame(format);
 }
 
 bool write_cassette_wav(std::span<const std::uint8_t> image, const CassetteFormat& format,
                         const CassetteSink& sink) {
     CassetteSignal signal(image, format);
-    if (!sink(wav_header(signal.frames(), format))) return false;
+    if (!sink(wav_header(signal, format))) return false;
     std::array<float, 8192> samples;
     std::vector<std::uint8_t> bytes;
     bytes.reserve(samples.size() * 2);

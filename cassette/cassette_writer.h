@@ -28,6 +28,8 @@ public:
     CassetteSignal(std::span<const std::uint8_t> image, const CassetteFormat& format);
 
     std::uint64_t frames() const { return frames_; }
+    /// The format's rate, or 44,100 where it gives none.
+    int rate() const { return rate_; }
     double seconds() const { return static_cast<double>(frames_) / rate_; }
     const std::vector<CassetteSection>& sections() const { return sections_; }
 
@@ -61,7 +63,7 @@ private:
 using CassetteSink = std::function<bool(std::span<const std::uint8_t>)>;
 
 /// Writes the whole WAV file of `image`: RIFF, PCM mono, the format's rate
-/// and sample size. False when the sink failed; nothing is written after.
+/// and sample size (8 bits, or else 16). False when the sink failed; nothing is written after.
 bool write_cassette_wav(std::span<const std::uint8_t> image, const CassetteFormat& format,
                         const CassetteSink& sink);
 

@@ -11,8 +11,10 @@ namespace {
 /// Below the pulses' lowest tone (about 1 kHz), above hum and its first
 /// harmonics.
 constexpr double kHighPassHz = 250;
-/// Above the edges that matter; most of a recording's hiss is higher.
-constexpr double kLowPassHz = 9000;
+/// Above the pulses' tones (2 kHz for short ones): the edges are found on
+/// the rounded wave as well as on the square one, and most of a
+/// recording's hiss is higher.
+constexpr double kLowPassHz = 3500;
 /// How long the level the thresholds follow takes to fall to a third: long
 /// against a pulse, short against a fade.
 constexpr double kLevelFallSeconds = 0.004;

@@ -19,7 +19,8 @@ using namespace zirvon::cassette;
 constexpr int kRate = 22050;
 
 /// Each byte a pulse or a pause: its low two bits say which (short, long,
-/// of the length its other bits give, or a pause of that many ms).
+/// of the length its other bits give, or a pause of that many tenths of a
+/// millisecond).
 std::vector<float> pulses(std::span<const std::uint8_t> bytes) {
     std::vector<float> wave;
     const auto hold = [&wave](double us, float level) {
@@ -31,7 +32,7 @@ std::vector<float> pulses(std::span<const std::uint8_t> bytes) {
             case 0: hold(240, 0.9f), hold(264, -0.9f); break;
             case 1: hold(464, 0.9f), hold(494, -0.9f); break;
             case 2: hold(50 + 10 * arg, 0.9f), hold(50 + 10 * arg, -0.9f); break;
-            default: hold(1000 * arg, 0); break;
+            default: hold(100 * arg, 0); break;
         }
     }
     return wave;
