@@ -43,9 +43,10 @@ std::string program() {
 
 /// The images one after another in the fast layout, a second of silence
 /// before each and after the last, at 44.1 kHz.
-std::vector<float> signal_of(const std::vector<std::string>& images) {
+std::vector<float> signal_of(const std::vector<std::string>& images, bool inverted = false) {
     cassette::CassetteFormat format;
     format.fast = true;
+    format.inverted = inverted;
     std::vector<float> samples(44100, 0.0f);
     for (const std::string& image : images) {
         cassette::CassetteSignal signal(testing_support::as_bytes(image), format);
@@ -81,6 +82,7 @@ TEST(Recording, ListsEveryFileAndWritesTheMusicImages) {
         std::vector<std::pair<std::string, std::string>> written;
         /// Lines the standard error holds.
         std::vector<std::string> said;
+        bool inverted = false;
     };
     const std::vector<Case> cases{
         {{one_note("TUNE")}, {"tape.wav"}, 0, {{"tape.MZT", one_note("TUNE")}},
@@ -110,12 +112,15 @@ TEST(Recording, ListsEveryFileAndWritesTheMusicImages) {
          {"zirvon: 'tape.WAV' would be read as the recording by the next 'zirvon tape.wav'; a recording is "
           "never written over: name another file with -o\n"}},
         {{one_note("ONE")}, {"tape.wav", "-o", "tape.wav"}, 2, {}, {"zirvon: 'tape.wav' is the source itself"}},
+        // A wave upside down is read, and said to be.
+        {{one_note("TUNE")}, {"tape.wav"}, 0, {{"tape.MZT", one_note("TUNE")}},
+         {"zirvon: 'tape.wav': 1 file found (the wave is inverted)\n"}, true},
         // Silence holds no tape signal; the reader's words follow the name.
         {{}, {"tape.wav"}, 1, {}, {"zirvon: ", "'tape.wav'"}},
     };
     for (const Case& c : cases) {
         const TempDir dir;
-        write_bytes(dir / "tape.wav", wav_file(signal_of(c.images)));
+        write_bytes(dir / "tape.wav", wav_file(signal_of(c.images, c.inverted)));
         const auto r = run_in_process(c.args, dir.path());
         const std::string what = testing::PrintToString(c.args) + " " + r.err;
         EXPECT_EQ(r.status, c.status) << what;

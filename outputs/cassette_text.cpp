@@ -43,14 +43,17 @@ std::string file_line(std::size_t number, const cassette::TapeFileFound& file) {
     return line;
 }
 
+/// How the recording differs from the ideal wave: "the tape runs 3 % fast,
+/// the wave is inverted"; empty when it does not.
 std::string speed_note(const cassette::TapeFileFound& file) {
     std::string note;
     const long percent = std::lround((file.speed - 1.0) * 100);
-    if (percent != 0) note = "runs " + std::to_string(std::labs(percent)) + " % " + (percent > 0 ? "fast" : "slow");
-    if (file.inverted) note += std::string(note.empty() ? "" : ", ") + "inverted";
+    if (percent != 0) {
+        note = "the tape runs " + std::to_string(std::labs(percent)) + " % " + (percent > 0 ? "fast" : "slow");
+    }
+    if (file.inverted) note += std::string(note.empty() ? "" : ", ") + "the wave is inverted";
     return note;
 }
-
 
 /// Which of the four choices a word sets.
 enum class Choice { layout, polarity, rate, size };
@@ -135,7 +138,7 @@ std::vector<std::string> recording_listing(std::string_view path, const cassette
     std::string head = "'";
     head.append(path).append("': ").append(counted(reading.files.size(), "file")).append(" found");
     if (!reading.files.empty()) {
-        if (const std::string note = speed_note(reading.files.front()); !note.empty()) head += " (the tape " + note + ")";
+        if (const std::string note = speed_note(reading.files.front()); !note.empty()) head += " (" + note + ")";
     }
     std::vector<std::string> lines{head};
     for (std::size_t i = 0; i < reading.files.size(); ++i) {
