@@ -286,6 +286,13 @@ TEST(CassetteReader, SaysWhatFailedAndWhere) {
              r.file(image);
          },
          "", {"a block at 0:00 has no header before it and was skipped"}, 1},
+        {"a data block alone, unreadable", [&](Recorder& r) {
+             r.copies = 1;
+             r.blocks(1000, 20, data);
+             dropout(r, 0.6, 0.05);
+         },
+         "the header at 0:00 cannot be read: signal lost",
+         {"a block at 0:00 has no header before it and was skipped"}, 0},
         {"two files", [&](Recorder& r) {
              r.file(image);
              r.silence(61);

@@ -36,6 +36,7 @@ private:
     double speed(const TapeMark& mark) const;
     bool take(const char* what, double at, const std::pair<BlockCopy, BlockCopy>& copies, BlockCheck& check,
               std::vector<std::uint8_t>& bytes);
+    static std::string failure(const std::string& where, const std::pair<BlockCopy, BlockCopy>& copies);
 
     std::span<const TapePulses> all_;
     const TapePulses& pulses_;
@@ -43,6 +44,8 @@ private:
     bool inverted_;
     CassetteReading reading_;
     std::optional<double> gap_without_mark_;
+    /// Why the first block that was skipped could not be read.
+    std::string skipped_;
 };
 
 std::optional<TapeMark> Reader::next_mark(std::size_t from) {
@@ -97,9 +100,15 @@ bool Reader::take(const char* what, double at, const std::pair<BlockCopy, BlockC
                                     "); the second copy was used");
         return true;
     }
-    reading_.error = "the " + where + " cannot be read: " + first.problem;
-    if (second.present) reading_.error += " in the first copy, " + second.problem + " in the second";
+    reading_.error = failure(where, copies);
     return false;
+}
+
+std::string Reader::failure(const std::string& where, const std::pair<BlockCopy, BlockCopy>& copies) {
+    const auto& [first, second] = copies;
+    std::string text = "the " + where + " cannot be read: " + first.problem;
+    if (second.present) text += " in the first copy, " + second.problem + " in the second";
+    return text;
 }
 
 CassetteReading Reader::read() {
@@ -115,8 +124,9 @@ CassetteReading Reader::read() {
         if (!header.first.ok && !header.second.ok && mark->marks < kLongMarkPulses) {
             // A data block whose header is not on the recording: the tape
             // was started late.
-            reading_.warnings.push_back("a block at " + at_time(pulses_.frame(mark->block)) +
-                                        " has no header before it and was skipped");
+            const std::string at = at_time(pulses_.frame(mark->block));
+            reading_.warnings.push_back("a block at " + at + " has no header before it and was skipped");
+            if (skipped_.empty()) skipped_ = failure("header at " + at, header);
             continue;
         }
         std::vector<std::uint8_t> bytes;
@@ -138,9 +148,10 @@ CassetteReading Reader::read() {
         pos = std::max(data.first.end, data.second.end);
     }
     if (reading_.files.empty() && reading_.error.empty()) {
-        reading_.error = gap_without_mark_ ? "the header at " + at_time(*gap_without_mark_) +
-                                                 " cannot be read: no tape mark found"
-                                           : "the recording holds no tape signal";
+        reading_.error = !skipped_.empty()    ? skipped_
+                         : gap_without_mark_ ? "the header at " + at_time(*gap_without_mark_) +
+                                                   " cannot be read: no tape mark found"
+                                             : "the recording holds no tape signal";
     }
     return reading_;
 }

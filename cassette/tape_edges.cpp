@@ -33,7 +33,7 @@ constexpr double kRestoreLeakHz = 100;
 constexpr double kHoldOffSeconds = 130e-6;
 /// Below this level nothing counts as an edge: the hiss of an empty tape,
 /// the last bits of dither.
-constexpr double kFloor = 0.004;
+constexpr double kFloor = 0.001;
 
 /// A second-order Butterworth high-pass, direct form I.
 class HighPass {
@@ -60,6 +60,15 @@ private:
     double b0_, b1_, a1_, a2_;
     double x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
 };
+
+/// Where the signal crossed `threshold` between sample `i` - 1, at
+/// `previous`, and sample `i`, at `x`; at sample `i` where it was already
+/// across (it crossed while edges were not looked for).
+double crossing(std::size_t i, double previous, double x, double threshold) {
+    const double at = static_cast<double>(i);
+    const bool across = (previous - threshold) * (x - threshold) < 0;
+    return across ? at - (x - threshold) / (x - previous) : at;
+}
 
 }  // namespace
 
@@ -101,13 +110,12 @@ TapeEdges find_tape_edges(std::span<const float> samples, int sample_rate, EdgeM
         if (static_cast<double>(i) - last_edge < holdoff) {
             // Too soon after the last edge for the next: ringing.
         } else if (state <= 0 && x > threshold) {
-            // Where the signal crossed the threshold, between the samples.
-            const double at = static_cast<double>(i) - (x - threshold) / (x - previous);
+            const double at = crossing(i, previous, x, threshold);
             if (state < 0) edges.rising.push_back(at);
             last_edge = at;
             state = 1;
         } else if (state >= 0 && x < -threshold) {
-            const double at = static_cast<double>(i) - (x + threshold) / (x - previous);
+            const double at = crossing(i, previous, x, -threshold);
             if (state > 0) edges.falling.push_back(at);
             last_edge = at;
             state = -1;
