@@ -81,9 +81,9 @@ TEST(Cli, RunsThatWriteNothing) {
         {{"song.mml", "-o", "song.MML"}, 2, "",
          z + "'song.MML' is the source itself; the image would replace it\n"},
         {{"song.mzt"}, 2, "",
-         z + "'song.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav, /svg and /mml "
-             "write it as a MIDI file, a WAV file, a picture and MML, and a tape name after it renames it; it "
-             "is left as it is\n"},
+         z + "'song.mzt' is a tape image: /play previews it, /list lists it, /midi, /wav, /svg, /mml and "
+             "/cassette write it as a MIDI file, a WAV file, a picture, MML and a cassette recording, and a tape "
+             "name after it renames it; it is left as it is\n"},
         {{"/list"}, 2, "", z + "no MML file given; 'zirvon --help' shows how to call it\n"},
         {{"song.txt"}, 2, "",
          z + "'song.txt' is neither an MML source (.MML), a tape image (.MZT) nor a MIDI file (.MID); 'zirvon "
@@ -231,7 +231,7 @@ TEST(Cli, CompilesToAByteExactImage) {
         {"t\x80\xC3\xA9.MML", "1[C]", {"t\x80\xC3\xA9.mml", "N\x80\xC3\xA9"}, "t\x80\xC3\xA9.MZT",
          "N\x80\xC3\xA9", ""},
     };
-    // A compile loads no MIDI or audio library: the dynamic loader's report
+    // A compile loads no MIDI, audio or audio-file library: the dynamic loader's report
     // (of an ELF binary's run; glibc's loader writes it to ld.PID) names none.
     const bool elf = read_bytes(ZIRVON_BINARY).starts_with("\x7F" "ELF");
     for (const Case& c : cases) {
@@ -252,7 +252,7 @@ TEST(Cli, CompilesToAByteExactImage) {
             if (entry.path().filename().string().starts_with("ld.")) loaded += read_bytes(entry.path());
         if (!elf) continue;
         EXPECT_NE(loaded.find("libc.so"), std::string::npos) << "no report from the dynamic loader";
-        for (const char* library : {"rtmidi", "rtaudio", "jack", "asound", "libdb"})
+        for (const char* library : {"rtmidi", "rtaudio", "jack", "asound", "libdb", "sndfile"})
             EXPECT_EQ(loaded.find(library), std::string::npos) << library << " is loaded:\n" << loaded;
     }
 }

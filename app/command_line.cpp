@@ -17,7 +17,26 @@ void set_error(RunPlan& plan, const std::string& error) { plan.errors.push_back(
 /// What the options ask for together that cannot be done.
 void check_options(RunPlan& plan) {
     std::string error;
-    if (!check_passage_options(plan.passage, plan.kind == SourceKind::tape, error)) {
+    const bool image = plan.kind == SourceKind::tape || plan.kind == SourceKind::recording;
+    // /cassette with /play plays the recording instead of writing it.
+    const OutputKind* cassette = output_for_option("cassette");
+    if (plan.play && cassette && plan.asks_for(*cassette)) {
+        plan.outputs_asked &= ~(1u << static_cast<std::size_t>(cassette - output_kinds().data()));
+        plan.play_cassette = true;
+        if (plan.loop) set_error(plan, "/loop does not go with /cassette /play: the machine loads a file once");
+        if (plan.port) set_error(plan, "/port= chooses where music plays; /cassette /play sends on the audio output");
+        const bool sized = plan.cassette.sample_rate != cassette::CassetteFormat{}.sample_rate ||
+                           plan.cassette.sample_bits != cassette::CassetteFormat{}.sample_bits;
+        if (sized) {
+            plan.warnings.push_back("/cassette /play sends at the audio output's own rate and sample size; the "
+                                    "rate and size chosen apply to a file");
+        }
+    }
+    if (plan.file_number && plan.kind != SourceKind::recording && plan.have_source) {
+        set_error(plan, "/file=" + std::to_string(*plan.file_number) + " chooses a file of a recording, and '" +
+                            plan.typed_name + "' is not one");
+    }
+    if (!check_passage_options(plan.passage, image, error)) {
         set_error(plan, error);
     }
     if (plan.port && !plan.play && !plan.ports) {
@@ -43,6 +62,9 @@ void check_options(RunPlan& plan) {
     if (plan.watch && plan.kind == SourceKind::tape) {
         set_error(plan,
                   "/watch follows MML sources, and '" + plan.typed_name + "' is a tape image");
+    }
+    if (plan.watch && plan.kind == SourceKind::recording) {
+        set_error(plan, "/watch follows MML sources, and '" + plan.typed_name + "' is a recording");
     }
     // /solo and /mute choose the tracks /list shows; the rest of the passage
     // options apply only to what plays the passage.
@@ -88,7 +110,13 @@ void read_source_name(const std::string& arg, RunPlan& plan) {
     plan.typed_name = arg;
     std::string base = arg;
     const std::size_t n = arg.size();
-    if (n >= 4 && arg[n - 4] == '.') {
+    std::string extension;
+    if (source_kind_of(arg) == SourceKind::recording) {
+        // .wav, .ogg or .flac, read as .WAV first as the others are.
+        plan.kind = SourceKind::recording;
+        base.resize(arg.rfind('.'));
+        for (char c : arg.substr(base.size())) extension += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    } else if (n >= 4 && arg[n - 4] == '.') {
         plan.kind = source_kind_of(arg);
         plan.bad_extension = plan.kind == SourceKind::none;
         base.resize(n - 4);
@@ -102,6 +130,9 @@ void read_source_name(const std::string& arg, RunPlan& plan) {
             break;
         case SourceKind::midi:
             plan.source_name = base + ".MID";
+            break;
+        case SourceKind::recording:
+            plan.source_name = base + extension;
             break;
         case SourceKind::none:
             plan.source_name = plan.bad_extension ? base : arg;
@@ -151,6 +182,7 @@ RunPlan parse_command_line(const std::vector<std::string>& args) {
                 plan.errors.push_back(unknown_option(arg));
             } else if (option->output != nullptr) {
                 plan.ask_for(*option->output);
+                if (has_value) option->apply(plan, value);
             } else if (option->takes == Takes::value && !has_value) {
                 plan.errors.push_back("option '" + arg + "' needs a value: " + std::string(option->shown));
             } else if (option->takes == Takes::next_argument) {

@@ -7,13 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "cassette/cassette_format.h"
 #include "outputs/output_table.h"
 #include "play/passage_options.h"
 #include "text/format.h"
 
 namespace zirvon {
 
-enum class SourceKind { none, mml, tape, midi };
+enum class SourceKind { none, mml, tape, midi, recording };
 
 struct RunPlan {
     bool no_arguments = false;
@@ -21,6 +22,7 @@ struct RunPlan {
     bool help = false;   ///< -h, --help: the full help
     bool version = false;
     bool play = false;
+    bool play_cassette = false;  ///< /cassette /play: the signal, not the music
     bool list = false;
     bool ports = false;
     /// The rows of the output table that options ask for, a bit each.
@@ -30,6 +32,8 @@ struct RunPlan {
     bool watch = false;               ///< /watch: rebuild or replay on every save
     bool lsp = false;                 ///< --lsp: the language server for editors
     PassageOptions passage;           ///< /from=, /to=, /solo=, /mute=
+    cassette::CassetteFormat cassette;  ///< /cassette=: how the recording is made
+    std::optional<std::size_t> file_number;  ///< /file=N: the file of a recording worked on
 
     bool have_source = false;
     std::string typed_name;   ///< the source argument as typed
@@ -39,7 +43,7 @@ struct RunPlan {
     std::string tape_name;    ///< recorded in the image header; at most 15 bytes, cut as it is read
     bool tape_name_given = false;  ///< false: the default, MUSICDATA
     SourceKind kind = SourceKind::none;
-    bool bad_extension = false;  ///< a three-letter extension other than MML, MZT or MID
+    bool bad_extension = false;  ///< a three-letter extension other than MML, MZT, MID or a recording's
 
     std::vector<std::string> errors;    ///< the command line cannot be carried out
     std::vector<std::string> warnings;  ///< about arguments that are odd but used

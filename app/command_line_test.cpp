@@ -26,6 +26,12 @@ TEST(CommandLine, DerivesSourceOutputAndKindFromTheName) {
         {"song.txt", "song", "song.MZT", SourceKind::none, true},
         {"dir.x/tune.MmL", "dir.x/tune.MML", "dir.x/tune.MZT", SourceKind::mml, false},
         {"/home/me/song.mml", "/home/me/song.MML", "/home/me/song.MZT", SourceKind::mml, false},
+        // Recordings of cassettes; .flac is the one extension of four letters.
+        {"tape.wav", "tape.WAV", "tape.MZT", SourceKind::recording, false},
+        {"side.b.Flac", "side.b.FLAC", "side.b.MZT", SourceKind::recording, false},
+        {"t.OGG", "t.OGG", "t.MZT", SourceKind::recording, false},
+        {"song.TAPE.WAV", "song.TAPE.WAV", "song.TAPE.MZT", SourceKind::recording, false},
+        {"flac", "flac", "flac.MZT", SourceKind::none, false},
     };
     for (const Case& c : cases) {
         const RunPlan plan = parse_command_line({c.arg});
@@ -87,6 +93,16 @@ TEST(CommandLine, MistakesAreErrorsWithASuggestionWhenOneOptionIsClose) {
         {{"a.mml", "AB\rCD"},
          "tape name 'AB?CD' holds control byte 0x0D (byte 3); a tape name is text for the header: give it "
          "without control bytes"},
+        {{"/casette"}, "unknown option '/casette'; did you mean '/cassette'?"},
+        {{"/midi=fast"}, "unknown option '/midi=fast'; did you mean '/midi'?"},
+        {{"t.wav", "/file=0"}, "/file=0: not a file number; files count from 1 in the order the recording holds them"},
+        {{"t.wav", "/file=two"},
+         "/file=two: not a file number; files count from 1 in the order the recording holds them"},
+        {{"a.mml", "/file=2"}, "/file=2 chooses a file of a recording, and 'a.mml' is not one"},
+        {{"t.wav", "/watch"}, "/watch follows MML sources, and 't.wav' is a recording"},
+        {{"a.mml", "/cassette", "/play", "/loop"},
+         "/loop does not go with /cassette /play: the machine loads a file once"},
+        {{"t.wav", "/play", "/from=line:3"}, "/from=line:3: an image has no source lines; line:N works with MML sources"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(parse_command_line(c.args).errors, std::vector<std::string>{c.error})
@@ -139,7 +155,9 @@ TEST(CommandLine, HelpHasALineForEveryOption) {
     std::string image_needs = "an image\n       without /play, /list";
     for (const OutputKind& kind : output_kinds()) {
         if (kind.option.empty()) continue;
-        EXPECT_NE(help.find("\n  /" + std::string(kind.option) + " "), std::string::npos) << kind.option;
+        const std::size_t line = help.find("\n  /" + std::string(kind.option));
+        ASSERT_NE(line, std::string::npos) << kind.option;
+        EXPECT_NE(std::string(" [").find(help[line + 4 + kind.option.size()]), std::string::npos) << kind.option;
         image_needs += ", /" + std::string(kind.option);
     }
     image_needs.replace(image_needs.rfind(", "), 2, " or ");
@@ -149,6 +167,51 @@ TEST(CommandLine, HelpHasALineForEveryOption) {
         longest = std::max(longest, end - start);
     }
     EXPECT_LE(longest, 79u);
+}
+
+// /cassette= takes its choices in any order and case; a word that is none,
+// or two that contradict each other, is an error that names them.
+TEST(CommandLine, CassetteChoices) {
+    struct Case {
+        std::vector<std::string> args;
+        bool fast, inverted;
+        int rate, bits;
+        std::string error;
+    };
+    const std::string words =
+        "write fast or standard, inverted, a rate (22050, 44100 or 48000) and a sample size (8bit or 16bit), "
+        "joined by commas, such as fast,inverted,48000";
+    const std::vector<Case> cases{
+        {{"a.mml", "/cassette"}, false, false, 44100, 16, ""},
+        {{"a.mml", "-CASSETTE=Fast"}, true, false, 44100, 16, ""},
+        {{"a.mml", "/cassette=8bit,INVERTED,22050"}, false, true, 22050, 8, ""},
+        {{"a.mml", "/cassette=standard,48000,16bit,48000"}, false, false, 48000, 16, ""},
+        {{"a.mml", "/cassette=fast,slow"}, false, false, 44100, 16,
+         "/cassette=fast,slow: 'slow' is not a choice; " + words},
+        {{"a.mml", "/cassette=44100,,8bit"}, false, false, 44100, 16, "/cassette=44100,,8bit: '' is not a choice; " + words},
+        {{"a.mml", "/cassette=8"}, false, false, 44100, 16, "/cassette=8: '8' is not a choice; " + words},
+        {{"a.mml", "/cassette=22050,48000"}, false, false, 44100, 16,
+         "/cassette=22050,48000: 22050 and 48000 do not go together; choose one"},
+        {{"a.mml", "/cassette=fast,standard"}, false, false, 44100, 16,
+         "/cassette=fast,standard: fast and standard do not go together; choose one"},
+        {{"a.mml", "/cassette="}, false, false, 44100, 16,
+         "/cassette= needs choices; " + words + " (/cassette alone writes the standard layout)"},
+    };
+    for (const Case& c : cases) {
+        const RunPlan plan = parse_command_line(c.args);
+        const std::string what = testing::PrintToString(c.args);
+        EXPECT_EQ(plan.errors, c.error.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.error}) << what;
+        EXPECT_TRUE(plan.asks_for(*output_for_option("cassette"))) << what;
+        EXPECT_EQ(plan.cassette.fast, c.fast) << what;
+        EXPECT_EQ(plan.cassette.inverted, c.inverted) << what;
+        EXPECT_EQ(plan.cassette.sample_rate, c.rate) << what;
+        EXPECT_EQ(plan.cassette.sample_bits, c.bits) << what;
+    }
+    // With /play the signal is sent, not written.
+    const RunPlan sent = parse_command_line({"a.mml", "/cassette=fast", "/play"});
+    EXPECT_TRUE(sent.play_cassette);
+    EXPECT_FALSE(sent.asks_for(*output_for_option("cassette")));
+    EXPECT_TRUE(sent.cassette.fast);
 }
 
 // /port= takes the rest of the option; "--" ends the options.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "outputs/cassette_text.h"
 #include "text/format.h"
 
 namespace zirvon {
@@ -48,6 +49,22 @@ void set_tracks(RunPlan& plan, const char* name, std::optional<play::TrackMask>&
     }
 }
 
+void set_cassette(RunPlan& plan, const std::string& value) {
+    std::string error;
+    if (!parse_cassette_choices(value, plan.cassette, error)) set_error(plan, error);
+}
+
+void set_file(RunPlan& plan, const std::string& value) {
+    const bool digits = !value.empty() && value.size() <= 6 &&
+                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits || std::stoul(value) == 0) {
+        set_error(plan, "/file=" + value + ": not a file number; files count from 1 in the order the recording "
+                        "holds them");
+        return;
+    }
+    plan.file_number = std::stoul(value);
+}
+
 /// Every option but the outputs'. "play" and "?" match on their beginning,
 /// so no other option may begin with either; rows are tried in this order.
 constexpr Option kFixedOptions[] = {
@@ -73,6 +90,8 @@ constexpr Option kFixedOptions[] = {
     {"mute", Takes::value, Match::word,
      [](RunPlan& p, const std::string& v) { set_tracks(p, "mute", p.passage.mute, v); },
      "/mute=LIST", "play all tracks but these"},
+    {"file", Takes::value, Match::word, set_file,
+     "/file=N", "of a recording: work on its Nth file (the first music image)"},
     {"loop", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.loop = true; },
      "/loop", "with /play: play the passage again and again"},
     {"watch", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.watch = true; },
@@ -100,7 +119,11 @@ const std::vector<Option>& options() {
             if (option.name != "list") continue;
             for (const OutputKind& kind : output_kinds()) {
                 if (kind.option.empty()) continue;
-                rows.push_back({kind.option, Takes::nothing, Match::word, nullptr, {}, kind.help, &kind});
+                // The cassette recording's choices follow its option: /cassette=fast.
+                const bool cassette = kind.option == "cassette";
+                rows.push_back({kind.option, cassette ? Takes::value : Takes::nothing, Match::word,
+                                cassette ? set_cassette : nullptr, cassette ? "/cassette[=HOW]" : "", kind.help,
+                                &kind});
             }
         }
         return rows;
@@ -110,7 +133,8 @@ const std::vector<Option>& options() {
 
 /// How the help shows an option.
 std::string shown(const Option& option) {
-    return option.output != nullptr ? std::string("/").append(option.name) : std::string(option.shown);
+    if (option.output != nullptr && option.shown.empty()) return std::string("/").append(option.name);
+    return std::string(option.shown);
 }
 
 }  // namespace
@@ -174,11 +198,13 @@ std::string spelling(const Option& option) {
 }  // namespace
 
 SourceKind source_kind_of(std::string_view name) {
+    if (name.size() >= 5 && same_letters(name.substr(name.size() - 5), ".flac")) return SourceKind::recording;
     if (name.size() < 4 || name[name.size() - 4] != '.') return SourceKind::none;
     const std::string_view extension = name.substr(name.size() - 3);
     if (same_letters(extension, "mml")) return SourceKind::mml;
     if (same_letters(extension, "mzt")) return SourceKind::tape;
     if (same_letters(extension, "mid")) return SourceKind::midi;
+    if (same_letters(extension, "wav") || same_letters(extension, "ogg")) return SourceKind::recording;
     return SourceKind::none;
 }
 
@@ -221,11 +247,12 @@ std::string help_text() {
         "\n"
         "Usage: zirvon [options] SOURCE [TAPENAME]\n"
         "\n"
-        "SOURCE is an MML file (.mml), a tape image (.mzt) or a MIDI file (.mid); the\n"
-        "image goes beside it (song.mml gives song.MZT), and a MIDI file alone gives\n"
-        "song.MML. TAPENAME is the name recorded in the image\n"
-        "header, at most 15 characters; without it a new image is named MUSICDATA and\n"
-        "an image that is played back keeps its own name.\n"
+        "SOURCE is an MML file (.mml), a tape image (.mzt), a MIDI file (.mid) or a\n"
+        "recording of a cassette (.wav, .flac, .ogg); the image goes beside it\n"
+        "(song.mml gives song.MZT), a MIDI file alone gives song.MML, and a recording\n"
+        "alone gives an image of each song on it. TAPENAME is the name recorded in\n"
+        "the image header, at most 15 characters; without it a new image is named\n"
+        "MUSICDATA and an image that is played back keeps its own name.\n"
         "\n"
         "Options (they start with / or - and may stand anywhere):\n";
     constexpr std::size_t kColumn = 16;
@@ -238,10 +265,16 @@ std::string help_text() {
     text +=
         "  --              everything after it is a name, even if it starts with - or /\n"
         "\n"
+        "/cassette=HOW, words joined by commas: fast (short gaps, one copy) or\n"
+        "standard, inverted, a rate of 22050, 44100 or 48000, and 8bit or 16bit;\n"
+        "/cassette alone is standard,44100,16bit. With /play it is sent through\n"
+        "the audio output instead of written.\n"
+        "\n"
         "Exit status:\n"
         "  0    success, or help was asked for\n"
         "  1    the source cannot be read, the MML has errors, a file cannot be\n"
-        "       written, an image is broken, or the MIDI port failed\n"
+        "       written, an image is broken, a recording cannot be decoded, or the\n"
+        "       MIDI port or audio output failed\n"
         "  2    the command line is wrong: an unknown option, no source, an image\n"
         "       without " + joined(image_actions(), "or") + "\n"
         "  130  a preview was stopped with Ctrl+C\n"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/import_commands.h"
+#include "app/recording_commands.h"
 #include "app/source_files.h"
 #include "mml/source_text.h"
 #include "outputs/diagnostic_printer.h"
@@ -42,6 +43,7 @@ OutputSource output_source(const RunPlan& plan, const std::string& path, const B
     source.file_name = path;
     source.tape_name_given = plan.tape_name_given;
     source.image = build.image;
+    source.cassette = plan.cassette;
     // The name the image is written with: the one given on the command
     // line, else an image's own. The picture and the MIDI file show the name
     // the image has after the run: an image that is not written keeps its own.
@@ -151,6 +153,13 @@ std::optional<int> check_run(const RunPlan& plan, const std::string& path, std::
                 << " would replace it: name another file with -o\n";
             return kExitUsage;
         }
+        // A recording is never written over, nor given a twin that the next
+        // run would read in its place (song.WAV beside song.wav).
+        if (plan.kind == SourceKind::recording && names_the_source(plan, name)) {
+            err << kProgram << "'" << name << "' would be read as the recording by the next 'zirvon "
+                << plan.typed_name << "'; a recording is never written over: name another file with -o\n";
+            return kExitUsage;
+        }
         if (kind->option == "mml") {
             if (const std::optional<int> status = check_mml_file(plan, name, *kind, err)) return status;
         }
@@ -162,6 +171,7 @@ std::optional<int> check_run(const RunPlan& plan, const std::string& path, std::
 bool make_build(const RunPlan& plan, const std::string& path, std::string bytes, Build& build,
                 std::string& error) {
     build = Build{};
+    if (plan.kind == SourceKind::recording) return make_recording_build(plan, path, build, error);
     if (plan.kind == SourceKind::midi) return make_midi_build(path, bytes, build, error);
     if (plan.kind != SourceKind::tape) {
         if (const std::string why = why_not_text(bytes); !why.empty()) {
@@ -189,6 +199,8 @@ bool has_nothing_to_hear(const Build& build) {
 }
 
 bool read_build(const RunPlan& plan, const std::string& path, Build& build, std::string& error) {
+    // A recording is read by the audio-file reader, samples and not bytes.
+    if (plan.kind == SourceKind::recording) return make_recording_build(plan, path, build, error);
     std::string bytes;
     const bool read = plan.kind == SourceKind::tape   ? read_whole_file(path, kMaxTapeImage, bytes, error)
                       : plan.kind == SourceKind::midi ? read_whole_file(path, kMaxMidiFile, bytes, error)
@@ -210,6 +222,8 @@ bool writes_image(const RunPlan& plan) {
         // Played, it is written back; with a tape name and nothing else, renamed.
         return plan.play || (plan.tape_name_given && !plan.list && plan.extra_outputs().empty());
     }
+    // A recording gives its images when nothing else is asked of it.
+    if (plan.kind == SourceKind::recording) return !plan.play && !plan.list && plan.extra_outputs().empty();
     if (plan.list || plan.play) return false;
     // /mml alone writes MML, not an image; a MIDI file becomes an image as
     // MML would only with an output besides MML.
@@ -248,10 +262,20 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
         const bool refused = std::any_of(results.begin(), results.end(),
                                          [&](const FileResult& r) { return r.kind == kind; });
         if (refused) continue;
+        if (kind == &image_output() && plan.kind == SourceKind::recording) {
+            for (FileResult& result : write_recorded_images(plan, build)) results.push_back(std::move(result));
+            if (!results.empty() && !results.back().ok && stop_at_failure) break;
+            continue;
+        }
         results.push_back(write_one(plan, path, build, *kind, source));
         if (!results.back().ok && stop_at_failure) break;
     }
     return results;
+}
+
+std::vector<std::uint8_t> run_image(const RunPlan& plan, const std::string& path, const Build& build) {
+    std::string header_name;
+    return carried_image(output_source(plan, path, build, nullptr, header_name));
 }
 
 bool sounds_passage(const RunPlan& plan) {

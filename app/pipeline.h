@@ -38,6 +38,10 @@ struct Build {
     /// (its warnings and its file read it) or when the source is a MIDI
     /// file (the MML that was compiled).
     std::optional<WrittenMml> mml;
+    /// A recording's music images, every one, in the order it holds them,
+    /// with their numbers among the files found (from 1).
+    std::vector<std::vector<std::uint8_t>> recorded;
+    std::vector<std::size_t> recorded_file;
     bool from_image() const { return !image.empty(); }
 };
 
@@ -105,6 +109,10 @@ struct FileResult {
 std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path, const Build& build,
                                     const std::vector<const OutputKind*>& kinds,
                                     const play::Passage* passage, bool stop_at_failure);
+
+/// The image /cassette carries: the run's song with the name its image has
+/// after the run.
+std::vector<std::uint8_t> run_image(const RunPlan& plan, const std::string& path, const Build& build);
 
 /// Whether the compile found nothing to hear in the whole song.
 bool has_nothing_to_hear(const Build& build);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/cassette_commands.h"
 #include "app/import_commands.h"
 #include "app/midi_commands.h"
 #include "app/pipeline.h"
@@ -131,7 +132,9 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         }
     }
     if (plan.play) {
-        const int status = play_song(plan, path, analysis.song, analysis.map(), *passage, err);
+        const int status = plan.play_cassette
+                               ? play_cassette(path, run_image(plan, path, build), plan.cassette, err)
+                               : play_song(plan, path, analysis.song, analysis.map(), *passage, err);
         if (status != kExitSuccess) return status;
     }
     for (const std::string& warning : mml_warnings(plan, build)) err << kProgram << "warning: " << warning << '\n';
@@ -144,8 +147,14 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
                 << '\n';
             return kExitFailure;
         }
-        if (file.written && build.from_image() && file.kind == &image_output()) {
+        if (file.written && plan.kind == SourceKind::recording && file.kind == &image_output()) {
+            err << kProgram << "'" << file.name << "' written\n";
+        } else if (file.written && build.from_image() && file.kind == &image_output()) {
             err << kProgram << written_back_message(plan, path, build.image, analysis.song) << '\n';
+        }
+        if (file.written && file.kind->option == "cassette") {
+            err << kProgram << cassette_written_message(file.name, run_image(plan, path, build), plan.cassette)
+                << '\n';
         }
         if (file.written && file.kind->option == "mml") err << kProgram << mml_written_message(plan, build, file.name) << '\n';
     }

@@ -1,6 +1,7 @@
 // /play through the built-in synthesizer on the real binary, heard by a JACK
 // client of the test's own on a JACK server of its own: the notes' onsets
-// against their ticks, the first sound after the start, and Ctrl+C.
+// against their ticks, the first sound after the start, and Ctrl+C; and
+// /cassette /play, the tape signal sent sample for sample.
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 #include <signal.h>
@@ -18,10 +19,12 @@
 #include <thread>
 #include <vector>
 
+#include "cassette/cassette_writer.h"
 #include "mml/compiler.h"
 #include "mml/source_text.h"
 #include "outputs/analysis.h"
 #include "play/player.h"
+#include "tape/tape_image.h"
 #include "tests/jack_test_support.h"
 #include "tests/test_support.h"
 
@@ -246,6 +249,70 @@ TEST(SynthPlay, CtrlCFadesToSilenceAndExits130) {
     };
     EXPECT_GT(peak(end - 2 * ms, end - ms), 0.0);
     EXPECT_LT(peak(end - ms, end), 0.6 * peak(end - 100 * ms, end - 10 * ms));
+}
+
+// /cassette /play sends the signal the file would hold, at the device's
+// rate, on both channels, whatever the layout and polarity; Ctrl+C ends it
+// at once and the run says so.
+TEST(SynthPlay, CassettePlaySendsTheSignalSampleForSample) {
+    ZIRVON_REQUIRE_JACK();
+    const std::string mml = "1[C D E]\n";
+    TempDir dir;
+    write_bytes(dir / "song.mml", mml);
+    const SourceAnalysis a = analyze_source(mml, "song.mml");
+    const std::vector<std::uint8_t> image = build_tape_image(a.song, "TUNE");
+    for (const char* choices : {"fast", "fast,inverted"}) {
+        Capture capture;
+        ASSERT_TRUE(capture.ok());
+        const RunResult r =
+            testing_support::run_zirvon({"song.mml", "TUNE", std::string("/cassette=") + choices, "/play"}, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.err.starts_with("zirvon: 'song.mml' sent: 0:0")) << r.err;
+        EXPECT_TRUE(r.err.ends_with("; the machine shows LOADING TUNE\n")) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "song.TAPE.WAV"));
+        cassette::CassetteFormat format;
+        format.fast = true;
+        format.inverted = std::string(choices).find("inverted") != std::string::npos;
+        format.sample_rate = static_cast<int>(capture.rate());
+        cassette::CassetteSignal signal(image, format);
+        std::vector<float> expected(signal.frames());
+        expected.resize(signal.render(expected));
+        std::vector<double> sound;
+        std::uint64_t first_frame = 0;
+        capture.mono(sound, first_frame);
+        const auto first = std::find_if(sound.begin(), sound.end(), [](double x) { return x != 0.0; });
+        ASSERT_GE(sound.end() - first, static_cast<std::ptrdiff_t>(expected.size())) << choices;
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < expected.size(); ++i) wrong += std::abs(first[i] - 2.0 * expected[i]) > 1e-6;
+        EXPECT_EQ(wrong, 0u) << choices;
+        // Silence after it.
+        EXPECT_TRUE(std::all_of(first + static_cast<std::ptrdiff_t>(expected.size()), sound.end(),
+                                [](double x) { return x == 0.0; }));
+    }
+
+    Capture capture;
+    ASSERT_TRUE(capture.ok());
+    for (int i = 0; i < 500 && !capture.none_left(); ++i) std::this_thread::sleep_for(10ms);
+    const int pid = testing_support::start_zirvon({"song.mml", "/cassette", "/play"}, dir.path(), (dir / "err").string());
+    std::vector<double> sound;
+    std::uint64_t first_frame = 0;
+    for (int i = 0; i < 500; ++i) {  // until a second of the signal has been heard
+        capture.mono(sound, first_frame);
+        const auto first = std::find_if(sound.begin(), sound.end(), [](double x) { return x != 0.0; });
+        if (first != sound.end() && sound.end() - first > capture.rate()) break;
+        std::this_thread::sleep_for(10ms);
+    }
+    const std::uint64_t signalled = capture.frame_now();
+    kill(pid, SIGINT);
+    EXPECT_EQ(testing_support::wait_zirvon(pid), 130);
+    EXPECT_EQ(testing_support::read_bytes(dir / "err"), "zirvon: sending interrupted; every file is left as it was\n");
+    capture.mono(sound, first_frame);
+    const auto last = std::find_if(sound.rbegin(), sound.rend(), [](double x) { return x != 0.0; });
+    ASSERT_NE(last, sound.rend());
+    const double silent_after_ms =
+        (double(first_frame + static_cast<std::size_t>(sound.rend() - last)) - double(signalled)) * 1000.0 /
+        capture.rate();
+    EXPECT_LT(silent_after_ms, 200.0);
 }
 
 }  // namespace

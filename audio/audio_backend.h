@@ -7,9 +7,10 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "audio/live_renderer.h"
+#include "audio/sound_renderer.h"
 
 namespace zirvon::audio {
 
@@ -23,8 +24,9 @@ public:
     virtual bool open(std::string& error) = 0;
     /// Frames a second, once open.
     virtual unsigned rate() const = 0;
-    /// Starts rendering with `renderer`, which outlives close().
-    virtual bool start(LiveRenderer& renderer, std::string& error) = 0;
+    /// Starts rendering with `renderer` (the synthesizer, or a signal sent
+    /// as it is), which outlives close().
+    virtual bool start(SoundRenderer& renderer, std::string& error) = 0;
     /// Stops and closes; nothing renders after this returns. Also the
     /// destructor's part.
     virtual void close() = 0;
@@ -43,5 +45,12 @@ public:
 /// `name_just_freed`, this process has only just closed a client of its own
 /// under the name the output asks for, which a server may hold a moment longer.
 std::vector<std::unique_ptr<AudioBackend>> audio_backends(bool name_just_freed = false);
+
+/// The first of the platform's back ends that opens. Nothing when none
+/// does: `error` then gives the first failure; where none failed, there is
+/// no output at all, `tried` names what was tried and `error` says so,
+/// ending with `instead`, what the user may do without one.
+std::unique_ptr<AudioBackend> open_audio_backend(std::string_view instead, std::string& error, std::string& tried,
+                                                 bool name_just_freed = false);
 
 }  // namespace zirvon::audio

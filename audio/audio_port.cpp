@@ -15,11 +15,12 @@ constexpr auto kReleaseLimit = 400ms;
 constexpr auto kFadeLimit = 50ms;
 /// A device that takes no audio for this long has gone away.
 constexpr auto kLostAfter = 1000ms;
+constexpr std::string_view kInstead = "write the song as a WAV file with /wav instead";
 
-/// The first of the platform's back ends that opens. Nothing when none
-/// does: `error` then gives the first failure; where none failed, there is
-/// no output at all, and `tried` names what was tried.
-std::unique_ptr<AudioBackend> open_first(std::string& error, std::string& tried, bool name_just_freed) {
+}  // namespace
+
+std::unique_ptr<AudioBackend> open_audio_backend(std::string_view instead, std::string& error, std::string& tried,
+                                                 bool name_just_freed) {
     std::string failure;
     for (auto& backend : audio_backends(name_just_freed)) {
         std::string why;
@@ -27,14 +28,10 @@ std::unique_ptr<AudioBackend> open_first(std::string& error, std::string& tried,
         tried += (tried.empty() ? "" : ", ") + backend->tried();
         if (failure.empty()) failure = why;
     }
-    error = failure.empty() ? "no audio output to play on (tried: " + tried +
-                                  "); write the song as a WAV file with /wav instead"
-                            : failure;
+    error = failure.empty() ? "no audio output to play on (tried: " + tried + "); " + std::string(instead) : failure;
     if (!failure.empty()) tried.clear();
     return nullptr;
 }
-
-}  // namespace
 
 AudioPort::AudioPort() = default;
 
@@ -49,7 +46,7 @@ AudioPort::~AudioPort() {
 
 bool AudioPort::open(std::string& error, std::string* none_tried, bool name_just_freed) {
     std::string tried;
-    backend_ = open_first(error, tried, name_just_freed);
+    backend_ = open_audio_backend(kInstead, error, tried, name_just_freed);
     if (none_tried) *none_tried = tried;
     if (!backend_) return false;
     renderer_ = std::make_unique<LiveRenderer>(backend_->rate(), &interrupt_requested);
@@ -62,7 +59,7 @@ bool AudioPort::open(std::string& error, std::string* none_tried, bool name_just
 
 std::string AudioPort::describe() {
     std::string error, tried;
-    const auto backend = open_first(error, tried, false);
+    const auto backend = open_audio_backend(kInstead, error, tried, false);
     if (backend) return "built-in synthesizer on " + backend->name();
     return "built-in synthesizer; " + (tried.empty() ? error : "no audio output: tried " + tried);
 }

@@ -53,7 +53,7 @@ std::string JackOutput::tried() const {
     return "JACK server \"" + JackLibrary::server_name() + '"';
 }
 
-bool JackOutput::start(LiveRenderer& renderer, std::string& error) {
+bool JackOutput::start(SoundRenderer& renderer, std::string& error) {
     renderer_ = &renderer;
     for (int c = 0; c < 2; ++c) {
         ports_[c] = lib_.jack_port_register(client_, kPortNames[c], JACK_DEFAULT_AUDIO_TYPE,

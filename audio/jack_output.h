@@ -28,7 +28,7 @@ public:
     unsigned rate() const override;
     /// Also connects the client to the system's playback ports, where there
     /// are any.
-    bool start(LiveRenderer& renderer, std::string& error) override;
+    bool start(SoundRenderer& renderer, std::string& error) override;
     void close() override;
     std::chrono::milliseconds latency() const override;
     /// "JACK", or JACK server "NAME" for a server that is not the default.
@@ -45,7 +45,7 @@ private:
     bool loaded_ = false;
     jack_client_t* client_ = nullptr;
     jack_port_t* ports_[2] = {nullptr, nullptr};
-    LiveRenderer* renderer_ = nullptr;
+    SoundRenderer* renderer_ = nullptr;
     std::atomic<bool> server_gone_ = false;
 };
 

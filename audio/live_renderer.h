@@ -11,12 +11,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "audio/sound_renderer.h"
 #include "synth/synth.h"
 #include "play/live_output.h"
 
 namespace zirvon::audio {
 
-class LiveRenderer {
+class LiveRenderer final : public SoundRenderer {
 public:
     /// `interrupted` is asked at every buffer; when it says yes, the sound
     /// fades out at once and the ticks stop, without waiting for the preview
@@ -36,9 +37,9 @@ public:
 
     /// The device's part: fills `out` with `frames` stereo frames, left
     /// then right, or `left` and `right` with a channel each.
-    void render(float* out, unsigned frames);
-    void render(std::int16_t* out, unsigned frames);
-    void render(float* left, float* right, unsigned frames);
+    void render(float* out, unsigned frames) override;
+    void render(std::int16_t* out, unsigned frames) override;
+    void render(float* left, float* right, unsigned frames) override;
 
 private:
     enum State { idle, starting, ticking };

@@ -135,7 +135,7 @@ bool RtAudioOutput::open(std::string& error) {
     return false;
 }
 
-bool RtAudioOutput::start(LiveRenderer& renderer, std::string& error) {
+bool RtAudioOutput::start(SoundRenderer& renderer, std::string& error) {
     renderer_ = &renderer;
     QuietStderr quiet;
     const auto audio = static_cast<rtaudio_t>(audio_);

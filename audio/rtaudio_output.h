@@ -23,7 +23,7 @@ public:
     /// one; no error when none has.
     bool open(std::string& error) override;
     unsigned rate() const override { return rate_; }
-    bool start(LiveRenderer& renderer, std::string& error) override;
+    bool start(SoundRenderer& renderer, std::string& error) override;
     void close() override;
     std::chrono::milliseconds latency() const override;
     /// The device and its service: "\"default\" (ALSA)".
@@ -40,7 +40,7 @@ private:
     const bool skip_jack_;
     std::unique_ptr<Library> library_;
     void* audio_ = nullptr;  ///< the rtaudio_t
-    LiveRenderer* renderer_ = nullptr;
+    SoundRenderer* renderer_ = nullptr;
     unsigned rate_ = 0;
     unsigned buffer_frames_ = 0;
     std::string name_;

@@ -19,7 +19,7 @@ public:
     /// No error when the system has no wave output.
     bool open(std::string& error) override;
     unsigned rate() const override;
-    bool start(LiveRenderer& renderer, std::string& error) override;
+    bool start(SoundRenderer& renderer, std::string& error) override;
     void close() override;
     std::chrono::milliseconds latency() const override;
     std::string name() const override { return name_; }

@@ -55,7 +55,7 @@ struct WaveOutput::Device {
     HANDLE event = nullptr;
     std::array<WAVEHDR, kBuffers> headers{};
     std::vector<std::int16_t> samples = std::vector<std::int16_t>(kBuffers * kBufferFrames * 2);
-    LiveRenderer* renderer = nullptr;
+    SoundRenderer* renderer = nullptr;
     std::atomic<bool> running = false;
     std::thread thread;
 };
@@ -105,7 +105,7 @@ unsigned WaveOutput::rate() const {
     return kRate;
 }
 
-bool WaveOutput::start(LiveRenderer& renderer, std::string&) {
+bool WaveOutput::start(SoundRenderer& renderer, std::string&) {
     Device& d = *device_;
     d.renderer = &renderer;
     d.running.store(true);

@@ -1,8 +1,11 @@
 #include "live/progress.h"
-#include "live/preview.h"
-#include "text/format.h"
 
 #include <gtest/gtest.h>
+
+#include "cassette/cassette_writer.h"
+#include "live/preview.h"
+#include "live/signal_play.h"
+#include "text/format.h"
 
 namespace zirvon::live {
 namespace {
@@ -56,6 +59,33 @@ TEST(ProgressLine, RewritesInPlaceOnlyWhenTheTextChangesBlanksLeftoversAndClears
                              "\rOn \xC3\xA4\xC3\xA4\xC3\xA4long...me.mml 1/2"
                              "\r" + std::string(23, ' ') + "\r");
     std::fclose(file);
+}
+
+// /cassette /play says which part of the signal goes out and the time left,
+// rounded up, so that 0:00 comes only at the end.
+TEST(ProgressLine, SignalProgressSaysThePartAndTheTimeLeft) {
+    std::vector<std::uint8_t> image(128 + 3, 0);
+    image[0] = 0xC8;
+    image[18] = 3;
+    const cassette::CassetteSignal signal(image, cassette::CassetteFormat{});
+    const auto& sections = signal.sections();
+    const auto at = [&](std::string_view what) {
+        for (const cassette::CassetteSection& s : sections) {
+            if (s.what == what) return s.first_frame + s.frames / 2;
+        }
+        ADD_FAILURE() << "no " << what;
+        return std::uint64_t{0};
+    };
+    const auto left = [&](std::uint64_t frame) {
+        return minutes_seconds((signal.frames() - frame + 44099) / 44100 * 50) + " left";
+    };
+    for (const char* what : {"gap", "tape mark", "header", "header copy", "data", "data copy"}) {
+        const ProgressText text = signal_progress_text("song.MZT on JACK", signal, at(what));
+        EXPECT_EQ(text.head + text.name + text.tail,
+                  "Sending song.MZT on JACK  " + std::string(what) + "  " + left(at(what)));
+    }
+    const ProgressText end = signal_progress_text("t", signal, signal.frames());
+    EXPECT_EQ(end.tail, "  end  0:00 left");
 }
 
 }  // namespace

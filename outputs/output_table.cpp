@@ -3,6 +3,8 @@
 #include <array>
 #include <optional>
 
+#include "cassette/cassette_writer.h"
+
 #include "mml/mml_writer.h"
 #include "picture/piano_roll.h"
 #include "play/player.h"
@@ -20,15 +22,10 @@ namespace {
 
 bool hand_on(const std::vector<std::uint8_t>& bytes, const ByteSink& sink) { return sink(bytes); }
 
-bool make_image(const OutputSource& source, const ByteSink& sink) {
-    // An image read back keeps its own header, byte for byte, but for what
-    // the run changes: other tools keep notes there.
-    if (!source.image.empty()) {
-        const std::optional<std::string_view> renamed =
-            source.tape_name_given ? std::optional(source.tape_name) : std::nullopt;
-        return hand_on(rebuild_tape_image(*source.song, source.image, renamed), sink);
-    }
-    return hand_on(build_tape_image(*source.song, source.tape_name), sink);
+bool make_image(const OutputSource& source, const ByteSink& sink) { return hand_on(image_bytes(source), sink); }
+
+bool make_cassette(const OutputSource& source, const ByteSink& sink) {
+    return cassette::write_cassette_wav(carried_image(source), source.cassette, sink);
 }
 
 bool make_midi(const OutputSource& source, const ByteSink& sink) {
@@ -85,7 +82,7 @@ bool make_mml(const OutputSource& source, const ByteSink& sink) {
     return source.mml != nullptr ? hand_text(source.mml->text) : hand_text(song_as_mml(source).text);
 }
 
-constexpr std::array<OutputKind, 5> kKinds{{
+constexpr std::array<OutputKind, 6> kKinds{{
     {"", ".MZT", "a tape image", "", false, false, false, nullptr, make_image},
     {"midi", ".MID", "a MIDI file", "also write a Standard MIDI File beside the image (song.MID)", true, true,
      false, nullptr, make_midi},
@@ -95,6 +92,9 @@ constexpr std::array<OutputKind, 5> kKinds{{
      nullptr, make_svg},
     {"mml", ".MML", "MML", "write the song as MML, song.MML (of an image or a MIDI file)", false, false,
      false, nullptr, make_mml},
+    // Never song.WAV: the performance has that name.
+    {"cassette", ".TAPE.WAV", "a cassette recording", "also write song.TAPE.WAV, the sound the machine loads",
+     false, false, false, nullptr, make_cassette},
 }};
 
 }  // namespace
@@ -120,6 +120,26 @@ bool write_roll_picture(const picture::Roll& roll, const OutputSource& source, c
 }
 
 WrittenMml song_as_mml(const OutputSource& source) { return write_mml(*source.song, mml_header(source)); }
+
+std::vector<std::uint8_t> image_bytes(const OutputSource& source) {
+    // An image read back keeps its own header, byte for byte, but for what
+    // the run changes: other tools keep notes there.
+    if (!source.image.empty()) {
+        const std::optional<std::string_view> renamed =
+            source.tape_name_given ? std::optional(source.tape_name) : std::nullopt;
+        return rebuild_tape_image(*source.song, source.image, renamed);
+    }
+    return build_tape_image(*source.song, source.tape_name);
+}
+
+std::vector<std::uint8_t> carried_image(const OutputSource& source) {
+    // The image as it stands after the run, as the MIDI file and the
+    // picture are named: an image that is not written keeps its own name.
+    OutputSource after = source;
+    after.tape_name = source.title_tape_name;
+    after.tape_name_given = source.tape_name_given && source.title_tape_name == source.tape_name;
+    return image_bytes(after);
+}
 
 std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source) {
     std::vector<std::uint8_t> bytes;

@@ -1,5 +1,5 @@
 // The files a run can write, one row each: the image, the MIDI file, the WAV
-// file and the picture. A row says which option asks for it, its extension,
+// file, the picture, the MML and the cassette recording. A row says which option asks for it, its extension,
 // whether it plays a passage, and how its bytes are made. The command line's
 // options, its help, its messages and /watch's status lines are made from
 // this table, and the browser makes the same bytes with the same rows.
@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cassette/cassette_format.h"
 #include "mml/mml_writer.h"
 #include "outputs/byte_sink.h"
 #include "picture/roll.h"
@@ -40,6 +41,8 @@ struct OutputSource {
     /// its warnings or from an import: /mml writes it rather than write the
     /// song again.
     const WrittenMml* mml = nullptr;
+    /// How the cassette recording is made: layout, polarity, samples.
+    cassette::CassetteFormat cassette;
 };
 
 struct OutputKind {
@@ -83,6 +86,14 @@ bool write_roll_picture(const picture::Roll& roll, const OutputSource& source, c
 /// The song as /mml writes it, with the comments that open it: an image's
 /// tape name and where the song came from.
 WrittenMml song_as_mml(const OutputSource& source);
+
+/// The image the song makes with this source's name: the image's row's
+/// bytes, which the cassette recording carries.
+std::vector<std::uint8_t> image_bytes(const OutputSource& source);
+
+/// The image a cassette recording carries: the image as it stands after
+/// the run, named as the MIDI file and the picture are.
+std::vector<std::uint8_t> carried_image(const OutputSource& source);
 
 /// The bytes of an output, whole.
 std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source);

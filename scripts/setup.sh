@@ -17,10 +17,11 @@ cd "$(dirname "$0")/.."
 # and a later install that needs the other one removes it again.
 
 # The program: RtMidi for MIDI, RtAudio for the built-in synthesizer where no
-# JACK server runs, and a JSON library for the language server.
+# JACK server runs, a JSON library for the language server, and libsndfile
+# to read recordings of cassettes.
 # librtmidi-dev and librtaudio-dev depend on "libjack-dev |
 # libjack-jackd2-dev": JACK 2, whose server the tests run.
-program_packages=(cmake g++ make pkg-config librtmidi-dev librtaudio-dev libjack-jackd2-dev nlohmann-json3-dev)
+program_packages=(cmake g++ make pkg-config librtmidi-dev librtaudio-dev libjack-jackd2-dev nlohmann-json3-dev libsndfile1-dev)
 # The tests: GoogleTest, a JACK server for the live MIDI and audio tests,
 # tools that read MIDI files (timidity with the freepats instrument patches,
 # without which it renders nothing), Python for the reference models, and a

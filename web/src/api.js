@@ -5,9 +5,9 @@
 
 import { WireWriter } from './wire.js';
 
-const CALLS = { compile: 0, list: 1, midi: 2, wav: 3, svg: 4, image: 5, play: 6, roll: 7 };
+const CALLS = { compile: 0, list: 1, midi: 2, wav: 3, svg: 4, image: 5, play: 6, roll: 7, cassette: 8 };
 const SEVERITIES = ['note', 'warning', 'error'];
-const FILE_EXTENSIONS = { midi: '.MID', wav: '.WAV', svg: '.SVG' };
+const FILE_EXTENSIONS = { midi: '.MID', wav: '.WAV', svg: '.SVG', cassette: '.TAPE.WAV' };
 
 /** The name of a file that a run makes from the source `name`, as the
  * command line names it: song.mml gives song.MZT and song.MID. */
@@ -34,6 +34,7 @@ function request(source, options, output) {
     w.optional(options.solo);
     w.optional(options.mute);
     w.text(output ?? '');
+    w.optional(options.cassette);
     return w.finish();
 }
 
@@ -96,6 +97,33 @@ export class Calls {
         const blocks = [];
         for (let n = r.u32(); n > 0; n--) blocks.push(r.u32());
         return { ...result, passage, blocks, image: result.data };
+    }
+
+    /** The recording for the machine's tape input, as /cassette writes it
+     * with the choices `options.cassette` ("fast,inverted"): its bytes, the
+     * line that says what it comes to, and its parts ({what, first, frames}). */
+    cassette(source, options = {}) {
+        const name = options.name ?? defaultName(source);
+        const result = this.run('cassette', source, options, outputName(name, '.TAPE.WAV'));
+        if (!result.ok) return result;
+        const r = result.rest;
+        const summary = r.text();
+        const sections = [];
+        for (let n = r.u32(); n > 0; n--) sections.push({ what: r.text(), first: r.u32(), frames: r.u32() });
+        return { ...result, summary, sections };
+    }
+
+    /** Decodes a recording, `channels` of Float32Array samples at `rate`,
+     * read from the file `name`: {ok, error, lines, images: [{file, bytes}]}. */
+    readRecording(channels, rate, name) {
+        const r = this.core.readRecording(channels, rate, name);
+        const ok = r.u8() === 1;
+        const error = r.text();
+        const lines = [];
+        for (let n = r.u32(); n > 0; n--) lines.push(r.text());
+        const images = [];
+        for (let n = r.u32(); n > 0; n--) images.push({ file: r.u32(), bytes: r.bytes().slice() });
+        return { ok, error, lines, images };
     }
 
     /** The picture of the passage the options pick, and its notes with

@@ -54,6 +54,32 @@ export class Core {
         this.pieces = [];
         return { reply: new WireReader(wire), data };
     }
+
+    /** Decodes a recording: `channels` (Float32Arrays of one length) at
+     * `rate`, from the file `name`; the reply as a WireReader. */
+    readRecording(channels, rate, name) {
+        const e = this.exports;
+        const frames = channels[0]?.length ?? 0;
+        const nameBytes = new TextEncoder().encode(name);
+        let reply = 0;
+        try {
+            const at = e.zv_alloc(Math.max(frames * channels.length * 4, 4));
+            if (!at) throw new Error('the recording is too long for the page');
+            channels.forEach((samples, c) => new Float32Array(e.memory.buffer, at + c * frames * 4, frames).set(samples));
+            const nameAt = e.zv_alloc(Math.max(nameBytes.length, 1));
+            new Uint8Array(e.memory.buffer, nameAt, nameBytes.length).set(nameBytes);
+            reply = e.zv_read_recording(at, frames, channels.length, rate, nameAt, nameBytes.length);
+            e.zv_free(nameAt);
+            e.zv_free(at);
+        } catch (error) {
+            this.attach(new WebAssembly.Instance(this.module, this.imports));
+            throw error;
+        }
+        const size = new DataView(e.memory.buffer).getUint32(reply, true);
+        const wire = new Uint8Array(e.memory.buffer, reply + 4, size).slice();
+        e.zv_free(reply);
+        return new WireReader(wire);
+    }
 }
 
 function joined(pieces) {

@@ -6,6 +6,7 @@
 
 import { Calls } from './api.js';
 import { Audio } from './audio.js';
+import { Cassette } from './cassette.js';
 import { Core } from './core.js';
 import { createEditor } from './editor.js';
 import { acceptFiles, isImageName } from './files.js';
@@ -125,6 +126,19 @@ async function start() {
     });
     on('edit-source', () => page.closeImage());
     for (const kind of ['mml', 'mzt', 'mid', 'wav', 'svg']) on(`download-${kind}`, () => page.save(kind));
+    const cassette = new Cassette({ page, calls, byId });
+    on('cassette', () => cassette.toggle());
+    on('cassette-play', () => {
+        transport.stop();
+        cassette.play();
+    });
+    on('cassette-stop', () => cassette.stop());
+    on('download-cassette', () => cassette.save());
+    on('open-recording', () => byId('recording-input').click());
+    acceptFiles(byId('recording-input'), byId('cassette-panel'), (name, bytes) => {
+        transport.stop();
+        cassette.openRecording(name, bytes);
+    });
     on('share', () => page.share());
     el.tapeName.addEventListener('change', () => page.textChanged());
     el.tapeName.addEventListener('input', () => {

@@ -4,7 +4,10 @@
 #include <string_view>
 
 #include "mml/source_text.h"
+#include "cassette/cassette_reader.h"
+#include "cassette/cassette_writer.h"
 #include "outputs/analysis.h"
+#include "outputs/cassette_text.h"
 #include "outputs/listing.h"
 #include "outputs/messages.h"
 #include "outputs/output_table.h"
@@ -124,7 +127,56 @@ void roll(const Request& request, Reply& reply, WireWriter& extra, const DataSin
     write_roll_picture(roll, song->output_source(request), sink_of(data));
 }
 
+/// The recording for the machine's tape input, as /cassette writes it; after
+/// the reply its summary and its parts, for the page to say what is sent.
+void cassette_recording(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
+    cassette::CassetteFormat format;
+    std::string error;
+    if (request.cassette && !parse_cassette_choices(*request.cassette, format, error)) {
+        reply.fail(error);
+        return;
+    }
+    const std::optional<Prepared> song = prepare(request, reply, false);
+    if (!song) return;
+    OutputSource source = song->output_source(request);
+    // The image as the page's .MZT gives it: with the tape name in the field.
+    source.title_tape_name = source.tape_name;
+    source.cassette = format;
+    const std::vector<std::uint8_t> image = carried_image(source);
+    extra.text(cassette_summary(image, format));
+    const cassette::CassetteSignal signal(image, format);
+    extra.u32(static_cast<std::uint32_t>(signal.sections().size()));
+    for (const cassette::CassetteSection& section : signal.sections()) {
+        extra.text(section.what);
+        extra.u32(static_cast<std::uint32_t>(section.first_frame));
+        extra.u32(static_cast<std::uint32_t>(section.frames));
+    }
+    output_for_option("cassette")->make(source, sink_of(data));
+}
+
 }  // namespace
+
+void read_recording(const float* samples, std::size_t frames, unsigned channels, unsigned rate,
+                    std::string_view name, WireWriter& out) {
+    std::vector<std::vector<float>> planar(channels);
+    for (unsigned c = 0; c < channels; ++c) planar[c].assign(samples + c * frames, samples + (c + 1) * frames);
+    const cassette::CassetteReading reading = cassette::read_cassette(planar, static_cast<int>(rate));
+    const bool ok = reading.error.empty() && !reading.files.empty();
+    out.u8(ok ? 1 : 0);
+    out.text(reading.error.empty() && !ok ? "the recording holds no tape signal" : reading.error);
+    std::vector<std::string> lines = ok ? recording_listing(name, reading) : std::vector<std::string>{};
+    for (const std::string& warning : reading.warnings) lines.push_back("warning: " + std::string(name) + ": " + warning);
+    out.u32(static_cast<std::uint32_t>(lines.size()));
+    for (const std::string& line : lines) out.text(line);
+    std::uint32_t music = 0;
+    for (const cassette::TapeFileFound& file : reading.files) music += is_music_file(file) ? 1 : 0;
+    out.u32(ok ? music : 0);
+    for (std::size_t i = 0; ok && i < reading.files.size(); ++i) {
+        if (!is_music_file(reading.files[i])) continue;
+        out.u32(static_cast<std::uint32_t>(i + 1));
+        out.bytes(found_image(reading.files[i]));
+    }
+}
 
 bool run_call(int call, WireReader& in, WireWriter& out, const DataSink& data) {
     Request request;
@@ -140,6 +192,7 @@ bool run_call(int call, WireReader& in, WireWriter& out, const DataSink& data) {
         case Call::image: image(request, reply, data); break;
         case Call::play: play(request, reply, extra, data); break;
         case Call::roll: roll(request, reply, extra, data); break;
+        case Call::cassette: cassette_recording(request, reply, extra, data); break;
         default: return false;
     }
     reply.write(out);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string_view>
 
 #include "web/wasm/wire.h"
 
@@ -22,7 +23,15 @@ enum class Call : int {
     image = 5,    ///< an image written back, as /play of an image does
     play = 6,     ///< what the player needs to play a passage
     roll = 7,     ///< the picture of a passage and its notes, to follow it
+    cassette = 8, ///< the .TAPE.WAV of /cassette, its summary and its parts
 };
+
+/// Decodes a recording of `channels` planar channels of `frames` samples at
+/// `rate`, and writes the reply: ok, the error (without the file's name),
+/// the lines that list the files found and the warnings (naming `name`),
+/// and the music images with their numbers among the files.
+void read_recording(const float* samples, std::size_t frames, unsigned channels, unsigned rate,
+                    std::string_view name, WireWriter& out);
 
 /// Runs `call` on the request in `in`, writing its reply to `out`. False
 /// for an unknown call or a request that is cut short.

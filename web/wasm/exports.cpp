@@ -47,6 +47,17 @@ __attribute__((export_name("zv_call"))) std::uint8_t* zv_call(int call, const st
     return ok ? framed(out.data()) : nullptr;
 }
 
+/// Decodes a recording: `channels` channels of `frames` samples one after
+/// another at `samples`, at `rate`, from the file `name` (`name_size`
+/// bytes). Returns the reply framed (web/wasm/calls.h, read_recording).
+__attribute__((export_name("zv_read_recording"))) std::uint8_t* zv_read_recording(
+    const float* samples, std::size_t frames, unsigned channels, unsigned rate, const char* name,
+    std::size_t name_size) {
+    zirvon::web::WireWriter out;
+    zirvon::web::read_recording(samples, frames, channels, rate, {name, name_size}, out);
+    return framed(out.data());
+}
+
 __attribute__((export_name("zv_engine_new"))) zirvon::web::Engine* zv_engine_new(unsigned rate) {
     return new (std::nothrow) zirvon::web::Engine(rate);
 }

@@ -93,6 +93,7 @@ bool read_request(WireReader& in, Request& request) {
     request.solo = optional_text(in);
     request.mute = optional_text(in);
     request.output = in.text();
+    request.cassette = optional_text(in);
     return in.good();
 }
 

@@ -31,6 +31,8 @@ struct Request {
     std::optional<std::string> from, to, solo, mute;
     /// The file this request makes, named in the summary when errors stop it.
     std::string output;
+    /// /cassette='s choices, for the cassette recording.
+    std::optional<std::string> cassette;
 };
 
 /// Reads a request as web/src/wire.js writes it. False when it is cut short.
