@@ -208,7 +208,6 @@ local function options_changed()
       argument.from = M.state.playing.time
     end
     execute(last.bufnr, 'zirvon.play', argument)
-    last.argument.from = argument.from
   end
 end
 
