@@ -20,9 +20,7 @@ local said = {}
 vim.notify = function(message)
   table.insert(said, message)
 end
-local function last_said()
-  return said[#said] or ''
-end
+local function last_said() return said[#said] or '' end
 
 -- A command that is not a program, then one that is not a command line: one line each, no stack.
 zirvon.setup({ cmd = { 'no-such-zirvon', '--lsp' } })
@@ -30,9 +28,8 @@ vim.cmd('edit other.mml')
 check(#said == 1 and last_said():find("^zirvon: cmd: 'no%-such%-zirvon' is not a program") and not last_said():find('\n'),
   'a missing program: %s', vim.inspect(said))
 zirvon.setup({ cmd = { true } })
-vim.cmd('bwipeout! | edit other.mml')
+vim.cmd('bwipeout! | edit other.mml | bwipeout!')
 check(#said == 2 and last_said():find('item 1 is true, not text', 1, true), 'a list of not text: %s', vim.inspect(said))
-vim.cmd('bwipeout!')
 
 -- The path alone is the form most write.
 zirvon.setup({ cmd = os.getenv('ZIRVON'), port = os.getenv('ZIRVON_TEST_PORT') })
@@ -94,8 +91,7 @@ zirvon.state.playing = nil  -- those frames came from no play
 -- Track 2 alone, over and over: only its notes light, and the passage starts again.
 vim.cmd('ZirvonSolo 9')
 check(last_said():find("ZirvonSolo takes track numbers 1 to 8, not '9'", 1, true), 'solo 9: %q', last_said())
-vim.cmd('ZirvonSolo 2')
-vim.cmd('ZirvonLoop')
+vim.cmd('ZirvonSolo 2 | ZirvonLoop')
 check(last_said() == 'zirvon: solo 2 · mute none · loop on', 'options said as %q', last_said())
 zirvon.state.stopped = nil
 vim.cmd('ZirvonPlay')
@@ -115,7 +111,6 @@ check(tracks[2] and not tracks[1], 'tracks heard with track 2 soloed: %s', vim.i
 vim.cmd('ZirvonStop')
 check(vim.wait(5000, function() return zirvon.state.stopped ~= nil end, 10) and zirvon.state.stopped.reason == 'stopped',
   'a loop did not stop: %s', vim.inspect(zirvon.state.stopped))
-vim.cmd('ZirvonSolo')
-vim.cmd('ZirvonLoop')
+vim.cmd('ZirvonSolo | ZirvonLoop')
 check(last_said() == 'zirvon: solo none · mute none · loop off', 'options cleared as %q', last_said())
 vim.cmd('qa!')

@@ -93,11 +93,9 @@ test('each line of the table gets its scopes', async () => {
 });
 
 // The default themes' token colours as VS Code ships them (tm-themes keeps
-// its themes/dark-plus.json and light-plus.json). Dark Modern and Light
-// Modern add no token colours: microsoft/vscode's
-// extensions/theme-defaults/themes/dark_modern.json and light_modern.json
-// include dark_plus.json and light_plus.json and change only the workbench,
-// whose editor.foreground, the colour of text no rule colours, is written here.
+// its dark-plus and light-plus). microsoft/vscode's theme-defaults
+// dark_modern.json and light_modern.json include those and add no token
+// colours, only their editor.foreground (text no rule colours), written here.
 const plus = (name) => require(`tm-themes/themes/${name}.json`);
 const themes = [
   { name: 'Dark Modern', rules: plus('dark-plus').tokenColors, foreground: '#CCCCCC' },
@@ -111,9 +109,8 @@ function colourAt(loaded, line) {
   const { tokens: t } = loaded.grammar.tokenizeLine2(line, textmate.INITIAL);
   const out = [];
   for (let i = 0; i < t.length; i += 2) {
-    const end = i + 2 < t.length ? t[i + 2] : line.length;
-    const colour = loaded.colours[(t[i + 1] >>> 15) & 0x1ff].toUpperCase();
-    for (let k = t[i]; k < end; ++k) out[k] = colour;
+    out.length = i + 2 < t.length ? t[i + 2] : line.length;
+    out.fill(loaded.colours[(t[i + 1] >>> 15) & 0x1ff].toUpperCase(), t[i]);
   }
   return out;
 }

@@ -321,9 +321,9 @@ local function track_command(which)
   end
 end
 vim.api.nvim_create_user_command('ZirvonSolo', track_command('solo'),
-  { nargs = '*', desc = 'zirvon: solo tracks N... on or off (none: solo nothing)' })
+  { nargs = '*', bar = true, desc = 'zirvon: solo tracks N... on or off (none: solo nothing)' })
 vim.api.nvim_create_user_command('ZirvonMute', track_command('mute'),
-  { nargs = '*', desc = 'zirvon: mute tracks N... on or off (none: mute nothing)' })
-vim.api.nvim_create_user_command('ZirvonLoop', function() M.toggle_loop() end, { desc = 'zirvon: loop on or off' })
+  { nargs = '*', bar = true, desc = 'zirvon: mute tracks N... on or off (none: mute nothing)' })
+vim.api.nvim_create_user_command('ZirvonLoop', function() M.toggle_loop() end, { bar = true, desc = 'zirvon: loop on or off' })
 
 return M
