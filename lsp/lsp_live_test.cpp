@@ -1,6 +1,7 @@
 // Playing from a position in the editor, heard on a JACK MIDI input: from a
 // client that writes LSP frames down a pipe, and from Neovim with the
-// plugin of editors/nvim, which also shows the song's mistake and a hover.
+// plugin of editors/nvim, which also shows the song's mistake, its block
+// lenses and a hover, and plays one track soloed in a loop.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>

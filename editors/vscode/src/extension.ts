@@ -1,6 +1,6 @@
 // zirvon for VS Code: starts `zirvon --lsp` for MML files, adds commands
-// that play from the cursor, a selection or a block, and marks the notes
-// that sound while a passage plays.
+// that play from the cursor, a selection or a block (with tracks soloed or
+// muted, or looping), and marks the notes that sound while a passage plays.
 import * as vscode from 'vscode';
 import { LanguageClient, LanguageClientOptions, ServerOptions, ExecuteCommandRequest } from 'vscode-languageclient/node';
 
@@ -27,6 +27,23 @@ type Bound = { line: number; character?: number };
 
 let client: LanguageClient | undefined;
 
+/// What every play takes besides its passage, the block lenses' included.
+const options = { solo: new Set<number>(), mute: new Set<number>(), loop: false };
+
+// The last passage asked for, and the time now playing (none once stopped):
+// changed options are heard at once.
+let last: Record<string, unknown> | undefined;
+let playingTime: string | undefined;
+
+function withOptions(argument: Record<string, unknown>): Record<string, unknown> {
+  last = argument;
+  const out = { ...argument };
+  if (options.solo.size) out.solo = [...options.solo].sort();
+  if (options.mute.size) out.mute = [...options.mute].sort();
+  if (options.loop) out.loop = true;
+  return out;
+}
+
 const playhead = vscode.window.createTextEditorDecorationType({
   backgroundColor: new vscode.ThemeColor('zirvon.playhead'),
   borderRadius: '2px',
@@ -43,48 +60,107 @@ function showPlaying(p: Playing, status: vscode.StatusBarItem): void {
     const current = p.version === undefined || editor.document.version === p.version;
     editor.setDecorations(playhead, current ? ranges : []);
   }
+  playingTime = p.time;
   status.text = `$(play) block ${p.block}  ${p.time}`;
   status.show();
 }
 
 function showStopped(s: Stopped, status: vscode.StatusBarItem): void {
   for (const editor of editorsOf(s.uri)) editor.setDecorations(playhead, []);
+  playingTime = undefined;
   status.hide();
   if (s.reason === 'error') void vscode.window.showErrorMessage(`zirvon: ${s.message ?? 'playing stopped'}`);
 }
 
 async function play(from?: Bound, to?: Bound, until?: Bound): Promise<void> {
   const editor = vscode.window.activeTextEditor;
-  if (!client || !editor) return;
+  if (!editor) return;
   const argument: Record<string, unknown> = { uri: editor.document.uri.toString() };
   if (from) argument.from = from;
   if (to) argument.to = to;
   if (until) argument.until = until;
+  return send(argument);
+}
+
+async function send(argument: Record<string, unknown>): Promise<void> {
+  if (!client) return;
   try {
-    await client.sendRequest(ExecuteCommandRequest.type, { command: 'zirvon.play', arguments: [argument] });
+    await client.sendRequest(ExecuteCommandRequest.type, { command: 'zirvon.play', arguments: [withOptions(argument)] });
   } catch (e) {
     void vscode.window.showErrorMessage(`zirvon: ${e instanceof Error ? e.message : String(e)}`);
   }
 }
 
-export async function activate(context: vscode.ExtensionContext): Promise<void> {
+/// Asks for track numbers 1 to 8 and turns each in or out of `set`; none
+/// clears it.
+async function toggleTracks(set: Set<number>, what: string): Promise<void> {
+  const answer = await vscode.window.showInputBox({
+    prompt: `Tracks to ${what} or un-${what} (1 to 8, e.g. "2" or "1 3"); empty: ${what} none`,
+    validateInput: (text) =>
+      text.split(/[\s,]+/).filter(Boolean).every((w) => /^[1-8]$/.test(w)) ? undefined : 'track numbers 1 to 8',
+  });
+  if (answer === undefined) return;
+  const tracks = answer.split(/[\s,]+/).filter(Boolean).map(Number);
+  if (!tracks.length) set.clear();
+  for (const t of tracks) {
+    if (set.has(t)) set.delete(t);
+    else set.add(t);
+  }
+  showOptions();
+}
+
+/// Says the options and, while something plays, plays it again with them:
+/// from where it is, or from the loop's start when it loops.
+function showOptions(): void {
+  const list = (set: Set<number>) => (set.size ? [...set].sort().join(',') : 'none');
+  void vscode.window.showInformationMessage(
+    `zirvon: solo ${list(options.solo)} · mute ${list(options.mute)} · loop ${options.loop ? 'on' : 'off'}`,
+  );
+  if (playingTime !== undefined && last) void send(options.loop ? last : { ...last, from: playingTime });
+}
+
+function newClient(status: vscode.StatusBarItem): LanguageClient {
   const settings = vscode.workspace.getConfiguration('zirvon');
   const port = settings.get<string>('port', '');
   const serverOptions: ServerOptions = { command: settings.get<string>('path', 'zirvon'), args: ['--lsp'] };
   const clientOptions: LanguageClientOptions = {
     documentSelector: [{ language: 'mml' }],
-    initializationOptions: port ? { port } : {},
+    initializationOptions: { ...(port ? { port } : {}), inlayHints: settings.get<boolean>('inlayHints', true) },
+    // Sends settings.zirvon on every change: the server turns its hints on or off.
+    synchronize: { configurationSection: 'zirvon' },
+    middleware: {
+      // A block lens plays with the solo, mute and loop of the moment.
+      executeCommand: (command, args, next) =>
+        next(command, command === 'zirvon.play' && args[0] ? [withOptions(args[0]), ...args.slice(1)] : args),
+    },
   };
-  client = new LanguageClient('zirvon', 'zirvon', serverOptions, clientOptions);
+  const c = new LanguageClient('zirvon', 'zirvon', serverOptions, clientOptions);
+  c.onNotification('zirvon/playing', (p: Playing) => showPlaying(p, status));
+  c.onNotification('zirvon/stopped', (s: Stopped) => showStopped(s, status));
+  return c;
+}
 
+export async function activate(context: vscode.ExtensionContext): Promise<void> {
   const status = vscode.window.createStatusBarItem(vscode.StatusBarAlignment.Left);
   status.command = 'zirvon.stopPlaying';
   status.tooltip = 'zirvon: stop playing';
+  client = newClient(status);
   context.subscriptions.push(
     status,
     playhead,
-    client.onNotification('zirvon/playing', (p: Playing) => showPlaying(p, status)),
-    client.onNotification('zirvon/stopped', (s: Stopped) => showStopped(s, status)),
+    // The program and the port are the server's from its start: a new one
+    // takes them. The hints follow through the synchronized section.
+    vscode.workspace.onDidChangeConfiguration(async (e) => {
+      if (!e.affectsConfiguration('zirvon.path') && !e.affectsConfiguration('zirvon.port')) return;
+      const old = client;
+      client = undefined;
+      status.hide();
+      await old?.stop().catch(() => undefined);
+      client = newClient(status);
+      await client.start().catch((err) =>
+        vscode.window.showErrorMessage(`zirvon: the language server did not start: ${err instanceof Error ? err.message : err}`),
+      );
+    }),
     vscode.commands.registerCommand('zirvon.playFromCursor', () => {
       const at = vscode.window.activeTextEditor?.selection.active;
       return at && play({ line: at.line, character: at.character });
@@ -106,6 +182,12 @@ export async function activate(context: vscode.ExtensionContext): Promise<void> 
     vscode.commands.registerCommand('zirvon.stopPlaying', () =>
       client?.sendRequest(ExecuteCommandRequest.type, { command: 'zirvon.stop', arguments: [] }),
     ),
+    vscode.commands.registerCommand('zirvon.solo', () => toggleTracks(options.solo, 'solo')),
+    vscode.commands.registerCommand('zirvon.mute', () => toggleTracks(options.mute, 'mute')),
+    vscode.commands.registerCommand('zirvon.loop', () => {
+      options.loop = !options.loop;
+      showOptions();
+    }),
   );
   await client.start();
 }
