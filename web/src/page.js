@@ -133,8 +133,8 @@ export class Page {
     /** The picture of the whole song with the tracks the toggles leave. */
     drawRoll() {
         if (this.busy) return;
-        const result = this.calls.file('svg', this.source(), this.options());
-        if (result.ok) this.roll.show(new TextDecoder().decode(result.data));
+        const result = this.calls.roll(this.source(), this.options());
+        if (result.ok) this.roll.show(result.svg, this.image ? [] : result.notes);
         else this.roll.markStale();
     }
 
@@ -152,6 +152,16 @@ export class Page {
         const range = rangeOf(this.view.state.doc, d.line, d.column, d.end);
         if (!range) return;
         this.view.dispatch({ selection: { anchor: range.from, head: range.to }, scrollIntoView: true });
+        this.view.focus();
+    }
+
+    /** Selects the source of a note of the picture (as the roll call
+     * gives it), for the keyboard to go on from. */
+    revealNote(note) {
+        if (this.image) return;
+        const range = rangeOf(this.view.state.doc, note.line, note.column, note.end);
+        if (!range) return;
+        this.view.dispatch({ selection: { anchor: range.from }, scrollIntoView: true });
         this.view.focus();
     }
 
