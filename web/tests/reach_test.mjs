@@ -2,14 +2,19 @@
 // it, in headless Chromium: the controls' names, the roll as one named
 // image, the dark colours, the keys (Escape Tab out of the editor, Ctrl+.
 // and Alt+Enter in it, the skip link), the layout at 1280x800 and 390x844,
-// and the roll's notes and time axis as ways into the song.
+// the roll's notes and time axis as ways into the song, and a MIDI file
+// opened as the MML the command line's /mml makes of it.
 //   node web/tests/reach_test.mjs ZIRVON PAGE
 
-import { pathToFileURL } from 'node:url';
+import fs from 'node:fs';
+import path from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 
-import { argumentsOrSkip, check, finish, launch, openPage } from './browser.mjs';
+import { argumentsOrSkip, check, finish, launch, openPage, runNative, scratchFolder } from './browser.mjs';
 
-const { page } = argumentsOrSkip();
+const examples = path.join(path.dirname(fileURLToPath(import.meta.url)), '..', '..', 'examples');
+const { zirvon, page } = argumentsOrSkip();
+const folder = scratchFolder();
 const url = pathToFileURL(page).href;
 
 const playing = (tab) => tab.evaluate(() => window.zirvon.player.playing);
@@ -144,9 +149,34 @@ async function rollWayIn(tab) {
     await tab.click('#stop');
 }
 
+async function openMidi(tab) {
+    fs.copyFileSync(path.join(examples, 'canon.mml'), path.join(folder, 'canon.mml'));
+    runNative(zirvon, folder, 'canon.mml', '/midi');
+    fs.renameSync(path.join(folder, 'canon.MID'), path.join(folder, 'round.mid'));
+    const native = runNative(zirvon, folder, 'round.mid', '/mml');
+    const mml = fs.readFileSync(path.join(folder, 'round.MML'), 'utf8');
+    await (await tab.$('#file-input')).uploadFile(path.join(folder, 'round.mid'));
+    await tab.waitForFunction(() => document.getElementById('file-name').textContent === 'round.MML', { timeout: 5000 })
+        .catch(() => null);
+    const shown = await tab.evaluate(() => ({
+        text: [...document.querySelectorAll('#editor .cm-line')].map((l) => l.textContent).join('\n'),
+        messages: [...document.querySelectorAll('#messages li')].map((li) => li.textContent),
+    }));
+    check(shown.text === mml, 'a MIDI file opens as the MML that /mml writes of it');
+    const first = native.stderr.split('\n')[0].replace(/^zirvon: /, '');
+    check(shown.messages.some((m) => m === `note: ${first}`), `what the import kept is listed: ${shown.messages[0]}`);
+    // The imported text is kept nowhere else: opening another asks first.
+    tab.once('dialog', (dialog) => dialog.accept());
+    await (await tab.$('#file-input')).uploadFile(path.join(folder, 'canon.mml'));
+    check(await tab.waitForFunction(() => !document.querySelector('#messages li'), { timeout: 5000 }).catch(() => null),
+        'another file opened takes the import\'s lines away');
+}
+
 const { browser, close } = await launch();
 try {
     const tab = await openPage(browser, url);
+    // The picture comes once the text has rested.
+    await tab.waitForSelector('#roll svg', { timeout: 5000 });
     await names(tab);
     await dark(tab);
     await keys(tab);
@@ -154,7 +184,9 @@ try {
     await wide(tab);
     await narrow(tab);
     await rollWayIn(tab);
+    await openMidi(tab);
 } finally {
     await close();
+    fs.rmSync(folder, { recursive: true, force: true });
 }
 finish('reach_test');
