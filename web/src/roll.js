@@ -77,13 +77,14 @@ export class RollView {
         const picture = this.container.querySelector('svg');
         if (!picture) return;
         const note = event.target.closest?.('.note');
-        if (note) {
+        // A picture out of date has notes whose places the text has lost.
+        if (note && !this.container.classList.contains('stale')) {
             const track = Number(note.dataset.track);
             const tick = Number(note.dataset.tick);
             const found = this.notes.find((n) => n.track === track && n.on === tick);
             if (found) this.onNote(found);
-            return;
         }
+        if (note) return;
         const point = new DOMPoint(event.clientX, event.clientY).matrixTransform(picture.getScreenCTM().inverse());
         const row = this.rows.find((r) => point.y >= r.bottom && point.y <= r.bottom + AXIS_HEIGHT);
         if (!row || point.x < row.left) return;
