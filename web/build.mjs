@@ -45,8 +45,9 @@ function examples() {
 function tracks() {
     let html = '';
     for (let k = 1; k <= 8; k++) {
-        html += `<span class="track">${k}<button id="solo-${k}" class="solo" title="Solo track ${k}">S</button>` +
-            `<button id="mute-${k}" class="mute" title="Mute track ${k}">M</button></span>`;
+        html += `<span class="track">${k}<button id="solo-${k}" class="solo" title="Solo track ${k}" ` +
+            `aria-label="Solo track ${k}">S</button><button id="mute-${k}" class="mute" title="Mute track ${k}" ` +
+            `aria-label="Mute track ${k}">M</button></span>`;
     }
     return html;
 }

@@ -5,7 +5,7 @@
 
 import { WireWriter } from './wire.js';
 
-const CALLS = { compile: 0, list: 1, midi: 2, wav: 3, svg: 4, image: 5, play: 6, roll: 7, cassette: 8 };
+const CALLS = { compile: 0, list: 1, midi: 2, wav: 3, svg: 4, image: 5, play: 6, roll: 7, cassette: 8, import: 9 };
 const SEVERITIES = ['note', 'warning', 'error'];
 const FILE_EXTENSIONS = { midi: '.MID', wav: '.WAV', svg: '.SVG', cassette: '.TAPE.WAV' };
 
@@ -124,6 +124,17 @@ export class Calls {
         const images = [];
         for (let n = r.u32(); n > 0; n--) images.push({ file: r.u32(), bytes: r.bytes().slice() });
         return { ok, error, lines, images };
+    }
+
+    /** The MML that /mml writes of the MIDI file `bytes` named
+     * `options.name` (the call's data), and the lines that say what the
+     * import kept and left out. */
+    importMidi(bytes, options = {}) {
+        const result = this.run('import', bytes, { name: options.name ?? 'song.mid' });
+        if (!result.ok) return result;
+        const lines = [];
+        for (let n = result.rest.u32(); n > 0; n--) lines.push(result.rest.text());
+        return { ...result, lines, text: new TextDecoder().decode(result.data) };
     }
 
     /** The picture of the passage the options pick, and its notes with

@@ -30,6 +30,11 @@ export function isImageName(name) {
     return /\.mzt$/i.test(name);
 }
 
+/** Whether a file of this name is a Standard MIDI File, to be imported. */
+export function isMidiName(name) {
+    return /\.midi?$/i.test(name);
+}
+
 const TYPES = {
     '.MML': 'text/plain',
     '.MZT': 'application/octet-stream',

@@ -1,5 +1,6 @@
 // The Help panel, whose text the build puts into the page from the manual:
-// the Help button opens and closes it, and so does its own close button.
+// the Help button opens and closes it, and so do its own close button and
+// Escape.
 
 export function wireHelp(button, panel, close) {
     const show = (open) => {
@@ -8,4 +9,10 @@ export function wireHelp(button, panel, close) {
     };
     button.addEventListener('click', () => show(panel.hidden));
     close.addEventListener('click', () => show(false));
+    // Escape closes it, and the keyboard goes on from the Help button.
+    panel.addEventListener('keydown', (event) => {
+        if (event.key !== 'Escape') return;
+        show(false);
+        button.focus();
+    });
 }

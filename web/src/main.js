@@ -42,6 +42,21 @@ function elements() {
     return { ...found, tracks };
 }
 
+/** Writes the keys' hints as this system spells them: Cmd on a Mac. */
+function showKeys(root) {
+    const mac = /Mac|iPhone|iPad/.test(navigator.platform);
+    for (const hint of root.querySelectorAll('kbd[data-keys]')) {
+        hint.textContent = hint.dataset.keys.replace('Mod', mac ? 'Cmd' : 'Ctrl').replace('Alt', mac ? 'Option' : 'Alt');
+        hint.setAttribute('aria-hidden', 'true');
+    }
+}
+
+/** The command line's /from=M:SS of a tick: the second it falls in. */
+function timeOf(tick) {
+    const seconds = Math.floor(tick / 50);
+    return `${Math.floor(seconds / 60)}:${String(seconds % 60).padStart(2, '0')}`;
+}
+
 function wasmBytes() {
     const text = byId('zirvon-core').textContent.trim();
     return Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
@@ -85,10 +100,14 @@ async function start() {
     player = new Player(audio);
     const transport = new Transport({ page, player, roll, elements: el });
 
+    // Escape is left to the editor, where it is the first half of
+    // Escape Tab, the way out of a text that takes Tab for itself; there
+    // Ctrl+. (Cmd+.) stops.
     const keys = [
         { key: 'Mod-Enter', run: () => (transport.toggle(), true) },
         { key: 'Shift-Mod-Enter', run: () => (transport.play('cursor'), true) },
-        { key: 'Escape', run: () => (transport.stop(), true) },
+        { key: 'Alt-Enter', run: () => (transport.play('selection'), true) },
+        { key: 'Mod-.', run: () => (transport.stop(), true) },
     ];
     let shared = null;
     let damaged = false;
@@ -156,13 +175,24 @@ async function start() {
     document.addEventListener('keydown', (event) => {
         // The shortcuts work wherever the focus is, not only in the editor.
         if (page.view.hasFocus) return;
-        if (event.key === 'Escape') transport.stop();
-        else if (event.key === 'Enter' && (event.ctrlKey || event.metaKey)) {
+        const mod = event.ctrlKey || event.metaKey;
+        if (event.key === 'Escape' || (event.key === '.' && mod)) transport.stop();
+        else if (event.key === 'Enter' && mod) {
             event.preventDefault();
             if (event.shiftKey) transport.play('cursor');
             else transport.toggle();
+        } else if (event.key === 'Enter' && event.altKey) {
+            event.preventDefault();
+            transport.play('selection');
         }
     });
+    byId('skip-to-editor').addEventListener('click', (event) => {
+        event.preventDefault();
+        page.view.focus();
+    });
+    showKeys(document);
+    roll.onNote = (note) => page.revealNote(note);
+    roll.onTime = (tick) => transport.play('song', { from: timeOf(tick) });
 
     page.compile();
     page.keep();

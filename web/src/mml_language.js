@@ -57,16 +57,16 @@ export const mml = StreamLanguage.define({
 });
 
 const style = HighlightStyle.define([
-    { tag: tags.comment, color: '#6a737d', fontStyle: 'italic' },
-    { tag: tags.lineComment, color: '#6a737d', fontStyle: 'italic' },
-    { tag: tags.typeName, color: '#8250df', fontWeight: 'bold' },
-    { tag: tags.atom, color: '#0550ae' },
-    { tag: tags.null, color: '#953800' },
-    { tag: tags.keyword, color: '#cf222e' },
-    { tag: tags.number, color: '#116329' },
-    { tag: tags.operator, color: '#8250df' },
-    { tag: tags.bracket, color: '#8250df', fontWeight: 'bold' },
-    { tag: tags.invalid, color: '#cf222e', textDecoration: 'underline dotted' },
+    { tag: tags.comment, color: 'var(--mml-comment)', fontStyle: 'italic' },
+    { tag: tags.lineComment, color: 'var(--mml-comment)', fontStyle: 'italic' },
+    { tag: tags.typeName, color: 'var(--mml-name)', fontWeight: 'bold' },
+    { tag: tags.atom, color: 'var(--mml-note)' },
+    { tag: tags.null, color: 'var(--mml-rest)' },
+    { tag: tags.keyword, color: 'var(--mml-keyword)' },
+    { tag: tags.number, color: 'var(--mml-number)' },
+    { tag: tags.operator, color: 'var(--mml-name)' },
+    { tag: tags.bracket, color: 'var(--mml-name)', fontWeight: 'bold' },
+    { tag: tags.invalid, color: 'var(--mml-keyword)', textDecoration: 'underline dotted' },
 ]);
 
 export const mmlHighlighting = [mml, syntaxHighlighting(style)];

@@ -6,7 +6,7 @@
 
 import { outputName } from './api.js';
 import { markProblems, rangeOf, replaceText } from './editor.js';
-import { download, isImageName } from './files.js';
+import { download, isImageName, isMidiName } from './files.js';
 import { showMessages, showSummary } from './messages.js';
 import { keepWork } from './keep.js';
 import { fragmentOf, holdsSource } from './share.js';
@@ -35,6 +35,7 @@ export class Page {
         this.textNames = null; // the MML's name and tape name, while an image is open
         this.savedText = null; // the text as a file, an example, a link or a download holds it
         this.keepFailed = false;
+        this.imported = []; // what the import of the MIDI file opened kept and left out
     }
 
     /** The text in the editor (behind an image's listing too). */
@@ -115,7 +116,7 @@ export class Page {
         const start = performance.now();
         const result = this.calls.compile(this.view.state.doc.toString(), this.options());
         markProblems(this.view, result.diagnostics);
-        this.messages = result.diagnostics;
+        this.messages = [...result.diagnostics, ...this.imported];
         showMessages(this.el.messages, this.messages, (d) => this.reveal(d));
         const summary = result.summary || 'no problems';
         showSummary(this.el.summary, this.notice ? `${summary} \u00b7 ${this.notice}` : summary, !result.ok || this.notice !== '');
@@ -133,8 +134,8 @@ export class Page {
     /** The picture of the whole song with the tracks the toggles leave. */
     drawRoll() {
         if (this.busy) return;
-        const result = this.calls.file('svg', this.source(), this.options());
-        if (result.ok) this.roll.show(new TextDecoder().decode(result.data));
+        const result = this.calls.roll(this.source(), this.options());
+        if (result.ok) this.roll.show(result.svg, this.image ? [] : result.notes);
         else this.roll.markStale();
     }
 
@@ -155,13 +156,33 @@ export class Page {
         this.view.focus();
     }
 
+    /** Selects the source of a note of the picture (as the roll call
+     * gives it), for the keyboard to go on from. */
+    revealNote(note) {
+        if (this.image) return;
+        const range = rangeOf(this.view.state.doc, note.line, note.column, note.end);
+        if (!range) return;
+        this.view.dispatch({ selection: { anchor: range.from }, scrollIntoView: true });
+        this.view.focus();
+    }
+
     /** Opens a file: MML as text in the editor (ask mayReplace() first),
      * an image as its listing. */
     open(name, bytes) {
         if (isImageName(name)) {
+            this.imported = [];
             this.openImage(name, bytes);
             return;
         }
+        if (isMidiName(name)) {
+            this.importMidi(name, bytes);
+            return;
+        }
+        this.imported = [];
+        this.openText(name, bytes);
+    }
+
+    openText(name, bytes) {
         // The picture is of another file, whether or not this one compiles.
         this.roll.clear();
         // The new text is compiled once it is in, not the old one before.
@@ -181,6 +202,23 @@ export class Page {
         // An empty file in place of empty text changes nothing in the editor,
         // and is compiled all the same (once: textChanged() runs one compile).
         this.textChanged();
+    }
+
+    /** Opens a MIDI file as the MML that /mml writes of it, named as that
+     * file is; what the import kept and left out stays listed below. */
+    importMidi(name, bytes) {
+        const result = this.calls.importMidi(bytes, { name });
+        if (!result.ok) {
+            showSummary(this.el.summary, result.message, true);
+            return;
+        }
+        const place = { line: 0, column: 0, end: 0, code: 'import' };
+        this.imported = result.lines.map((line) => line.startsWith('warning: ')
+            ? { ...place, severity: 'warning', message: line.slice('warning: '.length) }
+            : { ...place, severity: 'note', message: line });
+        this.openText(`${name.replace(/\.midi?$/i, '')}.MML`, new TextEncoder().encode(result.text));
+        // The MML is made here: nothing holds it until it is downloaded.
+        this.savedText = null;
     }
 
     openImage(name, bytes) {

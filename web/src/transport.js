@@ -48,11 +48,12 @@ export class Transport {
         this.audible = 0; // the tracks heard now (bit k: track k)
     }
 
-    /** Plays 'song', 'cursor' or 'selection'. */
-    async play(what) {
+    /** Plays 'song', 'cursor' or 'selection', with `extra` options (a
+     * /from of its own). */
+    async play(what, extra = {}) {
         performance.mark('zirvon: play');
         const page = this.page;
-        const options = page.options(page.image ? {} : passageOf(page.view, what));
+        const options = page.options({ ...(page.image ? {} : passageOf(page.view, what)), ...extra });
         const source = page.source();
         const plan = page.calls.play(source, options);
         page.showRun(plan);
@@ -74,7 +75,7 @@ export class Transport {
         this.el.status.textContent = '';
         const roll = page.calls.roll(source, options);
         if (roll.ok) {
-            this.roll.show(roll.svg);
+            this.roll.show(roll.svg, roll.notes, plan.passage.start);
             this.follow(roll.notes);
         }
         this.tick();

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "mml/mml_writer.h"
 #include "mml/source_text.h"
 #include "cassette/cassette_reader.h"
 #include "cassette/cassette_writer.h"
@@ -14,6 +15,7 @@
 #include "outputs/summary.h"
 #include "picture/roll.h"
 #include "play/passage.h"
+#include "smf/midi_import.h"
 #include "tape/tape_header.h"
 #include "web/wasm/request.h"
 
@@ -154,6 +156,23 @@ void cassette_recording(const Request& request, Reply& reply, WireWriter& extra,
     output_for_option("cassette")->make(source, sink_of(data));
 }
 
+/// A MIDI file (the request's source) made into MML as /mml writes it;
+/// after the reply the lines that say what the import kept and left out.
+void import_midi_file(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
+    smf::ImportedSong imported;
+    std::string error;
+    if (!smf::import_midi(bytes_of(request.source), imported, error)) {
+        reply.fail(request.name + ": " + error);
+        return;
+    }
+    const std::string base = request.name.substr(request.name.find_last_of("/\\") + 1);
+    data(bytes_of(write_mml(imported.song, {smf::import_comment(base)}).text));
+    std::vector<std::string> lines = smf::summary_lines(imported.summary, request.name);
+    if (imported.notes.empty()) lines.push_back("warning: '" + request.name + "' holds no notes to import: the song is empty");
+    extra.u32(static_cast<std::uint32_t>(lines.size()));
+    for (const std::string& line : lines) extra.text(line);
+}
+
 }  // namespace
 
 void read_recording(const float* samples, std::size_t frames, unsigned channels, unsigned rate,
@@ -193,6 +212,7 @@ bool run_call(int call, WireReader& in, WireWriter& out, const DataSink& data) {
         case Call::play: play(request, reply, extra, data); break;
         case Call::roll: roll(request, reply, extra, data); break;
         case Call::cassette: cassette_recording(request, reply, extra, data); break;
+        case Call::import: import_midi_file(request, reply, extra, data); break;
         default: return false;
     }
     reply.write(out);

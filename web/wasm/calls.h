@@ -24,6 +24,7 @@ enum class Call : int {
     play = 6,     ///< what the player needs to play a passage
     roll = 7,     ///< the picture of a passage and its notes, to follow it
     cassette = 8, ///< the .TAPE.WAV of /cassette, its summary and its parts
+    import = 9,   ///< the MML that /mml writes of a MIDI file, and what it kept
 };
 
 /// Decodes a recording of `channels` planar channels of `frames` samples at
