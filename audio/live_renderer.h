@@ -1,8 +1,8 @@
 // The synthesizer on an audio device's clock: what the device's callback
 // calls for each buffer. It runs the preview's ticks at their exact frames
-// (tick n at frame round(n x rate / 50) from the first) and renders the
-// voices between them, so that no timer is needed. Shared by the audio port
-// of every platform.
+// (tick n at frame round(n x rate / 50) from the first, on the synthesizer's
+// tick schedule) and renders the voices between them, so that no timer is
+// needed. Shared by the audio port of every platform.
 //
 // The device thread calls render(); the others only start, stop and fade, and
 // read quiet(). Nothing in render() allocates, locks or waits.

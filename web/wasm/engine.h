@@ -1,6 +1,7 @@
 // The page's player: the built-in synthesizer on the audio clock of the
 // browser's audio thread (an AudioWorklet), running the preview's ticks at
-// their exact frames, as the command line's audio output does.
+// their exact frames on the same tick schedule as the command line's audio
+// output, so that both sound the same to the sample.
 #pragma once
 
 #include <array>
