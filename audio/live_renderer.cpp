@@ -44,16 +44,16 @@ void LiveRenderer::render_buffer(RenderSome render_some) {
 }
 
 void LiveRenderer::render(float* out, unsigned frames) {
-    render_buffer([&](auto ticking, auto tick) { schedule_.render(out, frames, ticking, tick); });
+    render_buffer([&](auto go_on, auto tick) { schedule_.render(out, frames, go_on, tick); });
 }
 
 void LiveRenderer::render(std::int16_t* out, unsigned frames) {
-    render_buffer([&](auto ticking, auto tick) { schedule_.render(out, frames, ticking, tick); });
+    render_buffer([&](auto go_on, auto tick) { schedule_.render(out, frames, go_on, tick); });
 }
 
 void LiveRenderer::render(float* left, float* right, unsigned frames) {
     render_buffer(
-        [&](auto ticking, auto tick) { schedule_.render(left, right, frames, ticking, tick); });
+        [&](auto go_on, auto tick) { schedule_.render(left, right, frames, go_on, tick); });
 }
 
 }  // namespace zirvon::audio

@@ -46,7 +46,7 @@ private:
     enum State { idle, starting, ticking };
 
     /// One buffer: fades out when asked, starts the ticks, and has
-    /// `render_some(ticking, tick)` render it through the schedule.
+    /// `render_some(go_on, tick)` render it through the schedule.
     template <typename RenderSome>
     void render_buffer(RenderSome render_some);
 
