@@ -1,8 +1,8 @@
 // The synthesizer on an audio device's clock: what the device's callback
 // calls for each buffer. It runs the preview's ticks at their exact frames
-// (tick n at frame round(n x rate / 50) from the first) and renders the
-// voices between them, so that no timer is needed. Shared by the audio port
-// of every platform.
+// (tick n at frame round(n x rate / 50) from the first, on the synthesizer's
+// tick schedule) and renders the voices between them, so that no timer is
+// needed. Shared by the audio port of every platform.
 //
 // The device thread calls render(); the others only start, stop and fade, and
 // read quiet(). Nothing in render() allocates, locks or waits.
@@ -12,8 +12,9 @@
 #include <cstdint>
 
 #include "audio/sound_renderer.h"
-#include "synth/synth.h"
 #include "play/live_output.h"
+#include "synth/synth.h"
+#include "synth/tick_schedule.h"
 
 namespace zirvon::audio {
 
@@ -44,14 +45,11 @@ public:
 private:
     enum State { idle, starting, ticking };
 
-    /// One buffer: runs the ticks that fall in it, and has `render_some(n)`
-    /// render the frames between them, n at a time, in order.
+    /// One buffer: fades out when asked, starts the ticks, and has
+    /// `render_some(go_on, tick)` render it through the schedule.
     template <typename RenderSome>
-    void render_buffer(unsigned frames, RenderSome render_some);
-    /// The frame of tick `n`, counted from tick 0's.
-    std::uint64_t tick_frame(std::uint64_t n) const;
+    void render_buffer(RenderSome render_some);
 
-    const unsigned rate_;
     bool (*const interrupted_)();
     synth::Synth synth_;
     play::LiveOutput::Tick tick_;
@@ -63,10 +61,7 @@ private:
     std::atomic<bool> quiet_ = true;
     std::atomic<std::uint64_t> buffers_ = 0;
 
-    // The device thread's own.
-    std::uint64_t frame_ = 0;       ///< frames rendered
-    std::uint64_t first_frame_ = 0; ///< frame of tick 0
-    std::uint64_t next_tick_ = 0;
+    synth::TickSchedule schedule_;  ///< the device thread's own
 };
 
 }  // namespace zirvon::audio

@@ -1,6 +1,5 @@
 #include "web/wasm/engine.h"
 
-#include <algorithm>
 #include <string>
 
 #include "tape/tape_image.h"
@@ -45,8 +44,7 @@ bool Engine::play(std::span<const std::uint8_t> image, const play::Passage& pass
     all.audible = play::kAllPlayedTracks;
     player_.emplace(song_, all);
     loop_ = loop;
-    frame_ = 0;
-    next_tick_ = 0;
+    schedule_.restart();
     return true;
 }
 
@@ -67,24 +65,9 @@ void Engine::tick() {
 }
 
 void Engine::render(float* left, float* right, int frames) {
-    const std::uint64_t end = frame_ + static_cast<std::uint64_t>(frames);
-    while (frame_ < end) {
-        std::uint64_t until = end;
-        if (player_ && !player_->done()) {
-            const std::uint64_t due = synth::tick_frame(next_tick_, rate_);
-            if (due <= frame_) {
-                tick();
-                ++next_tick_;
-                continue;
-            }
-            until = std::min(until, due);
-        }
-        const auto n = static_cast<int>(until - frame_);
-        synth_.render(left, right, n);
-        left += n;
-        right += n;
-        frame_ = until;
-    }
+    schedule_.render(
+        left, right, static_cast<std::uint64_t>(frames),
+        [&] { return player_ && !player_->done(); }, [&](std::uint64_t) { tick(); });
 }
 
 }  // namespace zirvon::web

@@ -1,6 +1,7 @@
 // The page's player: the built-in synthesizer on the audio clock of the
 // browser's audio thread (an AudioWorklet), running the preview's ticks at
-// their exact frames, as the command line's audio output does.
+// their exact frames on the same tick schedule as the command line's audio
+// output, so that both sound the same to the sample.
 #pragma once
 
 #include <array>
@@ -11,12 +12,13 @@
 #include "play/passage.h"
 #include "song/song.h"
 #include "synth/synth.h"
+#include "synth/tick_schedule.h"
 
 namespace zirvon::web {
 
 class Engine {
 public:
-    explicit Engine(unsigned rate) : rate_(rate), synth_(rate) {}
+    explicit Engine(unsigned rate) : rate_(rate), synth_(rate), schedule_(synth_, rate) {}
 
     /// Plays `passage` of the song in `image` from the next frame rendered,
     /// and again and again with `loop`. The passage's tracks are the ones
@@ -36,7 +38,7 @@ public:
     /// Ticks run since play(), over every turn: tick n ran on frame
     /// tick_frame(n) after play(). A passage of length L that is done ran
     /// its closing tick on tick ticks_run() - 1, which is L times the turns.
-    std::uint64_t ticks_run() const { return next_tick_; }
+    std::uint64_t ticks_run() const { return schedule_.ticks_run(); }
     /// True once the passage has ended or the player was stopped.
     bool done() const { return !player_ || player_->done(); }
 
@@ -61,12 +63,11 @@ private:
 
     unsigned rate_;
     synth::Synth synth_;
+    synth::TickSchedule schedule_;
     Voices voices_{synth_};
     Song song_;
     std::optional<play::PassagePlayer> player_;
     bool loop_ = false;
-    std::uint64_t frame_ = 0;      ///< frames rendered since play()
-    std::uint64_t next_tick_ = 0;  ///< ticks run since play()
 };
 
 }  // namespace zirvon::web
