@@ -283,6 +283,9 @@ TEST(LspServer, ErrorsRefuseOnlyThePassagesWhoseBlocksHoldThem) {
     EXPECT_EQ(symbols.size(), 3u);
     EXPECT_EQ(h.call("textDocument/codeLens", {{"textDocument", {{"uri", kUri}}}})["result"].size(), 3u);
     EXPECT_EQ(h.call("textDocument/inlayHint", {{"textDocument", {{"uri", kUri}}}})["result"].size(), 3u);
+    const json hover = h.call("textDocument/hover",
+                              {{"textDocument", {{"uri", kUri}}}, {"position", {{"line", 2}, {"character", 0}}}});
+    EXPECT_EQ(hover["result"]["contents"]["value"], "**track 1** · block 3  \nthe block starts at 0:00.54 (tick 27)");
 }
 
 TEST(LspServer, HoverSymbolsAndLensesTellWhereEachPartIsHeard) {
