@@ -179,17 +179,13 @@ void Watcher::replay(const std::shared_ptr<const Build>& build) {
     }
     std::string error;
     const std::optional<play::Passage> passage = build_passage(plan_, *build, error);
-    if (!passage) {
-        serial_ = session_->hush();
-        playing_ = false;
-        status("error: " + error + "; waiting for a change");
-        return;
-    }
-    const std::string refusal = error_in_passage(build->analysis, *passage);
+    // With errors the song may lack the passage asked for: they come first.
+    const std::string refusal = !passage ? error : error_in_passage(build->analysis, *passage);
     if (!refusal.empty()) {
         serial_ = session_->hush();
         playing_ = false;
-        status(counted(errors_, "error") + "; nothing played: " + refusal + "; waiting for a change");
+        const std::string why = errors_ != 0 ? counted(errors_, "error") + "; nothing played: " : "error: ";
+        status(why + refusal + "; waiting for a change");
         return;
     }
     warn_about(*build, *passage);
