@@ -183,5 +183,37 @@ TEST(Pipeline, OrderOfProblemsAndWarnings) {
     }
 }
 
+// A passage plays while the song has errors only in blocks it does not
+// play (here it gets as far as the port); files and listings of such a song
+// stay refused.
+TEST(Pipeline, ErrorsOutsideThePassagePlayedLetItPlay) {
+    TempDir dir;
+    write_bytes(dir / "slip.mml", "1[C]\n1[O D]\n1[E]\n");  // track 1 is out of range from block 2 on
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;  ///< what the messages end with, after the error itself
+    };
+    const std::string error = "slip.mml:2:3: error: octave 0 is below the lowest";
+    const std::vector<Case> cases{
+        {{"slip.mml", "/play", "/to=1"}, "zirvon: 1 error; none in what plays\nzirvon: /port=no-such-port-anywhere: no MIDI output port"},
+        {{"slip.mml", "/play", "/from=2"}, "zirvon: 1 error; nothing played: block 2 holds the error at line 2, column 3\n"},
+        {{"slip.mml", "/play", "/from=3"}, "zirvon: 1 error; nothing played: block 3 holds the error at line 2, column 3\n"},
+        {{"slip.mml", "/play", "/from=4"},
+         "zirvon: 1 error; nothing played\nzirvon: /from=4: there is no block 4; the song has 3 blocks\n"},
+        {{"slip.mml", "/play", "/to=1", "/midi"}, "zirvon: 1 error; nothing played, 'slip.MID' not written\n"},
+        {{"slip.mml", "/list", "/to=1"}, "zirvon: 1 error; nothing listed\n"},
+        {{"slip.mml", "/midi", "/to=1"}, "zirvon: 1 error; 'slip.MZT' and 'slip.MID' not written\n"},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = run_on_song(c.args, dir);
+        EXPECT_EQ(r.status, 1) << testing::PrintToString(c.args);
+        EXPECT_NE(r.err.find(error), std::string::npos) << r.err;
+        EXPECT_TRUE(r.err.ends_with(c.err) || r.err.find(c.err) != std::string::npos)
+            << testing::PrintToString(c.args) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "slip.MID"));
+    EXPECT_FALSE(fs::exists(dir / "slip.MZT"));
+}
+
 }  // namespace
 }  // namespace zirvon

@@ -1,6 +1,7 @@
 #include "app/run.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "app/cassette_commands.h"
@@ -14,6 +15,7 @@
 #include "lsp/stdio_loop.h"
 #include "outputs/diagnostic_printer.h"
 #include "outputs/listing.h"
+#include "outputs/passage_errors.h"
 #include "outputs/summary.h"
 #include "text/format.h"
 
@@ -22,13 +24,22 @@ namespace {
 
 /// After the problems of a compile, one line that counts them and says what
 /// the run does not do because of them.
-void print_summary(const RunPlan& plan, const DiagnosticCounts& counts, std::ostream& err) {
+/// `not_done` replaces what the plan alone would say is not done.
+void print_summary(const RunPlan& plan, const DiagnosticCounts& counts, std::ostream& err,
+                   std::optional<std::string> not_done = std::nullopt) {
     std::vector<std::string> names;
     if (writes_image(plan)) names.push_back(plan.output_name);
     for (const std::string& name : extra_output_names(plan)) names.push_back(name);
-    const std::string text =
-        problem_summary(counts, plan.play ? "nothing played" : plan.list ? "nothing listed" : "", names);
+    if (!not_done) not_done = plan.play ? "nothing played" : plan.list ? "nothing listed" : "";
+    const std::string text = problem_summary(counts, *not_done, names);
     if (!text.empty()) err << kProgram << text << '\n';
+}
+
+/// Whether a run may go on while the source has errors: one that only
+/// plays MML, so that a passage away from the mistakes can be heard.
+/// Files and listings of a song with errors stay refused.
+bool plays_through_errors(const RunPlan& plan, const Build& build) {
+    return plan.play && !plan.play_cassette && !plan.list && !build.from_image() && files_to_write(plan).empty();
 }
 
 /// The tracks /list shows: those /solo names, all but those /mute names, or
@@ -108,8 +119,9 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     const SourceAnalysis& analysis = build.analysis;
     for (const std::string& message : build.messages) err << (message.starts_with("  ") ? "" : kProgram) << message << '\n';
     print_diagnostics(err, path, analysis.source, analysis.diagnostics);
-    print_summary(plan, analysis.counts, err);
-    if (!analysis.ok()) return kExitFailure;
+    const bool through_errors = !analysis.ok() && plays_through_errors(plan, build);
+    if (!through_errors) print_summary(plan, analysis.counts, err);
+    if (!analysis.ok() && !through_errors) return kExitFailure;
 
     // A passage the song does not have is a usage error, found only now that
     // the song is known, and before anything is shown or written.
@@ -117,9 +129,17 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     if (plan.play || plan.asks_for_a_passage()) {
         passage = build_passage(plan, build, error);
         if (!passage) {
+            // With errors the song may lack the block asked for: they come
+            // first, as without a passage.
+            if (through_errors) print_summary(plan, analysis.counts, err);
             err << kProgram << error << '\n';
-            return kExitUsage;
+            return through_errors ? kExitFailure : kExitUsage;
         }
+    }
+    if (through_errors) {
+        const std::string refusal = error_in_passage(analysis, *passage);
+        print_summary(plan, analysis.counts, err, refusal.empty() ? "none in what plays" : "nothing played: " + refusal);
+        if (!refusal.empty()) return kExitFailure;
     }
     if (plan.list) {
         if (build.from_image()) list_tape_header(path, build.image, analysis.song, out, err);

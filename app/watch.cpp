@@ -14,6 +14,8 @@
 #include "live/preview.h"
 #include "live/progress.h"
 #include "outputs/diagnostic_printer.h"
+#include "outputs/passage_errors.h"
+#include "outputs/summary.h"
 #include "system/file_kind.h"
 #include "system/interrupt.h"
 #include "system/terminal.h"
@@ -123,7 +125,9 @@ std::shared_ptr<const Build> Watcher::rebuild() {
     print_diagnostics(err_, file_.path(), analysis.source, analysis.diagnostics);
     errors_ = analysis.counts.errors;
     warnings_ = analysis.counts.warnings;
-    if (!analysis.ok()) return nullptr;
+    // Playing goes on through errors that lie outside the passage; replay()
+    // tells which.
+    if (!analysis.ok() && !plan_.play) return nullptr;
     return build;
 }
 
@@ -175,10 +179,13 @@ void Watcher::replay(const std::shared_ptr<const Build>& build) {
     }
     std::string error;
     const std::optional<play::Passage> passage = build_passage(plan_, *build, error);
-    if (!passage) {
+    // With errors the song may lack the passage asked for: they come first.
+    const std::string refusal = !passage ? error : error_in_passage(build->analysis, *passage);
+    if (!refusal.empty()) {
         serial_ = session_->hush();
         playing_ = false;
-        status("error: " + error + "; waiting for a change");
+        const std::string why = errors_ != 0 ? counted(errors_, "error") + "; nothing played: " : "error: ";
+        status(why + refusal + "; waiting for a change");
         return;
     }
     warn_about(*build, *passage);
@@ -187,8 +194,12 @@ void Watcher::replay(const std::shared_ptr<const Build>& build) {
     serial_ = session_->play(std::shared_ptr<const Song>(build, &build->analysis.song), passage_, plan_.loop);
     playing_ = true;
     std::string text = "playing " + file_.path();
-    if (warnings_ != 0) text += " (" + counted(warnings_, "warning") + ")";
-    status(text + write_extras(*build, passage, error));
+    if (errors_ != 0 || warnings_ != 0) {
+        text += " (" + problem_summary({errors_, warnings_}, errors_ != 0 ? "none in what plays" : "", {}) + ")";
+    }
+    // The files of a song with errors stay as they were, as without /play.
+    if (errors_ != 0) status(text + write_extras(*build, std::nullopt, counted(errors_, "error")));
+    else status(text + write_extras(*build, passage, error));
 }
 
 live::ProgressText Watcher::progress_text() {

@@ -171,10 +171,12 @@ TEST(WatchPlayBinary, EverySaveStopsTheOldNotesAndPlaysTheNewSongFromItsStart) {
         EXPECT_EQ(got.size(), *at + 2) << how;
     }
 
-    // A save with an error: the sound stops and nothing new plays.
+    // A save with an error in the passage: the sound stops and nothing new
+    // plays.
     std::this_thread::sleep_for(300ms);
-    write_bytes(dir / "song.MML", "1[C]\n12[D]\n");
-    ASSERT_TRUE(wait_for_text(watch, "1 error; waiting for a change")) << watch.err();
+    write_bytes(dir / "song.MML", "1[C] 2[C]\n1[O D] 2[E]\n");
+    ASSERT_TRUE(wait_for_text(watch, "1 error; nothing played: block 2 holds the error at line 2, column 3; waiting"))
+        << watch.err();
     // A song with no line 2 for /to=line:2: the same.
     write_bytes(dir / "song.MML", "1[C]\n");
     ASSERT_TRUE(wait_for_text(watch, "starts on line 2 or after it; waiting for a change")) << watch.err();

@@ -11,10 +11,10 @@ bool played(int track) { return track >= kFirstPlayedTrack && track <= kLastPlay
 
 std::string at_tick(std::uint64_t tick) { return tick_time(tick) + " (tick " + std::to_string(tick) + ")"; }
 
-/// Where an event of a played track falls in time, once the song compiles.
+/// Where an event of a played track falls in time, errors or not: the map
+/// is of what compiled.
 std::string timing(const Snapshot& s, const PlacedEvent& e, const char* verb) {
     if (!played(e.track)) return "track " + std::to_string(e.track) + " is kept in the image but never played";
-    if (!s.analysis.ok()) return "block and time are known once the errors are fixed";
     const std::vector<std::uint64_t>& ticks = s.analysis.map().read_ticks[e.track];
     if (e.index >= ticks.size()) return "never reached";
     return "block " + std::to_string(s.analysis.map().block_of(ticks[e.index])) + " · " + verb + " at " +
@@ -27,7 +27,7 @@ std::string event_text(const Snapshot& s, const PlacedEvent& e) {
     if (event.note == SyncMark) {
         std::string text = "**`]`** · " + where + "  \ntrack " + std::to_string(e.track) +
                            " waits here for the others";
-        if (played(e.track) && s.analysis.ok()) {
+        if (played(e.track)) {
             const play::SongMap& map = s.analysis.map();
             const std::uint64_t read = map.read_ticks[e.track][e.index];
             const std::size_t block = map.block_of(read);
@@ -51,7 +51,6 @@ std::string group_text(const Snapshot& s, std::size_t g) {
     const SourceGroup& group = s.analysis.groups[g];
     std::string text = "**track " + std::to_string(group.track) + "**";
     if (!played(group.track)) return text + "  \nkept in the image but never played";
-    if (!s.analysis.ok()) return text + "  \nblock and time are known once the errors are fixed";
     const std::size_t block = s.analysis.block_of_group(g);
     if (block == 0) return text + "  \nplays nothing";
     return text + " · block " + std::to_string(block) + "  \nthe block starts at " +

@@ -6,7 +6,6 @@ namespace zirvon::lsp {
 
 json inlay_hints(const Snapshot& s, const json& params) {
     json hints = json::array();
-    if (!s.analysis.ok()) return hints;
     Position first{0, 0};
     Position last{INT64_MAX, INT64_MAX};
     if (params.contains("range")) {

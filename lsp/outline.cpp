@@ -26,7 +26,6 @@ std::pair<Position, Position> line_range(const Snapshot& s, std::uint32_t first,
 
 json document_symbols(const Snapshot& s) {
     json symbols = json::array();
-    if (!s.analysis.ok()) return symbols;
     for (const SourceBlock& block : s.analysis.blocks()) {
         if (block.first_line == 0) continue;
         const auto [start, end] = line_range(s, block.first_line, block.last_line);
@@ -42,7 +41,6 @@ json document_symbols(const Snapshot& s) {
 
 json code_lenses(const Snapshot& s) {
     json lenses = json::array();
-    if (!s.analysis.ok()) return lenses;
     for (const SourceBlock& block : s.analysis.blocks()) {
         if (block.first_line == 0) continue;
         const auto [start, end] = line_range(s, block.first_line, block.first_line);

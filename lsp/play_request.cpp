@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "outputs/passage_errors.h"
 #include "outputs/summary.h"
 #include "play/passage_options.h"
 
@@ -74,10 +75,6 @@ bool until(const json& argument, const Snapshot& s, std::optional<play::Bound>& 
 }  // namespace
 
 std::optional<play::Passage> requested_passage(const json& argument, const Snapshot& s, std::string& error) {
-    if (!s.analysis.ok()) {
-        error = problem_summary(s.analysis.counts, "nothing played", {});
-        return std::nullopt;
-    }
     PassageOptions options;
     const auto bound = [&](const char* name, std::optional<play::Bound>& into) {
         if (!argument.contains(name) || argument[name].is_null()) return true;
@@ -96,7 +93,14 @@ std::optional<play::Passage> requested_passage(const json& argument, const Snaps
         !check_passage_options(options, false, error)) {
         return std::nullopt;
     }
-    return play::resolve_passage(options.request(), s.analysis.song, s.analysis.map(), error);
+    std::optional<play::Passage> passage =
+        play::resolve_passage(options.request(), s.analysis.song, s.analysis.map(), error);
+    if (!passage) return std::nullopt;
+    if (const std::string refusal = error_in_passage(s.analysis, *passage); !refusal.empty()) {
+        error = problem_summary(s.analysis.counts, "nothing played: " + refusal, {});
+        return std::nullopt;
+    }
+    return passage;
 }
 
 }  // namespace zirvon::lsp

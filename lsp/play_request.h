@@ -13,8 +13,8 @@
 namespace zirvon::lsp {
 
 /// The passage of `snapshot` that `argument` asks for; nothing, with the
-/// command line's message, when the song has errors, when an option is
-/// wrong or when the song has no such passage. A position (`{line,
+/// command line's message, when an option is wrong, when the song has no
+/// such passage or when a block of it holds an error. A position (`{line,
 /// character}`) is the note, rest or `]` there or after it, as line:L:C is;
 /// a line alone (`{line}`) is its blocks, as line:L is.
 std::optional<play::Passage> requested_passage(const json& argument, const Snapshot& snapshot,

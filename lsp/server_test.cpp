@@ -243,10 +243,49 @@ TEST(LspServer, PlayTakesPositionsInUtf16BlocksTimesAndTracksWithTheCommandLines
                                         {"contentChanges", {{{"text", "1[C]"}}}}});
     h.play(json::object());
     EXPECT_EQ(playing_params(*h.recorder.snapshot, play::kAllPlayedTracks, 0)["version"], 7);
-    // A song with errors plays nothing, as on the command line.
+    // An error no block can be given plays nothing, as on the command line.
     h.notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}}}, {"contentChanges", {{{"text", "12[C]"}}}}});
     EXPECT_EQ(h.recorder.edits, (std::vector<std::string>{kUri, kUri}));
-    EXPECT_EQ(h.play(json::object())["error"]["message"], "1 error; nothing played");
+    EXPECT_EQ(h.play(json::object())["error"]["message"],
+              "1 error; nothing played: the error at line 1, column 3 lies in no block, so it may be in any");
+}
+
+// A composer listens to one bar while fixing another: the map of what
+// compiled still gives the outline, lenses and hints, and a passage plays
+// unless one of its blocks holds an error.
+TEST(LspServer, ErrorsRefuseOnlyThePassagesWhoseBlocksHoldThem) {
+    struct Case {
+        std::string text;
+        json argument;
+        std::string error;  ///< after "1 error; nothing played: "; empty when it plays
+    };
+    const std::string slip = "1[C]\n1[O D]\n1[E]\n";  // every later note of track 1 is out of range
+    const std::vector<Case> cases{
+        {slip, {{"to", 1}}, ""},
+        {slip, {{"from", 2}, {"to", 2}}, "block 2 holds the error at line 2, column 3"},
+        {slip, {{"from", 3}}, "block 3 holds the error at line 2, column 3"},
+        {"1[C]\n1[O D]\n1[O4 E]\n", {{"from", 3}}, ""},
+        {"1[C] 12[D]\n1[E]\n", {{"from", 2}}, ""},
+        {"1[C] 12[D]\n1[E]\n", {{"to", 1}}, "block 1 holds the error at line 1, column 8"},
+        {"1[C]\n12[D]\n1[E]\n", {{"from", 2}}, "the error at line 2, column 3 lies in no block, so it may be in any"},
+        {"1[C] 0[O D]\n", json::object(), ""},  // track 0 is never heard
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        h.open(c.text);
+        const json reply = h.play(c.argument);
+        if (c.error.empty()) EXPECT_EQ(h.recorder.played.size(), 1u) << c.text << c.argument << reply;
+        else EXPECT_EQ(reply["error"]["message"], "1 error; nothing played: " + c.error) << c.text << c.argument;
+    }
+    Harness h;
+    h.open(slip);
+    const json symbols = h.call("textDocument/documentSymbol", {{"textDocument", {{"uri", kUri}}}})["result"];
+    EXPECT_EQ(symbols.size(), 3u);
+    EXPECT_EQ(h.call("textDocument/codeLens", {{"textDocument", {{"uri", kUri}}}})["result"].size(), 3u);
+    EXPECT_EQ(h.call("textDocument/inlayHint", {{"textDocument", {{"uri", kUri}}}})["result"].size(), 3u);
+    const json hover = h.call("textDocument/hover",
+                              {{"textDocument", {{"uri", kUri}}}, {"position", {{"line", 2}, {"character", 0}}}});
+    EXPECT_EQ(hover["result"]["contents"]["value"], "**track 1** · block 3  \nthe block starts at 0:00.54 (tick 27)");
 }
 
 TEST(LspServer, HoverSymbolsAndLensesTellWhereEachPartIsHeard) {

@@ -59,8 +59,6 @@ std::string holds_from(const Snapshot& s, int track, Place after, char letter) {
     if (track < kFirstPlayedTrack || track > kLastPlayedTrack) {
         return "track " + std::to_string(track) + " is kept in the image but never played";
     }
-    if (!s.analysis.ok())
-        return "holds until " + until + "; block and time are known once the errors are fixed";
     for (const PlacedEvent& e : s.events) {
         if (e.track != track || e.place.line < after.line ||
             (e.place.line == after.line && e.place.column < after.column)) {

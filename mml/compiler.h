@@ -137,6 +137,7 @@ private:
         std::string octave;   ///< "octave 0", as the message names it
         bool below = false;
         std::uint64_t notes = 0;  ///< out of range since
+        Span last;                ///< the last of those notes
         std::size_t shown = SIZE_MAX;
     };
     /// Notes of a played track above MIDI 127, one after another.

@@ -18,7 +18,7 @@ namespace {
 
 struct Compiled {
     Song song;
-    /// Without their codes and token ends, which CodesAndSpans checks.
+    /// Without their codes, token ends and reaches, which CodesAndSpans checks.
     std::vector<Diagnostic> diagnostics;
     DiagnosticCounts counts;
     bool ok = false;
@@ -34,6 +34,7 @@ Compiled compile_text(const std::string& text) {
     for (Diagnostic& d : c.diagnostics) {
         d.code = {};
         d.end_column = 0;
+        d.reach_line = d.reach_column = 0;
     }
     return c;
 }
@@ -278,6 +279,9 @@ TEST(Compiler, CodesAndSpans) {
         EXPECT_EQ(found->line == 0, c.column == 0) << c.mml;
         EXPECT_EQ(found->token_end(), c.end) << c.mml;
     }
+    // A slipped octave reaches the last note it puts out of range.
+    const Diagnostic slip = analyze_source("1[O0 C]\n1[D E]\n1[O4 F]", "t.mml").diagnostics.at(0);
+    EXPECT_EQ(std::pair(slip.reach_line, slip.reach_column), std::pair(2, 5));
 }
 
 // A compile that skips the places of events gives the same song, problems

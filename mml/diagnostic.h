@@ -19,6 +19,11 @@ struct Diagnostic {
     /// Byte column just past the token the column points at; the token is
     /// one byte long when it is 0.
     int end_column = 0;
+    /// For a problem that runs on past its place, as a slipped octave puts
+    /// every later note of its track out of range: the line and column of
+    /// the last command it touches; 0 when it touches only its place.
+    int reach_line = 0;
+    int reach_column = 0;
 
     /// end_column, or the column after a one-byte token.
     int token_end() const { return end_column > column ? end_column : column + 1; }

@@ -27,7 +27,7 @@ void Compiler::octave_changed(int track, Span at, const MmlNumber* written) {
     if (!out || slip.active) return;
     std::string name = "octave " + std::to_string(octave + 1);
     if (written && written->huge) name = "this octave";
-    slip = {true, at, std::move(name), octave < 0, 0, SIZE_MAX};
+    slip = {true, at, std::move(name), octave < 0, 0, {}, SIZE_MAX};
 }
 
 void Compiler::note_out_of_range(int track, Span at, std::int64_t pitch) {
@@ -39,6 +39,7 @@ void Compiler::note_out_of_range(int track, Span at, std::int64_t pitch) {
     } else if (slip.notes++ == 0) {
         slip.shown = report_open(Severity::error, "octave-range", slip.at, "");
     }
+    slip.last = at;
 }
 
 void Compiler::end_octave_slip(int track) {
@@ -49,6 +50,10 @@ void Compiler::end_octave_slip(int track) {
                                 : "the " + with_commas(slip.notes) + " notes after it on track " +
                                       std::to_string(track) + " are out of range";
         complete(slip.shown, std::move(text));
+        if (slip.shown < diagnostics_.size()) {
+            diagnostics_[slip.shown].reach_line = slip.last.line;
+            diagnostics_[slip.shown].reach_column = slip.last.column;
+        }
     }
     slip = {};
 }

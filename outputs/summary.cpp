@@ -16,7 +16,7 @@ std::string problem_summary(const DiagnosticCounts& counts, std::string_view not
     for (const std::string& name : unwritten) names.push_back("'" + name + "'");
     std::string lost(not_done);
     if (!names.empty()) lost += (lost.empty() ? "" : ", ") + joined(names) + " not written";
-    return text + "; " + lost;
+    return lost.empty() ? text : text + "; " + lost;
 }
 
 }  // namespace zirvon

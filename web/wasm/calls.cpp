@@ -99,7 +99,7 @@ void image(const Request& request, Reply& reply, const DataSink& data) {
 /// The passage and the song's blocks, and as the data the image the player
 /// loads: all that must be known before the first note, and no more.
 void play(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
-    const std::optional<Prepared> song = prepare(request, reply, true, "nothing played");
+    const std::optional<Prepared> song = prepare(request, reply, true, "nothing played", Errors::outside_passage);
     if (!song) return;
     warn_about_sound(*song, reply);
     const play::Passage& passage = song->passage;
@@ -114,7 +114,7 @@ void play(const Request& request, Reply& reply, WireWriter& extra, const DataSin
 /// The picture of the passage, and every note in it with its place in the
 /// source, for the page to follow what plays.
 void roll(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
-    const std::optional<Prepared> song = prepare(request, reply, true);
+    const std::optional<Prepared> song = prepare(request, reply, true, "nothing drawn", Errors::outside_passage);
     if (!song) return;
     const picture::Roll roll = picture::collect_roll(song->song, *song->map, song->passage);
     extra.u32(static_cast<std::uint32_t>(roll.notes.size()));

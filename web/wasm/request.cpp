@@ -5,6 +5,7 @@
 
 #include "mml/source_text.h"
 #include "outputs/analysis.h"
+#include "outputs/passage_errors.h"
 #include "outputs/summary.h"
 #include "play/passage_options.h"
 #include "tape/tape_header.h"
@@ -48,7 +49,7 @@ bool read_options(const Request& request, PassageOptions& options, Reply& reply)
 
 /// The song of an MML source, with its problems and their summary.
 bool compile_source(const Request& request, Prepared& prepared, Reply& reply,
-                    std::string_view not_done) {
+                    std::string_view not_done, Errors errors) {
     if (const std::string why = why_not_text(request.source); !why.empty()) {
         return reply.fail("'" + request.name + "' is not MML: " + why);
     }
@@ -58,11 +59,16 @@ bool compile_source(const Request& request, Prepared& prepared, Reply& reply,
     std::vector<std::string> unwritten;
     if (!request.output.empty()) unwritten.push_back(request.output);
     reply.summary = problem_summary(analysis.counts, not_done, unwritten);
-    if (!analysis.ok()) return reply.fail(reply.summary);
+    if (!analysis.ok() && errors == Errors::refuse) return reply.fail(reply.summary);
     prepared.nothing_to_hear = std::any_of(analysis.diagnostics.begin(), analysis.diagnostics.end(),
                                            [](const Diagnostic& d) { return d.code == "nothing-to-hear"; });
-    prepared.song = std::move(analysis.song);
     prepared.tape_name = tape_name_of(request);
+    if (!analysis.ok()) {
+        prepared.song = analysis.song;
+        prepared.with_errors = std::move(analysis);
+        return true;
+    }
+    prepared.song = std::move(analysis.song);
     return true;
 }
 
@@ -144,7 +150,7 @@ OutputSource Prepared::output_source(const Request& request) const {
 }
 
 std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_passage,
-                                std::string_view not_done) {
+                                std::string_view not_done, Errors errors) {
     PassageOptions options;
     if (pick_passage && !read_options(request, options, reply)) return std::nullopt;
     if (!request.tape_name_refused.empty()) {
@@ -154,16 +160,30 @@ std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_
     if (!request.tape_name_cut.empty()) reply.warn(request.tape_name_cut, "tape-name");
     Prepared prepared;
     const bool loaded = request.image ? load_image(request, prepared, reply)
-                                      : compile_source(request, prepared, reply, not_done);
+                                      : compile_source(request, prepared, reply, not_done, errors);
     if (!loaded) return std::nullopt;
     if (!pick_passage) return prepared;
-    prepared.map = play::map_song(prepared.song);
+    prepared.map = prepared.with_errors ? prepared.with_errors->map() : play::map_song(prepared.song);
     std::string error;
     std::optional<play::Passage> passage =
         play::resolve_passage(options.request(), prepared.song, *prepared.map, error);
     if (!passage) {
         reply.fail(error);
         return std::nullopt;
+    }
+    if (prepared.with_errors) {
+        const std::string refusal = error_in_passage(*prepared.with_errors, *passage);
+        std::vector<std::string> unwritten;
+        if (!request.output.empty()) unwritten.push_back(request.output);
+        if (!refusal.empty()) {
+            reply.summary = problem_summary(prepared.with_errors->counts, std::string(not_done) + ": " + refusal,
+                                            unwritten);
+            reply.fail(reply.summary);
+            return std::nullopt;
+        }
+        // What plays holds none of the errors: the summary counts them and
+        // says only what is not written.
+        reply.summary = problem_summary(prepared.with_errors->counts, {}, unwritten);
     }
     prepared.passage = *passage;
     prepared.passage_given = options.given();

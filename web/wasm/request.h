@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mml/diagnostic.h"
+#include "outputs/analysis.h"
 #include "outputs/output_table.h"
 #include "play/passage.h"
 #include "song/song.h"
@@ -56,6 +57,11 @@ struct Reply {
     void write(WireWriter& out) const;
 };
 
+/// What a call does with a source that has errors: refuse it, as files and
+/// the listing do, or go on with the passage when none of its blocks holds
+/// one, as playing and the picture that follows what plays do.
+enum class Errors { refuse, outside_passage };
+
 /// A song ready to play, draw or write: a source loaded or compiled, and the
 /// passage the options pick.
 struct Prepared {
@@ -73,6 +79,9 @@ struct Prepared {
     std::string tape_name;
     /// The image's bytes, for an image.
     std::vector<std::uint8_t> image;
+    /// The compile of a source with errors that went on, to tell whether
+    /// they lie in the passage.
+    std::optional<SourceAnalysis> with_errors;
 
     /// What the output table makes a file of, for `request`.
     OutputSource output_source(const Request& request) const;
@@ -83,9 +92,11 @@ struct Prepared {
 /// the passage, in the command line's order and with its messages; without,
 /// the options are not looked at. Nothing, with `reply` saying why, when
 /// one of them fails; `not_done` is what the summary says is not done
-/// besides the output ("nothing played").
+/// besides the output ("nothing played"). With `errors` at
+/// Errors::outside_passage, a source with errors is refused only when a block
+/// of the passage holds one.
 std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_passage,
-                                std::string_view not_done = {});
+                                std::string_view not_done = {}, Errors errors = Errors::refuse);
 
 /// The tape name of a new image: the request's, or the default one.
 std::string tape_name_of(const Request& request);

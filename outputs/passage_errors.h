@@ -1,0 +1,26 @@
+// Whether a passage of a source with errors may still play: a composer fixes
+// one bar while listening to another, so only an error in a block that the
+// passage plays keeps it silent. Every front end asks here.
+#pragma once
+
+#include <string>
+
+#include "outputs/analysis.h"
+#include "play/passage.h"
+
+namespace zirvon {
+
+/// Why `passage` may not play: the first error in a block it plays, named
+/// by its block and place ("block 3 holds the error at line 5, column 2"),
+/// or one that no block can be given. Empty when the source has no errors
+/// or none of them lies in the passage's blocks.
+///
+/// An error lies in the block of the group around it, and on to the block
+/// of the last command it touches (a slipped octave) or the song's end (a
+/// full track); one in a group of track 0 or 9, or one of the whole file
+/// (line 0), in no block, as those are never heard. An error between
+/// groups lies in the blocks of the groups on its line, and in every block
+/// when its line has none.
+std::string error_in_passage(const SourceAnalysis& analysis, const play::Passage& passage);
+
+}  // namespace zirvon
