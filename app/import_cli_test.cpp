@@ -146,7 +146,9 @@ TEST(ImportCli, AMidiFileThatIsNotOneIsRefusedInOneLine) {
                 std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\4\0\xFF\x2F\0", 26));
     r = run_zirvon({"none.mid"}, dir.path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("warning: 'none.MID' holds no notes to import: the song is empty\n"),
+    // Where names ignore case, the name typed is the file and is read as typed.
+    const std::string read = std::filesystem::exists(dir / "none.mid") ? "none.mid" : "none.MID";
+    EXPECT_NE(r.err.find("warning: '" + read + "' holds no notes to import: the song is empty\n"),
               std::string::npos)
         << r.err;
 }

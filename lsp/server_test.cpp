@@ -388,7 +388,9 @@ TEST(LspServer, AFileNotUtf8OnDiskHasTheDiagnosticsOfItsBytesUntilEdited) {
     testing_support::TempDir dir;
     const std::string bytes = "1[C \xE9 D]\n";
     testing_support::write_bytes(dir / "latin.mml", bytes);
-    const std::string uri = "file://" + (dir / "latin.mml").generic_string();
+    // file:///tmp/x on POSIX, file:///C:/x on Windows.
+    const std::string path = (dir / "latin.mml").generic_string();
+    const std::string uri = (path.front() == '/' ? "file://" : "file:///") + path;
     Harness h;
     h.call("initialize");
     h.recorder.sent.clear();
