@@ -171,17 +171,6 @@ TEST(MidiImport, ChordsSpreadOverTracksAndTheNinthNoteIsLeftOut) {
                             [](const ImportedNote& n) { return n.pitch == 0; }));
 }
 
-TEST(MidiImport, ANoteHeldOverABarLineSharesItsBlock) {
-    FileMaker f(96);
-    f.note(1, 0, 0, 96 * 6, 60);  // a bar and a half
-    f.note(1, 1, 0, 96 * 8, 48);
-    f.note(1, 0, 96 * 6, 96 * 8, 62);
-    f.note(1, 0, 96 * 8, 96 * 9, 64);
-    const ImportedSong imported = import_and_check(f.bytes(), "tie");
-    EXPECT_EQ(imported.summary.bars, 3u);
-    EXPECT_EQ(imported.summary.blocks, 2u);
-}
-
 TEST(MidiImport, LongNotesAreStruckAgain) {
     FileMaker f(96);
     f.note(1, 0, 0, 96 * 40, 60);  // 20 s
