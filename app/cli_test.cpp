@@ -18,20 +18,8 @@ namespace {
 
 using namespace testing_support::runs;
 
-std::string one_note_image(const std::string& name) {
-    std::string data("\xFE\0\0\x24\x18\x15\xFD\0\0\xFE\0\0", 12);
-    for (int k = 2; k <= 9; ++k) data += std::string("\xFE\0\0", 3);
-    return testing_support::image_bytes(name, data);
-}
-
-/// True where file names ignore case (Windows, macOS). There song.MML is
-/// found under that name even when it is stored as song.mml, and messages
-/// name it so.
-bool names_ignore_case() {
-    const TempDir dir;
-    write_bytes(dir / "case-probe", "");
-    return fs::exists(dir / "CASE-PROBE");
-}
+using testing_support::names_ignore_case;
+using testing_support::one_note_image;
 
 /// Every file under `dir` with its bytes (only the size of a large one), and
 /// every folder with a "/" for its bytes.

@@ -19,22 +19,13 @@
 namespace zirvon {
 namespace {
 
-using testing_support::image_bytes;
-using testing_support::read_bytes;
-using testing_support::run_in_process;
-using testing_support::TempDir;
-using testing_support::write_bytes;
-namespace fs = std::filesystem;
+using namespace testing_support::runs;
 
-std::string one_note(const std::string& name) {
-    std::string data("\xFE\0\0\x24\x18\x15\xFD\0\0\xFE\0\0", 12);
-    for (int k = 2; k <= 9; ++k) data += std::string("\xFE\0\0", 3);
-    return image_bytes(name, data);
-}
+const auto one_note = testing_support::one_note_image;
 
 /// A file that is not music: a program of 300 bytes loaded at 0x1200.
 std::string program() {
-    std::string image = image_bytes("BASIC", std::string(300, 'p'));
+    std::string image = testing_support::image_bytes("BASIC", std::string(300, 'p'));
     image[0] = 0x01;
     image[20] = 0x00;
     image[21] = 0x12;
@@ -76,10 +67,7 @@ std::string wav_file(const std::vector<float>& samples, int channels = 1) {
 /// The name messages give tape.wav: where names ignore case (Windows) the
 /// run reads it as tape.WAV, the name with its extension in upper case.
 std::string shown(const std::string& name) {
-    const TempDir dir;
-    write_bytes(dir / "case-probe", "");
-    if (!fs::exists(dir / "CASE-PROBE")) return name;
-    return name.substr(0, name.rfind('.')) + ".WAV";
+    return testing_support::names_ignore_case() ? name.substr(0, name.rfind('.')) + ".WAV" : name;
 }
 
 TEST(Recording, ListsEveryFileAndWritesTheMusicImages) {

@@ -135,11 +135,6 @@ Wave resampled(const Wave& w, int from, int to) {
     return out;
 }
 
-CassetteReading read_mono(const Wave& w, int rate) {
-    const std::vector<Wave> channels{w};
-    return read_cassette(channels, rate);
-}
-
 // Every layout, polarity, rate and sample size the writer offers reads
 // back byte for byte, through the WAV file it writes.
 TEST(CassetteReader, ReadsBackEveryLayoutTheWriterMakes) {
@@ -225,7 +220,7 @@ TEST(CassetteReader, ReadsDamagedRecordings) {
         rec.silence(0.3);
         int rate = rec.rate;
         c.damage(rec.wave, rate);
-        const CassetteReading r = read_mono(rec.wave, rate);
+        const CassetteReading r = read_cassette(std::vector<Wave>{rec.wave}, rate);
         ASSERT_EQ(r.error, "") << c.what;
         ASSERT_EQ(r.files.size(), 1u) << c.what;
         EXPECT_EQ(r.warnings, std::vector<std::string>{}) << c.what;
@@ -303,24 +298,11 @@ TEST(CassetteReader, SaysWhatFailedAndWhere) {
     for (const Case& c : cases) {
         Recorder rec;
         c.record(rec);
-        const CassetteReading r = read_mono(rec.wave, rec.rate);
+        const CassetteReading r = read_cassette(std::vector<Wave>{rec.wave}, rec.rate);
         EXPECT_EQ(r.error, c.error) << c.what;
         EXPECT_EQ(r.warnings, c.warnings) << c.what;
         EXPECT_EQ(r.files.size(), c.files) << c.what;
     }
-}
-
-// Of two channels, the one that holds the signal is read.
-TEST(CassetteReader, ReadsTheChannelThatDecodes) {
-    const Bytes image = test_image(40);
-    Recorder rec;
-    rec.file(image);
-    Wave noise(rec.wave.size(), 0.0f);
-    add_noise(noise, 0);
-    const std::vector<Wave> channels{noise, rec.wave};
-    const CassetteReading r = read_cassette(channels, rec.rate);
-    ASSERT_EQ(r.files.size(), 1u);
-    EXPECT_EQ(r.files[0].data, Bytes(image.begin() + 128, image.end()));
 }
 
 }  // namespace

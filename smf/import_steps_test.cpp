@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "mml/song_checks.h"
 #include "smf/midi_import_test.h"
 
 namespace zirvon::smf {
@@ -87,6 +88,7 @@ TEST(MidiImport, NotesHeldOverEveryBarLineAreStruckAgain) {
         }
         if (s.dropped_past_end) {
             EXPECT_EQ(s.length_ticks, s.cut_after_bar * 100) << c.what;
+            EXPECT_LE(imported.song.event_count() * 3, kMaxLoadableData) << c.what;
             const std::string cut = "(the song ends after bar " + std::to_string(s.cut_after_bar);
             std::string text;
             for (const std::string& line : summary_lines(s, "x.mid")) text += line + '\n';

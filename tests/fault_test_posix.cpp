@@ -23,11 +23,6 @@ namespace {
 
 using namespace testing_support::runs;
 
-std::size_t entries_in(const fs::path& folder) {
-    return static_cast<std::size_t>(
-        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
-
 TEST(Faults, KilledRunLeavesTheOldImageOrTheNewOneNeverAPart) {
     TempDir dir;
     write_bytes(dir / "song.MML", testing_support::two_full_tracks());
@@ -98,7 +93,7 @@ TEST(Faults, PipesAndFoldersAreNotReadAsFiles) {
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, c.err);
     }
-    EXPECT_EQ(entries_in(dir.path()), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
 }  // namespace

@@ -42,4 +42,11 @@ inline std::string image_bytes(const std::string& name, const std::string& data)
     return image + data;
 }
 
+/// The image zirvon compiles from "1[C]": one note on track 1.
+inline std::string one_note_image(const std::string& name) {
+    std::string data("\xFE\0\0\x24\x18\x15\xFD\0\0\xFE\0\0", 12);
+    for (int k = 2; k <= 9; ++k) data += std::string("\xFE\0\0", 3);
+    return image_bytes(name, data);
+}
+
 }  // namespace zirvon::testing_support

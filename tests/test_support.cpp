@@ -24,6 +24,12 @@ std::string read_bytes(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+bool names_ignore_case() {
+    const TempDir dir;
+    write_bytes(dir / "case-probe", "");
+    return std::filesystem::exists(dir / "CASE-PROBE");
+}
+
 void write_named_bytes(const std::string& name, const std::string& bytes) {
     std::FILE* f = std::fopen(name.c_str(), "wb");
     if (!f) throw std::runtime_error("cannot write " + name);

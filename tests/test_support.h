@@ -49,6 +49,11 @@ Song song_of_image(const std::filesystem::path& image);
 /// The system's null device: /dev/null, NUL.
 std::string null_device();
 
+/// True where file names ignore case (Windows, macOS). There song.MML is
+/// found under that name even when it is stored as song.mml, and messages
+/// name it so.
+bool names_ignore_case();
+
 /// Makes a folder unwritable for this process until destroyed: on Linux
 /// through its permissions, and for root through the immutable attribute; on
 /// Windows through its access list. `ok()` is false where none of that
