@@ -167,6 +167,17 @@ std::vector<std::uint64_t> note_on_ticks(const std::string& mml) {
     return ticks;
 }
 
+/// Waits (five seconds at the most) until a second of sound has been
+/// captured since the first sample that is not silence.
+void hear_a_second(Capture& capture, std::vector<double>& sound, std::uint64_t& first_frame) {
+    for (int i = 0; i < 500; ++i) {
+        capture.mono(sound, first_frame);
+        const auto first = std::find_if(sound.begin(), sound.end(), [](double x) { return x != 0.0; });
+        if (first != sound.end() && sound.end() - first > capture.rate()) return;
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
 TEST(SynthPlay, NotesSoundOnTheirTicksToTheMillisecond) {
     ZIRVON_REQUIRE_JACK();
     // Track 2's notes, short and apart, so that each starts in silence; the
@@ -216,12 +227,7 @@ TEST(SynthPlay, CtrlCFadesToSilenceAndExits130) {
     const int pid = testing_support::start_zirvon(args, dir.path(), (dir / "err").string());
     std::vector<double> sound;
     std::uint64_t first_frame = 0;
-    for (int i = 0; i < 500; ++i) {  // until a second of sound has been heard
-        capture.mono(sound, first_frame);
-        const auto first = std::find_if(sound.begin(), sound.end(), [](double x) { return x != 0.0; });
-        if (first != sound.end() && sound.end() - first > capture.rate()) break;
-        std::this_thread::sleep_for(10ms);
-    }
+    hear_a_second(capture, sound, first_frame);
     const std::uint64_t signalled = capture.frame_now();
     kill(pid, SIGINT);
     EXPECT_EQ(testing_support::wait_zirvon(pid), 130);
@@ -296,12 +302,7 @@ TEST(SynthPlay, CassettePlaySendsTheSignalSampleForSample) {
     const int pid = testing_support::start_zirvon({"song.mml", "/cassette", "/play"}, dir.path(), (dir / "err").string());
     std::vector<double> sound;
     std::uint64_t first_frame = 0;
-    for (int i = 0; i < 500; ++i) {  // until a second of the signal has been heard
-        capture.mono(sound, first_frame);
-        const auto first = std::find_if(sound.begin(), sound.end(), [](double x) { return x != 0.0; });
-        if (first != sound.end() && sound.end() - first > capture.rate()) break;
-        std::this_thread::sleep_for(10ms);
-    }
+    hear_a_second(capture, sound, first_frame);
     const std::uint64_t signalled = capture.frame_now();
     kill(pid, SIGINT);
     EXPECT_EQ(testing_support::wait_zirvon(pid), 130);

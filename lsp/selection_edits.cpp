@@ -84,15 +84,18 @@ std::string range_refusal(const Snapshot& s, const std::vector<Selected>& notes,
     return {};
 }
 
+/// The refusal where a selected note's text is not one the rewrites read.
+Rewritten unreadable(const Snapshot& s, const Selected& n) {
+    return {{}, "the note at " + where(s, n) + " cannot be rewritten"};
+}
+
 Rewritten semitone(const Snapshot& s, const std::vector<Selected>& notes, int step) {
     Rewritten r{{}, range_refusal(s, notes, step)};
     if (!r.refusal.empty()) return r;
     for (const Selected& n : notes) {
-        const std::string_view text =
-            s.text().substr(n.begin, n.end - n.begin);
+        const std::string_view text = s.text().substr(n.begin, n.end - n.begin);
         NoteText note;
-        if (!read_note_text(text, note))
-            return {{}, "the note at " + where(s, n) + " cannot be rewritten"};
+        if (!read_note_text(text, note)) return unreadable(s, n);
         r.edits.push_back(
             {n.begin, n.end, spelled(note, note.semitones + step, step > 0) + tail_of(text)});
     }
@@ -171,11 +174,9 @@ std::string length_form(const NoteText& note, std::uint64_t ticks) {
 Rewritten lengths(const Snapshot& s, const std::vector<Selected>& notes, bool twice) {
     Rewritten r;
     for (const Selected& n : notes) {
-        const std::string_view text =
-            s.text().substr(n.begin, n.end - n.begin);
+        const std::string_view text = s.text().substr(n.begin, n.end - n.begin);
         NoteText note;
-        if (!read_note_text(text, note))
-            return {{}, "the note at " + where(s, n) + " cannot be rewritten"};
+        if (!read_note_text(text, note)) return unreadable(s, n);
         std::uint64_t ticks = event_of(s, *n.event).length;
         if (note.raw && !note.digits.empty() && note.digits.size() < 6)
             ticks = std::stoull(std::string(note.digits));
