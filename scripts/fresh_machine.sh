@@ -281,7 +281,20 @@ for name in "${commands[@]}"; do
     }
 done
 [[ $(id -u) -eq 0 ]] || fail "needs root (debootstrap, chroot, mounts)"
-for tool in debootstrap unshare chroot wget git; do
+# The tools it needs, installed from Debian's packages where missing (a new
+# machine has no debootstrap).
+declare -A package_of=([debootstrap]=debootstrap [unshare]=util-linux [chroot]=coreutils [wget]=wget [git]=git)
+missing=()
+for tool in "${!package_of[@]}"; do
+    command -v "$tool" >/dev/null || missing+=("${package_of[$tool]}")
+done
+if ((${#missing[@]})); then
+    say "installing ${missing[*]}"
+    apt-get update -q >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null ||
+        fail "could not install ${missing[*]}"
+fi
+for tool in "${!package_of[@]}"; do
     command -v "$tool" >/dev/null || fail "needs $tool"
 done
 if ! probe=$(timeout 30 wget -nv -T 10 -t 1 -O /dev/null "$mirror/dists/$suite/InRelease" 2>&1); then
