@@ -5,7 +5,8 @@
 #   scripts/fresh_machine.sh [demo|test]...     default: demo test demo
 # Each command (scripts/demo.sh, scripts/test.sh) runs with CI=true, so a test
 # that finds a tool or the JACK server missing fails. The check fails when a
-# command fails, when a test is skipped, when the live JACK tests did not run,
+# command fails, when a test is skipped (but for the one that needs an ALSA
+# sequencer device, which no such root has), when the live JACK tests did not run,
 # when a command removes a package, or when a command whose packages and build
 # are already there (demo after either, test after test) installs or rebuilds
 # anything.
@@ -224,7 +225,10 @@ run_command() {  # run_command NUMBER NAME
     fi
     if [[ $name == test ]]; then
         local skipped live
-        skipped=$(grep -cE '^\s*[0-9]+ - .* \((Skipped|Disabled)\)$' "$log" || true)
+        # The one test that may skip: it needs the ALSA sequencer's device,
+        # which a machine without sound hardware (and this root) has not.
+        skipped=$(grep -E '^\s*[0-9]+ - .* \((Skipped|Disabled)\)$' "$log" |
+            grep -cv ' - MidiPort\.IsLostOnceTheAlsaPort' || true)
         live=$(grep -cE 'Test +#[0-9]+: (PlayBinary|MidiPort)\.[^ ]+ \.+ +Passed' "$log" || true)
         result+=", $live live JACK tests passed"
         ((skipped == 0)) || problems+=("$skipped tests did not run (skipped or disabled)")
