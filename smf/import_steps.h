@@ -151,6 +151,9 @@ class Layout {
     std::vector<std::size_t> block_events;
 
     void rest(std::uint64_t from, std::uint64_t to) {
+        // A note moved onto the tick of the next one leaves no rest (and a
+        // difference that wrapped round would ask for billions).
+        if (to <= from) return;
         std::uint64_t d = to - from;
         while (d > 257) {
             push({0, 255, 0});
