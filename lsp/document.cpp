@@ -13,20 +13,28 @@ int hex_digit(char c) {
     return -1;
 }
 
+}  // namespace
+
+std::string percent_decoded(std::string_view text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex_digit(text[i + 1]) >= 0 && hex_digit(text[i + 2]) >= 0) {
+            bytes += static_cast<char>(hex_digit(text[i + 1]) * 16 + hex_digit(text[i + 2]));
+            i += 2;
+        } else {
+            bytes += text[i];
+        }
+    }
+    return bytes;
+}
+
+namespace {
+
 /// The name messages give a document: the last part of its URI, decoded.
 std::string document_name(std::string_view uri) {
     const std::size_t slash = uri.find_last_of('/');
     if (slash != std::string_view::npos) uri.remove_prefix(slash + 1);
-    std::string name;
-    for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() && hex_digit(uri[i + 1]) >= 0 && hex_digit(uri[i + 2]) >= 0) {
-            name += static_cast<char>(hex_digit(uri[i + 1]) * 16 + hex_digit(uri[i + 2]));
-            i += 2;
-        } else {
-            name += uri[i];
-        }
-    }
-    return name;
+    return percent_decoded(uri);
 }
 
 bool before(const EventPlace& a, const EventPlace& b) {

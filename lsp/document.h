@@ -16,6 +16,10 @@
 
 namespace zirvon::lsp {
 
+/// `text` with its %XX escapes decoded into the bytes they stand for, as
+/// URIs write them.
+std::string percent_decoded(std::string_view text);
+
 /// An event of the source at its place: what a position in the text finds.
 struct PlacedEvent {
     EventPlace place;
