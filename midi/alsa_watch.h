@@ -36,10 +36,12 @@ public:
     /// there has another name, or the sequencer cannot be reached.
     bool start(const std::string& port);
 
-    /// True once the port or its client has gone. Asks the sequencer, so
-    /// that a loss is seen before the next message is sent into nothing.
+    /// True once the port or its client has gone. Asks the sequencer (a few
+    /// system calls): for the loop that polls, not for every message.
     /// Safe on any thread.
     bool gone() const;
+    /// What the last gone() found, without asking again: for the tick path.
+    bool known_gone() const { return gone_.load(std::memory_order_acquire); }
 
 private:
     struct Sequencer;

@@ -232,13 +232,14 @@ bool MidiPort::lost() const {
 bool MidiPort::send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
     Backend& b = *backend_;
     // RtMidi's JACK output waits for room in its buffer, which a lost server
-    // never makes: nothing more is sent once the port is lost.
-    if (!b.port || lost()) return false;
+    // never makes: nothing more is sent once the port is lost. The ALSA
+    // watch's look at the sequencer is left to the loop's poll of lost():
+    // sends only read what it found.
+    if (!b.port || (b.watch && b.watch->gone()) || (b.alsa_watch && b.alsa_watch->known_gone()) ||
+        b.send_failed.load(std::memory_order_acquire))
+        return false;
     const unsigned char bytes[3] = {status, data1, data2};
-    // A port that went between the two looks was sent into nothing.
-    if (b.rt.rtmidi_out_send_message(b.port->get(), bytes, sizeof bytes) == 0 &&
-        !(b.alsa_watch && b.alsa_watch->gone()))
-        return true;
+    if (b.rt.rtmidi_out_send_message(b.port->get(), bytes, sizeof bytes) == 0) return true;
     b.send_failed.store(true, std::memory_order_release);
     return false;
 }
