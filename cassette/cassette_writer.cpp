@@ -108,7 +108,7 @@ std::uint64_t cassette_wav_size(std::span<const std::uint8_t> image, const Casse
 }
 
 bool write_cassette_wav(std::span<const std::uint8_t> image, const CassetteFormat& format,
-                        const CassetteSink& sink) {
+                        const ByteSink& sink) {
     CassetteSignal signal(image, format);
     if (!sink(wav_header(signal, format))) return false;
     std::array<float, 8192> samples;

@@ -10,6 +10,7 @@
 
 #include "cassette/cassette_format.h"
 #include "cassette/cassette_pulses.h"
+#include "song/byte_sink.h"
 
 namespace zirvon::cassette {
 
@@ -58,14 +59,10 @@ private:
     std::uint64_t end_frame_ = 0;
 };
 
-/// Takes the next bytes of the file; false once writing failed. (The same
-/// shape as the output table's sink, which can be passed as it is.)
-using CassetteSink = std::function<bool(std::span<const std::uint8_t>)>;
-
 /// Writes the whole WAV file of `image`: RIFF, PCM mono, the format's rate
 /// and sample size (8 bits, or else 16). False when the sink failed; nothing is written after.
 bool write_cassette_wav(std::span<const std::uint8_t> image, const CassetteFormat& format,
-                        const CassetteSink& sink);
+                        const ByteSink& sink);
 
 /// The bytes write_cassette_wav() writes for `image`, all of them.
 std::uint64_t cassette_wav_size(std::span<const std::uint8_t> image, const CassetteFormat& format);

@@ -13,7 +13,7 @@
 
 #include "cassette/cassette_format.h"
 #include "mml/mml_writer.h"
-#include "outputs/byte_sink.h"
+#include "song/byte_sink.h"
 #include "picture/roll.h"
 #include "play/passage.h"
 #include "song/song.h"

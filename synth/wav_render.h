@@ -10,13 +10,14 @@
 
 #include "synth/synth.h"
 #include "play/player.h"
+#include "song/byte_sink.h"
 
 namespace zirvon::synth {
 
 class WavRender {
 public:
     /// Takes the next piece of the file; false when it cannot be written.
-    using Write = std::function<bool(std::span<const std::uint8_t>)>;
+    using Write = ByteSink;
 
     /// For a run that is done on tick `done_tick`; the file's length follows
     /// from it (see wav_frames), and must be at most kMaxWavFrames.

@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "outputs/byte_sink.h"
+#include "song/byte_sink.h"
 
 namespace zirvon {
 
