@@ -301,9 +301,12 @@ std::vector<std::pair<std::uint64_t, std::size_t>> choose_bar_lines(
             if (notes[next].kept) block.push_back(&notes[next]);
         }
         if (i >= first + 3) {
-            // Only the last four lines are looked back at.
-            const std::uint64_t from = lines[i - 3] - 1;
-            std::erase_if(block, [from](const Candidate* c) { return c->e <= from; });
+            // Only the last four lines are looked back at. (Bars of less
+            // than a tick put lines on tick 0, before which nothing ends.)
+            if (lines[i - 3] > 0) {
+                const std::uint64_t from = lines[i - 3] - 1;
+                std::erase_if(block, [from](const Candidate* c) { return c->e <= from; });
+            }
         }
         const std::optional<std::size_t> restruck = restruck_at(line);
         if (restruck == 0) {

@@ -62,16 +62,22 @@ TEST(MidiImport, NotesHeldOverEveryBarLineAreStruckAgain) {
         int notes;
         bool drone;
         std::uint64_t off;
+        bool empty_bar = false;  // a time signature of 0/4 first: bar lines at tick 0
     };
     const Case cases[] = {
         {"drone, cut to fit", 30'000, true, 0},
         {"drone", 64, true, 0},
         {"half a bar off", 64, false, 192},
         {"a tick before each bar", 64, false, 380},
+        {"drone after bars of nothing", 64, true, 0, true},
     };
     for (const Case& c : cases) {
         FileMaker f(96);
         const std::uint64_t end = c.off + static_cast<std::uint64_t>(c.notes) * 48;
+        if (c.empty_bar) {
+            f.meter(0, 0, 2);
+            f.meter(1, 4, 2);
+        }
         if (c.drone) f.note(1, 1, 0, end, 36);
         for (int i = 0; i < c.notes; ++i) {
             // Off the beat, each bar's last note is tied over its bar line.
