@@ -127,7 +127,7 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     // the song is known, and before anything is shown or written.
     std::optional<play::Passage> passage;
     if (plan.play || plan.asks_for_a_passage()) {
-        passage = build_passage(plan, build, error);
+        passage = build_passage(plan.passage, build, error);
         if (!passage) {
             // With errors the song may lack the block asked for: they come
             // first, as without a passage.
@@ -146,9 +146,8 @@ int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
         out << listing_text(analysis.song, analysis.map(), listed_tracks(plan.passage));
     }
     if (passage) {
-        for (const std::string& warning :
-             {silence_warning(plan, build, *passage), left_out_warning(plan, build, *passage)}) {
-            if (!warning.empty()) err << kProgram << "warning: " << warning << '\n';
+        for (const SoundWarning& warning : run_sound_warnings(plan, build, *passage)) {
+            err << kProgram << "warning: " << warning.text << '\n';
         }
     }
     if (plan.play) {
