@@ -4,10 +4,8 @@
 
 #include "app/import_commands.h"
 #include "outputs/diagnostic_printer.h"
-#include "outputs/listing.h"
 #include "outputs/passage_errors.h"
 #include "outputs/summary.h"
-#include "tape/tape_header.h"
 
 namespace zirvon {
 namespace {
@@ -115,16 +113,10 @@ private:
     /// /list: an image's header, with a warning for each place where it
     /// disagrees with the data, then the events.
     void listed() {
-        const Build& build = run_.build;
-        std::string text;
-        if (build.from_image()) {
-            text = tape_header_text(read_tape_header(build.image));
-            for (const std::string& problem : tape_header_problems(build.image, build.analysis.song)) {
-                warn(run_.path + ": " + problem);
-            }
-        }
-        job(Job::Kind::show,
-            text + listing_text(build.analysis.song, build.analysis.map(), listed_tracks(plan_.passage)));
+        std::vector<std::string> warnings;
+        std::string text = build_listing(run_.build, run_.path, listed_tracks(plan_.passage), warnings);
+        for (const std::string& warning : warnings) warn(warning);
+        job(Job::Kind::show, std::move(text));
     }
 
     const RunPlan& plan_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mml/source_text.h"
+#include "outputs/listing.h"
 #include "outputs/messages.h"
 #include "smf/midi_import.h"
 #include "tape/tape_header.h"
@@ -115,6 +116,18 @@ OutputSource build_output_source(const Build& build, std::string_view name, std:
     source.tape_name = tape_name_given || !build.from_image() ? tape_name : std::string_view(build.image_tape_name);
     if (build.mml) source.mml = &*build.mml;
     return source;
+}
+
+std::string build_listing(const Build& build, std::string_view name, std::uint16_t tracks,
+                          std::vector<std::string>& warnings) {
+    std::string text;
+    if (build.from_image()) {
+        text = tape_header_text(read_tape_header(build.image));
+        for (const std::string& problem : tape_header_problems(build.image, build.analysis.song)) {
+            warnings.push_back(std::string(name) + ": " + problem);
+        }
+    }
+    return text + listing_text(build.analysis.song, build.analysis.map(), tracks);
 }
 
 std::vector<SoundWarning> sound_warnings(const Build& build, const play::Passage& passage, bool tracks_chosen) {

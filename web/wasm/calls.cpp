@@ -7,13 +7,11 @@
 #include "cassette/cassette_writer.h"
 #include "outputs/analysis.h"
 #include "outputs/cassette_text.h"
-#include "outputs/listing.h"
 #include "outputs/output_table.h"
 #include "outputs/song_build.h"
 #include "outputs/summary.h"
 #include "picture/roll.h"
 #include "play/passage.h"
-#include "tape/tape_header.h"
 #include "web/wasm/request.h"
 
 namespace zirvon::web {
@@ -47,15 +45,10 @@ void list(const Request& request, Reply& reply, WireWriter& extra, const DataSin
     plain.output.clear();
     const std::optional<Prepared> song = prepare(plain, reply, false, "nothing listed");
     if (!song) return;
-    std::string text;
-    if (request.image) {
-        text = tape_header_text(read_tape_header(song->build.image));
-        for (const std::string& problem : tape_header_problems(song->build.image, song->song())) {
-            reply.warn(request.name + ": " + problem, "tape-header");
-        }
-        extra.text(song->build.image_tape_name);
-    }
-    text += listing_text(song->song(), song->map());
+    std::vector<std::string> warnings;
+    const std::string text = build_listing(song->build, request.name, 0x3FF, warnings);
+    for (std::string& warning : warnings) reply.warn(std::move(warning), "tape-header");
+    if (request.image) extra.text(song->build.image_tape_name);
     data(bytes_of(text));
 }
 
