@@ -1,7 +1,6 @@
 #include "app/run.h"
 
 #include <algorithm>
-#include <optional>
 #include <string>
 
 #include "app/cassette_commands.h"
@@ -11,7 +10,6 @@
 #include "app/preview_commands.h"
 #include "app/run_jobs.h"
 #include "app/tape_commands.h"
-#include "app/usage.h"
 #include "app/watch.h"
 #include "lsp/stdio_loop.h"
 #include "outputs/diagnostic_printer.h"
@@ -68,52 +66,17 @@ bool write_run(const RunPlan& plan, const RunJobs& run, std::ostream& err) {
     return true;
 }
 
-/// What a command line that names no song to work on asks for; the status,
-/// or nothing when there is a song to work on.
-std::optional<int> run_without_song(const RunPlan& plan, std::ostream& out, std::ostream& err) {
-    // A command line with a mistake does nothing at all.
-    if (!plan.errors.empty()) {
-        for (const std::string& error : plan.errors) err << kProgram << error << '\n';
-        return kExitUsage;
-    }
-    if (plan.bad_extension && !plan.usage) {
-        err << kProgram << "'" << plan.typed_name
-            << "' is neither an MML source (.MML), a tape image (.MZT) nor a MIDI file (.MID); 'zirvon --help' "
-               "shows how to call it\n";
-        return kExitUsage;
-    }
-    if (plan.no_arguments || plan.usage) {
-        out << kUsageText;
-        return kExitSuccess;
-    }
-    if (plan.help) {
-        out << help_text();
-        return kExitSuccess;
-    }
-    if (plan.version) {
-        out << kVersionLine;
-        return kExitSuccess;
-    }
-    for (const std::string& warning : plan.warnings) err << kProgram << "warning: " << warning << '\n';
-    if (plan.lsp) return lsp::run_language_server();
-    if (plan.ports) return list_midi_ports(out, err);
-    if (!plan.have_source) {
-        err << kProgram << "no MML file given; 'zirvon --help' shows how to call it\n";
-        return kExitUsage;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 int run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
-    if (const std::optional<int> status = run_without_song(plan, out, err)) return *status;
     const RunJobs run = plan_jobs(plan);
     for (const Job& job : run.jobs) {
         switch (job.kind) {
             case Job::Kind::say: err << job.text; break;
             case Job::Kind::show: out << job.text; break;
             case Job::Kind::watch: return watch_source(plan, run.path, err);
+            case Job::Kind::serve: return lsp::run_language_server();
+            case Job::Kind::ports: return list_midi_ports(out, err);
             case Job::Kind::play:
                 if (const int status = play_run(plan, run, err); status != kExitSuccess) return status;
                 break;

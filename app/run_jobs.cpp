@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/import_commands.h"
+#include "app/usage.h"
 #include "outputs/diagnostic_printer.h"
 #include "outputs/passage_errors.h"
 #include "outputs/summary.h"
@@ -43,6 +44,45 @@ public:
     Planner(const RunPlan& plan, RunJobs& run) : plan_(plan), run_(run) {}
 
     void plan() {
+        if (!about_the_program()) read_source();
+    }
+
+private:
+    /// What a command line that names no song to work on asks for. False
+    /// when there is a song to work on.
+    bool about_the_program() {
+        // A command line with a mistake does nothing at all.
+        if (!plan_.errors.empty()) {
+            for (const std::string& error : plan_.errors) say(std::string(kProgram) + error + '\n');
+            stop(kExitUsage);
+            return true;
+        }
+        if (plan_.bad_extension && !plan_.usage) {
+            refuse("'" + plan_.typed_name +
+                       "' is neither an MML source (.MML), a tape image (.MZT) nor a MIDI file (.MID); 'zirvon "
+                       "--help' shows how to call it",
+                   kExitUsage);
+            return true;
+        }
+        if (plan_.no_arguments || plan_.usage || plan_.help || plan_.version) {
+            job(Job::Kind::show, std::string(plan_.no_arguments || plan_.usage ? kUsageText
+                                             : plan_.help                      ? help_text()
+                                                                               : kVersionLine));
+            return true;
+        }
+        for (const std::string& warning : plan_.warnings) warn(warning);
+        if (plan_.lsp || plan_.ports) {
+            job(plan_.lsp ? Job::Kind::serve : Job::Kind::ports);
+            return true;
+        }
+        if (!plan_.have_source) {
+            refuse("no MML file given; 'zirvon --help' shows how to call it", kExitUsage);
+            return true;
+        }
+        return false;
+    }
+
+    void read_source() {
         std::ostringstream said;
         const bool found = find_source(plan_, !plan_.watch, run_.path, said);
         const std::optional<int> refused = found ? check_run(plan_, run_.path, said) : std::nullopt;
@@ -54,7 +94,6 @@ public:
         compiled();
     }
 
-private:
     void say(std::string text) {
         if (!text.empty()) job(Job::Kind::say, std::move(text));
     }

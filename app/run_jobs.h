@@ -1,5 +1,6 @@
-// A run decided whole before any of it is done: the source found, checked
-// and read, and from it, as data, every line to say, the listing, the
+// A run decided whole before any of it is done: the command line's
+// mistakes and the texts about the program, or the source found, checked
+// and read and from it, as data, every line to say, the listing, the
 // passage, whether it plays, and which files go where. Carrying the jobs
 // out (run.cpp) then decides nothing but what the system answers: whether
 // the port plays and the files are written.
@@ -19,6 +20,8 @@ struct Job {
     enum class Kind {
         say,    ///< `text`, whole lines, to standard error
         show,   ///< `text` to standard output
+        serve,  ///< the language server, from here on
+        ports,  ///< list the MIDI output ports
         watch,  ///< follow the source, rebuilding on every save, from here on
         play,   ///< the passage, or with /cassette /play the recording
         write,  ///< the files, in order, each said as it is written
@@ -41,8 +44,9 @@ struct RunJobs {
     int status = kExitSuccess;
 };
 
-/// Decides the run of `plan`, a plan that names a song: reads the source
-/// and lays out every job. Nothing is shown, played or written.
+/// Decides the run of `plan`: what a command line that names no song asks
+/// for (its mistakes, the help), or the source read and every job laid out.
+/// Nothing is shown, played or written.
 RunJobs plan_jobs(const RunPlan& plan);
 
 }  // namespace zirvon
