@@ -1,8 +1,10 @@
 // The road from a source to its outputs, which a run walks once and /watch
 // on every save: the rules about what the command line asks for, the source
-// found and read (MML compiled, or an image loaded), and the files of the
-// output table written. Nothing else decides these things, so a run and
-// /watch cannot drift apart.
+// found and read, and the files of the output table written. What needs no
+// file (the song made of the bytes, the passage, the tape's names, the
+// warnings) is decided in the core, outputs/song_build.h, which the page
+// shares; nothing else decides these things, so a run, /watch and the page
+// cannot drift apart.
 #pragma once
 
 #include <cstdint>
