@@ -5,6 +5,7 @@
 #include "app/import_commands.h"
 #include "app/usage.h"
 #include "outputs/diagnostic_printer.h"
+#include "outputs/listing.h"
 #include "outputs/passage_errors.h"
 #include "outputs/summary.h"
 
@@ -152,10 +153,13 @@ private:
     /// /list: an image's header, with a warning for each place where it
     /// disagrees with the data, then the events.
     void listed() {
+        const Build& build = run_.build;
         std::vector<std::string> warnings;
-        std::string text = build_listing(run_.build, run_.path, listed_tracks(plan_.passage), warnings);
+        if (std::string header = listed_header(build, run_.path, warnings); !header.empty()) {
+            job(Job::Kind::show, std::move(header));
+        }
         for (const std::string& warning : warnings) warn(warning);
-        job(Job::Kind::show, std::move(text));
+        job(Job::Kind::show, listing_text(build.analysis.song, build.analysis.map(), listed_tracks(plan_.passage)));
     }
 
     const RunPlan& plan_;

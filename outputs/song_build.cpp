@@ -118,16 +118,12 @@ OutputSource build_output_source(const Build& build, std::string_view name, std:
     return source;
 }
 
-std::string build_listing(const Build& build, std::string_view name, std::uint16_t tracks,
-                          std::vector<std::string>& warnings) {
-    std::string text;
-    if (build.from_image()) {
-        text = tape_header_text(read_tape_header(build.image));
-        for (const std::string& problem : tape_header_problems(build.image, build.analysis.song)) {
-            warnings.push_back(std::string(name) + ": " + problem);
-        }
+std::string listed_header(const Build& build, std::string_view name, std::vector<std::string>& warnings) {
+    if (!build.from_image()) return {};
+    for (const std::string& problem : tape_header_problems(build.image, build.analysis.song)) {
+        warnings.push_back(std::string(name) + ": " + problem);
     }
-    return text + listing_text(build.analysis.song, build.analysis.map(), tracks);
+    return tape_header_text(read_tape_header(build.image));
 }
 
 std::vector<SoundWarning> sound_warnings(const Build& build, const play::Passage& passage, bool tracks_chosen) {

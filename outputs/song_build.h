@@ -94,11 +94,10 @@ std::optional<play::Passage> build_passage(const PassageOptions& options, const 
 OutputSource build_output_source(const Build& build, std::string_view name, std::string_view tape_name,
                                  bool tape_name_given, bool image_written);
 
-/// /list of the build: an image's header, then the events of `tracks`
-/// (a bit each, track 0 lowest). A warning naming `name` for each place where
-/// an image's header disagrees with its data goes to `warnings`.
-std::string build_listing(const Build& build, std::string_view name, std::uint16_t tracks,
-                          std::vector<std::string>& warnings);
+/// What /list shows of an image before its events: its header. A warning
+/// naming `name` for each place where the header disagrees with the data
+/// goes to `warnings`. Empty for MML.
+std::string listed_header(const Build& build, std::string_view name, std::vector<std::string>& warnings);
 
 /// A warning about what a run sounds, with the page's code for it.
 struct SoundWarning {

@@ -7,6 +7,7 @@
 #include "cassette/cassette_writer.h"
 #include "outputs/analysis.h"
 #include "outputs/cassette_text.h"
+#include "outputs/listing.h"
 #include "outputs/output_table.h"
 #include "outputs/song_build.h"
 #include "outputs/summary.h"
@@ -46,7 +47,7 @@ void list(const Request& request, Reply& reply, WireWriter& extra, const DataSin
     const std::optional<Prepared> song = prepare(plain, reply, false, "nothing listed");
     if (!song) return;
     std::vector<std::string> warnings;
-    const std::string text = build_listing(song->build, request.name, 0x3FF, warnings);
+    const std::string text = listed_header(song->build, request.name, warnings) + listing_text(song->song(), song->map());
     for (std::string& warning : warnings) reply.warn(std::move(warning), "tape-header");
     if (request.image) extra.text(song->build.image_tape_name);
     data(bytes_of(text));
