@@ -151,17 +151,16 @@ bool looks_like_a_file_name(std::string_view name) {
 }
 
 void check_tape_name(RunPlan& plan) {
-    if (std::string why = tape_name_refusal(plan.tape_name); !why.empty()) {
-        plan.errors.push_back(std::move(why));
-        return;
-    }
-    const std::string quoted = "'" + plan.tape_name + "'";
-    if (looks_like_a_file_name(plan.tape_name)) {
-        plan.warnings.push_back("tape name " + quoted +
-                                " looks like a file name; it only goes into the image header (-o PATH "
+    // Said before the name is cut: the name as typed is the one that looks so.
+    if (tape_name_refusal(plan.tape_name).empty() && looks_like_a_file_name(plan.tape_name)) {
+        plan.warnings.push_back("tape name '" + plan.tape_name +
+                                "' looks like a file name; it only goes into the image header (-o PATH "
                                 "chooses where the image is written)");
     }
-    if (std::string cut = fit_tape_name(plan.tape_name); !cut.empty()) plan.warnings.push_back(std::move(cut));
+    std::string cut;
+    std::string error;
+    if (!take_tape_name(plan.tape_name, cut, error)) plan.errors.push_back(std::move(error));
+    if (!cut.empty()) plan.warnings.push_back(std::move(cut));
 }
 
 }  // namespace

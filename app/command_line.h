@@ -9,12 +9,11 @@
 
 #include "cassette/cassette_format.h"
 #include "outputs/output_table.h"
+#include "outputs/song_build.h"
 #include "play/passage_options.h"
 #include "text/format.h"
 
 namespace zirvon {
-
-enum class SourceKind { none, mml, tape, midi, recording };
 
 struct RunPlan {
     bool no_arguments = false;

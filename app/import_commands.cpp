@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "mml/mml_writer.h"
 #include "outputs/diagnostic_printer.h"
-#include "smf/midi_import.h"
 #include "system/file_kind.h"
 #include "tape/tape_header.h"
 #include "text/format.h"
@@ -26,30 +24,6 @@ std::string shell_word(const std::string& text) {
 }
 
 }  // namespace
-
-bool make_midi_build(const std::string& path, const std::string& bytes, Build& build,
-                     std::string& error) {
-    smf::ImportedSong imported;
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    if (!smf::import_midi({data, bytes.size()}, imported, error)) {
-        error = path + ": " + error;
-        return false;
-    }
-    // The words the MML that /mml writes opens with, so that its lines are these lines.
-    build.mml = write_mml(imported.song, {smf::import_comment(path.substr(path.find_last_of("/\\") + 1))});
-    build.analysis = analyze_source(build.mml->text, path);
-    build.messages = smf::summary_lines(imported.summary, path);
-    if (imported.notes.empty()) {
-        // Said once, in the words of a MIDI file rather than of MML.
-        auto& d = build.analysis.diagnostics;
-        const auto before = d.size();
-        std::erase_if(d, [](const Diagnostic& x) { return x.code == "nothing-to-hear"; });
-        build.analysis.counts.warnings -= static_cast<int>(before - d.size());
-        build.messages.push_back("warning: '" + path +
-                                 "' holds no notes to import: the song is empty");
-    }
-    return true;
-}
 
 std::optional<int> check_mml_file(const RunPlan& plan, const std::string& name, const OutputKind& kind,
                                   std::ostream& err) {

@@ -16,13 +16,6 @@ namespace zirvon {
 /// The longest MIDI file read.
 inline constexpr std::size_t kMaxMidiFile = std::size_t{16} << 20;
 
-/// Makes the bytes of the MIDI file at `path` into a build: imported, written
-/// as MML and compiled, so that every place in it is a place in that MML.
-/// The summary goes to build.messages. False, with a message, for a file
-/// that is not a MIDI file or is damaged.
-bool make_midi_build(const std::string& path, const std::string& bytes, Build& build,
-                     std::string& error);
-
 /// The refusal of MML written to `name`, before anything is read: a file
 /// that exists there, or a song.mml beside it, and that -o did not name, is
 /// someone's work.

@@ -27,26 +27,9 @@ void set_output(RunPlan& plan, const std::string& path) {
 
 void set_error(RunPlan& plan, const std::string& error) { plan.errors.push_back(error); }
 
-void set_bound(RunPlan& plan, const char* name, std::optional<play::Bound>& bound,
-               const std::string& value) {
+void set_passage_option(RunPlan& plan, std::string_view name, const std::string& value) {
     std::string error;
-    play::Bound b;
-    if (parse_bound(name, value, b, error)) {
-        bound = b;
-    } else {
-        set_error(plan, error);
-    }
-}
-
-void set_tracks(RunPlan& plan, const char* name, std::optional<play::TrackMask>& tracks,
-                const std::string& value) {
-    std::string error;
-    play::TrackMask mask = 0;
-    if (parse_track_list(name, value, mask, plan.warnings, error)) {
-        tracks = mask;
-    } else {
-        set_error(plan, error);
-    }
+    if (!read_passage_option(name, value, plan.passage, plan.warnings, error)) set_error(plan, error);
 }
 
 void set_cassette(RunPlan& plan, const std::string& value) {
@@ -79,16 +62,16 @@ constexpr Option kFixedOptions[] = {
     {"port", Takes::value, Match::word, [](RunPlan& p, const std::string& v) { p.port = v; },
      "/port=N|TEXT", "play on port N, the first whose name holds TEXT, or synth"},
     {"from", Takes::value, Match::word,
-     [](RunPlan& p, const std::string& v) { set_bound(p, "from", p.passage.from, v); },
+     [](RunPlan& p, const std::string& v) { set_passage_option(p, "from", v); },
      "/from=WHERE", "start at block N, time M:SS[.ss] or source line:L"},
     {"to", Takes::value, Match::word,
-     [](RunPlan& p, const std::string& v) { set_bound(p, "to", p.passage.to, v); },
+     [](RunPlan& p, const std::string& v) { set_passage_option(p, "to", v); },
      "/to=WHERE", "end with block N, at time M:SS[.ss] or with line:L"},
     {"solo", Takes::value, Match::word,
-     [](RunPlan& p, const std::string& v) { set_tracks(p, "solo", p.passage.solo, v); },
+     [](RunPlan& p, const std::string& v) { set_passage_option(p, "solo", v); },
      "/solo=LIST", "play only these tracks: 1-8, such as 1,3-5"},
     {"mute", Takes::value, Match::word,
-     [](RunPlan& p, const std::string& v) { set_tracks(p, "mute", p.passage.mute, v); },
+     [](RunPlan& p, const std::string& v) { set_passage_option(p, "mute", v); },
      "/mute=LIST", "play all tracks but these"},
     {"file", Takes::value, Match::word, set_file,
      "/file=N", "of a recording: work on its Nth file (the first music image)"},

@@ -5,13 +5,10 @@
 #include "app/import_commands.h"
 #include "app/recording_commands.h"
 #include "app/source_files.h"
-#include "mml/source_text.h"
 #include "outputs/diagnostic_printer.h"
-#include "outputs/messages.h"
 #include "system/file_kind.h"
 #include "system/input_file.h"
 #include "system/output_file.h"
-#include "tape/tape_header.h"
 #include "tape/tape_image.h"
 
 namespace zirvon {
@@ -34,24 +31,12 @@ bool holds(const std::string& name, const std::vector<std::uint8_t>& bytes) {
 }
 
 OutputSource output_source(const RunPlan& plan, const std::string& path, const Build& build,
-                           const play::Passage* passage, std::string& header_name) {
-    OutputSource source;
-    source.song = &build.analysis.song;
+                           const play::Passage* passage) {
+    OutputSource source = build_output_source(build, path, plan.tape_name, plan.tape_name_given, writes_image(plan));
     source.passage = passage;
     if (passage != nullptr) source.map = &build.analysis.map();
     source.passage_given = plan.passage.given();
-    source.file_name = path;
-    source.tape_name_given = plan.tape_name_given;
-    source.image = build.image;
     source.cassette = plan.cassette;
-    // The name the image is written with: the one given on the command
-    // line, else an image's own. The picture and the MIDI file show the name
-    // the image has after the run: an image that is not written keeps its own.
-    const bool renamed = plan.tape_name_given && (!build.from_image() || writes_image(plan));
-    header_name = build.from_image() && !renamed ? read_tape_header(build.image).name() : plan.tape_name;
-    source.tape_name = plan.tape_name_given ? std::string_view(plan.tape_name) : std::string_view(header_name);
-    source.title_tape_name = header_name;
-    if (build.mml) source.mml = &*build.mml;
     return source;
 }
 
@@ -85,6 +70,12 @@ FileResult write_one(const RunPlan& plan, const std::string& path, const Build& 
         result.error);
     result.written = result.ok;
     return result;
+}
+
+/// Whether the run plays the passage or writes a file that sounds it.
+bool sounds_passage(const RunPlan& plan) {
+    const std::vector<const OutputKind*> kinds = plan.extra_outputs();
+    return plan.play || std::any_of(kinds.begin(), kinds.end(), [](const OutputKind* k) { return k->sounds; });
 }
 
 }  // namespace
@@ -170,32 +161,13 @@ std::optional<int> check_run(const RunPlan& plan, const std::string& path, std::
 
 bool make_build(const RunPlan& plan, const std::string& path, std::string bytes, Build& build,
                 std::string& error) {
-    build = Build{};
     if (plan.kind == SourceKind::recording) return make_recording_build(plan, path, build, error);
-    if (plan.kind == SourceKind::midi) return make_midi_build(path, bytes, build, error);
-    if (plan.kind != SourceKind::tape) {
-        if (const std::string why = why_not_text(bytes); !why.empty()) {
-            error = "'" + path + "' is not MML: " + why;
-            return false;
-        }
-        build.analysis = analyze_source(std::move(bytes), path,
-                                        plan.reads_places() ? EventPlaces::recorded : EventPlaces::skipped);
-        return true;
-    }
-    build.analysis.name = path;
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    if (!load_tape_file(path, {data, bytes.size()}, build.analysis.song, error)) return false;
-    build.image.assign(data, data + bytes.size());
-    if (plan.asks_for(*output_for_option("mml"))) {
-        std::string header_name;
-        build.mml = song_as_mml(output_source(plan, path, build, nullptr, header_name));
+    const EventPlaces places = plan.reads_places() ? EventPlaces::recorded : EventPlaces::skipped;
+    if (!make_build(plan.kind, path, std::move(bytes), places, build, error)) return false;
+    if (build.from_image() && plan.asks_for(*output_for_option("mml"))) {
+        build.mml = song_as_mml(output_source(plan, path, build, nullptr));
     }
     return true;
-}
-
-bool has_nothing_to_hear(const Build& build) {
-    const std::vector<Diagnostic>& found = build.analysis.diagnostics;
-    return std::any_of(found.begin(), found.end(), [](const Diagnostic& d) { return d.code == "nothing-to-hear"; });
 }
 
 bool read_build(const RunPlan& plan, const std::string& path, Build& build, std::string& error) {
@@ -211,10 +183,6 @@ bool read_build(const RunPlan& plan, const std::string& path, Build& build, std:
         return false;
     }
     return read && make_build(plan, path, std::move(bytes), build, error);
-}
-
-std::optional<play::Passage> build_passage(const RunPlan& plan, const Build& build, std::string& error) {
-    return play::resolve_passage(plan.passage.request(), build.analysis.song, build.analysis.map(), error);
 }
 
 bool writes_image(const RunPlan& plan) {
@@ -248,8 +216,7 @@ std::string file_name(const RunPlan& plan, const std::string& path, const Output
 std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path, const Build& build,
                                     const std::vector<const OutputKind*>& kinds,
                                     const play::Passage* passage, bool stop_at_failure) {
-    std::string header_name;
-    const OutputSource source = output_source(plan, path, build, passage, header_name);
+    const OutputSource source = output_source(plan, path, build, passage);
     std::vector<FileResult> results;
     for (const OutputKind* kind : kinds) {
         if (kind->refusal == nullptr) continue;
@@ -274,25 +241,12 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
 }
 
 std::vector<std::uint8_t> run_image(const RunPlan& plan, const std::string& path, const Build& build) {
-    std::string header_name;
-    return carried_image(output_source(plan, path, build, nullptr, header_name));
+    return carried_image(output_source(plan, path, build, nullptr));
 }
 
-bool sounds_passage(const RunPlan& plan) {
-    const std::vector<const OutputKind*> kinds = plan.extra_outputs();
-    return plan.play || std::any_of(kinds.begin(), kinds.end(), [](const OutputKind* k) { return k->sounds; });
-}
-
-std::string silence_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
-    if (!sounds_passage(plan) || has_nothing_to_hear(build)) return {};
-    return passage_silence_warning(build.analysis.song, build.analysis.map(), passage,
-                                   plan.passage.solo || plan.passage.mute);
-}
-
-std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage) {
-    // A source's compile has warned about them already, where they are.
-    if (!sounds_passage(plan) || !build.from_image()) return {};
-    return passage_left_out_warning(build.analysis.song, build.analysis.map(), passage);
+std::vector<SoundWarning> run_sound_warnings(const RunPlan& plan, const Build& build, const play::Passage& passage) {
+    if (!sounds_passage(plan)) return {};
+    return sound_warnings(build, passage, plan.passage.solo || plan.passage.mute);
 }
 
 }  // namespace zirvon

@@ -1,8 +1,10 @@
 // The road from a source to its outputs, which a run walks once and /watch
 // on every save: the rules about what the command line asks for, the source
-// found and read (MML compiled, or an image loaded), and the files of the
-// output table written. Nothing else decides these things, so a run and
-// /watch cannot drift apart.
+// found and read, and the files of the output table written. What needs no
+// file (the song made of the bytes, the passage, the tape's names, the
+// warnings) is decided in the core, outputs/song_build.h, which the page
+// shares; nothing else decides these things, so a run, /watch and the page
+// cannot drift apart.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include "app/command_line.h"
 #include "outputs/analysis.h"
 #include "outputs/output_table.h"
+#include "outputs/song_build.h"
 #include "play/passage.h"
 
 namespace zirvon {
@@ -23,26 +26,6 @@ enum ExitStatus : int {
     kExitFailure = 1,      ///< unreadable source, MML errors, unwritable output...
     kExitUsage = 2,        ///< the command line asks for something impossible
     kExitInterrupted = 130 ///< a preview stopped by Ctrl+C
-};
-
-/// A source read and made into a song.
-struct Build {
-    /// The compiled MML, or for an image its song alone.
-    SourceAnalysis analysis;
-    /// An image's bytes; empty for MML.
-    std::vector<std::uint8_t> image;
-    /// What reading it has to say besides the MML's problems: the summary
-    /// of a MIDI file's import.
-    std::vector<std::string> messages;
-    /// The song as /mml writes it, made once when the run asks for /mml
-    /// (its warnings and its file read it) or when the source is a MIDI
-    /// file (the MML that was compiled).
-    std::optional<WrittenMml> mml;
-    /// A recording's music images, every one, in the order it holds them,
-    /// with their numbers among the files found (from 1).
-    std::vector<std::vector<std::uint8_t>> recorded;
-    std::vector<std::size_t> recorded_file;
-    bool from_image() const { return !image.empty(); }
 };
 
 /// The file to read: the name with its extension normalised (song.MML)
@@ -70,10 +53,6 @@ bool make_build(const RunPlan& plan, const std::string& path, std::string bytes,
 
 /// Reads the file at `path` and makes it into a build. False, with a message.
 bool read_build(const RunPlan& plan, const std::string& path, Build& build, std::string& error);
-
-/// The passage the options pick in the build's song. Nothing, with a
-/// message, when the song has no such place.
-std::optional<play::Passage> build_passage(const RunPlan& plan, const Build& build, std::string& error);
 
 /// Whether the run writes the image: a compile does, and playing an image
 /// writes it back; /list and playing MML do not.
@@ -114,17 +93,9 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
 /// after the run.
 std::vector<std::uint8_t> run_image(const RunPlan& plan, const std::string& path, const Build& build);
 
-/// Whether the compile found nothing to hear in the whole song.
-bool has_nothing_to_hear(const Build& build);
-
 /// For a run that sounds `passage` (plays it, or writes it as MIDI or
-/// audio): the warning that the tracks it sounds hold no note there, or
-/// nothing. A song with nothing to hear at all was warned about already.
-std::string silence_warning(const RunPlan& plan, const Build& build, const play::Passage& passage);
-
-/// For a run that sounds `passage` of an image: the warning about notes
-/// that MIDI cannot carry, or nothing. (A source's compile warns about them
-/// where they stand.)
-std::string left_out_warning(const RunPlan& plan, const Build& build, const play::Passage& passage);
+/// audio): the warnings about what is heard there (sound_warnings); none for
+/// a run that sounds nothing.
+std::vector<SoundWarning> run_sound_warnings(const RunPlan& plan, const Build& build, const play::Passage& passage);
 
 }  // namespace zirvon

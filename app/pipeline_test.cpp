@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_jobs.h"
 #include "tests/test_support.h"
 
 namespace zirvon {
@@ -214,6 +215,42 @@ TEST(Pipeline, ErrorsOutsideThePassagePlayedLetItPlay) {
     }
     EXPECT_FALSE(fs::exists(dir / "slip.MID"));
     EXPECT_FALSE(fs::exists(dir / "slip.MZT"));
+}
+
+// A run is decided whole before any of it is done: deciding shows, plays
+// and writes nothing, and lays out the jobs that do.
+TEST(Pipeline, ARunIsDecidedWholeBeforeAnythingIsDone) {
+    using Kind = Job::Kind;
+    TempDir dir;
+    write_bytes(dir / "song.mml", twelve_blocks());
+    write_bytes(dir / "bad.mml", "1[C] 12[D]\n");
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<Kind> jobs;
+        std::vector<std::string> files;
+        int status;
+    };
+    const std::vector<Case> cases{
+        {{"song.mml", "/midi", "/list"}, {Kind::show, Kind::write}, {".MID"}, 0},
+        {{"song.mml", "/play", "/svg", "/mute=1-8"}, {Kind::say, Kind::play, Kind::write}, {".SVG"}, 0},
+        {{"song.mml", "/watch"}, {Kind::watch}, {}, 0},
+        {{"song.mml", "/midi", "/from=13"}, {Kind::say}, {}, 2},
+        {{"bad.mml", "/midi"}, {Kind::say, Kind::say}, {}, 1},
+    };
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path());
+    for (const Case& c : cases) {
+        const RunJobs run = plan_jobs(parse_command_line(c.args));
+        std::vector<Kind> kinds;
+        for (const Job& job : run.jobs) kinds.push_back(job.kind);
+        std::vector<std::string> extensions;
+        for (const OutputKind* kind : run.files) extensions.emplace_back(kind->extension);
+        EXPECT_EQ(kinds, c.jobs) << testing::PrintToString(c.args);
+        EXPECT_EQ(extensions, c.files) << testing::PrintToString(c.args);
+        EXPECT_EQ(run.status, c.status) << testing::PrintToString(c.args);
+        EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 2);
+    }
+    fs::current_path(before);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Carries out a run plan: the run modes of the program.
+// A run of the program: plan_jobs decides it whole, then its jobs are done
+// in order.
 #pragma once
 
 #include <ostream>

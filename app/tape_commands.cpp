@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "outputs/diagnostic_printer.h"
-#include "outputs/listing.h"
 #include "tape/tape_header.h"
 #include "tape/tape_image.h"
 #include "text/format.h"
@@ -29,14 +28,6 @@ std::string changes(const RunPlan& plan, const std::vector<std::uint8_t>& image,
 }
 
 }  // namespace
-
-void list_tape_header(const std::string& path, const std::vector<std::uint8_t>& image,
-                      const Song& song, std::ostream& out, std::ostream& err) {
-    out << tape_header_text(read_tape_header(image));
-    for (const std::string& problem : tape_header_problems(image, song)) {
-        err << kProgram << "warning: " << path << ": " << problem << '\n';
-    }
-}
 
 std::string written_back_message(const RunPlan& plan, const std::string& path,
                                  const std::vector<std::uint8_t>& image, const Song& song) {

@@ -144,8 +144,8 @@ std::string Watcher::write_extras(const Build& build, const std::optional<play::
 }
 
 void Watcher::warn_about(const Build& build, const play::Passage& passage) {
-    for (const std::string& warning : {silence_warning(plan_, build, passage), left_out_warning(plan_, build, passage)}) {
-        if (!warning.empty()) err_ << "zirvon: warning: " << warning << '\n';
+    for (const SoundWarning& warning : run_sound_warnings(plan_, build, passage)) {
+        err_ << "zirvon: warning: " << warning.text << '\n';
     }
 }
 
@@ -156,13 +156,13 @@ void Watcher::write_outputs(const std::shared_ptr<const Build>& build) {
     }
     // An editor that empties the file, a crash, a full disk: what was saved
     // holds nothing to hear, and the last good image is worth more.
-    if (has_nothing_to_hear(*build)) {
+    if (build->nothing_to_hear()) {
         status("nothing to hear; " + not_written(plan_.output_name));
         return;
     }
     std::string error;
     std::optional<play::Passage> passage;
-    if (plan_.asks_for_a_passage()) passage = build_passage(plan_, *build, error);
+    if (plan_.asks_for_a_passage()) passage = build_passage(plan_.passage, *build, error);
     if (passage) warn_about(*build, *passage);
     std::string text =
         files_text(write_files(plan_, file_.path(), *build, {&image_output()}, nullptr, false), warnings_);
@@ -171,14 +171,14 @@ void Watcher::write_outputs(const std::shared_ptr<const Build>& build) {
 }
 
 void Watcher::replay(const std::shared_ptr<const Build>& build) {
-    if (!build || has_nothing_to_hear(*build)) {
+    if (!build || build->nothing_to_hear()) {
         serial_ = session_->hush();
         playing_ = false;
         status((build ? std::string("nothing to hear") : counted(errors_, "error")) + "; waiting for a change");
         return;
     }
     std::string error;
-    const std::optional<play::Passage> passage = build_passage(plan_, *build, error);
+    const std::optional<play::Passage> passage = build_passage(plan_.passage, *build, error);
     // With errors the song may lack the passage asked for: they come first.
     const std::string refusal = !passage ? error : error_in_passage(build->analysis, *passage);
     if (!refusal.empty()) {

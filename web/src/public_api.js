@@ -33,6 +33,8 @@ export function publicInterface(calls, position) {
         midi: (source, options = {}) => fileResult(calls.file('midi', source, options), false),
         wav: (source, options = {}) => fileResult(calls.file('wav', source, options), false),
         svg: (source, options = {}) => fileResult(calls.file('svg', source, options), true),
+        // The picture of the passage as it plays: of an image, renamed as /play writes it back.
+        roll: (source, options = {}) => fileResult(calls.roll(source, options), true),
         get player() {
             return position();
         },

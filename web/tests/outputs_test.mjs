@@ -158,6 +158,14 @@ async function checkImage(tab, folder, label, image, pageImage) {
             same(`${label}: /list of broken image ${i}`, [got.ok, `zirvon: ${got.message}`], [false, expected[0]]);
         }
     }
+    // Played with a new tape name, an image is written back renamed, and the
+    // picture of what plays is that of the renamed image.
+    fs.writeFileSync(path.join(folder, 'img.MZT'), image);
+    runNative(zirvon, folder, 'img.MZT', 'RENAMED');
+    if (runNative(zirvon, folder, 'img.MZT', '/svg').status === 0) {
+        const roll = await tab.evaluate((bytes) => window.zirvon.roll(new Uint8Array(bytes), { name: 'img.MZT', tapeName: 'RENAMED' }), Array.from(image));
+        same(`${label}: picture of a renamed image as it plays`, roll.data, read(folder, 'img.SVG').toString('utf8'));
+    }
 }
 
 /** Songs of three to eight tracks on two pitches: many notes sounded by

@@ -3,20 +3,16 @@
 #include <string>
 #include <string_view>
 
-#include "mml/mml_writer.h"
-#include "mml/source_text.h"
 #include "cassette/cassette_reader.h"
 #include "cassette/cassette_writer.h"
 #include "outputs/analysis.h"
 #include "outputs/cassette_text.h"
 #include "outputs/listing.h"
-#include "outputs/messages.h"
 #include "outputs/output_table.h"
+#include "outputs/song_build.h"
 #include "outputs/summary.h"
 #include "picture/roll.h"
 #include "play/passage.h"
-#include "smf/midi_import.h"
-#include "tape/tape_header.h"
 #include "web/wasm/request.h"
 
 namespace zirvon::web {
@@ -50,29 +46,20 @@ void list(const Request& request, Reply& reply, WireWriter& extra, const DataSin
     plain.output.clear();
     const std::optional<Prepared> song = prepare(plain, reply, false, "nothing listed");
     if (!song) return;
-    std::string text;
-    if (request.image) {
-        text = tape_header_text(read_tape_header(song->image));
-        for (const std::string& problem : tape_header_problems(song->image, song->song)) {
-            reply.warn(request.name + ": " + problem, "tape-header");
-        }
-        extra.text(song->tape_name);
-    }
-    text += listing_text(song->song, play::map_song(song->song));
+    std::vector<std::string> warnings;
+    const std::string text = listed_header(song->build, request.name, warnings) + listing_text(song->song(), song->map());
+    for (std::string& warning : warnings) reply.warn(std::move(warning), "tape-header");
+    if (request.image) extra.text(song->build.image_tape_name);
     data(bytes_of(text));
 }
 
 /// The warnings of a run that sounds the passage, as the command line gives
 /// them before it plays or writes.
 void warn_about_sound(const Prepared& song, Reply& reply) {
-    if (!song.nothing_to_hear) {
-        std::string silence = passage_silence_warning(song.song, *song.map, song.passage, song.tracks_chosen);
-        if (!silence.empty()) reply.warn(std::move(silence), "silence");
+    const bool tracks_chosen = song.options.solo || song.options.mute;
+    for (SoundWarning& warning : sound_warnings(song.build, *song.passage, tracks_chosen)) {
+        reply.warn(std::move(warning.text), warning.code);
     }
-    // A source's compile has warned about the notes left out where they are.
-    if (song.image.empty()) return;
-    std::string left_out = passage_left_out_warning(song.song, *song.map, song.passage);
-    if (!left_out.empty()) reply.warn(std::move(left_out), "left-out");
 }
 
 /// A file of the output table (a MIDI or WAV file, a picture) of the passage.
@@ -102,13 +89,13 @@ void play(const Request& request, Reply& reply, WireWriter& extra, const DataSin
     const std::optional<Prepared> song = prepare(request, reply, true, "nothing played", Errors::outside_passage);
     if (!song) return;
     warn_about_sound(*song, reply);
-    const play::Passage& passage = song->passage;
+    const play::Passage& passage = *song->passage;
     extra.u32(static_cast<std::uint32_t>(passage.start));
     extra.u32(static_cast<std::uint32_t>(passage.end));
     extra.u32(passage.audible);
-    extra.u32(static_cast<std::uint32_t>(song->map->block_starts.size()));
-    for (const std::uint64_t start : song->map->block_starts) extra.u32(static_cast<std::uint32_t>(start));
-    image_output().make(song->output_source(request), sink_of(data));
+    extra.u32(static_cast<std::uint32_t>(song->map().block_starts.size()));
+    for (const std::uint64_t start : song->map().block_starts) extra.u32(static_cast<std::uint32_t>(start));
+    image_output().make(song->output_source(request, true), sink_of(data));
 }
 
 /// The picture of the passage, and every note in it with its place in the
@@ -116,7 +103,7 @@ void play(const Request& request, Reply& reply, WireWriter& extra, const DataSin
 void roll(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
     const std::optional<Prepared> song = prepare(request, reply, true, "nothing drawn", Errors::outside_passage);
     if (!song) return;
-    const picture::Roll roll = picture::collect_roll(song->song, *song->map, song->passage);
+    const picture::Roll roll = picture::collect_roll(song->song(), song->map(), *song->passage);
     extra.u32(static_cast<std::uint32_t>(roll.notes.size()));
     for (const picture::RollNote& note : roll.notes) {
         extra.u8(static_cast<std::uint8_t>(note.track));
@@ -126,7 +113,8 @@ void roll(const Request& request, Reply& reply, WireWriter& extra, const DataSin
         extra.u32(note.place.column);
         extra.u32(note.place.end_column);
     }
-    write_roll_picture(roll, song->output_source(request), sink_of(data));
+    // What plays is the image as /play leaves it: renamed, when a name is given.
+    write_roll_picture(roll, song->output_source(request, true), sink_of(data));
 }
 
 /// The recording for the machine's tape input, as /cassette writes it; after
@@ -140,9 +128,8 @@ void cassette_recording(const Request& request, Reply& reply, WireWriter& extra,
     }
     const std::optional<Prepared> song = prepare(request, reply, false);
     if (!song) return;
-    OutputSource source = song->output_source(request);
     // The image as the page's .MZT gives it: with the tape name in the field.
-    source.title_tape_name = source.tape_name;
+    OutputSource source = song->output_source(request, true);
     source.cassette = format;
     const std::vector<std::uint8_t> image = carried_image(source);
     extra.text(cassette_summary(image, format));
@@ -159,18 +146,15 @@ void cassette_recording(const Request& request, Reply& reply, WireWriter& extra,
 /// A MIDI file (the request's source) made into MML as /mml writes it;
 /// after the reply the lines that say what the import kept and left out.
 void import_midi_file(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
-    smf::ImportedSong imported;
+    ImportedMml imported;
     std::string error;
-    if (!smf::import_midi(bytes_of(request.source), imported, error)) {
-        reply.fail(request.name + ": " + error);
+    if (!import_midi_source(request.name, bytes_of(request.source), imported, error)) {
+        reply.fail(error);
         return;
     }
-    const std::string base = request.name.substr(request.name.find_last_of("/\\") + 1);
-    data(bytes_of(write_mml(imported.song, {smf::import_comment(base)}).text));
-    std::vector<std::string> lines = smf::summary_lines(imported.summary, request.name);
-    if (imported.notes.empty()) lines.push_back("warning: '" + request.name + "' holds no notes to import: the song is empty");
-    extra.u32(static_cast<std::uint32_t>(lines.size()));
-    for (const std::string& line : lines) extra.text(line);
+    data(bytes_of(imported.mml.text));
+    extra.u32(static_cast<std::uint32_t>(imported.lines.size()));
+    for (const std::string& line : imported.lines) extra.text(line);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "mml/diagnostic.h"
 #include "outputs/analysis.h"
 #include "outputs/output_table.h"
+#include "outputs/song_build.h"
 #include "play/passage.h"
 #include "song/song.h"
 #include "web/wasm/wire.h"
@@ -65,26 +66,19 @@ enum class Errors { refuse, outside_passage };
 /// A song ready to play, draw or write: a source loaded or compiled, and the
 /// passage the options pick.
 struct Prepared {
-    Song song;
-    /// The song's map, made only when the passage is picked: a plain
-    /// compile never needs it.
-    std::optional<play::SongMap> map;
-    play::Passage passage;
-    bool passage_given = false;
-    /// /solo or /mute chose the tracks.
-    bool tracks_chosen = false;
-    /// The compile warned that the song holds nothing to hear at all.
-    bool nothing_to_hear = false;
-    /// The tape name: the request's for MML, the header's for an image.
-    std::string tape_name;
-    /// The image's bytes, for an image.
-    std::vector<std::uint8_t> image;
-    /// The compile of a source with errors that went on, to tell whether
-    /// they lie in the passage.
-    std::optional<SourceAnalysis> with_errors;
+    /// The source made into a song; its analysis keeps a compile's errors
+    /// that went on, to tell whether they lie in the passage.
+    Build build;
+    /// Picked only when asked for: a plain compile never maps the song.
+    std::optional<play::Passage> passage;
+    PassageOptions options;
 
-    /// What the output table makes a file of, for `request`.
-    OutputSource output_source(const Request& request) const;
+    const Song& song() const { return build.analysis.song; }
+    const play::SongMap& map() const { return build.analysis.map(); }
+    /// What the output table makes a file of, for `request`. With
+    /// `image_written`, a renamed image's picture shows its new name, as the
+    /// command line's does where it writes the image back (/play).
+    OutputSource output_source(const Request& request, bool image_written = false) const;
 };
 
 /// Reads the passage options, warns of a tape name that was cut, loads or
@@ -97,8 +91,5 @@ struct Prepared {
 /// of the passage holds one.
 std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_passage,
                                 std::string_view not_done = {}, Errors errors = Errors::refuse);
-
-/// The tape name of a new image: the request's, or the default one.
-std::string tape_name_of(const Request& request);
 
 }  // namespace zirvon::web
