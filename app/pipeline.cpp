@@ -123,6 +123,15 @@ std::optional<int> check_run(const RunPlan& plan, const std::string& path, std::
             return kExitUsage;
         }
     }
+    if (plan.kind == SourceKind::tape && plan.tape_name_given && !writes_image(plan)) {
+        // Only a recording for the machine carries a name the image does not get.
+        const std::vector<const OutputKind*> outputs = plan.extra_outputs();
+        if (std::none_of(outputs.begin(), outputs.end(), [](const OutputKind* k) { return k->option == "cassette"; })) {
+            err << kProgram << "warning: tape name '" << plan.tape_name
+                << "' is not used: the image is renamed only when it is played or nothing else is asked of it ('zirvon "
+                << plan.typed_name << " " << plan.tape_name << "')\n";
+        }
+    }
     if (plan.output_given && !writes_image(plan) && plan.extra_outputs().empty()) {
         err << kProgram << "warning: '" << plan.output_name << "' is not written: "
             << (plan.list ? "/list" : "/play of an MML source") << " writes no image\n";
@@ -241,7 +250,7 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
 }
 
 std::vector<std::uint8_t> run_image(const RunPlan& plan, const std::string& path, const Build& build) {
-    return carried_image(output_source(plan, path, build, nullptr));
+    return image_bytes(output_source(plan, path, build, nullptr));
 }
 
 std::vector<SoundWarning> run_sound_warnings(const RunPlan& plan, const Build& build, const play::Passage& passage) {

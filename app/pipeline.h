@@ -89,8 +89,8 @@ std::vector<FileResult> write_files(const RunPlan& plan, const std::string& path
                                     const std::vector<const OutputKind*>& kinds,
                                     const play::Passage* passage, bool stop_at_failure);
 
-/// The image /cassette carries: the run's song with the name its image has
-/// after the run.
+/// The image /cassette carries: the run's song with the tape name given,
+/// else the one it has.
 std::vector<std::uint8_t> run_image(const RunPlan& plan, const std::string& path, const Build& build);
 
 /// For a run that sounds `passage` (plays it, or writes it as MIDI or

@@ -25,7 +25,7 @@ bool hand_on(const std::vector<std::uint8_t>& bytes, const ByteSink& sink) { ret
 bool make_image(const OutputSource& source, const ByteSink& sink) { return hand_on(image_bytes(source), sink); }
 
 bool make_cassette(const OutputSource& source, const ByteSink& sink) {
-    return cassette::write_cassette_wav(carried_image(source), source.cassette, sink);
+    return cassette::write_cassette_wav(image_bytes(source), source.cassette, sink);
 }
 
 bool make_midi(const OutputSource& source, const ByteSink& sink) {
@@ -130,15 +130,6 @@ std::vector<std::uint8_t> image_bytes(const OutputSource& source) {
         return rebuild_tape_image(*source.song, source.image, renamed);
     }
     return build_tape_image(*source.song, source.tape_name);
-}
-
-std::vector<std::uint8_t> carried_image(const OutputSource& source) {
-    // The image as it stands after the run, as the MIDI file and the
-    // picture are named: an image that is not written keeps its own name.
-    OutputSource after = source;
-    after.tape_name = source.title_tape_name;
-    after.tape_name_given = source.tape_name_given && source.title_tape_name == source.tape_name;
-    return image_bytes(after);
 }
 
 std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source) {

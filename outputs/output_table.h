@@ -88,12 +88,10 @@ bool write_roll_picture(const picture::Roll& roll, const OutputSource& source, c
 WrittenMml song_as_mml(const OutputSource& source);
 
 /// The image the song makes with this source's name: the image's row's
-/// bytes, which the cassette recording carries.
+/// bytes, which the cassette recording carries. A tape name given for an
+/// image that is not written back still names the recording: it is a new
+/// tape, and the name typed is the one the machine should show.
 std::vector<std::uint8_t> image_bytes(const OutputSource& source);
-
-/// The image a cassette recording carries: the image as it stands after
-/// the run, named as the MIDI file and the picture are.
-std::vector<std::uint8_t> carried_image(const OutputSource& source);
 
 /// The bytes of an output, whole.
 std::vector<std::uint8_t> output_bytes(const OutputKind& kind, const OutputSource& source);

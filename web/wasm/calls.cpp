@@ -131,7 +131,7 @@ void cassette_recording(const Request& request, Reply& reply, WireWriter& extra,
     // The image as the page's .MZT gives it: with the tape name in the field.
     OutputSource source = song->output_source(request, true);
     source.cassette = format;
-    const std::vector<std::uint8_t> image = carried_image(source);
+    const std::vector<std::uint8_t> image = image_bytes(source);
     extra.text(cassette_summary(image, format));
     const cassette::CassetteSignal signal(image, format);
     extra.u32(static_cast<std::uint32_t>(signal.sections().size()));
