@@ -99,6 +99,26 @@ export class Calls {
         return { ...result, passage, blocks, image: result.data };
     }
 
+    /** What a MIDI output plays of `plan` (what play() gives): {length,
+     * ticks, bytes}, the passage's length and its messages, message i on
+     * passage tick ticks[i] with bytes[3i] to bytes[3i + 2], every track's;
+     * null when the image cannot be read. */
+    messages(plan) {
+        const r = this.core.passageMessages(plan.image, plan.passage.start, plan.passage.end);
+        if (!r) return null;
+        const length = r.u32();
+        const count = r.u32();
+        const ticks = new Uint32Array(count);
+        const bytes = new Uint8Array(3 * count);
+        for (let i = 0; i < count; i++) {
+            ticks[i] = r.u32();
+            bytes[3 * i] = r.u8();
+            bytes[3 * i + 1] = r.u8();
+            bytes[3 * i + 2] = r.u8();
+        }
+        return { length, ticks, bytes };
+    }
+
     /** The recording for the machine's tape input, as /cassette writes it
      * with the choices `options.cassette` ("fast,inverted"): its bytes, the
      * line that says what it comes to, and its parts ({what, first, frames}). */

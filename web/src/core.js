@@ -55,6 +55,22 @@ export class Core {
         return { reply: new WireReader(wire), data };
     }
 
+    /** What the passage `start` to `end` of the song in `image` sends to a
+     * MIDI output, as the core writes it (web/wasm/midi_messages.h): a
+     * WireReader, or null when the image cannot be read. */
+    passageMessages(image, start, end) {
+        const e = this.exports;
+        const at = e.zv_alloc(Math.max(image.length, 1));
+        new Uint8Array(e.memory.buffer, at, image.length).set(image);
+        const reply = e.zv_passage_messages(at, image.length, start, end);
+        e.zv_free(at);
+        if (!reply) return null;
+        const size = new DataView(e.memory.buffer).getUint32(reply, true);
+        const wire = new Uint8Array(e.memory.buffer, reply + 4, size).slice();
+        e.zv_free(reply);
+        return new WireReader(wire);
+    }
+
     /** Decodes a recording: `channels` (Float32Arrays of one length) at
      * `rate`, from the file `name`; the reply as a WireReader. */
     readRecording(channels, rate, name) {

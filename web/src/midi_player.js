@@ -1,0 +1,258 @@
+// The music on a Web MIDI output: the messages of the core's player (api.js
+// messages()) handed to the output ahead of time, each with the timestamp
+// of its tick (tick n, n x 20 ms after the start), so that the page's
+// timers, which wake late and unevenly, decide only how far ahead the
+// output is fed, never when a note sounds. It sends what the command
+// line's /play sends to a MIDI port: the channels reset as it starts,
+// the program changes of the MIDI file, the notes, and the reset again at
+// the end; a Stop takes back what the output holds, then all notes off and
+// the reset, as /play's interrupt.
+
+import { Player } from './player.js';
+
+const TICK_MS = 20;
+/** How far ahead the output is fed: more than a timer wakes late, and as
+ * long as a Stop or a toggle may take on an output that cannot take back
+ * what it holds (Chromium's has no clear()). */
+const AHEAD_MS = 200;
+/** A hidden page's timers wake about once a second. */
+const AHEAD_HIDDEN_MS = 2500;
+const PUMP_MS = 25;
+/** From Play to tick 0: time to hand the first ticks over. */
+const LEAD_MS = 40;
+const NOTE_OFF = 0x80;
+const NOTE_ON = 0x90;
+const PROGRAM_CHANGE = 0xc0;
+
+/** Controllers on channels 0 to 15, each channel's in the order given. */
+function everyChannel(...controllers) {
+    const messages = [];
+    for (let channel = 0; channel < 16; channel++) {
+        for (const controller of controllers) messages.push([0xb0 + channel, controller, 0]);
+    }
+    return messages;
+}
+
+/** Reset all controllers, then all notes off: what /play sends as it opens
+ * and closes a port. */
+const RESET = everyChannel(121, 123);
+/** All notes off: what /play sends when it is interrupted. */
+const NOTES_OFF = everyChannel(123);
+
+export class MidiPlayer extends Player {
+    /** `onError(message)` hears of an output that went away. */
+    constructor(calls, onError) {
+        super(null);
+        this.calls = calls;
+        this.onError = onError;
+        this.output = null;
+        this.song = null;
+        this.timer = 0;
+        this.horizon = 0; // the latest timestamp handed to the output
+    }
+
+    /** Plays on `output` (a MIDIOutput) from now on. */
+    use(output) {
+        this.stop();
+        this.output = output;
+        this.horizon = 0;
+    }
+
+    start(plan, loop) {
+        clearInterval(this.timer);
+        const pending = this.horizon > performance.now();
+        const cleared = pending && this.takeBack();
+        const song = this.calls.messages(plan);
+        if (!song) throw new Error('the image cannot be read');
+        this.serial++;
+        this.song = song;
+        this.passage = plan.passage;
+        this.blocks = plan.blocks;
+        this.loop = loop;
+        this.audible = plan.passage.audible;
+        this.programmed = 0; // the tracks whose program change has gone
+        this.programs = []; // each track's program change, where it has one
+        for (let i = 0; i < song.ticks.length && song.ticks[i] === 0; i++) {
+            const status = song.bytes[3 * i];
+            if ((status & 0xf0) === PROGRAM_CHANGE) this.programs[status & 0x0f] = [status, song.bytes[3 * i + 1]];
+        }
+        this.sounding = new Array(16).fill(-1); // the note each channel's track plays, heard or not
+        this.next = 0; // the next message of the turn
+        this.turn = 0;
+        this.scheduled = -1; // the last tick handed over
+        this.ended = false;
+        this.lastTick = 0;
+        // What an output that cannot take it back still holds plays first.
+        this.startTime = Math.max(performance.now() + LEAD_MS, pending && !cleared ? this.horizon : 0);
+        this.playing = true;
+        this.sendAll(RESET, this.startTime);
+        this.pump();
+        if (this.playing) this.timer = setInterval(() => this.pump(), PUMP_MS);
+    }
+
+    stop() {
+        clearInterval(this.timer);
+        if (!this.playing) return;
+        this.lastTick = this.position().tick;
+        if (!this.playing) return; // it had ended, and has been reset
+        this.playing = false;
+        try {
+            const cleared = this.takeBack();
+            const now = performance.now();
+            this.sendAll(NOTES_OFF, now);
+            this.sendAll(RESET, now);
+            // What the output holds still comes: silence it after that too.
+            if (!cleared && this.horizon > now) {
+                this.sendAll(NOTES_OFF, this.horizon);
+                this.sendAll(RESET, this.horizon);
+            }
+        } catch (error) {
+            this.fail(error);
+        }
+    }
+
+    setLoop(loop) {
+        this.loop = loop;
+    }
+
+    /** The tracks heard from the first tick not yet handed over: a track
+     * silenced has its note ended there, one heard again gets its program
+     * and sounds from its next note, as with the synthesizer. */
+    setAudible(audible) {
+        if (!this.playing) {
+            this.audible = audible;
+            return;
+        }
+        const at = this.timeOf(this.scheduled + 1);
+        try {
+            for (let k = 1; k <= 8; k++) {
+                const bit = 1 << k;
+                if ((this.audible & bit) && !(audible & bit) && this.sounding[k] >= 0) {
+                    this.send([NOTE_OFF + k, this.sounding[k], 127], at);
+                }
+                if (!(this.audible & bit) && (audible & bit) && this.programs[k] && !(this.programmed & bit)) {
+                    this.sendProgram(k, at);
+                }
+            }
+        } catch (error) {
+            this.fail(error);
+        }
+        this.audible = audible;
+    }
+
+    /** A key held for entry: its note-on or note-off, at once. */
+    key(status, note) {
+        this.output?.send([status, note, 127]);
+    }
+
+    heard() {}
+
+    position() {
+        if (this.playing) {
+            const elapsed = Math.max(0, Math.floor((performance.now() - this.startTime) / TICK_MS));
+            const length = this.length();
+            if (this.ended && elapsed >= this.endTick) {
+                this.lastTick = length;
+                this.finish();
+            } else {
+                this.lastTick = length > 0 ? elapsed % length : 0;
+            }
+        }
+        return { playing: this.playing, tick: this.lastTick, block: this.blockOf(this.lastTick) };
+    }
+
+    timeOf(tick) {
+        return this.startTime + tick * TICK_MS;
+    }
+
+    /** Feeds the output up to the tick the time ahead reaches. */
+    pump() {
+        if (!this.playing) return;
+        try {
+            const now = performance.now();
+            if (this.ended && now >= this.timeOf(this.endTick)) {
+                this.finish();
+                return;
+            }
+            const ahead = document.hidden ? AHEAD_HIDDEN_MS : AHEAD_MS;
+            this.schedule(Math.floor((now + ahead - this.startTime) / TICK_MS));
+        } catch (error) {
+            this.fail(error);
+        }
+    }
+
+    /** Hands over every message up to tick `last` (counted over the turns). */
+    schedule(last) {
+        const { ticks, bytes, length } = this.song;
+        for (;;) {
+            if (this.next === ticks.length) {
+                // The closing tick of a turn is the next turn's tick 0.
+                this.ended = !this.loop || length === 0;
+                if (this.ended) {
+                    this.endTick = this.turn * length + length;
+                    break;
+                }
+                this.turn++;
+                this.next = 0;
+            }
+            const tick = this.turn * length + ticks[this.next];
+            if (tick > last) break;
+            this.deliver(bytes[3 * this.next], bytes[3 * this.next + 1], bytes[3 * this.next + 2], this.timeOf(tick));
+            this.next++;
+        }
+        this.scheduled = Math.max(this.scheduled, last);
+    }
+
+    deliver(status, data1, data2, time) {
+        const k = status & 0x0f;
+        const kind = status & 0xf0;
+        if (kind === NOTE_ON) this.sounding[k] = data1;
+        if (kind === NOTE_OFF && this.sounding[k] === data1) this.sounding[k] = -1;
+        if (!(this.audible & (1 << k))) return;
+        if (kind === PROGRAM_CHANGE) {
+            // Once, whatever the turns of a loop.
+            if (!(this.programmed & (1 << k))) this.sendProgram(k, time);
+            return;
+        }
+        this.send([status, data1, data2], time);
+    }
+
+    sendProgram(k, time) {
+        this.send(this.programs[k], time);
+        this.programmed |= 1 << k;
+    }
+
+    /** The passage has played out: the channels reset, as /play closes. */
+    finish() {
+        clearInterval(this.timer);
+        this.playing = false;
+        try {
+            this.sendAll(RESET, Math.max(performance.now(), this.timeOf(this.endTick)));
+        } catch (error) {
+            this.fail(error);
+        }
+    }
+
+    /** Takes back what the output holds, where it can: true if it did. */
+    takeBack() {
+        if (typeof this.output?.clear !== 'function') return false;
+        this.output.clear();
+        this.horizon = 0;
+        return true;
+    }
+
+    send(data, time) {
+        this.output.send(data, time);
+        this.horizon = Math.max(this.horizon, time);
+    }
+
+    sendAll(messages, time) {
+        for (const message of messages) this.send(message, time);
+    }
+
+    fail(error) {
+        clearInterval(this.timer);
+        this.playing = false;
+        this.onError(`the MIDI output ${this.output?.name ?? ''} failed: ${error.message}`);
+    }
+}
