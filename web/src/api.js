@@ -119,6 +119,17 @@ export class Calls {
         return { length, ticks, bytes };
     }
 
+    /** The MML that MIDI keys `keys` pressed together (none: a rest) put
+     * at byte `offset` of the UTF-8 `source`, `length` long ("8", "4.";
+     * empty: the default length in force): {error, offset, text, track,
+     * pitch, note}, `offset` the byte where `text` goes. */
+    keyEntry(source, offset, keys, length = '') {
+        const number = Number.parseInt(length, 10) || 0;
+        const dots = (length.match(/\./g) ?? []).length;
+        const r = this.core.keyEntry(source, offset, keys, number, dots);
+        return { error: r.text(), offset: r.u32(), text: r.text(), track: r.i32(), pitch: r.i32(), note: r.text() };
+    }
+
     /** The recording for the machine's tape input, as /cassette writes it
      * with the choices `options.cassette` ("fast,inverted"): its bytes, the
      * line that says what it comes to, and its parts ({what, first, frames}). */

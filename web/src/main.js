@@ -9,6 +9,7 @@ import { Audio } from './audio.js';
 import { Cassette } from './cassette.js';
 import { Core } from './core.js';
 import { createEditor } from './editor.js';
+import { KeyEntry } from './entry.js';
 import { acceptFiles, isImageName } from './files.js';
 import { wireHelp } from './help.js';
 import { keptWork } from './keep.js';
@@ -131,6 +132,8 @@ async function start() {
         onChange: () => page.textChanged(),
         keys,
     });
+    new KeyEntry({ page, calls, transport, toggle: byId('entry'), length: byId('entry-length'),
+        rest: byId('entry-rest'), state: byId('entry-state') });
     page.name = first.name;
     el.tapeName.value = first.tapeName;
     if (first.saved) page.savedText = first.text;

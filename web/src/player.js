@@ -49,7 +49,7 @@ export class Player {
 
     /** A key held for entry: its note-on or note-off (`status`), at once. */
     key(status, note) {
-        this.audio.key(status, note);
+        this.audio.key(status, note).catch(() => {});
     }
 
     /** What the player in the audio thread says (worklet.js). */

@@ -6,7 +6,9 @@
 // channel, each message stamped with its tick, between the resets /play
 // sends; a solo pressed while it plays leaves no note hanging; Stop takes
 // back what the output holds, then all notes off and the reset. The largest
-// difference of a timestamp from its tick is printed, not judged.
+// difference of a timestamp from its tick is printed, not judged. Keys
+// pressed on the input put MML at the cursor that compiles to their
+// pitches, every one of the dialect's range.
 //   node web/tests/midi_test.mjs ZIRVON PAGE
 
 import fs from 'node:fs';
@@ -225,6 +227,79 @@ async function outputs(t) {
     await t.select('#output', 'clears');
 }
 
+/** Track 1's events in /list of the text `text`: [{code, length, gate}]. */
+function trackOne(text) {
+    fs.writeFileSync(path.join(folder, 'keys.mml'), text);
+    const compiled = runNative(zirvon, folder, 'keys.mml');
+    check(compiled.status === 0, `the text entered compiles: ${compiled.stderr}`);
+    const listing = runNative(zirvon, folder, 'keys.MZT', '/list').stdout.toString('utf8');
+    const track = listing.slice(listing.indexOf('Track 1:'), listing.indexOf('Track 2:'));
+    return [...track.matchAll(/^\s+\d+\s+\S+\s+(\d+)\s+(\d+)\s+(\d+)/gm)].map((m) => ({ code: +m[1], length: +m[2], gate: +m[3] }));
+}
+
+const keptText = (t) => t.evaluate(() => JSON.parse(localStorage.getItem('zirvon.work')).text);
+
+/** Presses `keys` together, and lets go once the text has changed or the
+ * entry's state says why not. */
+async function press(t, keys) {
+    const [text, state] = await t.evaluate((keys) => {
+        const seen = [JSON.parse(localStorage.getItem('zirvon.work')).text, document.getElementById('entry-state').textContent];
+        for (const key of keys) window.midiLog.key(0x90, key, 100);
+        return seen;
+    }, keys);
+    await t.waitForFunction((text, state) => JSON.parse(localStorage.getItem('zirvon.work')).text !== text ||
+        document.getElementById('entry-state').textContent !== state, { timeout: 5000, polling: 10 }, text, state);
+    await t.evaluate((keys) => { for (const key of keys) window.midiLog.key(0x80, key, 0); }, keys);
+    return keptText(t);
+}
+
+/** Every key of the dialect's range entered at the cursor, in an order
+ * that leaps octaves, half in the default length and half in sixteenths:
+ * the text compiles to the pitches pressed and the lengths chosen. */
+async function entry(t) {
+    await t.click('#entry');
+    check(await t.waitForFunction(() => document.getElementById('entry-state').textContent.includes('Stand-in keys'),
+        { timeout: 5000 }).catch(() => null), 'switched on, entry listens to the keyboard');
+    await t.click('#editor .cm-content');
+    await t.keyboard.down('Control');
+    await t.keyboard.press('End');
+    await t.keyboard.up('Control');
+    await t.keyboard.type('\n1[O4 L8 C ]');
+    await t.keyboard.press('ArrowLeft');
+    const keys = Array.from({ length: 104 }, (_, i) => 24 + ((i * 37) % 104));
+    await t.evaluate(() => { window.midiLog.sent = []; });
+    let text = '';
+    for (const [i, key] of keys.entries()) {
+        if (i === keys.length / 2) await t.select('#entry-length', '16');
+        text = await press(t, [key]);
+    }
+    const heard = (await t.evaluate(() => window.midiLog.sent)).slice(0, 2).map((m) => m.data);
+    check(same(heard, [[0x91, keys[0], 127], [0x81, keys[0], 127]]), `a key sounds on the output while it is held: ${JSON.stringify(heard)}`);
+    const events = trackOne(text);
+    const group = events.slice(-2 - keys.length, -2);
+    const reference = events.at(-3 - keys.length);
+    const wanted = keys.map((key, i) => [key - 24, i < keys.length / 2 ? reference.length : reference.length / 2]);
+    check(same(group.map((e) => [e.code, e.length]), wanted),
+        `every key from 24 to 127 compiles to its pitch and the length chosen: ${JSON.stringify(group.map((e) => e.code))}`);
+
+    // Keys together: the lowest; a key out of the dialect's range: nothing, and why.
+    const before = text;
+    text = await press(t, [64, 60]);
+    check(trackOne(text).at(-3).code === 36 && text.length > before.length, 'of keys pressed together the lowest is entered');
+    await t.keyboard.down('Control');
+    await t.keyboard.press('z');
+    await t.keyboard.up('Control');
+    check(await t.waitForFunction((b) => JSON.parse(localStorage.getItem('zirvon.work')).text === b, { timeout: 5000 }, before)
+        .catch(() => null), 'Undo takes back one entry whole');
+    check(await press(t, [23]) === before && (await t.$eval('#entry-state', (s) => s.textContent)) !== '',
+        'a key below the dialect\'s range enters nothing, and says why');
+    await t.click('#entry-rest');
+    const rest = trackOne(await keptText(t)).at(-3);
+    check(rest.code === 0 && rest.gate === 0, 'Rest enters a rest');
+    await t.click('#entry');
+    console.log(`entry: ${keys.length} keys (MIDI 24 to 127) entered and compiled to their pitches`);
+}
+
 const { browser, close } = await launch();
 try {
     const tab = await browser.newPage();
@@ -234,6 +309,7 @@ try {
     await tab.goto(pathToFileURL(page).href);
     await tab.evaluate(() => window.zirvonReady);
     await outputs(tab);
+    await entry(tab);
 } finally {
     await close();
 }

@@ -8,6 +8,7 @@
 
 #include "web/wasm/calls.h"
 #include "web/wasm/engine.h"
+#include "web/wasm/key_entry.h"
 #include "web/wasm/midi_messages.h"
 #include "web/wasm/wire.h"
 
@@ -66,6 +67,16 @@ __attribute__((export_name("zv_passage_messages"))) std::uint8_t* zv_passage_mes
     zirvon::web::WireWriter out;
     const zirvon::play::Passage passage{static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(end)};
     return zirvon::web::write_passage_messages({image, size}, passage, out) ? framed(out.data()) : nullptr;
+}
+
+/// The entry of the `count` keys at `keys` (MIDI note numbers) at byte
+/// `offset` of the source at `source` (web/wasm/key_entry.h), framed.
+__attribute__((export_name("zv_key_entry"))) std::uint8_t* zv_key_entry(const char* source, std::size_t size,
+                                                                        std::size_t offset, const int* keys,
+                                                                        std::size_t count, int number, int dots) {
+    zirvon::web::WireWriter out;
+    zirvon::web::write_key_entry({source, size}, offset, {keys, count}, number, dots, out);
+    return framed(out.data());
 }
 
 __attribute__((export_name("zv_engine_new"))) zirvon::web::Engine* zv_engine_new(unsigned rate) {
