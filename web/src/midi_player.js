@@ -22,6 +22,7 @@ const PUMP_MS = 25;
 const LEAD_MS = 40;
 const NOTE_OFF = 0x80;
 const NOTE_ON = 0x90;
+const CONTROL_CHANGE = 0xb0;
 const PROGRAM_CHANGE = 0xc0;
 
 /** Controllers on channels 0 to 15, each channel's in the order given. */
@@ -49,6 +50,7 @@ export class MidiPlayer extends Player {
         this.song = null;
         this.timer = 0;
         this.horizon = 0; // the latest timestamp handed to the output
+        this.ahead = []; // every message decided whose time is to come, heard or not: {data, time}
     }
 
     /** Plays on `output` (a MIDIOutput) from now on. */
@@ -80,12 +82,13 @@ export class MidiPlayer extends Player {
         this.next = 0; // the next message of the turn
         this.turn = 0;
         this.scheduled = -1; // the last tick handed over
+        this.ahead = [];
         this.ended = false;
         this.lastTick = 0;
         // What an output that cannot take it back still holds plays first.
         this.startTime = Math.max(performance.now() + LEAD_MS, pending && !cleared ? this.horizon : 0);
         this.playing = true;
-        this.sendAll(RESET, this.startTime);
+        for (const message of RESET) this.handOver(message, this.startTime);
         this.pump();
         if (this.playing) this.timer = setInterval(() => this.pump(), PUMP_MS);
     }
@@ -115,29 +118,60 @@ export class MidiPlayer extends Player {
         this.loop = loop;
     }
 
-    /** The tracks heard from the first tick not yet handed over: a track
-     * silenced has its note ended there, one heard again gets its program
-     * and sounds from its next note, as with the synthesizer. */
+    /** The tracks heard from now on, as with the synthesizer: a track
+     * silenced has its note ended, one heard again gets its program and
+     * sounds from its next note. An output that cannot take back what it
+     * holds plays that first: there they are heard from the first tick not
+     * yet handed over. */
     setAudible(audible) {
-        if (!this.playing) {
-            this.audible = audible;
-            return;
-        }
-        const at = this.timeOf(this.scheduled + 1);
         try {
-            for (let k = 1; k <= 8; k++) {
-                const bit = 1 << k;
-                if ((this.audible & bit) && !(audible & bit) && this.sounding[k] >= 0) {
-                    this.send([NOTE_OFF + k, this.sounding[k], 127], at);
-                }
-                if (!(this.audible & bit) && (audible & bit) && this.programs[k] && !(this.programmed & bit)) {
-                    this.sendProgram(k, at);
-                }
+            if (!this.playing) {
+                // Nothing plays.
+            } else if (typeof this.output.clear === 'function') {
+                this.rehear(audible);
+            } else {
+                this.hearFrom(this.timeOf(this.scheduled + 1), this.sounding, audible);
             }
         } catch (error) {
             this.fail(error);
         }
         this.audible = audible;
+    }
+
+    /** Ends at `time` the notes (`sounding`) of the tracks that `audible`
+     * silences, and gives those it brings back their programs. */
+    hearFrom(time, sounding, audible) {
+        for (let k = 1; k <= 8; k++) {
+            const bit = 1 << k;
+            if ((this.audible & bit) && !(audible & bit) && sounding[k] >= 0) {
+                this.send([NOTE_OFF + k, sounding[k], 127], time);
+            }
+            if (!(this.audible & bit) && (audible & bit) && this.programs[k] && !(this.programmed & bit)) {
+                this.sendProgram(k, time);
+            }
+        }
+    }
+
+    /** Takes back what the output holds and hands it over again for the
+     * tracks `audible` hears, from now. */
+    rehear(audible) {
+        const now = performance.now();
+        this.output.clear();
+        this.horizon = 0;
+        const coming = this.ahead.filter((m) => m.time > now);
+        // The note each track sounds now: the last decided, before what is to come.
+        const sounding = this.sounding.slice();
+        for (const { data } of [...coming].reverse()) {
+            if ((data[0] & 0xf0) === NOTE_ON) sounding[data[0] & 0x0f] = -1;
+            if ((data[0] & 0xf0) === NOTE_OFF) sounding[data[0] & 0x0f] = data[1];
+        }
+        for (const { data } of coming) {
+            if ((data[0] & 0xf0) === PROGRAM_CHANGE) this.programmed &= ~(1 << (data[0] & 0x0f));
+        }
+        this.hearFrom(now, sounding, audible);
+        this.audible = audible;
+        this.ahead = [];
+        for (const m of coming) this.handOver(m.data, m.time);
     }
 
     /** A key held for entry: its note-on or note-off, at once. */
@@ -174,6 +208,7 @@ export class MidiPlayer extends Player {
                 this.finish();
                 return;
             }
+            this.ahead = this.ahead.filter((m) => m.time > now);
             const ahead = document.hidden ? AHEAD_HIDDEN_MS : AHEAD_MS;
             this.schedule(Math.floor((now + ahead - this.startTime) / TICK_MS));
         } catch (error) {
@@ -208,13 +243,22 @@ export class MidiPlayer extends Player {
         const kind = status & 0xf0;
         if (kind === NOTE_ON) this.sounding[k] = data1;
         if (kind === NOTE_OFF && this.sounding[k] === data1) this.sounding[k] = -1;
-        if (!(this.audible & (1 << k))) return;
+        this.handOver(kind === PROGRAM_CHANGE ? [status, data1] : [status, data1, data2], time);
+    }
+
+    /** Sends a message decided for `time` if its track is heard, and keeps
+     * it while its time is to come. */
+    handOver(data, time) {
+        this.ahead.push({ data, time });
+        const k = data[0] & 0x0f;
+        const kind = data[0] & 0xf0;
+        if (kind !== CONTROL_CHANGE && !(this.audible & (1 << k))) return;
         if (kind === PROGRAM_CHANGE) {
             // Once, whatever the turns of a loop.
             if (!(this.programmed & (1 << k))) this.sendProgram(k, time);
             return;
         }
-        this.send([status, data1, data2], time);
+        this.send(data, time);
     }
 
     sendProgram(k, time) {

@@ -31,7 +31,14 @@ function standIn() {
         send(data, timestamp) {
             log.sent.push({ port: id, data: Array.from(data), timestamp: timestamp ?? 0, at: performance.now() });
         },
-        ...(clears ? { clear() { log.sent.push({ port: id, clear: true, at: performance.now() }); } } : {}),
+        // What is taken back is what has not gone out: the messages of times to come.
+        ...(clears ? {
+            clear() {
+                const now = performance.now();
+                log.sent = log.sent.filter((m) => m.port !== id || !(m.timestamp > now));
+                log.sent.push({ port: id, clear: true, at: now });
+            },
+        } : {}),
     });
     const input = {
         id: 'keys', name: 'Stand-in keys', type: 'input', state: 'connected', connection: 'open',
@@ -158,7 +165,7 @@ const reached = (tick) => window.zirvon.player.tick >= tick;
 /** The Stop's messages at the end of `sent`: what the output holds taken
  * back, then all notes off and the reset; {music, stop}. */
 function stopped(what, sent) {
-    const at = sent.findIndex((m) => m.clear);
+    const at = sent.findLastIndex((m) => m.clear);
     check(at > 0 && same(sent.slice(at + 1).map((m) => m.data), [...NOTES_OFF, ...RESET]),
         `${what}: Stop clears the output, then all notes off and the reset`);
     return sent.slice(0, Math.max(at, 0));
@@ -197,7 +204,7 @@ async function outputs(t) {
     ({ start, music } = parts(sent));
     compare('Loop', stopped('Loop', music), start, native('/from=line:6', '/to=line:6'), { turns: 2, length: 102 });
 
-    // Track 1 soloed while the song plays: the others end their notes.
+    // Track 1 soloed while the song plays: the others end their notes at once.
     sent = await sentWhile(t, () => t.click('#play'), reached, 130);
     await t.click('#solo-1');
     await t.waitForFunction(reached, { polling: 50 }, 190);
@@ -206,6 +213,10 @@ async function outputs(t) {
     sent = (await t.evaluate(() => window.midiLog.sent)).filter((m) => m.port === 'clears');
     ({ start, music } = parts(sent));
     music = stopped('Solo', music);
+    const soloAt = music.find((m) => m.clear)?.at;
+    music = music.filter((m) => !m.clear);
+    check(soloAt && !music.some((m) => (m.data[0] & 15) > 1 && (m.data[0] & 15) <= 8 && m.timestamp > soloAt),
+        'on an output that takes back what it holds, a solo silences the other tracks at once');
     compare('Solo while it plays', music, start, native(), { cut: true });
     for (const channel of [2, 3]) {
         const notes = music.filter((m) => (m.data[0] & 15) === channel && (m.data[0] & 0xe0) === 0x80);
@@ -215,12 +226,21 @@ async function outputs(t) {
 
     // An output that cannot take back what it holds: the same resets at once and after all it holds.
     await t.select('#output', 'holds');
-    sent = await sentWhile(t, () => t.click('#play'), reached, 40, 'holds');
+    // A toggle there takes effect from the first tick not handed over.
+    sent = await sentWhile(t, () => t.click('#play'), reached, 30, 'holds');
+    await t.click('#mute-1');
+    await t.waitForFunction(reached, { polling: 50 }, 60);
     await t.click('#stop');
+    await t.click('#mute-1');
     sent = (await t.evaluate(() => window.midiLog.sent)).filter((m) => m.port === 'holds');
     const stopAt = sent.findIndex((m, i) => i >= 32 && same(m.data, NOTES_OFF[0]));
     const held = sent.slice(32, stopAt).filter((m) => m.timestamp > sent[stopAt].timestamp);
     const resets = sent.slice(stopAt);
+    const ones = sent.slice(32, stopAt).filter((m) => (m.data[0] & 0xef) === 0x81);
+    const due = native()[1].filter((m) => m.data[0] === 0x91 && sent[0].timestamp + m.tick * 20 < sent[stopAt].timestamp);
+    check(ones.length > 0 && ones.length % 2 === 0 && ones.every((m, i) => (m.data[0] === 0x91) === (i % 2 === 0)) &&
+        ones.length / 2 < due.length, 'track 1, muted while it plays on an output that cannot take back, is silenced, ' +
+        `leaving no note hanging: ${ones.length / 2} of its ${due.length} notes sent before the Stop`);
     check(stopAt > 32 && same(resets.map((m) => m.data), [...NOTES_OFF, ...RESET, ...(held.length ? [...NOTES_OFF, ...RESET] : [])]) &&
         resets.slice(48).every((m) => held.every((h) => m.timestamp >= h.timestamp)),
     `Stop without clear(): the resets at once, and after the ${held.length} messages the output holds`);
