@@ -6,8 +6,8 @@
 
 namespace zirvon::web {
 
-void write_key_entry(std::string_view source, std::size_t offset, std::span<const int> keys, int number, int dots,
-                     WireWriter& out) {
+void write_key_entry(std::string_view source, std::size_t offset, std::span<const int> keys,
+                     int number, int dots, WireWriter& out) {
     std::optional<EntryLength> length;
     if (number > 0) length = EntryLength{number, dots};
     const StepEntry entry = step_entry(source, offset, keys, length);

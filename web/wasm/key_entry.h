@@ -16,7 +16,7 @@ namespace zirvon::web {
 /// entered (empty when it is), the byte offset where the text goes, the
 /// text, the track, the pitch code (-1 for a rest) and a note for the
 /// composer (keys of which only the lowest was entered).
-void write_key_entry(std::string_view source, std::size_t offset, std::span<const int> keys, int number, int dots,
-                     WireWriter& out);
+void write_key_entry(std::string_view source, std::size_t offset, std::span<const int> keys,
+                     int number, int dots, WireWriter& out);
 
 }  // namespace zirvon::web

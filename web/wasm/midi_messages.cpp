@@ -16,7 +16,8 @@ struct Stamped {
 
 }  // namespace
 
-bool write_passage_messages(std::span<const std::uint8_t> image, const play::Passage& passage, WireWriter& out) {
+bool write_passage_messages(std::span<const std::uint8_t> image, const play::Passage& passage,
+                            WireWriter& out) {
     Song song;
     std::string error;
     if (!load_tape_image(image, song, error)) return false;
@@ -24,10 +25,11 @@ bool write_passage_messages(std::span<const std::uint8_t> image, const play::Pas
     every_track.audible = play::kAllPlayedTracks;
     std::vector<Stamped> sent;
     play::TrackMask sending = 0;
-    const play::PassageRun run = play::play_passage(song, every_track, [&](std::uint64_t tick, const play::MidiMessage& m) {
-        sent.push_back({tick, m});
-        sending = static_cast<play::TrackMask>(sending | (1u << (m.status & 0x0F)));
-    });
+    const play::PassageRun run =
+        play::play_passage(song, every_track, [&](std::uint64_t tick, const play::MidiMessage& m) {
+            sent.push_back({tick, m});
+            sending = static_cast<play::TrackMask>(sending | (1u << (m.status & 0x0F)));
+        });
     std::vector<Stamped> programs;
     for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
         if ((sending >> k) & 1u) programs.push_back({0, smf::program_change(k)});

@@ -19,6 +19,7 @@ namespace zirvon::web {
 /// starts with the program change of every track that sends anything, as
 /// /midi writes them; then come the player's messages in the order the live
 /// preview sends them. False, writing nothing, when the image cannot be read.
-bool write_passage_messages(std::span<const std::uint8_t> image, const play::Passage& passage, WireWriter& out);
+bool write_passage_messages(std::span<const std::uint8_t> image, const play::Passage& passage,
+                            WireWriter& out);
 
 }  // namespace zirvon::web
