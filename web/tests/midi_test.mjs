@@ -1,14 +1,15 @@
 // The page on MIDI, in headless Chromium with a stand-in for the browser's
 // MIDI access (outputs that record what they are sent with its timestamp,
 // one without clear(); an input the test plays): nothing is asked before
-// the composer picks MIDI; Play, Play selection, a muted track and Loop send
-// what the program's /midi file of the same passage holds, channel by
-// channel, each message stamped with its tick, between the resets /play
-// sends; a solo pressed while it plays leaves no note hanging; Stop takes
-// back what the output holds, then all notes off and the reset. The largest
-// difference of a timestamp from its tick is printed, not judged. Keys
-// pressed on the input put MML at the cursor that compiles to their
-// pitches, every one of the dialect's range.
+// the composer picks MIDI; Play, Play selection, from the cursor, a muted
+// track and Loop send what the program's /midi file of the same passage
+// holds, channel by channel, each message stamped with its tick, between
+// the resets /play sends; a solo or mute pressed while it plays silences
+// the track and leaves no note hanging; Stop takes back what the output
+// holds, then all notes off and the reset. The largest difference of a
+// timestamp from its tick is printed, not judged. Keys pressed on the input
+// put MML at the cursor that compiles to their pitches, every one of the
+// dialect's range, and sound on the output while held.
 //   node web/tests/midi_test.mjs ZIRVON PAGE
 
 import fs from 'node:fs';
@@ -193,6 +194,13 @@ async function outputs(t) {
     ({ start, music } = parts(await sentWhile(t, () => t.click('#play-selection'), ended)));
     compare('Play selection, track 2 muted', music.slice(0, -32), start, native('/from=line:6', '/to=line:6', '/mute=2'));
     await t.click('#mute-2');
+
+    // Play from the cursor, stopped on its way.
+    await cursorOnLine(t, 6);
+    await sentWhile(t, () => t.click('#play-cursor'), reached, 60);
+    await t.click('#stop');
+    ({ start, music } = parts((await t.evaluate(() => window.midiLog.sent)).filter((m) => m.port === 'clears')));
+    compare('Play from cursor', stopped('Play from cursor', music), start, native('/from=line:6:1'), { cut: true });
 
     // Loop: block 3 (102 ticks) twice over and on, then Stop.
     await t.click('#loop');
