@@ -15,7 +15,7 @@ const TICK_MS = 20;
  * long as a Stop or a toggle may take on an output that cannot take back
  * what it holds (Chromium's has no clear()). */
 const AHEAD_MS = 200;
-/** A hidden page's timers wake about once a second. */
+/** A hidden page's timers may wake only once a second. */
 const AHEAD_HIDDEN_MS = 2500;
 const PUMP_MS = 25;
 /** From Play to tick 0: time to hand the first ticks over. */
@@ -24,6 +24,30 @@ const NOTE_OFF = 0x80;
 const NOTE_ON = 0x90;
 const CONTROL_CHANGE = 0xb0;
 const PROGRAM_CHANGE = 0xc0;
+
+/** Calls `wake` every `ms` from a worker's timer, which the browser slows
+ * down far less than a hidden page's own (to once a minute after a few
+ * minutes: the composer may well be in another window, at the
+ * synthesizer); from the page's timer where no worker starts. Returns
+ * what stops it. */
+function everyMs(ms, wake) {
+    let timer = 0;
+    const fallBack = () => {
+        timer ||= setInterval(wake, ms);
+    };
+    let worker = null;
+    try {
+        worker = new Worker(`data:text/javascript,setInterval(() => postMessage(0), ${ms})`);
+        worker.onmessage = wake;
+        worker.onerror = fallBack;
+    } catch {
+        fallBack();
+    }
+    return () => {
+        worker?.terminate();
+        clearInterval(timer);
+    };
+}
 
 /** Controllers on channels 0 to 15, each channel's in the order given. */
 function everyChannel(...controllers) {
@@ -48,7 +72,7 @@ export class MidiPlayer extends Player {
         this.onError = onError;
         this.output = null;
         this.song = null;
-        this.timer = 0;
+        this.stopTimer = () => {};
         this.horizon = 0; // the latest timestamp handed to the output
         this.ahead = []; // every message decided whose time is to come, heard or not: {data, time}
     }
@@ -61,7 +85,7 @@ export class MidiPlayer extends Player {
     }
 
     start(plan, loop) {
-        clearInterval(this.timer);
+        this.stopTimer();
         const pending = this.horizon > performance.now();
         const cleared = pending && this.takeBack();
         const song = this.calls.messages(plan);
@@ -90,11 +114,11 @@ export class MidiPlayer extends Player {
         this.playing = true;
         for (const message of RESET) this.handOver(message, this.startTime);
         this.pump();
-        if (this.playing) this.timer = setInterval(() => this.pump(), PUMP_MS);
+        if (this.playing) this.stopTimer = everyMs(PUMP_MS, () => this.pump());
     }
 
     stop() {
-        clearInterval(this.timer);
+        this.stopTimer();
         if (!this.playing) return;
         this.lastTick = this.position().tick;
         if (!this.playing) return; // it had ended, and has been reset
@@ -268,7 +292,7 @@ export class MidiPlayer extends Player {
 
     /** The passage has played out: the channels reset, as /play closes. */
     finish() {
-        clearInterval(this.timer);
+        this.stopTimer();
         this.playing = false;
         try {
             this.sendAll(RESET, Math.max(performance.now(), this.timeOf(this.endTick)));
@@ -295,7 +319,7 @@ export class MidiPlayer extends Player {
     }
 
     fail(error) {
-        clearInterval(this.timer);
+        this.stopTimer();
         this.playing = false;
         this.onError(`the MIDI output ${this.output?.name ?? ''} failed: ${error.message}`);
     }
