@@ -74,8 +74,8 @@ Bytes tempo_track(std::string_view tape_name, std::uint64_t end_tick) {
 Bytes note_track(int k, const std::vector<Timed>& messages, std::uint64_t end_tick) {
     Bytes body;
     put_name(body, "Track " + std::to_string(k));
-    body.insert(body.end(), {0x00, static_cast<std::uint8_t>(0xC0 | k),
-                             static_cast<std::uint8_t>(kTrackPrograms[static_cast<std::size_t>(k - kFirstPlayedTrack)] - 1)});
+    const play::MidiMessage program = program_change(k);
+    body.insert(body.end(), {0x00, program.status, program.data1});
     std::uint64_t now = 0;
     for (const Timed& t : messages) {
         put_vlq(body, static_cast<std::uint32_t>(t.tick - now));

@@ -24,6 +24,13 @@ struct MidiFileBytes {
     play::PassageRun run;
 };
 
+/// The program change that starts track k (1 to 8) of a file, on channel
+/// k: the General MIDI sound nearest the built-in synthesizer's voice for it.
+inline play::MidiMessage program_change(int k) {
+    return {static_cast<std::uint8_t>(0xC0 | k),
+            static_cast<std::uint8_t>(kTrackPrograms[static_cast<std::size_t>(k - kFirstPlayedTrack)] - 1), 0};
+}
+
 /// Builds a format 1 file of a passage: a tempo track named after the tape
 /// name (its sequence name; none when the name is empty), then one track
 /// named "Track k" for each of tracks 1 to 8 that sends anything: the

@@ -99,6 +99,37 @@ export class Calls {
         return { ...result, passage, blocks, image: result.data };
     }
 
+    /** What a MIDI output plays of `plan` (what play() gives): {length,
+     * ticks, bytes}, the passage's length and its messages, message i on
+     * passage tick ticks[i] with bytes[3i] to bytes[3i + 2], every track's;
+     * null when the image cannot be read. */
+    messages(plan) {
+        const r = this.core.passageMessages(plan.image, plan.passage.start, plan.passage.end);
+        if (!r) return null;
+        const length = r.u32();
+        const count = r.u32();
+        const ticks = new Uint32Array(count);
+        const bytes = new Uint8Array(3 * count);
+        for (let i = 0; i < count; i++) {
+            ticks[i] = r.u32();
+            bytes[3 * i] = r.u8();
+            bytes[3 * i + 1] = r.u8();
+            bytes[3 * i + 2] = r.u8();
+        }
+        return { length, ticks, bytes };
+    }
+
+    /** The MML that MIDI keys `keys` pressed together (none: a rest) put
+     * at byte `offset` of the UTF-8 `source`, `length` long ("8", "4.";
+     * empty: the default length in force): {error, offset, text, track,
+     * pitch, note}, `offset` the byte where `text` goes. */
+    keyEntry(source, offset, keys, length = '') {
+        const number = Number.parseInt(length, 10) || 0;
+        const dots = (length.match(/\./g) ?? []).length;
+        const r = this.core.keyEntry(source, offset, keys, number, dots);
+        return { error: r.text(), offset: r.u32(), text: r.text(), track: r.i32(), pitch: r.i32(), note: r.text() };
+    }
+
     /** The recording for the machine's tape input, as /cassette writes it
      * with the choices `options.cassette` ("fast,inverted"): its bytes, the
      * line that says what it comes to, and its parts ({what, first, frames}). */

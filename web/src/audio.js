@@ -76,6 +76,13 @@ export class Audio {
         this.node?.port.postMessage({ type: 'audible', audible });
     }
 
+    /** Sounds a key's note-on or note-off beside what plays. */
+    async key(status, note) {
+        await this.prepare();
+        this.node.port.postMessage({ type: 'key', status, note });
+        if (this.context.state !== 'running') await this.context.resume().catch(() => {});
+    }
+
     /** The frame that is heard now, counted on the context's clock. */
     heardFrame() {
         const context = this.context;

@@ -55,6 +55,39 @@ export class Core {
         return { reply: new WireReader(wire), data };
     }
 
+    /** What the passage `start` to `end` of the song in `image` sends to a
+     * MIDI output, as the core writes it (web/wasm/midi_messages.h): a
+     * WireReader, or null when the image cannot be read. */
+    passageMessages(image, start, end) {
+        const e = this.exports;
+        const at = e.zv_alloc(Math.max(image.length, 1));
+        new Uint8Array(e.memory.buffer, at, image.length).set(image);
+        const reply = e.zv_passage_messages(at, image.length, start, end);
+        e.zv_free(at);
+        if (!reply) return null;
+        const size = new DataView(e.memory.buffer).getUint32(reply, true);
+        const wire = new Uint8Array(e.memory.buffer, reply + 4, size).slice();
+        e.zv_free(reply);
+        return new WireReader(wire);
+    }
+
+    /** The entry of MIDI keys `keys` at byte `offset` of `source` (UTF-8
+     * bytes), `number` long with `dots` (web/wasm/key_entry.h): a WireReader. */
+    keyEntry(source, offset, keys, number, dots) {
+        const e = this.exports;
+        const at = e.zv_alloc(Math.max(source.length, 1));
+        new Uint8Array(e.memory.buffer, at, source.length).set(source);
+        const keysAt = e.zv_alloc(Math.max(keys.length, 1) * 4);
+        new Int32Array(e.memory.buffer, keysAt, keys.length).set(keys);
+        const reply = e.zv_key_entry(at, source.length, offset, keysAt, keys.length, number, dots);
+        e.zv_free(keysAt);
+        e.zv_free(at);
+        const size = new DataView(e.memory.buffer).getUint32(reply, true);
+        const wire = new Uint8Array(e.memory.buffer, reply + 4, size).slice();
+        e.zv_free(reply);
+        return new WireReader(wire);
+    }
+
     /** Decodes a recording: `channels` (Float32Arrays of one length) at
      * `rate`, from the file `name`; the reply as a WireReader. */
     readRecording(channels, rate, name) {

@@ -9,10 +9,13 @@ import { Audio } from './audio.js';
 import { Cassette } from './cassette.js';
 import { Core } from './core.js';
 import { createEditor } from './editor.js';
+import { KeyEntry } from './entry.js';
 import { acceptFiles, isImageName } from './files.js';
 import { wireHelp } from './help.js';
 import { keptWork } from './keep.js';
 import { showSummary } from './messages.js';
+import { MidiPlayer } from './midi_player.js';
+import { OutputChoice } from './outputs.js';
 import { Page } from './page.js';
 import { Player } from './player.js';
 import { publicInterface } from './public_api.js';
@@ -99,6 +102,12 @@ async function start() {
     const audio = new Audio(module, (message) => player.heard(message));
     player = new Player(audio);
     const transport = new Transport({ page, player, roll, elements: el });
+    const midi = new MidiPlayer(calls, (why) => {
+        transport.finish();
+        showSummary(el.summary, why, true);
+    });
+    new OutputChoice({ select: byId('output'), transport, synth: player, midi,
+        complain: (why) => showSummary(el.summary, why, true) });
 
     // Escape is left to the editor, where it is the first half of
     // Escape Tab, the way out of a text that takes Tab for itself; there
@@ -123,6 +132,8 @@ async function start() {
         onChange: () => page.textChanged(),
         keys,
     });
+    new KeyEntry({ page, calls, transport, toggle: byId('entry'), length: byId('entry-length'),
+        rest: byId('entry-rest'), state: byId('entry-state') });
     page.name = first.name;
     el.tapeName.value = first.tapeName;
     if (first.saved) page.savedText = first.text;
@@ -132,7 +143,7 @@ async function start() {
     on('stop', () => transport.stop());
     on('play-cursor', () => transport.play('cursor'));
     on('play-selection', () => transport.play('selection'));
-    el.loop.addEventListener('change', () => player.setLoop(el.loop.checked));
+    el.loop.addEventListener('change', () => transport.player.setLoop(el.loop.checked));
     wireTracks(el.tracks, () => {
         transport.tracksChanged();
         page.drawRoll();
@@ -197,7 +208,7 @@ async function start() {
     page.compile();
     page.keep();
     if (damaged) showSummary(el.summary, 'the link is damaged: the source in it cannot be read', true);
-    window.zirvon = publicInterface(calls, () => player.position());
+    window.zirvon = publicInterface(calls, () => transport.player.position());
     performance.mark('zirvon: ready');
     markReady(window.zirvon);
     // The audio is made now, so that Play has only to resume it.

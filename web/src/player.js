@@ -47,6 +47,11 @@ export class Player {
         this.audio.setAudible(audible);
     }
 
+    /** A key held for entry: its note-on or note-off (`status`), at once. */
+    key(status, note) {
+        this.audio.key(status, note).catch(() => {});
+    }
+
     /** What the player in the audio thread says (worklet.js). */
     heard(message) {
         if (message.serial !== this.serial) return;

@@ -45,6 +45,8 @@ class ZirvonPlayer extends AudioWorkletProcessor {
             this.stoppedOn = currentFrame;
         } else if (message.type === 'audible') {
             core.zv_engine_set_audible(this.engine, message.audible);
+        } else if (message.type === 'key') {
+            core.zv_engine_key(this.engine, message.status, message.note);
         } else if (message.type === 'loop') {
             core.zv_engine_set_loop(this.engine, message.loop ? 1 : 0);
         }

@@ -30,6 +30,8 @@ public:
     void set_audible(play::TrackMask audible);
     /// Whether the passage starts again when it ends, from its next end on.
     void set_loop(bool loop) { loop_ = loop; }
+    /// Sounds a message of a key held at once, whatever plays.
+    void key(const play::MidiMessage& message) { synth_.send(message); }
     /// Fades out at once and runs no more ticks.
     void stop();
     /// Renders `frames` frames, running the ticks that fall in them.

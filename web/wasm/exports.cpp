@@ -8,6 +8,8 @@
 
 #include "web/wasm/calls.h"
 #include "web/wasm/engine.h"
+#include "web/wasm/key_entry.h"
+#include "web/wasm/midi_messages.h"
 #include "web/wasm/wire.h"
 
 // The page takes the bytes a call makes, piece by piece.
@@ -58,6 +60,25 @@ __attribute__((export_name("zv_read_recording"))) std::uint8_t* zv_read_recordin
     return framed(out.data());
 }
 
+/// The messages of ticks `start` to `end` of the song in `image` for a MIDI
+/// output (web/wasm/midi_messages.h), framed; null when the image cannot be read.
+__attribute__((export_name("zv_passage_messages"))) std::uint8_t* zv_passage_messages(
+    const std::uint8_t* image, std::size_t size, double start, double end) {
+    zirvon::web::WireWriter out;
+    const zirvon::play::Passage passage{static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(end)};
+    return zirvon::web::write_passage_messages({image, size}, passage, out) ? framed(out.data()) : nullptr;
+}
+
+/// The entry of the `count` keys at `keys` (MIDI note numbers) at byte
+/// `offset` of the source at `source` (web/wasm/key_entry.h), framed.
+__attribute__((export_name("zv_key_entry"))) std::uint8_t* zv_key_entry(const char* source, std::size_t size,
+                                                                        std::size_t offset, const int* keys,
+                                                                        std::size_t count, int number, int dots) {
+    zirvon::web::WireWriter out;
+    zirvon::web::write_key_entry({source, size}, offset, {keys, count}, number, dots, out);
+    return framed(out.data());
+}
+
 __attribute__((export_name("zv_engine_new"))) zirvon::web::Engine* zv_engine_new(unsigned rate) {
     return new (std::nothrow) zirvon::web::Engine(rate);
 }
@@ -90,6 +111,12 @@ __attribute__((export_name("zv_engine_render"))) void zv_engine_render(zirvon::w
 __attribute__((export_name("zv_engine_set_loop"))) void zv_engine_set_loop(zirvon::web::Engine* engine,
                                                                             int loop) {
     engine->set_loop(loop != 0);
+}
+
+/// Sounds a note-on or note-off of a key held, at once, beside what plays.
+__attribute__((export_name("zv_engine_key"))) void zv_engine_key(zirvon::web::Engine* engine, unsigned status,
+                                                                  unsigned note) {
+    engine->key({static_cast<std::uint8_t>(status), static_cast<std::uint8_t>(note), zirvon::kVelocity});
 }
 
 __attribute__((export_name("zv_engine_ticks_run"))) double zv_engine_ticks_run(zirvon::web::Engine* engine) {
