@@ -208,7 +208,7 @@ void KeyEntry::enter_next() {
         out_.send({{"jsonrpc", "2.0"},
                    {"id", request_id_},
                    {"method", "workspace/applyEdit"},
-                   {"params", {{"label", "zirvon: key entry"}, {"edit", {{"documentChanges", json::array({edit})}}}}}});
+                   {"params", {{"edit", {{"documentChanges", json::array({edit})}}}}}});
     }
 }
 
