@@ -217,27 +217,39 @@ bool KeyEntry::response(const json& message) {
     if (!id.is_string() || !id.get<std::string>().starts_with("zirvon-entry-")) return false;
     if (!in_flight_ || id.get<std::string>() != request_id_) return true;
     const json& applied = field(field(message, "result"), "applied");
-    if (applied.is_boolean() && applied.get<bool>()) return true;  // its didChange moves the place
+    if (applied.is_boolean() && applied.get<bool>()) {
+        in_flight_->applied = true;
+        if (in_flight_->changed) settle();
+        return true;
+    }
     // Refused, most likely because the text changed meanwhile: the key is
-    // entered again on the text as it is now, a few times at most.
+    // entered again on the text as it is now, a few times at most. The
+    // changes seen meanwhile were the user's, and have moved the place.
     Pending again = std::move(in_flight_->what);
+    const bool changed = in_flight_->changed;
     in_flight_.reset();
     if (++again.tries < 3) {
         waiting_.push_front(std::move(again));
-        await_change_ = true;
+        await_change_ = !changed;
     } else {
         const json& reason = field(field(message, "result"), "failureReason");
         say(2, "the editor did not take the entry" + (reason.is_string() ? ": " + reason.get<std::string>() : ""));
-        enter_next();
     }
+    enter_next();
     return true;
 }
 
-void KeyEntry::moved(const std::string& uri, std::int64_t version, std::size_t from, std::size_t to,
-                     std::size_t length, bool whole) {
+void KeyEntry::settle() {
+    place_ = in_flight_->place + in_flight_->text.size();
+    in_flight_.reset();
+    notify();
+    enter_next();
+}
+
+void KeyEntry::moved(const std::string& uri, std::size_t from, std::size_t to, std::size_t length, bool whole) {
     if (!active_ || uri != uri_) return;
-    // The didChange that carries our edit sets the place itself.
-    if (in_flight_ && version > in_flight_->version) return;
+    // As if the change were the user's; once it proves to carry our edit,
+    // settle() puts the place after that instead.
     if (whole) {
         place_ = std::min(place_, length);
     } else if (to <= place_) {
@@ -250,10 +262,11 @@ void KeyEntry::moved(const std::string& uri, std::int64_t version, std::size_t f
 void KeyEntry::changed(const std::string& uri, std::int64_t version) {
     if (!active_ || uri != uri_) return;
     await_change_ = false;
+    // A newer text than our edit was made for: it holds the edit if the
+    // editor says it took it.
     if (in_flight_ && version > in_flight_->version) {
-        place_ = in_flight_->place + in_flight_->text.size();
-        in_flight_.reset();
-        notify();
+        in_flight_->changed = true;
+        if (in_flight_->applied) return settle();
     }
     enter_next();
 }

@@ -58,12 +58,11 @@ public:
     std::optional<std::uint64_t> due() const;
     /// The clock has reached `now_ms`: keys pressed together are entered.
     void tick(std::uint64_t now_ms);
-    /// One change of a didChange of version `version`, in bytes of the text
-    /// before it (`whole`: the whole text replaced): the place follows.
-    void moved(const std::string& uri, std::int64_t version, std::size_t from, std::size_t to, std::size_t length,
-               bool whole);
-    /// The changes of a didChange are all made: an edit of ours they carry
-    /// puts the place after it, and what waits is entered.
+    /// One change of a didChange, in bytes of the text before it (`whole`:
+    /// the whole text replaced): the place follows.
+    void moved(const std::string& uri, std::size_t from, std::size_t to, std::size_t length, bool whole);
+    /// The changes of a didChange of version `version` are all made: an edit
+    /// of ours they carry puts the place after it, and what waits is entered.
     void changed(const std::string& uri, std::int64_t version);
     /// A response to a request of the server; true when it was entry's.
     bool response(const json& message);
@@ -83,6 +82,8 @@ private:
     /// Enters what waits, unless an edit of ours is still on its way.
     void enter_next();
     void say(int type, const std::string& message);
+    /// Our edit is in the text: the place goes after it.
+    void settle();
 
     Outbox& out_;
     Playback& playback_;
@@ -101,13 +102,15 @@ private:
     std::vector<int> chord_;
     std::uint64_t chord_due_ = 0;
     std::deque<Pending> waiting_;
-    /// Our edit, sent and not yet seen back in a didChange: where, what, and
-    /// the version of the text it was made for.
+    /// Our edit, sent and not yet both answered and seen in a didChange:
+    /// where, what, and the version of the text it was made for.
     struct InFlight {
         std::size_t place;
         std::string text;
         std::int64_t version;
         Pending what;
+        bool applied = false;  ///< the editor says it took it
+        bool changed = false;  ///< a didChange of a newer text came
     };
     std::optional<InFlight> in_flight_;
     /// The editor refused an edit: the next waits for the text it has now.

@@ -110,10 +110,10 @@ void Server::notification(const std::string& method, const json& params) {
                 const json& range = change["range"];
                 const auto span = std::pair{position_from(range.at("start")), position_from(range.at("end"))};
                 const auto [from, to] = std::minmax(doc.lines().offset_of(span.first), doc.lines().offset_of(span.second));
-                entry_.moved(doc.uri(), v, from, to, text.size(), false);
+                entry_.moved(doc.uri(), from, to, text.size(), false);
                 doc.change(span, text);
             } else {
-                entry_.moved(doc.uri(), v, 0, 0, text.size(), true);
+                entry_.moved(doc.uri(), 0, 0, text.size(), true);
                 doc.change(std::nullopt, text);
             }
         }
