@@ -164,7 +164,8 @@ void KeyEntry::key(const std::uint8_t* bytes, std::size_t size, std::uint64_t no
         return;
     }
     if (held_.emplace(key, channel_).second) {
-        playback_.send({static_cast<std::uint8_t>(0x90 | channel_), static_cast<std::uint8_t>(key), bytes[2]});
+        playback_.send({static_cast<std::uint8_t>(0x90 | channel_), static_cast<std::uint8_t>(key),
+                        static_cast<std::uint8_t>(bytes[2] & 0x7F)});
     }
     if (!chord_.empty() && now_ms >= chord_due_) tick(now_ms);
     if (chord_.empty()) chord_due_ = now_ms + kChordWindowMs;

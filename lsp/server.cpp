@@ -109,8 +109,9 @@ void Server::notification(const std::string& method, const json& params) {
             if (change.contains("range") && !change["range"].is_null()) {
                 const json& range = change["range"];
                 const auto span = std::pair{position_from(range.at("start")), position_from(range.at("end"))};
-                const auto [from, to] = std::minmax(doc.lines().offset_of(span.first), doc.lines().offset_of(span.second));
-                entry_.moved(doc.uri(), from, to, text.size(), false);
+                const std::size_t start = doc.lines().offset_of(span.first);
+                const std::size_t end = doc.lines().offset_of(span.second);
+                entry_.moved(doc.uri(), std::min(start, end), std::max(start, end), text.size(), false);
                 doc.change(span, text);
             } else {
                 entry_.moved(doc.uri(), 0, 0, text.size(), true);
