@@ -15,17 +15,22 @@ namespace {
 
 using namespace zirvon::lsp;
 
-class Checker : public Outbox, public Playback {
+class Checker : public Outbox, public Playback, public Keyboard {
 public:
     void send(const json& message) override {
         FUZZ_CHECK(message.is_object() && message.contains("jsonrpc"));
-        // A response has an id, a notification a method, and the one
-        // request the server makes (asking for inlay hints again) both.
+        // A response has an id, a notification a method, and the two
+        // requests the server makes (asking for inlay hints again, and
+        // keyboard entry's edit) both.
         FUZZ_CHECK(message.contains("id") || message.contains("method"));
         if (message.contains("id") && message.contains("method"))
-            FUZZ_CHECK(message["method"] == "workspace/inlayHint/refresh");
+            FUZZ_CHECK(message["method"] == "workspace/inlayHint/refresh" || message["method"] == "workspace/applyEdit");
         FUZZ_CHECK(!dump_message(message).empty());
     }
+    // Keyboard entry opens this one; its keys are the stream's bytes.
+    bool open(const std::string&, std::string&) override { return true; }
+    void close() override {}
+    std::string name() const override { return "fuzz"; }
     bool play(const PlayRequest& request, std::string&) override {
         FUZZ_CHECK(request.passage.start < request.passage.end);
         FUZZ_CHECK(request.passage.end <= request.snapshot->analysis.map().done_tick);
@@ -40,7 +45,7 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     Checker checker;
-    Server server(checker, checker);
+    Server server(checker, checker, &checker);
     server.handle(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{}})");
     server.handle(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"textDocument":)"
                   R"({"uri":"file:///f.mml","languageId":"mml","version":1,"text":"1[C D] 2[E F]\n1[G] 2[A]\n"}}})");
@@ -61,5 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         server.idle();
         at = end + 1;
     }
+    // Then each three bytes a key, a millisecond apart, for the keyboard
+    // entry those payloads may have started.
+    for (std::size_t at = 0; at + 3 <= size; at += 3) {
+        server.key(data + at, 3, at);
+        if (const auto due = server.due(); due && *due <= at) server.tick(at);
+    }
+    server.tick(UINT64_MAX);
     return 0;
 }

@@ -53,6 +53,11 @@ std::uint64_t LiveSession::hand_over(std::unique_ptr<Turn> next) {
     return serial;
 }
 
+void LiveSession::send(const play::MidiMessage& message) {
+    std::lock_guard lock(mutex_);
+    sends_.push_back(message);
+}
+
 LiveSession::Position LiveSession::position() const {
     Position p;
     p.serial = serial_.load(std::memory_order_acquire);
@@ -78,6 +83,8 @@ void LiveSession::tick(play::MidiSink& sink) {
             state_.store(current_ ? State::playing : State::idle, std::memory_order_relaxed);
             serial_.store(requested_, std::memory_order_release);
         }
+        for (const play::MidiMessage& m : sends_) sink.send(m);
+        sends_.clear();
     }
     if (!current_ || current_->player.done()) return;
 

@@ -51,6 +51,9 @@ public:
     std::uint64_t play(std::shared_ptr<const Song> song, const play::Passage& passage, bool loop);
     /// Stops what plays from the next tick on, and plays nothing.
     std::uint64_t hush();
+    /// Sends `message` on the next tick, beside what plays: a key held on a
+    /// keyboard, heard while it is held.
+    void send(const play::MidiMessage& message);
     Position position() const;
     /// Stops the clock; what sounds keeps sounding until silence().
     void stop();
@@ -67,11 +70,12 @@ private:
     play::LiveOutput& output_;
     bool running_ = false;
 
-    std::mutex mutex_;  ///< guards the hand-over: pending_, has_pending_, retired_
+    std::mutex mutex_;  ///< guards the hand-over: pending_, has_pending_, retired_, sends_
     std::unique_ptr<Turn> pending_;
     bool has_pending_ = false;
     std::uint64_t requested_ = 0;
     std::vector<std::unique_ptr<Turn>> retired_;  ///< freed by the caller's thread
+    std::vector<play::MidiMessage> sends_;        ///< for the next tick
 
     std::unique_ptr<Turn> current_;  ///< the clock thread's own
     std::atomic<State> state_{State::idle};

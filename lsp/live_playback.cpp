@@ -39,10 +39,10 @@ void LivePlayback::close() {
     output_.reset();
 }
 
-bool LivePlayback::open(const PlayRequest& request, std::string& error) {
+bool LivePlayback::open(const std::optional<std::string>& port, std::string& error) {
     if (session_) return true;
     std::ostringstream said;
-    output_ = live::open_live_output(request.port, error, said);
+    output_ = live::open_live_output(port, error, said);
     if (!output_) return false;
     if (!said.str().empty()) {
         std::string text = said.str();
@@ -58,13 +58,23 @@ bool LivePlayback::open(const PlayRequest& request, std::string& error) {
 
 bool LivePlayback::play(const PlayRequest& request, std::string& error) {
     std::lock_guard lock(mutex_);
-    if (!open(request, error)) return false;
+    if (!open(request.port, error)) return false;
     if (current_) stopped("stopped");
     // The song lives as long as the snapshot it belongs to.
     const std::shared_ptr<const Song> song(request.snapshot, &request.snapshot->analysis.song);
     current_ = Current{request, session_->play(song, request.passage, request.loop)};
     wake_.notify_one();
     return true;
+}
+
+bool LivePlayback::open_output(const std::optional<std::string>& port, std::string& error) {
+    std::lock_guard lock(mutex_);
+    return open(port, error);
+}
+
+void LivePlayback::send(const play::MidiMessage& message) {
+    std::lock_guard lock(mutex_);
+    if (session_) session_->send(message);
 }
 
 void LivePlayback::stop() {

@@ -28,6 +28,8 @@ public:
     /// From then on zirvon/playing names no notes: their places are those
     /// of the text before the edit.
     void edited(const std::string& uri) override;
+    bool open_output(const std::optional<std::string>& port, std::string& error) override;
+    void send(const play::MidiMessage& message) override;
 
 private:
     struct Current {
@@ -37,7 +39,7 @@ private:
     };
 
     /// Opens the output and starts its clock, unless it runs.
-    bool open(const PlayRequest& request, std::string& error);
+    bool open(const std::optional<std::string>& port, std::string& error);
     void report();
     /// Tells that the current passage stopped, and forgets it.
     void stopped(const char* reason, const std::string& message = {});

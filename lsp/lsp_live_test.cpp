@@ -80,9 +80,12 @@ TEST(LspLive, PlayingFromAPositionSoundsItsFirstNotesOnThePort) {
                                      "/out' 2>&1 & sleep 0.5; kill -TERM $!; wait $!; exit $?",
          130},
     };
+    // Entry listens to a keyboard; Neovim's row enters a rest (keys are the server test's).
+    midi::testing::MidiKeyboard keyboard;
+    ASSERT_TRUE(keyboard.ok()) << keyboard.error();
     if (have_nvim) {
         clients.push_back({"Neovim", "cd '" + d + "' && ZIRVON='" ZIRVON_BINARY "' ZIRVON_TEST_PORT='" + recorder.port_name() +
-                                         "' timeout 60 nvim --headless --clean --cmd 'set rtp^=" ZIRVON_SOURCE_DIR "/editors/nvim'"
+                                         "' ZIRVON_TEST_KEYS='" + keyboard.port_name() + "' timeout 60 nvim --headless --clean --cmd 'set rtp^=" ZIRVON_SOURCE_DIR "/editors/nvim'"
                                          " -c 'luafile " ZIRVON_SOURCE_DIR "/tests/nvim/play_test.lua' > out 2>&1"});
     }
     const std::vector<Bytes> wanted = first_tick();

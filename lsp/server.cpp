@@ -1,5 +1,7 @@
 #include "lsp/server.h"
 
+#include <algorithm>
+
 #include "lsp/disk_text.h"
 #include "lsp/features.h"
 #include "lsp/play_request.h"
@@ -21,7 +23,7 @@ json capabilities() {
             {"codeActionProvider", {{"codeActionKinds", {"quickfix", "refactor.rewrite"}}}},
             {"documentSymbolProvider", true},
             {"codeLensProvider", {{"resolveProvider", false}}},
-            {"executeCommandProvider", {{"commands", {"zirvon.play", "zirvon.stop"}}}}};
+            {"executeCommandProvider", {{"commands", {"zirvon.play", "zirvon.stop", "zirvon.entry"}}}}};
 }
 
 const json& field(const json& object, const char* name) {
@@ -52,8 +54,11 @@ void Server::dispatch(const json& message) {
     const json& id = field(message, "id");
     const bool has_id = message.is_object() && message.contains("id");
     if (!method.is_string() || (has_id && !id.is_number_integer() && !id.is_string())) {
-        // A response to a request of ours: there are none to wait for.
-        if (has_id && (message.contains("result") || message.contains("error"))) return;
+        // A response to a request of ours: entry's applyEdit waits for its answer.
+        if (has_id && (message.contains("result") || message.contains("error"))) {
+            entry_.response(message);
+            return;
+        }
         respond_error(id.is_number_integer() || id.is_string() ? id : json(nullptr), kInvalidRequest,
                       "not a JSON-RPC request or notification");
         return;
@@ -98,19 +103,27 @@ void Server::notification(const std::string& method, const json& params) {
         const json& version = field(params.at("textDocument"), "version");
         if (version.is_number_integer()) doc.set_version(version.get<std::int64_t>());
         disk_.erase(doc.uri());
+        const std::int64_t v = version.is_number_integer() ? version.get<std::int64_t>() : doc.version();
         for (const json& change : params.at("contentChanges")) {
             const std::string& text = change.at("text").get_ref<const std::string&>();
             if (change.contains("range") && !change["range"].is_null()) {
                 const json& range = change["range"];
-                doc.change(std::pair{position_from(range.at("start")), position_from(range.at("end"))}, text);
+                const auto span = std::pair{position_from(range.at("start")), position_from(range.at("end"))};
+                const std::size_t start = doc.lines().offset_of(span.first);
+                const std::size_t end = doc.lines().offset_of(span.second);
+                entry_.moved(doc.uri(), std::min(start, end), std::max(start, end), text.size(), false);
+                doc.change(span, text);
             } else {
+                entry_.moved(doc.uri(), 0, 0, text.size(), true);
                 doc.change(std::nullopt, text);
             }
         }
         changed_.insert(doc.uri());
+        entry_.changed(doc.uri(), v);
         playback_.edited(doc.uri());
     } else if (method == "textDocument/didClose") {
         const std::string uri = uri_of(params);
+        entry_.closed(uri);
         documents_.erase(uri);
         changed_.erase(uri);
         disk_.erase(uri);
@@ -143,6 +156,7 @@ json Server::request(const std::string& method, const json& params) {
     if (shutdown_) throw RequestError{kInvalidRequest, "the server is shut down; only exit is left"};
     if (method == "shutdown") {
         shutdown_ = true;
+        entry_.stop();
         playback_.stop();
         return nullptr;
     }
@@ -177,6 +191,17 @@ json Server::execute_command(const json& params) {
         playback_.stop();
         return nullptr;
     }
+    if (command == "zirvon.entry") {
+        const json& arguments = field(params, "arguments");
+        if (!arguments.is_array() || arguments.empty() || !arguments[0].is_object()) {
+            throw RequestError{kInvalidParams,
+                               "zirvon.entry takes one object: {action, uri?, position?, length?, port?}"};
+        }
+        std::string error;
+        json state = entry_.command(arguments[0], port_, error);
+        if (!error.empty()) throw RequestError{kRequestFailed, error};
+        return state;
+    }
     if (command != "zirvon.play") throw RequestError{kInvalidParams, "unknown command '" + command + "'"};
     const json& arguments = field(params, "arguments");
     if (!arguments.is_array() || arguments.empty() || !arguments[0].is_object()) {
@@ -209,6 +234,7 @@ Document& Server::document(const json& params) {
 }
 
 void Server::configure(const json& settings) {
+    entry_.configure(settings);
     const json& hints = field(settings, "inlayHints");
     if (hints.is_boolean()) inlay_hints_ = hints.get<bool>();
 }

@@ -13,8 +13,10 @@
 #include <string_view>
 
 #include "lsp/document.h"
+#include "lsp/key_entry.h"
 #include "lsp/protocol.h"
 #include "play/passage.h"
+#include "play/player.h"
 
 namespace zirvon::lsp {
 
@@ -47,17 +49,34 @@ public:
     /// The text of `uri` has changed: what plays keeps playing, but its
     /// notes no longer stand where they did in the text.
     virtual void edited(const std::string& uri) = 0;
+    /// Opens the output zirvon.play would, unless it is open, so that keys
+    /// are heard on it. False, with a message, when there is none.
+    virtual bool open_output(const std::optional<std::string>& port, std::string& error) {
+        (void)port;
+        error = "this server has no output";
+        return false;
+    }
+    /// Sends one message on the output's next tick, beside what plays;
+    /// nothing when the output is not open.
+    virtual void send(const play::MidiMessage& message) { (void)message; }
 };
 
 class Server {
 public:
-    Server(Outbox& out, Playback& playback) : out_(out), playback_(playback) {}
+    /// Without a keyboard, zirvon.entry is refused.
+    Server(Outbox& out, Playback& playback, Keyboard* keyboard = nullptr)
+        : out_(out), playback_(playback), entry_(out, playback, keyboard, documents_) {}
 
     /// Handles one payload as the framing delivered it.
     void handle(std::string_view payload);
     /// Called when no message waits: publishes the diagnostics of the
     /// documents changed since, so a burst of edits is compiled once.
     void idle();
+    /// One MIDI message of the keyboard, at `now_ms` of a steady clock.
+    void key(const std::uint8_t* bytes, std::size_t size, std::uint64_t now_ms) { entry_.key(bytes, size, now_ms); }
+    /// When tick() is next due, if ever.
+    std::optional<std::uint64_t> due() const { return entry_.due(); }
+    void tick(std::uint64_t now_ms) { entry_.tick(now_ms); }
     /// True once `exit` has come; exit_status() is then the process's status.
     bool exited() const { return exited_; }
     /// 0 after shutdown then exit, 1 otherwise (as LSP asks).
@@ -81,6 +100,7 @@ private:
     Outbox& out_;
     Playback& playback_;
     std::map<std::string, Document> documents_;
+    KeyEntry entry_;
     std::set<std::string> changed_;  ///< documents whose diagnostics are due
     std::optional<std::string> port_;
     /// The bytes on disk of documents that are not UTF-8 there, while the

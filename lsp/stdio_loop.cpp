@@ -3,6 +3,8 @@
 // once none waits, lets it publish diagnostics.
 #include "lsp/stdio_loop.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -10,9 +12,11 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 
 #include "lsp/framing.h"
+#include "midi/midi_input.h"
 #include "lsp/live_playback.h"
 #include "lsp/server.h"
 #include "outputs/diagnostic_printer.h"
@@ -39,13 +43,43 @@ private:
     std::mutex mutex_;
 };
 
-/// Payloads read so far, handed from the reading thread to the loop.
+/// Payloads read so far, handed from the reading thread to the loop, and
+/// the keyboard's messages, from the MIDI service's thread.
 struct Inbox {
     std::mutex mutex;
     std::condition_variable ready;
     std::deque<std::string> payloads;
+    std::deque<std::array<std::uint8_t, 3>> keys;
     bool ended = false;
 };
+
+/// The MIDI input of key entry, whose messages wait in the inbox.
+class InboxKeyboard : public Keyboard {
+public:
+    explicit InboxKeyboard(std::shared_ptr<Inbox> inbox) : inbox_(std::move(inbox)) {}
+
+    bool open(const std::string& choice, std::string& error) override {
+        return input_.open(choice, [inbox = inbox_](const std::uint8_t* bytes, std::size_t size) {
+            std::array<std::uint8_t, 3> message{};
+            std::copy_n(bytes, std::min<std::size_t>(size, 3), message.begin());
+            std::lock_guard lock(inbox->mutex);
+            inbox->keys.push_back(message);
+            inbox->ready.notify_one();
+        }, error);
+    }
+    void close() override { input_.close(); }
+    std::string name() const override { return input_.name(); }
+
+private:
+    std::shared_ptr<Inbox> inbox_;
+    midi::MidiInput input_;
+};
+
+std::uint64_t now_ms() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
 
 void say(const std::string& text) {
     const std::string line = std::string(kProgram) + text + '\n';
@@ -90,22 +124,43 @@ int run_language_server() {
     const InterruptWatch interrupt;
     StdoutOutbox out;
     LivePlayback playback(out);
-    Server server(out, playback);
     auto inbox = std::make_shared<Inbox>();
+    // Closed before the player, so that no key sounds into a closed output.
+    InboxKeyboard keyboard(inbox);
+    Server server(out, playback, &keyboard);
     std::thread(read_input, inbox).detach();
     for (;;) {
-        std::string payload;
+        std::optional<std::string> payload;
+        std::deque<std::array<std::uint8_t, 3>> keys;
         {
             std::unique_lock lock(inbox->mutex);
-            while (!inbox->ready.wait_for(lock, std::chrono::milliseconds(100),
-                                          [&] { return !inbox->payloads.empty() || inbox->ended; })) {
+            const auto waiting = [&] { return !inbox->payloads.empty() || !inbox->keys.empty() || inbox->ended; };
+            for (;;) {
+                // Keys pressed together are entered once their window has passed.
+                auto wait = std::chrono::milliseconds(100);
+                if (const auto due = server.due()) {
+                    const std::uint64_t now = now_ms();
+                    wait = std::min(wait, std::chrono::milliseconds(*due > now ? *due - now : 0));
+                }
+                if (inbox->ready.wait_for(lock, wait, waiting)) break;
                 if (interrupt.requested()) return kInterrupted;
+                if (server.due()) {
+                    lock.unlock();
+                    server.tick(now_ms());
+                    lock.lock();
+                }
             }
-            if (inbox->payloads.empty()) break;
-            payload = std::move(inbox->payloads.front());
-            inbox->payloads.pop_front();
+            keys.swap(inbox->keys);
+            if (!inbox->payloads.empty()) {
+                payload = std::move(inbox->payloads.front());
+                inbox->payloads.pop_front();
+            } else if (keys.empty()) {
+                break;
+            }
         }
-        server.handle(payload);
+        for (const auto& message : keys) server.key(message.data(), message.size(), now_ms());
+        if (payload) server.handle(*payload);
+        if (const auto due = server.due(); due && *due <= now_ms()) server.tick(now_ms());
         if (server.exited()) break;
         bool waiting = false;
         {

@@ -16,6 +16,21 @@ bool contains(std::string_view text, std::string_view part, bool ignore_case) {
     return hit != text.end();
 }
 
+/// A port of zirvon's own client: "zirvon:in", or "zirvon-01:in" where
+/// JACK numbered a second client of the name.
+bool own_port(std::string_view name) {
+    constexpr std::string_view kClient = "zirvon";
+    if (name.size() <= kClient.size() || !contains(name.substr(0, kClient.size()), kClient, true)) return false;
+    std::string_view rest = name.substr(kClient.size());
+    if (rest.starts_with('-')) {
+        rest.remove_prefix(1);
+        const std::size_t digits = rest.find_first_not_of("0123456789");
+        if (digits == 0 || digits == std::string_view::npos) return false;
+        rest.remove_prefix(digits);
+    }
+    return rest.starts_with(':');
+}
+
 }  // namespace
 
 std::string effective_port_choice(const std::optional<std::string>& option,
@@ -54,8 +69,10 @@ std::string no_ports_found_message(std::string_view services) {
 std::optional<std::size_t> choose_port(const std::vector<std::string>& names,
                                        std::string_view choice, std::string& error) {
     if (choice.empty()) {
+        // Nor zirvon's own port: the keyboard input of its language server
+        // would take the notes played and hand them back as keys.
         for (std::size_t i = 0; i < names.size(); ++i) {
-            if (!contains(names[i], "through", true)) return i;
+            if (!contains(names[i], "through", true) && !own_port(names[i])) return i;
         }
         error = no_port_message();
         return std::nullopt;

@@ -24,7 +24,7 @@ std::string port_choice_origin(const std::optional<std::string>& option,
                                const char* environment_value);
 
 /// Index into `names` of the port that `choice` names:
-/// - "" : the first port that is not a "through" port;
+/// - "" : the first port that is neither a "through" port nor zirvon's own;
 /// - digits : that port number, as /ports shows them (from 0);
 /// - other text : the first port whose name contains it (exact case first,
 ///   then ignoring case).

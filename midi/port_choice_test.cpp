@@ -34,6 +34,8 @@ TEST(ChoosePort, PicksByDefaultNumberOrName) {
         {"Yamaha", {}, "no MIDI output port has \"Yamaha\" in its name (/ports lists them)"},
         {"1x", {}},        // not a number, and no name contains it
     };
+    std::string ignored;  // zirvon's own ports are never the default
+    EXPECT_EQ(choose_port({"zirvon:in", "zirvon-01:in 130:0", "zirvon-rec-7:in"}, "", ignored), 2u);
     for (const Case& c : cases) {
         std::string error;
         EXPECT_EQ(choose_port(kPorts, c.choice, error), c.index) << "choice \"" << c.choice << '"';

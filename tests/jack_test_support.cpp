@@ -189,6 +189,29 @@ void MidiRecorder::on_message(double, std::vector<unsigned char>* bytes, void* s
     recorder->received_.push_back({now, *bytes});
 }
 
+MidiKeyboard::MidiKeyboard() {
+    const std::string client = "keys-" + std::to_string(getpid());
+    try {
+        output_ = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, client);
+        output_->openVirtualPort("out");
+        port_name_ = client + ":out";
+    } catch (const RtMidiError& e) {
+        error_ = e.getMessage();
+    }
+}
+
+MidiKeyboard::~MidiKeyboard() {
+    if (!output_) return;
+    // Let the last messages leave the ring buffer before RtMidi frees it.
+    std::this_thread::sleep_for(20ms);
+    output_->closePort();
+    std::this_thread::sleep_for(20ms);
+}
+
+void MidiKeyboard::send(const Bytes& message) {
+    output_->sendMessage(&message);
+}
+
 std::vector<Received> MidiRecorder::received() const {
     std::lock_guard lock(mutex_);
     return received_;

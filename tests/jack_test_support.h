@@ -15,6 +15,7 @@
 #include "tests/needs.h"
 
 class RtMidiIn;
+class RtMidiOut;
 
 namespace zirvon::midi::testing {
 
@@ -93,6 +94,27 @@ private:
     std::string error_;
     mutable std::mutex mutex_;
     std::vector<Received> received_;
+};
+
+/// A JACK MIDI output that stands for a keyboard: other programs' inputs
+/// listen to it.
+class MidiKeyboard {
+public:
+    MidiKeyboard();
+    ~MidiKeyboard();
+    MidiKeyboard(const MidiKeyboard&) = delete;
+    MidiKeyboard& operator=(const MidiKeyboard&) = delete;
+
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+    /// The port's name as input port lists show it.
+    const std::string& port_name() const { return port_name_; }
+    void send(const Bytes& message);
+
+private:
+    std::unique_ptr<RtMidiOut> output_;
+    std::string port_name_;
+    std::string error_;
 };
 
 }  // namespace zirvon::midi::testing

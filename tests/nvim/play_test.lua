@@ -1,7 +1,8 @@
 -- Neovim with the plugin of editors/nvim, on a song with a mistake (see
 -- lsp/lsp_live_test.cpp, which starts it in the song's folder): a wrong server command said in
 -- one line, the warning where it belongs, the block lenses as the text changes, a hover, playing
--- from the cursor to the end with the playhead shown, then one track soloed and looping.
+-- from the cursor to the end with the playhead shown, then one track soloed and looping, and
+-- entry from a keyboard switched on and off with a rest entered.
 -- Exits 0 when all holds; otherwise says what did not and exits 1.
 local zirvon = require('zirvon')
 local function fail(message)
@@ -32,7 +33,7 @@ vim.cmd('bwipeout! | edit other.mml | bwipeout!')
 check(#said == 2 and last_said():find('item 1 is true, not text', 1, true), 'a list of not text: %s', vim.inspect(said))
 
 -- The path alone is the form most write.
-zirvon.setup({ cmd = os.getenv('ZIRVON'), port = os.getenv('ZIRVON_TEST_PORT') })
+zirvon.setup({ cmd = os.getenv('ZIRVON'), port = os.getenv('ZIRVON_TEST_PORT'), entry_port = os.getenv('ZIRVON_TEST_KEYS') })
 vim.cmd('edit song.mml')
 check(vim.bo.filetype == 'mml', 'filetype %q', vim.bo.filetype)
 
@@ -113,4 +114,20 @@ check(vim.wait(5000, function() return zirvon.state.stopped ~= nil end, 10) and 
   'a loop did not stop: %s', vim.inspect(zirvon.state.stopped))
 vim.cmd('ZirvonSolo | ZirvonLoop')
 check(last_said() == 'zirvon: solo none · mute none · loop off', 'options cleared as %q', last_said())
+
+-- Entry at the cursor, inside 1[G4], with sixteenths: shown in the statusline; a rest goes in
+-- through the server's edit and the cursor follows it; entry goes off again.
+vim.api.nvim_win_set_cursor(0, { 3, 4 })
+vim.cmd('ZirvonLength 16 | ZirvonEntry')
+check(vim.wait(5000, function() return zirvon.state.entry and zirvon.state.entry.active end, 10),
+  'entry did not start: %s %s', vim.inspect(zirvon.state.entry), last_said())
+check(zirvon.statusline() == '♪ ' .. os.getenv('ZIRVON_TEST_KEYS') .. ' · L16', 'statusline %q', zirvon.statusline())
+vim.cmd('ZirvonRest')
+local function line3() return vim.api.nvim_buf_get_lines(0, 2, 3, false)[1] end
+check(vim.wait(5000, function() return line3() == '1[G4R16] 2[B4]' end, 10), 'line 3 after a rest: %q', line3())
+check(vim.wait(5000, function() return vim.api.nvim_win_get_cursor(0)[2] == 7 end, 10),
+  'the cursor after the rest: %s', vim.inspect(vim.api.nvim_win_get_cursor(0)))
+vim.cmd('ZirvonEntry')
+check(vim.wait(5000, function() return not zirvon.state.entry.active end, 10) and zirvon.statusline() == '',
+  'entry did not stop: %s', vim.inspect(zirvon.state.entry))
 vim.cmd('qa!')

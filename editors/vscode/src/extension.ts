@@ -1,8 +1,10 @@
 // zirvon for VS Code: starts `zirvon --lsp` for MML files, adds commands
 // that play from the cursor, a selection or a block (with tracks soloed or
-// muted, or looping), and marks the notes that sound while a passage plays.
+// muted, or looping), marks the notes that sound while a passage plays, and
+// enters notes from a MIDI keyboard at the cursor.
 import * as vscode from 'vscode';
 import { LanguageClient, LanguageClientOptions, ServerOptions, ExecuteCommandRequest } from 'vscode-languageclient/node';
+import { EntryState, entryLengths, entryStatus, lengthLabel } from './entry';
 
 interface SoundingNote {
   track: number;
@@ -119,13 +121,49 @@ function showOptions(): void {
   if (playingTime !== undefined && last) void send(options.loop ? last : { ...last, from: playingTime });
 }
 
-function newClient(status: vscode.StatusBarItem): LanguageClient {
+/// Entry's state as the server last said it, and the length chosen.
+let entry: EntryState = { active: false, length: '' };
+
+async function entryCommand(argument: Record<string, unknown>): Promise<void> {
+  if (!client) return;
+  try {
+    await client.sendRequest(ExecuteCommandRequest.type, { command: 'zirvon.entry', arguments: [argument] });
+  } catch (e) {
+    void vscode.window.showErrorMessage(`zirvon: ${e instanceof Error ? e.message : String(e)}`);
+  }
+}
+
+/// Shows the state; after each insertion the cursor goes to the place that
+/// follows it, so that what is typed meanwhile lands after it.
+function showEntry(state: EntryState, item: vscode.StatusBarItem): void {
+  entry = state;
+  const text = entryStatus(state);
+  if (text) {
+    item.text = text;
+    item.show();
+  } else {
+    item.hide();
+  }
+  if (state.message) void vscode.window.showWarningMessage(`zirvon: ${state.message}`);
+  const editor = vscode.window.activeTextEditor;
+  if (editor && state.active && state.position && editor.document.uri.toString() === state.uri) {
+    const at = new vscode.Position(state.position.line, state.position.character);
+    editor.selection = new vscode.Selection(at, at);
+  }
+}
+
+function newClient(status: vscode.StatusBarItem, entryItem: vscode.StatusBarItem): LanguageClient {
   const settings = vscode.workspace.getConfiguration('zirvon');
   const port = settings.get<string>('port', '');
   const serverOptions: ServerOptions = { command: settings.get<string>('path', 'zirvon'), args: ['--lsp'] };
   const clientOptions: LanguageClientOptions = {
     documentSelector: [{ language: 'mml' }],
-    initializationOptions: { ...(port ? { port } : {}), inlayHints: settings.get<boolean>('inlayHints', true) },
+    initializationOptions: {
+      ...(port ? { port } : {}),
+      inlayHints: settings.get<boolean>('inlayHints', true),
+      entryPort: settings.get<string>('entryPort', ''),
+      restKey: settings.get<number>('restKey', 21),
+    },
     // Sends settings.zirvon on every change: the server turns its hints on or off.
     synchronize: { configurationSection: 'zirvon' },
     middleware: {
@@ -137,6 +175,7 @@ function newClient(status: vscode.StatusBarItem): LanguageClient {
   const c = new LanguageClient('zirvon', 'zirvon', serverOptions, clientOptions);
   c.onNotification('zirvon/playing', (p: Playing) => showPlaying(p, status));
   c.onNotification('zirvon/stopped', (s: Stopped) => showStopped(s, status));
+  c.onNotification('zirvon/entry', (e: EntryState) => showEntry(e, entryItem));
   return c;
 }
 
@@ -144,9 +183,13 @@ export async function activate(context: vscode.ExtensionContext): Promise<void> 
   const status = vscode.window.createStatusBarItem(vscode.StatusBarAlignment.Left);
   status.command = 'zirvon.stopPlaying';
   status.tooltip = 'zirvon: stop playing';
-  client = newClient(status);
+  const entryItem = vscode.window.createStatusBarItem(vscode.StatusBarAlignment.Left);
+  entryItem.command = 'zirvon.toggleEntry';
+  entryItem.tooltip = 'zirvon: keyboard entry is on; click to stop it';
+  client = newClient(status, entryItem);
   context.subscriptions.push(
     status,
+    entryItem,
     playhead,
     // The program and the port are the server's from its start: a new one
     // takes them. The hints follow through the synchronized section.
@@ -155,8 +198,9 @@ export async function activate(context: vscode.ExtensionContext): Promise<void> 
       const old = client;
       client = undefined;
       status.hide();
+      entryItem.hide();
       await old?.stop().catch(() => undefined);
-      client = newClient(status);
+      client = newClient(status, entryItem);
       await client.start().catch((err) =>
         vscode.window.showErrorMessage(`zirvon: the language server did not start: ${err instanceof Error ? err.message : err}`),
       );
@@ -188,6 +232,28 @@ export async function activate(context: vscode.ExtensionContext): Promise<void> 
       options.loop = !options.loop;
       showOptions();
     }),
+    vscode.commands.registerCommand('zirvon.toggleEntry', () => {
+      if (entry.active) return entryCommand({ action: 'stop' });
+      const editor = vscode.window.activeTextEditor;
+      if (!editor) return;
+      const at = editor.selection.active;
+      return entryCommand({
+        action: 'start',
+        uri: editor.document.uri.toString(),
+        position: { line: at.line, character: at.character },
+        length: entry.length,
+      });
+    }),
+    vscode.commands.registerCommand('zirvon.entryLength', async () => {
+      const picked = await vscode.window.showQuickPick(
+        entryLengths.map((length) => ({ label: lengthLabel(length), length })),
+        { placeHolder: `Length of the notes entered (now ${lengthLabel(entry.length)})` },
+      );
+      if (!picked) return;
+      entry = { ...entry, length: picked.length };
+      return entryCommand({ action: 'length', length: picked.length });
+    }),
+    vscode.commands.registerCommand('zirvon.enterRest', () => entryCommand({ action: 'rest' })),
   );
   await client.start();
 }

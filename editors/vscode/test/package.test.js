@@ -1,5 +1,6 @@
 // The manifest: key bindings that leave VS Code's own and AltGr's characters
-// alone, and a palette entry for each command the code registers.
+// alone, a palette entry for each command the code registers, and keyboard
+// entry's settings and status.
 const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
@@ -27,4 +28,15 @@ test('the palette lists every command the code registers, solo, mute and loop am
   const registered = [...source.matchAll(/registerCommand\('([^']+)'/g)].map((m) => m[1]).sort();
   assert.deepStrictEqual(manifest.contributes.commands.map((c) => c.command).sort(), registered);
   assert.ok(['zirvon.solo', 'zirvon.mute', 'zirvon.loop'].every((c) => registered.includes(c)));
+});
+
+test('keyboard entry: a length the server takes for each offered, the state in the status bar while on', () => {
+  const { entryLengths, entryStatus } = require('../out/entry.js');
+  for (const length of entryLengths) assert.match(length, /^$|^(1|2|4|8|16|32)\.{0,3}$/);
+  assert.strictEqual(entryStatus({ active: false, length: '8' }), undefined);
+  assert.strictEqual(entryStatus({ active: true, port: 'keys:out', length: '8.' }), '$(record) keys:out · L8.');
+  assert.strictEqual(entryStatus({ active: true, port: 'keys:out', length: '' }), '$(record) keys:out · default length');
+  const settings = manifest.contributes.configuration.properties;
+  assert.strictEqual(settings['zirvon.restKey'].default, 21);
+  assert.strictEqual(settings['zirvon.entryPort'].default, '');
 });

@@ -1,7 +1,7 @@
 -- zirvon in Neovim (0.7 and later): the language server for MML buffers,
 -- its block lenses, commands that play from the cursor, a selection or a
--- block (with tracks soloed or muted, or looping), and the notes that sound
--- shown as highlights while they do.
+-- block (with tracks soloed or muted, or looping), the notes that sound
+-- shown as highlights while they do, and entry from a MIDI keyboard.
 local M = {}
 
 local config = {
@@ -9,16 +9,20 @@ local config = {
   cmd = { 'zirvon', '--lsp' },
   -- What plays: "synth", a port number or part of a port's name, as /port=.
   port = nil,
+  -- The MIDI keyboard that entry listens to: a port number or part of its name (nil: the first).
+  entry_port = nil,
+  -- The key that enters a rest (a MIDI note number; nil: A0, 21).
+  rest_key = nil,
   -- Buffer keys; false leaves them unmapped.
-  keys = { play = '<LocalLeader>p', block = '<LocalLeader>b', stop = '<LocalLeader>s' },
+  keys = { play = '<LocalLeader>p', block = '<LocalLeader>b', stop = '<LocalLeader>s', entry = '<LocalLeader>e' },
 }
 
 local client_id = nil
 local playhead = vim.api.nvim_create_namespace('zirvon_playhead')
 vim.api.nvim_set_hl(0, 'ZirvonPlayhead', { default = true, link = 'IncSearch' })
 
---- What zirvon/playing and zirvon/stopped last said: for statuslines and tests.
-M.state = { playing = nil, stopped = nil }
+--- What zirvon/playing, zirvon/stopped and zirvon/entry last said: for statuslines and tests.
+M.state = { playing = nil, stopped = nil, entry = nil }
 
 local function warn(message)
   vim.notify('zirvon: ' .. message, vim.log.levels.ERROR)
@@ -128,6 +132,23 @@ local handlers = {
       vim.notify('zirvon: ' .. (params.message or 'playing stopped'), vim.log.levels.ERROR)
     end
   end,
+  -- Entry on or off, and after each insertion the place that follows it:
+  -- the cursor goes there, so that what is typed meanwhile lands after it.
+  ['zirvon/entry'] = function(_, params)
+    M.state.entry = params
+    if params.message then
+      vim.notify('zirvon: ' .. params.message, vim.log.levels.WARN)
+    end
+    local bufnr = params.active and params.position and buffer_of(params.uri)
+    if bufnr and bufnr == vim.api.nvim_get_current_buf() then
+      local line = vim.api.nvim_buf_get_lines(bufnr, params.position.line, params.position.line + 1, false)[1]
+      local ok, column = pcall(vim.str_byteindex, line or '', params.position.character, true)
+      if line and ok then
+        vim.api.nvim_win_set_cursor(0, { params.position.line + 1, column })
+      end
+    end
+    vim.cmd('redrawstatus')
+  end,
 }
 
 --- The handlers of the server's notifications, for tests.
@@ -192,6 +213,38 @@ function M.stop(bufnr)
   execute(bufnr or vim.api.nvim_get_current_buf(), 'zirvon.stop')
 end
 
+--- Entry from the MIDI keyboard at the cursor, on or off.
+function M.toggle_entry(bufnr)
+  bufnr = bufnr or vim.api.nvim_get_current_buf()
+  local entry = M.state.entry
+  if entry and entry.active then
+    execute(bufnr, 'zirvon.entry', { action = 'stop' })
+    return
+  end
+  local params = vim.lsp.util.make_position_params()
+  execute(bufnr, 'zirvon.entry', { action = 'start', uri = params.textDocument.uri, position = params.position,
+    length = M.options.length })
+end
+
+--- The length each key enters: "8", "4." ...; nil or '' for the default length in force.
+function M.set_length(length, bufnr)
+  M.options.length = length ~= '' and length or nil
+  execute(bufnr or vim.api.nvim_get_current_buf(), 'zirvon.entry', { action = 'length', length = M.options.length })
+end
+
+function M.rest(bufnr)
+  execute(bufnr or vim.api.nvim_get_current_buf(), 'zirvon.entry', { action = 'rest' })
+end
+
+--- For a statusline: "♪ <port> · L8" while entry is on, '' otherwise.
+function M.statusline()
+  local entry = M.state.entry
+  if not entry or not entry.active then
+    return ''
+  end
+  return '♪ ' .. entry.port .. ' · ' .. (entry.length ~= '' and 'L' .. entry.length or 'default length')
+end
+
 local function describe(set)
   local list = tracks(set)
   return #list > 0 and table.concat(list, ',') or 'none'
@@ -247,6 +300,7 @@ local function map_keys(bufnr)
   map('x', keys.play, ':ZirvonPlay<CR>')
   map('n', keys.block, '<Cmd>ZirvonPlayBlock<CR>')
   map('n', keys.stop, '<Cmd>ZirvonStop<CR>')
+  map('n', keys.entry, '<Cmd>ZirvonEntry<CR>')
 end
 
 -- Said once per command line, not again for every buffer that opens.
@@ -266,7 +320,7 @@ function M.attach(bufnr)
       name = 'zirvon',
       cmd = cmd,
       root_dir = vim.fn.getcwd(),
-      init_options = { port = config.port },
+      init_options = { port = config.port, entryPort = config.entry_port, restKey = config.rest_key },
       handlers = handlers,
       -- A lens plays its block with the solo, mute and loop of the moment.
       commands = {
@@ -305,6 +359,12 @@ end, { range = true, desc = 'zirvon: play from the cursor, or the blocks of a ra
 vim.api.nvim_create_user_command('ZirvonPlayBlock', function() M.play_block() end,
   { desc = "zirvon: play the block of the cursor's line" })
 vim.api.nvim_create_user_command('ZirvonStop', function() M.stop() end, { desc = 'zirvon: stop playing' })
+
+vim.api.nvim_create_user_command('ZirvonEntry', function() M.toggle_entry() end,
+  { bar = true, desc = 'zirvon: entry from the MIDI keyboard at the cursor, on or off' })
+vim.api.nvim_create_user_command('ZirvonLength', function(command) M.set_length(command.args) end,
+  { nargs = '?', bar = true, desc = 'zirvon: the length keys enter (1, 2, 4, 8, 16, 32 with dots; none: the default)' })
+vim.api.nvim_create_user_command('ZirvonRest', function() M.rest() end, { bar = true, desc = 'zirvon: enter a rest' })
 
 local function track_command(which)
   return function(command)
