@@ -106,6 +106,8 @@ private:
     /// The octave of `track` was just set by the command at `at`: `O`
     /// (`written` is its number) or `<` `>` (`written` is null).
     void octave_changed(int track, Span at, const MmlNumber* written);
+    /// octave_changed() where a slip may start or end.
+    [[gnu::noinline]] void octave_slip_changed(int track, Span at, const MmlNumber* written);
     /// A note whose pitch code is outside 0-252: an error of its own, or one
     /// more note of the octave slip that put it there.
     void note_out_of_range(int track, Span at, std::int64_t pitch);

@@ -65,6 +65,18 @@ struct Compiler::LineState {
     }
 };
 
+/// The highest octave value in which a note letter fits: O22, whose C is
+/// pitch code 252.
+inline constexpr std::int64_t kTopOctave = kHighestPitch / 12;
+
+inline void Compiler::octave_changed(int track, Span at, const MmlNumber* written) {
+    // Nearly every change stays in range with no slip open: a test, no call.
+    const std::int64_t octave = settings_[track].octave;
+    if (slips_[track].active || octave < 0 || octave > kTopOctave) [[unlikely]] {
+        octave_slip_changed(track, at, written);
+    }
+}
+
 template <typename Text>
 std::size_t Compiler::report_open(Severity severity, std::string_view code, Span at, const Text& text) {
     const std::size_t before = diagnostics_.size();
