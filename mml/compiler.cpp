@@ -313,8 +313,9 @@ void Compiler::emit_note(LineState& s) {
                 }
             }
         }
+    } else if (s.passed_from) [[unlikely]] {
+        warn_passed_number(s, "");  // on a track, said above with what the note became
     }
-    if (s.passed_from) warn_passed_number(s, "");
     s.raw = false;
     s.pending = LineState::Pending::none;
     s.clear_number();
@@ -344,8 +345,9 @@ void Compiler::emit_parameter(LineState& s) {
                 break;
         }
         if (s.passed_from) [[unlikely]] warn_passed_number(s, std::string(1, s.command) + s.number.text());
+    } else if (s.passed_from) [[unlikely]] {
+        warn_passed_number(s, "");
     }
-    if (s.passed_from) warn_passed_number(s, "");
     s.pending = LineState::Pending::none;
     s.clear_number();
     s.quiet_length = false;
