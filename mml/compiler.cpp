@@ -71,9 +71,7 @@ constexpr std::int64_t kOctaveLimit = std::int64_t{1} << 40;
 }  // namespace
 
 void Compiler::compile_line(std::string_view text, int line_number) {
-    LineState s;
-    s.text = text;
-    s.line = line_number;
+    LineState s(text, line_number);
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     const auto column = [](std::size_t i) {

@@ -18,6 +18,11 @@ namespace zirvon {
 struct Compiler::LineState {
     enum class Pending : std::uint8_t { none, note, parameter };
 
+    // A constructor of its own, so that the members are set one by one: the
+    // implicit one clears the whole state with a string instruction that
+    // costs more than the stores, once a line.
+    LineState(std::string_view line_text, int line_number) : text(line_text), line(line_number) {}
+
     std::string_view text;  ///< the line
     std::size_t group = SIZE_MAX;  ///< index of the open group; SIZE_MAX: none
     MmlNumber number;
