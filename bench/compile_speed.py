@@ -1,25 +1,35 @@
 #!/usr/bin/env python3
-"""Times whole compiles against those of an earlier commit, side by side in
-one run, on the two songs that bound a compile (written by compile_bench
+"""Times compiles against those of an earlier commit, side by side in one
+run, on the two songs that bound a compile (written by compile_bench
 --write-songs):
 
   valid   the largest valid song: 21,845 events, every whole-song check runs
   dense   371 KB, ten tracks close to full: errors, so no image is written
 
-The earlier commit is taken out with `git archive` into a temporary folder
-and its program built there (Release, no tests). Each round runs `zirvon
-SONG -o FOLDER/out.MZT` of both builds, one after the other in alternating
-order, so that whatever else the machine does falls on both alike; FOLDER is
-on tmpfs (/dev/shm) where there is one, so that the image's fsync does not
-wait for a disk. Prints, for each song, the median time by the clock and of
-processor time (user and system, from the wait), and their ratios (this
-build over the earlier one: below 1 is faster).
+Whole runs: the earlier commit is taken out with `git archive` into a
+temporary folder and its program built there (Release, no tests). Each round
+runs `zirvon SONG -o FOLDER/out.MZT` of both builds, one after the other in
+alternating order, so that whatever else the machine does falls on both
+alike; FOLDER is on tmpfs (/dev/shm) where there is one, so that the image's
+fsync does not wait for a disk. Prints, for each song, the median time by the
+clock and of processor time (user and system, from the wait), and their
+ratios (this build over the earlier one: below 1 is faster).
+
+In process (--in-process): the compile alone, as compile_bench times it. The
+earlier commit's benchmark is built with this one's songs, timing what its
+compile did (the source read into lines and compiled: BENCH_OF_BASE below,
+written for b223fcb's interface); the two benchmarks then run by turns,
+each a tenth of a second a song a round, and the medians of their processor
+time are printed.
 
 usage: compile_speed.py [--base REV] [--rounds N] [--zirvon PATH] [--bench PATH] [--base-build DIR]
+                        [--in-process ROUNDS] [--base-bench PATH]
        (defaults: b223fcb, 200 rounds, build/release/zirvon, build/bench/bench/compile_bench;
-        --base-build reuses a build of the earlier commit instead of making one)
+        --base-build reuses a build of the earlier commit's program instead of making one,
+        --base-bench one of its benchmark)
 """
 import argparse
+import json
 import os
 import statistics
 import subprocess
@@ -31,17 +41,81 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 
 
-def build_base(rev, folder):
-    """The earlier commit's program, built in `folder`."""
+# The earlier commit's compile benchmark: this one's songs, timed through
+# the compile of that commit (its source text cut into lines, then compiled).
+BENCH_OF_BASE = r"""
+#include <benchmark/benchmark.h>
+#include <string>
+#include <vector>
+#include "mml/compiler.h"
+#include "mml/source_text.h"
+namespace {
+std::string dense_lines(int lines) {
+    static const char* const kBars[] = {
+        "[O4 L8 Q7 C D E F G A B >C<]  [R4 C+8. D-16 &E%12 F#4 G.]\r\n",
+        "[O3 L16 Q6 CDEFGAB>C<BAGF]   [L4 O5 C2 <B4 A8 G8. R16]\r\n",
+    };
+    std::string text = "Benchmark song: every track close to full\r\n";
+    for (int line = 0; line < lines; ++line) {
+        for (int track = 0; track < 10; ++track) {
+            const std::string bar = kBars[(line + track) % 2];
+            const std::string n = std::to_string(track);
+            const auto split = bar.find("  ");
+            text += n + bar.substr(0, split) + "  " + n + bar.substr(split + 2);
+        }
+    }
+    return text;
+}
+void compile(benchmark::State& state, const std::string& text) {
+    for (auto _ : state) {
+        const zirvon::SourceText source(text);
+        zirvon::Song song;
+        std::vector<zirvon::Diagnostic> diagnostics;
+        zirvon::compile(source, song, diagnostics);
+        benchmark::DoNotOptimize(song);
+    }
+}
+void BM_CompileValid(benchmark::State& state) {
+    compile(state, dense_lines(124) + "1[O4 L32 " + std::string(134, 'C') + "]\r\n");
+}
+BENCHMARK(BM_CompileValid)->Unit(benchmark::kMillisecond);
+void BM_CompileDense(benchmark::State& state) { compile(state, dense_lines(624)); }
+BENCHMARK(BM_CompileDense)->Unit(benchmark::kMillisecond);
+}  // namespace
+BENCHMARK_MAIN();
+"""
+
+
+def build_base(rev, folder, target):
+    """The earlier commit's program (target zirvon) or compile benchmark
+    (target compile_bench), built in `folder`."""
     source = os.path.join(folder, "source")
-    os.makedirs(source)
-    archive = subprocess.run(["git", "-C", ROOT, "archive", rev], check=True, stdout=subprocess.PIPE).stdout
-    subprocess.run(["tar", "-x", "-C", source], input=archive, check=True)
     build = os.path.join(folder, "build")
-    subprocess.run(["cmake", "-S", source, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DZIRVON_TESTS=OFF"],
-                   check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", build, "-j2", "--target", "zirvon"], check=True, stdout=subprocess.DEVNULL)
-    return os.path.join(build, "zirvon")
+    if not os.path.isdir(source):
+        os.makedirs(source)
+        archive = subprocess.run(["git", "-C", ROOT, "archive", rev], check=True, stdout=subprocess.PIPE).stdout
+        subprocess.run(["tar", "-x", "-C", source], input=archive, check=True)
+        with open(os.path.join(source, "bench", "compile_bench.cpp"), "w") as out:
+            out.write(BENCH_OF_BASE)
+        subprocess.run(["cmake", "-S", source, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DZIRVON_TESTS=OFF",
+                        "-DZIRVON_BENCH=ON"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build, "-j2", "--target", target], check=True, stdout=subprocess.DEVNULL)
+    return os.path.join(build, "bench", "compile_bench") if target == "compile_bench" else os.path.join(build, "zirvon")
+
+
+def compare_in_process(benches, rounds):
+    """Medians of processor time of each compile benchmark, in ms, by song."""
+    times = {}
+    order = list(benches.items())
+    for k in range(rounds):
+        for name, bench in order if k % 2 == 0 else reversed(order):
+            out = subprocess.run([bench, "--benchmark_filter=^BM_Compile(Valid|Dense)$",
+                                  "--benchmark_min_time=0.1", "--benchmark_format=json"],
+                                 check=True, capture_output=True, text=True).stdout
+            for result in json.loads(out)["benchmarks"]:
+                song = result["name"].removeprefix("BM_Compile").lower()
+                times.setdefault((name, song), []).append(result["cpu_time"])
+    return {key: statistics.median(values) for key, values in times.items()}
 
 
 def timed(argv, null):
@@ -81,9 +155,19 @@ def main():
     parser.add_argument("--zirvon", default=os.path.join(ROOT, "build/release/zirvon"))
     parser.add_argument("--bench", default=os.path.join(ROOT, "build/bench/bench/compile_bench"))
     parser.add_argument("--base-build", help="the earlier commit's program, already built")
+    parser.add_argument("--in-process", type=int, metavar="ROUNDS", help="time the compile alone too")
+    parser.add_argument("--base-bench", help="the earlier commit's compile benchmark, already built")
     args = parser.parse_args()
     with tempfile.TemporaryDirectory(prefix="compile-speed-") as work:
-        base = args.base_build or build_base(args.base, work)
+        if args.in_process:
+            base_bench = args.base_bench or build_base(args.base, work, "compile_bench")
+            got = compare_in_process({args.base: base_bench, "this": os.path.abspath(args.bench)}, args.in_process)
+            print(f"in process, {args.in_process} rounds, medians of processor time in ms")
+            print(f"{'song':<6} {args.base:>10} {'this':>10} {'ratio':>7}")
+            for name in ("valid", "dense"):
+                before, after = got[(args.base, name)], got[("this", name)]
+                print(f"{name:<6} {before:>10.3f} {after:>10.3f} {after / before:>7.2f}")
+        base = args.base_build or build_base(args.base, work, "zirvon")
         songs = os.path.join(work, "songs")
         os.makedirs(songs)
         subprocess.run([args.bench, "--write-songs", songs], check=True)

@@ -71,9 +71,7 @@ constexpr std::int64_t kOctaveLimit = std::int64_t{1} << 40;
 }  // namespace
 
 void Compiler::compile_line(std::string_view text, int line_number) {
-    LineState s;
-    s.text = text;
-    s.line = line_number;
+    LineState s(text, line_number);
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     const auto column = [](std::size_t i) {
@@ -184,6 +182,10 @@ void Compiler::compile_line(std::string_view text, int line_number) {
                 s.at = column(i);
                 i += other_byte(s, bytes, i, n);
                 break;
+            default:
+                // The table holds only the classes above; saying so spares
+                // a test of every byte's class before the jump.
+                __builtin_unreachable();
         }
     }
     // The end of the line, or a `;`, emits the command still pending.
@@ -279,28 +281,19 @@ void Compiler::emit_note(LineState& s) {
     if (s.track >= 0) [[likely]] {
         const TrackSettings& settings = settings_[s.track];
         const MmlNumber& number = s.number.is_zero() ? settings.default_length : s.number;
-        MmlNumber ticks = number;
-        if (!s.raw) {
+        // The number is read field by field, not copied whole: its digits
+        // were just stored a field at a time, and one wide read of them
+        // waits until those stores are done.
+        MmlNumber ticks;
+        if (!s.raw) [[likely]] {
             const int ticks_of_number = length_ticks(number, s.dots);
-            if (ticks_of_number == 0 && !s.quiet_length) {
-                report(Severity::warning, "note-length", command_span(s), [&number] {
-                    return "length " + number.text() +
-                           " is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks";
-                });
-            }
+            if (ticks_of_number == 0 && !s.quiet_length) [[unlikely]] warn_note_length(s, number);
             ticks = MmlNumber::of(static_cast<std::uint64_t>(ticks_of_number));
-        } else if (s.number.is_zero() || s.dots > 0) [[unlikely]] {
-            warn_raw_length(s, number);
+        } else {
+            ticks = {number.low, number.huge};
+            if (s.number.is_zero() || s.dots > 0) [[unlikely]] warn_raw_length(s, number);
         }
-        if (s.passed_from) [[unlikely]] {
-            std::string becomes = std::string(1, static_cast<char>(s.text[s.command_column - 1] & ~0x20)) +
-                                  (s.raw ? "%" : "") + number.text() +
-                                  std::string(static_cast<std::size_t>(std::min<std::uint64_t>(s.dots, 100)), '.');
-            becomes += !s.raw && ticks.is_zero()
-                           ? ": not a note length (1, 2, 4, 8, 16 or 32), so it lasts 0 ticks"
-                           : " (" + ticks.text() + " ticks)";
-            warn_passed_number(s, becomes);
-        }
+        if (s.passed_from) [[unlikely]] warn_passed_to_note(s, number, ticks);
         const MmlNumber gate = s.tie ? ticks : gate_ticks(ticks, settings.gate_ratio);
         if (!ticks.at_most(255)) warn_cut(s, "length", ticks);
         if (s.rest) {
@@ -322,8 +315,9 @@ void Compiler::emit_note(LineState& s) {
                 }
             }
         }
+    } else if (s.passed_from) [[unlikely]] {
+        warn_passed_number(s, "");  // on a track, said above with what the note became
     }
-    if (s.passed_from) warn_passed_number(s, "");
     s.raw = false;
     s.pending = LineState::Pending::none;
     s.clear_number();
@@ -337,7 +331,8 @@ void Compiler::emit_parameter(LineState& s) {
         TrackSettings& settings = settings_[s.track];
         switch (s.command) {
             case 'L':
-                settings.default_length = s.number;
+                // Field by field, as in emit_note(): a whole copy waits for the digits' stores.
+                settings.default_length = {s.number.low, s.number.huge};
                 break;
             case 'O':
                 settings.octave = s.number.at_most(kOctaveLimit)
@@ -346,14 +341,15 @@ void Compiler::emit_parameter(LineState& s) {
                 octave_changed(s.track, command_span(s), &s.number);
                 break;
             case 'Q':
-                settings.gate_ratio = s.number;
+                settings.gate_ratio = {s.number.low, s.number.huge};
                 break;
             default:
                 break;
         }
         if (s.passed_from) [[unlikely]] warn_passed_number(s, std::string(1, s.command) + s.number.text());
+    } else if (s.passed_from) [[unlikely]] {
+        warn_passed_number(s, "");
     }
-    if (s.passed_from) warn_passed_number(s, "");
     s.pending = LineState::Pending::none;
     s.clear_number();
     s.quiet_length = false;

@@ -97,6 +97,9 @@ private:
     void append(int track, TrackEvent event, EventPlace place);
     [[gnu::noinline]] void report_full_track(int track, int line, int column);
     [[gnu::noinline]] void warn_cut(const LineState& s, const char* what, const MmlNumber& value);
+    [[gnu::noinline]] void warn_note_length(const LineState& s, const MmlNumber& number);
+    /// warn_passed_number() for the note being emitted, of `number` and `ticks`.
+    [[gnu::noinline]] void warn_passed_to_note(LineState& s, const MmlNumber& number, const MmlNumber& ticks);
     [[gnu::noinline]] void warn_raw_length(const LineState& s, const MmlNumber& number);
     [[gnu::noinline]] void warn_overlap(LineState& s, const MmlNumber& ticks, const MmlNumber& gate);
     [[gnu::noinline]] void warn_parameter_sign(const LineState& s, char sign);
@@ -106,6 +109,8 @@ private:
     /// The octave of `track` was just set by the command at `at`: `O`
     /// (`written` is its number) or `<` `>` (`written` is null).
     void octave_changed(int track, Span at, const MmlNumber* written);
+    /// octave_changed() where a slip may start or end.
+    [[gnu::noinline]] void octave_slip_changed(int track, Span at, const MmlNumber* written);
     /// A note whose pitch code is outside 0-252: an error of its own, or one
     /// more note of the octave slip that put it there.
     void note_out_of_range(int track, Span at, std::int64_t pitch);

@@ -158,6 +158,21 @@ void Compiler::warn_cut(const LineState& s, const char* what, const MmlNumber& v
     });
 }
 
+void Compiler::warn_note_length(const LineState& s, const MmlNumber& number) {
+    report(Severity::warning, "note-length", command_span(s), [&number] {
+        return "length " + number.text() + " is not a note length (1, 2, 4, 8, 16 or 32): it gives 0 ticks";
+    });
+}
+
+void Compiler::warn_passed_to_note(LineState& s, const MmlNumber& number, const MmlNumber& ticks) {
+    std::string becomes = std::string(1, static_cast<char>(s.text[s.command_column - 1] & ~0x20)) +
+                          (s.raw ? "%" : "") + number.text() +
+                          std::string(static_cast<std::size_t>(std::min<std::uint64_t>(s.dots, 100)), '.');
+    becomes += !s.raw && ticks.is_zero() ? ": not a note length (1, 2, 4, 8, 16 or 32), so it lasts 0 ticks"
+                                         : " (" + ticks.text() + " ticks)";
+    warn_passed_number(s, becomes);
+}
+
 void Compiler::warn_raw_length(const LineState& s, const MmlNumber& number) {
     if (s.number.is_zero()) {
         report(Severity::warning, "raw-length", {s.line, s.raw_column}, [&] {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "mml/mml_number.h"
@@ -13,17 +14,12 @@ namespace zirvon {
 /// in the length table (1, 2, 4, 8, 16, 32 give 96 down to 3). Each dot adds
 /// half of what the dot before it added, in whole ticks.
 inline int length_ticks(const MmlNumber& number, std::uint64_t dots) {
-    if (number.huge) return 0;
-    int total = 0;
-    switch (number.low) {
-        case 1: total = 96; break;
-        case 2: total = 48; break;
-        case 4: total = 24; break;
-        case 8: total = 12; break;
-        case 16: total = 6; break;
-        case 32: total = 3; break;
-        default: return 0;
-    }
+    // A table rather than a switch: the switch jumps through a table of its
+    // own, a jump that guesses wrong whenever the lengths change.
+    static constexpr std::array<std::uint8_t, 33> kTicks{0,  96, 48, 0, 24, 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0, 6,
+                                                         0,  0,  0,  0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 3};
+    if (number.huge || number.low >= kTicks.size()) return 0;
+    int total = kTicks[number.low];
     for (int half = total; dots > 0 && half > 1; --dots) {
         half /= 2;
         total += half;

@@ -10,15 +10,7 @@
 #include "text/format.h"
 
 namespace zirvon {
-namespace {
-
-/// The highest octave value in which a note letter fits: O22, whose C is
-/// pitch code 252.
-constexpr std::int64_t kTopOctave = kHighestPitch / 12;
-
-}  // namespace
-
-void Compiler::octave_changed(int track, Span at, const MmlNumber* written) {
+void Compiler::octave_slip_changed(int track, Span at, const MmlNumber* written) {
     const std::int64_t octave = settings_[track].octave;
     const bool out = octave < 0 || octave > kTopOctave;
     OctaveSlip& slip = slips_[track];

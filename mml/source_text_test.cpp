@@ -41,5 +41,19 @@ TEST(SourceText, OutOfRangeLinesAreEmpty) {
     EXPECT_EQ(source.line(0).size(), 1u);
 }
 
+// The count is kept in pieces of 8-bit sums: texts longer than a piece,
+// and with more control bytes than a byte counts, must tip where half of
+// all bytes are control bytes, neither sooner nor later.
+TEST(SourceText, MostlyControlBytesIsNotText) {
+    const auto text = [](std::size_t control, char c, std::size_t plain) {
+        return why_not_text(std::string(control, c) + std::string(plain, 'C')).empty();
+    };
+    EXPECT_FALSE(text(300, '\x01', 0));
+    EXPECT_TRUE(text(1000, '\x01', 1000));
+    EXPECT_FALSE(text(1001, '\x01', 1000));
+    EXPECT_FALSE(text(700, '\x7F', 699));
+    for (const char allowed : {'\t', '\r', '\n', '\x1A', '\x80', '\xFF'}) EXPECT_TRUE(text(1000, allowed, 0));
+}
+
 }  // namespace
 }  // namespace zirvon

@@ -46,7 +46,16 @@ SourceAnalysis analyze_source(std::string bytes, std::string name, EventPlaces p
     // Every group opens with a '['; counting them costs less than moving
     // the groups as their vector grows.
     const std::string_view text = a.source.text();
-    compiler.reserve_groups(static_cast<std::size_t>(std::count(text.begin(), text.end(), '[')));
+    // (In pieces of 240, each summed in 8 bits, which the compiler does 16
+    // bytes at a time; it does not do so with std::count.)
+    std::size_t opens = 0;
+    for (std::size_t at = 0; at < text.size(); at += 240) {
+        const std::string_view piece = text.substr(at, 240);
+        unsigned char in_piece = 0;
+        for (const char c : piece) in_piece += static_cast<unsigned char>(c == '[' ? 1 : 0);
+        opens += in_piece;
+    }
+    compiler.reserve_groups(opens);
     const int lines = a.source.count_lines();
     for (int k = 0; k < lines; ++k) compiler.compile_line(a.source.line(k), k + 1);
     compiler.finish();
