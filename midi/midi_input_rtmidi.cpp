@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "midi/midi_input.h"
+#include "midi/rtmidi_library.h"
 #include "system/jack_library.h"
 #include "system/quiet_stderr_posix.h"
 #include "system/shared_library_posix.h"
@@ -24,36 +25,16 @@
 namespace zirvon::midi {
 namespace {
 
-constexpr const char* kClientName = "zirvon";
 constexpr const char* kPortName = "in";
 /// Messages RtMidi keeps while the callback is slow; keys come far slower.
 constexpr unsigned int kQueueSize = 256;
 /// As for the output: a few JACK cycles.
 constexpr std::chrono::milliseconds kJackSettle{20};
 
-#define ZIRVON_RTMIDI_IN_FUNCTIONS(X)                                                                  \
-    X(rtmidi_get_compiled_api)                                                                         \
-    X(rtmidi_in_create) X(rtmidi_in_free) X(rtmidi_get_port_count) X(rtmidi_get_port_name)             \
-        X(rtmidi_open_port) X(rtmidi_close_port) X(rtmidi_in_set_callback) X(rtmidi_in_cancel_callback) \
-            X(rtmidi_in_ignore_types)
-
-struct RtMidiInLibrary {
-    bool load() { return load_functions(ZIRVON_RTMIDI_LIBRARY); }
-
-    std::vector<RtMidiApi> apis() const {
-        std::vector<RtMidiApi> all(RTMIDI_API_NUM);
-        all.resize(static_cast<std::size_t>(std::max(0, rtmidi_get_compiled_api(all.data(), RTMIDI_API_NUM))));
-        std::erase(all, RTMIDI_API_RTMIDI_DUMMY);
-        return all;
-    }
-
-    ZIRVON_LIBRARY_FUNCTIONS(ZIRVON_RTMIDI_IN_FUNCTIONS)
-};
-
 /// One RtMidiIn, freed with it.
 class Input {
 public:
-    Input(const RtMidiInLibrary& rt, RtMidiApi api)
+    Input(const RtMidiLibrary& rt, RtMidiApi api)
         : rt_(rt), api_(api), in_(rt.rtmidi_in_create(api, kClientName, kQueueSize)) {}
     ~Input() {
         if (in_) rt_.rtmidi_in_free(in_);
@@ -70,19 +51,10 @@ public:
     }
 
 private:
-    const RtMidiInLibrary& rt_;
+    const RtMidiLibrary& rt_;
     RtMidiApi api_;
     RtMidiInPtr in_;
 };
-
-std::string port_name(const RtMidiInLibrary& rt, const Input& in, unsigned int index) {
-    int size = 0;
-    if (rt.rtmidi_get_port_name(in.get(), index, nullptr, &size) < 0 || size <= 0) return {};
-    std::string name(static_cast<std::size_t>(size), '\0');
-    rt.rtmidi_get_port_name(in.get(), index, name.data(), &size);
-    name.resize(name.find('\0'));
-    return name;
-}
 
 }  // namespace
 
@@ -92,7 +64,7 @@ struct MidiInput::Backend {
         unsigned int index;
     };
 
-    RtMidiInLibrary rt;
+    RtMidiLibrary rt;
     bool loaded = false;
     JackLibrary jack;  ///< loaded to silence libjack
     std::vector<std::unique_ptr<Input>> services;
@@ -134,7 +106,7 @@ bool MidiInput::scan(std::vector<std::string>& names, std::string&) {
         if (!in->ok()) continue;
         const unsigned int count = b.rt.rtmidi_get_port_count(in->get());
         for (unsigned int i = 0; in->ok() && i < count; ++i) {
-            std::string name = port_name(b.rt, *in, i);
+            std::string name = b.rt.port_name(in->get(), i);
             if (!in->ok()) break;
             b.entries.push_back({b.services.size(), i});
             names.push_back(std::move(name));

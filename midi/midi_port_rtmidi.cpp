@@ -45,6 +45,7 @@
 #include "midi/alsa_watch.h"
 #include "midi/jack_watch.h"
 #include "midi/midi_port.h"
+#include "midi/rtmidi_library.h"
 #include "system/jack_library.h"
 #include "system/quiet_stderr_posix.h"
 #include "system/shared_library_posix.h"
@@ -52,35 +53,11 @@
 namespace zirvon::midi {
 namespace {
 
-/// Client name under which the MIDI services list us.
-constexpr const char* kClientName = "zirvon";
 constexpr const char* kPortName = "out";
 /// A few JACK cycles: enough for a new connection to take effect, for the
 /// process thread to empty the ring buffer, and for a callback under way to
 /// finish, with periods of up to about 5 ms (256 frames at 48 kHz).
 constexpr std::chrono::milliseconds kJackSettle{20};
-
-#define ZIRVON_RTMIDI_FUNCTIONS(X)                                                              \
-    X(rtmidi_get_compiled_api)                                                                  \
-    X(rtmidi_api_display_name) X(rtmidi_out_create) X(rtmidi_out_free) X(rtmidi_get_port_count) \
-        X(rtmidi_get_port_name) X(rtmidi_open_port) X(rtmidi_close_port)                        \
-            X(rtmidi_out_send_message)
-
-/// RtMidi's C interface, loaded.
-struct RtMidiLibrary {
-    bool load() { return load_functions(ZIRVON_RTMIDI_LIBRARY); }
-
-    /// The compiled APIs that reach a MIDI service.
-    std::vector<RtMidiApi> apis() const {
-        std::vector<RtMidiApi> all(RTMIDI_API_NUM);
-        all.resize(static_cast<std::size_t>(
-            std::max(0, rtmidi_get_compiled_api(all.data(), RTMIDI_API_NUM))));
-        std::erase(all, RTMIDI_API_RTMIDI_DUMMY);
-        return all;
-    }
-
-    ZIRVON_LIBRARY_FUNCTIONS(ZIRVON_RTMIDI_FUNCTIONS)
-};
 
 /// One RtMidiOut of RtMidi's C interface, freed with it.
 class Output {
@@ -108,15 +85,6 @@ private:
     RtMidiApi api_;
     RtMidiOutPtr out_;
 };
-
-std::string port_name(const RtMidiLibrary& rt, const Output& out, unsigned int index) {
-    int size = 0;
-    if (rt.rtmidi_get_port_name(out.get(), index, nullptr, &size) < 0 || size <= 0) return {};
-    std::string name(static_cast<std::size_t>(size), '\0');
-    rt.rtmidi_get_port_name(out.get(), index, name.data(), &size);
-    name.resize(name.find('\0'));
-    return name;
-}
 
 }  // namespace
 
@@ -178,7 +146,7 @@ bool MidiPort::scan(std::vector<std::string>& names, std::string&) {
         if (!out->ok()) continue;  // this service is not there; try the next
         const unsigned int count = b.rt.rtmidi_get_port_count(out->get());
         for (unsigned int i = 0; out->ok() && i < count; ++i) {
-            std::string name = port_name(b.rt, *out, i);
+            std::string name = b.rt.port_name(out->get(), i);
             if (!out->ok()) break;  // the service failed half-way: the ports so far
             b.entries.push_back({b.services.size(), i, name});
             names.push_back(std::move(name));

@@ -52,7 +52,7 @@ SourceAnalysis analyze_source(std::string bytes, std::string name, EventPlaces p
     for (std::size_t at = 0; at < text.size(); at += 240) {
         const std::string_view piece = text.substr(at, 240);
         unsigned char in_piece = 0;
-        for (const char c : piece) in_piece += static_cast<unsigned char>(c == '[' ? 1 : 0);
+        for (const char c : piece) in_piece = static_cast<unsigned char>(in_piece + (c == '[' ? 1 : 0));
         opens += in_piece;
     }
     compiler.reserve_groups(opens);
