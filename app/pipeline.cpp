@@ -1,6 +1,7 @@
 #include "app/pipeline.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "app/import_commands.h"
 #include "app/recording_commands.h"
@@ -13,6 +14,9 @@
 
 namespace zirvon {
 namespace {
+
+/// The longest MIDI file read as a source.
+constexpr std::size_t kMaxMidiFile = std::size_t{16} << 20;
 
 /// The names a later run of this command line may read as the source: the
 /// name with its extension in upper case, and the name as typed.
