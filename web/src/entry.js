@@ -51,6 +51,10 @@ export class KeyEntry {
     }
 
     stop() {
+        // Keys still gathering into one entry are let go with the rest.
+        clearTimeout(this.timer);
+        this.timer = 0;
+        this.pressed = [];
         for (const input of this.listened) input.onmidimessage = null;
         this.listened.clear();
         for (const [key, status] of this.sounding) this.transport.player.key(NOTE_OFF | (status & 0x0f), key);

@@ -324,7 +324,10 @@ async function entry(t) {
     await t.click('#entry-rest');
     const rest = trackOne(await keptText(t)).at(-3);
     check(rest.code === 0 && rest.gate === 0, 'Rest enters a rest');
-    await t.click('#entry');
+    const kept = await keptText(t);
+    await t.evaluate(() => { window.midiLog.key(0x90, 62, 100); document.getElementById('entry').click(); });
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    check(await keptText(t) === kept, 'a key pressed as entry is switched off enters nothing');
     console.log(`entry: ${keys.length} keys (MIDI 24 to 127) entered and compiled to their pitches`);
 }
 
