@@ -75,11 +75,15 @@ export class MidiPlayer extends Player {
         this.stopTimer = () => {};
         this.horizon = 0; // the latest timestamp handed to the output
         this.ahead = []; // every message decided whose time is to come, heard or not: {data, time, turn}
+        this.held = new Map(); // the keys held for entry: note -> the status of its note-on
     }
 
-    /** Plays on `output` (a MIDIOutput) from now on. */
+    /** Plays on `output` (a MIDIOutput) from now on; keys held are let go
+     * where they sound. */
     use(output) {
         this.stop();
+        for (const [note, status] of this.held) this.output?.send([NOTE_OFF | (status & 0x0f), note, 127]);
+        this.held.clear();
         this.output = output;
         this.horizon = 0;
     }
@@ -218,8 +222,11 @@ export class MidiPlayer extends Player {
         for (const m of coming) this.handOver(m.data, m.time, m.turn);
     }
 
-    /** A key held for entry: its note-on or note-off, at once. */
+    /** A key held for entry: its note-on or note-off, at once; the note-off
+     * of a key let go already goes nowhere. */
     key(status, note) {
+        if ((status & 0xf0) === NOTE_ON) this.held.set(note, status);
+        else if (!this.held.delete(note)) return;
         this.output?.send([status, note, 127]);
     }
 

@@ -339,6 +339,14 @@ async function entry(t) {
         .catch(() => null), 'Undo takes back one entry whole');
     check(await press(t, [23]) === before && (await t.$eval('#entry-state', (s) => s.textContent)) !== '',
         'a key below the dialect\'s range enters nothing, and says why');
+    const typed = await keptText(t);
+    await t.evaluate(() => { window.midiLog.sent = []; window.midiLog.key(0x90, 60, 100); });
+    await t.select('#output', 'holds');
+    await t.evaluate(() => window.midiLog.key(0x80, 60, 0));
+    await t.waitForFunction((b) => JSON.parse(localStorage.getItem('zirvon.work')).text !== b, { timeout: 5000 }, typed);
+    const offs = (await t.evaluate(() => window.midiLog.sent)).filter((m) => same(m.data, [0x81, 60, 127]));
+    check(offs.length === 1 && offs[0].port === 'clears', 'a key held while the output changes is let go where it sounds');
+    await t.select('#output', 'clears');
     await t.click('#entry-rest');
     const rest = trackOne(await keptText(t)).at(-3);
     check(rest.code === 0 && rest.gate === 0, 'Rest enters a rest');
