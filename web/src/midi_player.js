@@ -82,7 +82,11 @@ export class MidiPlayer extends Player {
      * where they sound. */
     use(output) {
         this.stop();
-        for (const [note, status] of this.held) this.output?.send([NOTE_OFF | (status & 0x0f), note, 127]);
+        try {
+            for (const [note, status] of this.held) this.output?.send([NOTE_OFF | (status & 0x0f), note, 127]);
+        } catch {
+            // The output has gone, and its notes with it.
+        }
         this.held.clear();
         this.output = output;
         this.horizon = 0;
