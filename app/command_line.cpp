@@ -151,15 +151,19 @@ bool looks_like_a_file_name(std::string_view name) {
 }
 
 void check_tape_name(RunPlan& plan) {
-    // Said before the name is cut: the name as typed is the one that looks so.
-    if (tape_name_refusal(plan.tape_name).empty() && looks_like_a_file_name(plan.tape_name)) {
-        plan.warnings.push_back("tape name '" + plan.tape_name +
+    // The name as typed is the one that looks like a file name, before it is cut.
+    const std::string typed = plan.tape_name;
+    std::string cut;
+    std::string error;
+    if (!take_tape_name(plan.tape_name, cut, error)) {
+        plan.errors.push_back(std::move(error));
+        return;
+    }
+    if (looks_like_a_file_name(typed)) {
+        plan.warnings.push_back("tape name '" + typed +
                                 "' looks like a file name; it only goes into the image header (-o PATH "
                                 "chooses where the image is written)");
     }
-    std::string cut;
-    std::string error;
-    if (!take_tape_name(plan.tape_name, cut, error)) plan.errors.push_back(std::move(error));
     if (!cut.empty()) plan.warnings.push_back(std::move(cut));
 }
 

@@ -1,8 +1,7 @@
-// The MML side of a run: a MIDI file read as a source, and /mml, which
-// writes the song as MML without ever replacing someone's source.
+// The MML side of a run: /mml, which writes the song as MML without ever
+// replacing someone's source.
 #pragma once
 
-#include <cstddef>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -12,9 +11,6 @@
 #include "app/pipeline.h"
 
 namespace zirvon {
-
-/// The longest MIDI file read.
-inline constexpr std::size_t kMaxMidiFile = std::size_t{16} << 20;
 
 /// The refusal of MML written to `name`, before anything is read: a file
 /// that exists there, or a song.mml beside it, and that -o did not name, is

@@ -1,6 +1,7 @@
 #include "app/pipeline.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "app/import_commands.h"
 #include "app/recording_commands.h"
@@ -13,6 +14,9 @@
 
 namespace zirvon {
 namespace {
+
+/// The longest MIDI file read as a source.
+constexpr std::size_t kMaxMidiFile = std::size_t{16} << 20;
 
 /// The names a later run of this command line may read as the source: the
 /// name with its extension in upper case, and the name as typed.
@@ -124,9 +128,11 @@ std::optional<int> check_run(const RunPlan& plan, const std::string& path, std::
         }
     }
     if (plan.kind == SourceKind::tape && plan.tape_name_given && !writes_image(plan)) {
-        // Only a recording for the machine carries a name the image does not get.
+        // Only a recording for the machine, and the MML that builds the image
+        // again, carry a name the image does not get.
         const std::vector<const OutputKind*> outputs = plan.extra_outputs();
-        if (std::none_of(outputs.begin(), outputs.end(), [](const OutputKind* k) { return k->option == "cassette"; })) {
+        if (std::none_of(outputs.begin(), outputs.end(),
+                         [](const OutputKind* k) { return k->option == "cassette" || k->option == "mml"; })) {
             err << kProgram << "warning: tape name '" << plan.tape_name
                 << "' is not used: the image is renamed only when it is played or nothing else is asked of it ('zirvon "
                 << plan.typed_name << " " << plan.tape_name << "')\n";

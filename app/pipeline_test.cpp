@@ -167,6 +167,8 @@ TEST(Pipeline, OrderOfProblemsAndWarnings) {
          "zirvon: warning: /from changes nothing here: it applies to /play, /midi, /wav and /svg\n"
          "zirvon: warning: tape name 'NEW' is not used: the image is renamed only when it is played or nothing "
          "else is asked of it ('zirvon renamed.MZT NEW')\n"},
+        {{"renamed.MZT", "NEW", "/mml", "-o", "back.mml"}, 0,
+         "zirvon: 'back.MML' written; 'zirvon back.MML NEW' builds the image again\n"},
         // A solo or mute that leaves nothing to hear is said before it plays.
         {{"song.mml", "/midi", "/solo=3"}, 0, "zirvon: warning: track 3 holds no notes in this passage; nothing to hear\n"},
         {{"song.mml", "/wav", "/mute=1-2", "/to=1"}, 0,

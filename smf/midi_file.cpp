@@ -8,12 +8,9 @@
 namespace zirvon::smf {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+constexpr std::uint8_t kProgramChange = 0xC0;
 
-struct Timed {
-    std::uint64_t tick;
-    play::MidiMessage message;
-};
+using Bytes = std::vector<std::uint8_t>;
 
 void put_u16(Bytes& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -71,15 +68,14 @@ Bytes tempo_track(std::string_view tape_name, std::uint64_t end_tick) {
 /// Track k on channel k (from 0), named "Track k", with the program of the
 /// built-in synthesizer's voice for it, so that a General MIDI player
 /// sounds like the preview.
-Bytes note_track(int k, const std::vector<Timed>& messages, std::uint64_t end_tick) {
+Bytes note_track(int k, const std::vector<TimedMessage>& messages, std::uint64_t end_tick) {
     Bytes body;
     put_name(body, "Track " + std::to_string(k));
-    const play::MidiMessage program = program_change(k);
-    body.insert(body.end(), {0x00, program.status, program.data1});
     std::uint64_t now = 0;
-    for (const Timed& t : messages) {
+    for (const TimedMessage& t : messages) {
         put_vlq(body, static_cast<std::uint32_t>(t.tick - now));
-        body.insert(body.end(), {t.message.status, t.message.data1, t.message.data2});
+        body.insert(body.end(), {t.message.status, t.message.data1});
+        if ((t.message.status & 0xF0) != kProgramChange) body.push_back(t.message.data2);
         now = t.tick;
     }
     put_end_of_track(body, end_tick - now);
@@ -88,6 +84,24 @@ Bytes note_track(int k, const std::vector<Timed>& messages, std::uint64_t end_ti
 
 }  // namespace
 
+std::vector<TimedMessage> passage_messages(const Song& song, const play::Passage& passage, play::PassageRun& run) {
+    std::vector<TimedMessage> sent;
+    play::TrackMask sending = 0;
+    run = play::play_passage(song, passage, [&](std::uint64_t tick, const play::MidiMessage& m) {
+        sent.push_back({tick, m});
+        sending = static_cast<play::TrackMask>(sending | (1u << (m.status & 0x0F)));
+    });
+    std::vector<TimedMessage> messages;
+    messages.reserve(kLastPlayedTrack - kFirstPlayedTrack + 1 + sent.size());
+    for (int k = kFirstPlayedTrack; k <= kLastPlayedTrack; ++k) {
+        if (((sending >> k) & 1u) == 0) continue;
+        const auto program = static_cast<std::uint8_t>(kTrackPrograms[static_cast<std::size_t>(k - kFirstPlayedTrack)] - 1);
+        messages.push_back({0, {static_cast<std::uint8_t>(kProgramChange | k), program, 0}});
+    }
+    messages.insert(messages.end(), sent.begin(), sent.end());
+    return messages;
+}
+
 MidiFileBytes build_midi_file(const Song& song, std::string_view tape_name) {
     return build_midi_file(song, play::whole_song(play::map_song(song)), tape_name);
 }
@@ -95,11 +109,9 @@ MidiFileBytes build_midi_file(const Song& song, std::string_view tape_name) {
 MidiFileBytes build_midi_file(const Song& song, const play::Passage& passage, std::string_view tape_name) {
     // Messages go to the file track of their channel, which is the song's
     // track number.
-    std::array<std::vector<Timed>, kTrackCount> by_track;
-    const play::PassageRun run =
-        play::play_passage(song, passage, [&](std::uint64_t tick, const play::MidiMessage& m) {
-            by_track[m.status & 0x0F].push_back({tick, m});
-        });
+    std::array<std::vector<TimedMessage>, kTrackCount> by_track;
+    play::PassageRun run;
+    for (const TimedMessage& t : passage_messages(song, passage, run)) by_track[t.message.status & 0x0F].push_back(t);
 
     std::vector<Bytes> tracks;
     tracks.push_back(tempo_track(tape_name, run.done_tick));

@@ -24,12 +24,18 @@ struct MidiFileBytes {
     play::PassageRun run;
 };
 
-/// The program change that starts track k (1 to 8) of a file, on channel
-/// k: the General MIDI sound nearest the built-in synthesizer's voice for it.
-inline play::MidiMessage program_change(int k) {
-    return {static_cast<std::uint8_t>(0xC0 | k),
-            static_cast<std::uint8_t>(kTrackPrograms[static_cast<std::size_t>(k - kFirstPlayedTrack)] - 1), 0};
-}
+/// A message with the passage tick it is sent on.
+struct TimedMessage {
+    std::uint64_t tick = 0;
+    play::MidiMessage message;
+};
+
+/// The messages of `passage` that a file of it holds, in the order a MIDI
+/// output is sent them: on tick 0 the program change of every track (1 to
+/// 8) that sends anything, on channel k for track k, the General MIDI sound
+/// nearest the built-in synthesizer's voice for it; then the player's
+/// messages as the live preview sends them. `run` gets what the run found.
+std::vector<TimedMessage> passage_messages(const Song& song, const play::Passage& passage, play::PassageRun& run);
 
 /// Builds a format 1 file of a passage: a tempo track named after the tape
 /// name (its sequence name; none when the name is empty), then one track

@@ -31,83 +31,86 @@ export class Core {
     }
 
     /** Runs call number `call` on the request bytes: {reply: WireReader,
-     * data: Uint8Array}. A call that traps (the module ran out of memory)
-     * throws, and the next call gets a fresh instance. */
+     * data: Uint8Array}. */
     run(call, request) {
-        const e = this.exports;
         this.pieces = [];
-        let reply = 0;
-        try {
-            const at = e.zv_alloc(Math.max(request.length, 1));
-            new Uint8Array(e.memory.buffer, at, request.length).set(request);
-            reply = e.zv_call(call, at, request.length);
+        const reply = this.framed((e) => {
+            const at = this.copied(request);
+            const framed = e.zv_call(call, at, request.length);
             e.zv_free(at);
-        } catch (error) {
-            this.attach(new WebAssembly.Instance(this.module, this.imports));
-            throw error;
-        }
+            return framed;
+        });
         if (!reply) throw new Error('the core could not read the request');
-        const size = new DataView(e.memory.buffer).getUint32(reply, true);
-        const wire = new Uint8Array(e.memory.buffer, reply + 4, size).slice();
-        e.zv_free(reply);
         const data = joined(this.pieces);
         this.pieces = [];
-        return { reply: new WireReader(wire), data };
+        return { reply, data };
     }
 
     /** What the passage `start` to `end` of the song in `image` sends to a
      * MIDI output, as the core writes it (web/wasm/midi_messages.h): a
      * WireReader, or null when the image cannot be read. */
     passageMessages(image, start, end) {
-        const e = this.exports;
-        const at = e.zv_alloc(Math.max(image.length, 1));
-        new Uint8Array(e.memory.buffer, at, image.length).set(image);
-        const reply = e.zv_passage_messages(at, image.length, start, end);
-        e.zv_free(at);
-        if (!reply) return null;
-        const size = new DataView(e.memory.buffer).getUint32(reply, true);
-        const wire = new Uint8Array(e.memory.buffer, reply + 4, size).slice();
-        e.zv_free(reply);
-        return new WireReader(wire);
+        return this.framed((e) => {
+            const at = this.copied(image);
+            const framed = e.zv_passage_messages(at, image.length, start, end);
+            e.zv_free(at);
+            return framed;
+        });
     }
 
     /** The entry of MIDI keys `keys` at byte `offset` of `source` (UTF-8
      * bytes), `number` long with `dots` (web/wasm/key_entry.h): a WireReader. */
     keyEntry(source, offset, keys, number, dots) {
-        const e = this.exports;
-        const at = e.zv_alloc(Math.max(source.length, 1));
-        new Uint8Array(e.memory.buffer, at, source.length).set(source);
-        const keysAt = e.zv_alloc(Math.max(keys.length, 1) * 4);
-        new Int32Array(e.memory.buffer, keysAt, keys.length).set(keys);
-        const reply = e.zv_key_entry(at, source.length, offset, keysAt, keys.length, number, dots);
-        e.zv_free(keysAt);
-        e.zv_free(at);
-        const size = new DataView(e.memory.buffer).getUint32(reply, true);
-        const wire = new Uint8Array(e.memory.buffer, reply + 4, size).slice();
-        e.zv_free(reply);
-        return new WireReader(wire);
+        return this.framed((e) => {
+            const at = this.copied(source);
+            const keysAt = this.copied(Int32Array.from(keys));
+            const framed = e.zv_key_entry(at, source.length, offset, keysAt, keys.length, number, dots);
+            e.zv_free(keysAt);
+            e.zv_free(at);
+            return framed;
+        });
     }
 
     /** Decodes a recording: `channels` (Float32Arrays of one length) at
      * `rate`, from the file `name`; the reply as a WireReader. */
     readRecording(channels, rate, name) {
-        const e = this.exports;
         const frames = channels[0]?.length ?? 0;
         const nameBytes = new TextEncoder().encode(name);
-        let reply = 0;
-        try {
+        return this.framed((e) => {
             const at = e.zv_alloc(Math.max(frames * channels.length * 4, 4));
             if (!at) throw new Error('the recording is too long for the page');
             channels.forEach((samples, c) => new Float32Array(e.memory.buffer, at + c * frames * 4, frames).set(samples));
-            const nameAt = e.zv_alloc(Math.max(nameBytes.length, 1));
-            new Uint8Array(e.memory.buffer, nameAt, nameBytes.length).set(nameBytes);
-            reply = e.zv_read_recording(at, frames, channels.length, rate, nameAt, nameBytes.length);
+            const nameAt = this.copied(nameBytes);
+            const framed = e.zv_read_recording(at, frames, channels.length, rate, nameAt, nameBytes.length);
             e.zv_free(nameAt);
             e.zv_free(at);
+            return framed;
+        });
+    }
+
+    /** A copy of `array` (a typed array) in the module's memory: where it is,
+     * for the caller to free. */
+    copied(array) {
+        const e = this.exports;
+        const at = e.zv_alloc(Math.max(array.byteLength, 1));
+        new Uint8Array(e.memory.buffer, at, array.byteLength).set(new Uint8Array(array.buffer, array.byteOffset, array.byteLength));
+        return at;
+    }
+
+    /** The reply that `call(exports)` frames (its size, then its bytes), read
+     * and freed: a WireReader, or null when it gives none. A call that traps
+     * (the module ran out of memory) throws, and the next call gets a fresh
+     * instance. */
+    framed(call) {
+        let reply = 0;
+        try {
+            reply = call(this.exports);
         } catch (error) {
             this.attach(new WebAssembly.Instance(this.module, this.imports));
             throw error;
         }
+        if (!reply) return null;
+        const e = this.exports;
         const size = new DataView(e.memory.buffer).getUint32(reply, true);
         const wire = new Uint8Array(e.memory.buffer, reply + 4, size).slice();
         e.zv_free(reply);

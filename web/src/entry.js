@@ -29,7 +29,9 @@ export class KeyEntry {
         this.pressed = []; // keys down within TOGETHER_MS of the first
         this.timer = 0;
         this.track = 1; // the track the cursor was in at the last entry
-        this.sounding = new Map(); // key -> the status of its note-on
+        // key -> {on, player}: the status of its note-on and the player it sounds on, which lets it go
+        // even when the output has changed meanwhile.
+        this.sounding = new Map();
         this.listened = new Set();
         toggle.addEventListener('change', () => (toggle.checked ? this.start() : this.stop()));
         rest.addEventListener('click', () => this.enter([]));
@@ -51,9 +53,13 @@ export class KeyEntry {
     }
 
     stop() {
+        // Keys still gathering into one entry are let go with the rest.
+        clearTimeout(this.timer);
+        this.timer = 0;
+        this.pressed = [];
         for (const input of this.listened) input.onmidimessage = null;
         this.listened.clear();
-        for (const [key, status] of this.sounding) this.transport.player.key(NOTE_OFF | (status & 0x0f), key);
+        for (const [key, { on, player }] of this.sounding) player.key(NOTE_OFF | (on & 0x0f), key);
         this.sounding.clear();
         this.rest.disabled = true;
         this.say('');
@@ -76,8 +82,9 @@ export class KeyEntry {
         const kind = status & 0xf0;
         if (kind === NOTE_ON && velocity > 0) {
             const on = NOTE_ON | (this.track >= 1 && this.track <= 8 ? this.track : 1);
-            this.sounding.set(key, on);
-            this.transport.player.key(on, key);
+            const player = this.transport.player;
+            this.sounding.set(key, { on, player });
+            player.key(on, key);
             this.pressed.push(key);
             this.timer ||= setTimeout(() => {
                 const keys = this.pressed;
@@ -86,10 +93,10 @@ export class KeyEntry {
                 this.enter(keys);
             }, TOGETHER_MS);
         } else if (kind === NOTE_OFF || kind === NOTE_ON) {
-            const on = this.sounding.get(key);
-            if (on === undefined) return;
+            const held = this.sounding.get(key);
+            if (held === undefined) return;
             this.sounding.delete(key);
-            this.transport.player.key(NOTE_OFF | (on & 0x0f), key);
+            held.player.key(NOTE_OFF | (held.on & 0x0f), key);
         }
     }
 

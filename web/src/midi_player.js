@@ -74,12 +74,20 @@ export class MidiPlayer extends Player {
         this.song = null;
         this.stopTimer = () => {};
         this.horizon = 0; // the latest timestamp handed to the output
-        this.ahead = []; // every message decided whose time is to come, heard or not: {data, time}
+        this.ahead = []; // every message decided whose time is to come, heard or not: {data, time, turn}
+        this.held = new Map(); // the keys held for entry: note -> the status of its note-on
     }
 
-    /** Plays on `output` (a MIDIOutput) from now on. */
+    /** Plays on `output` (a MIDIOutput) from now on; keys held are let go
+     * where they sound. */
     use(output) {
         this.stop();
+        try {
+            for (const [note, status] of this.held) this.output?.send([NOTE_OFF | (status & 0x0f), note, 127]);
+        } catch {
+            // The output has gone, and its notes with it.
+        }
+        this.held.clear();
         this.output = output;
         this.horizon = 0;
     }
@@ -138,8 +146,28 @@ export class MidiPlayer extends Player {
         }
     }
 
+    /** With the loop off, the music ends with the turn heard, as on the
+     * synthesizer: a turn handed over ahead of its time is taken back where
+     * the output can (elsewhere it plays, as all the output holds does). */
     setLoop(loop) {
         this.loop = loop;
+        if (loop || !this.playing || this.turn === 0 || typeof this.output.clear !== 'function') return;
+        const now = performance.now();
+        if (this.timeOf(this.turn * this.song.length) <= now) return;
+        try {
+            this.output.clear();
+            this.horizon = 0;
+            const coming = this.ahead.filter((m) => m.time > now && m.turn < this.turn);
+            // Back to the end of the turn heard, whose closing note-offs end every note.
+            this.turn--;
+            this.next = this.song.ticks.length;
+            this.scheduled = (this.turn + 1) * this.song.length;
+            this.sounding.fill(-1);
+            this.ahead = [];
+            for (const m of coming) this.handOver(m.data, m.time, m.turn);
+        } catch (error) {
+            this.fail(error);
+        }
     }
 
     /** The tracks heard from now on, as with the synthesizer: a track
@@ -195,11 +223,14 @@ export class MidiPlayer extends Player {
         this.hearFrom(now, sounding, audible);
         this.audible = audible;
         this.ahead = [];
-        for (const m of coming) this.handOver(m.data, m.time);
+        for (const m of coming) this.handOver(m.data, m.time, m.turn);
     }
 
-    /** A key held for entry: its note-on or note-off, at once. */
+    /** A key held for entry: its note-on or note-off, at once; the note-off
+     * of a key let go already goes nowhere. */
     key(status, note) {
+        if ((status & 0xf0) === NOTE_ON) this.held.set(note, status);
+        else if (!this.held.delete(note)) return;
         this.output?.send([status, note, 127]);
     }
 
@@ -270,10 +301,10 @@ export class MidiPlayer extends Player {
         this.handOver(kind === PROGRAM_CHANGE ? [status, data1] : [status, data1, data2], time);
     }
 
-    /** Sends a message decided for `time` if its track is heard, and keeps
-     * it while its time is to come. */
-    handOver(data, time) {
-        this.ahead.push({ data, time });
+    /** Sends a message decided for `time` (in turn `turn` of a loop) if its
+     * track is heard, and keeps it while its time is to come. */
+    handOver(data, time, turn = this.turn) {
+        this.ahead.push({ data, time, turn });
         const k = data[0] & 0x0f;
         const kind = data[0] & 0xf0;
         if (kind !== CONTROL_CHANGE && !(this.audible & (1 << k))) return;

@@ -62,7 +62,10 @@ export class OutputChoice {
         const outputs = [...this.access.outputs.values()].filter((o) => o.state !== 'disconnected');
         this.select.replaceChildren(new Option('Synthesizer', SYNTH),
             ...outputs.map((o) => new Option(o.name || o.id, o.id)));
-        if (outputs.length === 0) {
+        if (chosen === SYNTH) {
+            // Ports come and go (a keyboard plugged in too): the synthesizer stays, unremarked.
+            this.select.value = SYNTH;
+        } else if (outputs.length === 0) {
             this.useSynth('the system has no MIDI output: playing on the synthesizer');
         } else if (chosen === ASK) {
             this.select.value = outputs[0].id;

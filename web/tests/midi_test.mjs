@@ -212,6 +212,24 @@ async function outputs(t) {
     ({ start, music } = parts(sent));
     compare('Loop', stopped('Loop', music), start, native('/from=line:6', '/to=line:6'), { turns: 2, length: 102 });
 
+    // Loop switched off once the next turn's first notes are handed over, before they are heard: taken back.
+    await t.click('#loop');
+    await sentWhile(t, () => t.click('#play-selection'), () => {
+        const turn = window.midiLog.sent[0]?.timestamp + 102 * 20;
+        if (!window.midiLog.sent.some((m) => (m.data?.[0] & 0xf0) === 0x90 && m.timestamp >= turn)) return false;
+        window.loopOffAhead = turn - performance.now();
+        document.getElementById('loop').click();
+        return true;
+    });
+    await t.waitForFunction(ended, { timeout: 30000, polling: 50 });
+    ({ start, music } = parts((await t.evaluate(() => window.midiLog.sent)).filter((m) => m.port === 'clears')));
+    if (await t.evaluate(() => window.loopOffAhead) > 0) {
+        check(music.some((m) => m.clear) && same(music.slice(-32).map((m) => m.data), RESET) &&
+            music.slice(0, -32).every((m) => m.clear || m.timestamp <= start + 102 * 20),
+        'Loop switched off before the next turn is heard: the turn handed over is taken back, the music ends with the turn heard');
+        compare('Loop off', music.slice(0, -32).filter((m) => !m.clear), start, native('/from=line:6', '/to=line:6'));
+    } else console.log('Loop off: the poll came after the next turn was heard; not checked');
+
     // Track 1 soloed while the song plays: the others end their notes at once.
     sent = await sentWhile(t, () => t.click('#play'), reached, 130);
     await t.click('#solo-1');
@@ -321,10 +339,21 @@ async function entry(t) {
         .catch(() => null), 'Undo takes back one entry whole');
     check(await press(t, [23]) === before && (await t.$eval('#entry-state', (s) => s.textContent)) !== '',
         'a key below the dialect\'s range enters nothing, and says why');
+    const typed = await keptText(t);
+    await t.evaluate(() => { window.midiLog.sent = []; window.midiLog.key(0x90, 60, 100); });
+    await t.select('#output', 'holds');
+    await t.evaluate(() => window.midiLog.key(0x80, 60, 0));
+    await t.waitForFunction((b) => JSON.parse(localStorage.getItem('zirvon.work')).text !== b, { timeout: 5000 }, typed);
+    const offs = (await t.evaluate(() => window.midiLog.sent)).filter((m) => same(m.data, [0x81, 60, 127]));
+    check(offs.length === 1 && offs[0].port === 'clears', 'a key held while the output changes is let go where it sounds');
+    await t.select('#output', 'clears');
     await t.click('#entry-rest');
     const rest = trackOne(await keptText(t)).at(-3);
     check(rest.code === 0 && rest.gate === 0, 'Rest enters a rest');
-    await t.click('#entry');
+    const kept = await keptText(t);
+    await t.evaluate(() => { window.midiLog.key(0x90, 62, 100); document.getElementById('entry').click(); });
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    check(await keptText(t) === kept, 'a key pressed as entry is switched off enters nothing');
     console.log(`entry: ${keys.length} keys (MIDI 24 to 127) entered and compiled to their pitches`);
 }
 
