@@ -58,7 +58,7 @@ constexpr Option kFixedOptions[] = {
     {"list", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.list = true; },
      "/list", "print the events (and an image's header); write nothing"},
     {"ports", Takes::nothing, Match::word, [](RunPlan& p, const std::string&) { p.ports = true; },
-     "/ports", "list the MIDI ports, numbered, then synth and where it plays"},
+     "/ports", "list MIDI outputs, synth and where it plays, then MIDI inputs"},
     {"port", Takes::value, Match::word, [](RunPlan& p, const std::string& v) { p.port = v; },
      "/port=N|TEXT", "play on port N, the first whose name holds TEXT, or synth"},
     {"from", Takes::value, Match::word,

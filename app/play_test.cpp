@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "midi/midi_input.h"
 #include "tests/jack_test_support.h"
 #include "play/player.h"
 #include "song/song.h"
@@ -201,17 +202,35 @@ TEST(PlayBinary, PortIsChosenByNumberOrEnvironmentAndErrorsSayWhereTheChoiceCame
     MidiRecorder recorder;
     ASSERT_TRUE(recorder.ok()) << recorder.error();
     const std::string port = recorder.port_name();
-    // /ports lists the outputs numbered, the built-in synthesizer last.
+    MidiKeyboard keyboard;
+    ASSERT_TRUE(keyboard.ok()) << keyboard.error();
+    // /ports lists the outputs numbered, the built-in synthesizer last, then
+    // the inputs under a heading, numbered from 0 again.
     const RunResult list = run_zirvon({"/ports"}, dir.path());
     EXPECT_EQ(list.status, 0) << list.err;
     EXPECT_EQ(list.err, "");
     std::istringstream lines(list.out);
     std::string number = "none", last;
     int count = 0;
-    for (std::string line; std::getline(lines, line); ++count, last = line) {
+    for (std::string line; std::getline(lines, line) && !line.starts_with("MIDI input"); ++count, last = line) {
         EXPECT_TRUE(line.starts_with(std::to_string(count) + ": ")) << line;
         if (line.ends_with(": " + port)) number = std::to_string(count);
+        EXPECT_FALSE(line.ends_with(": " + keyboard.port_name())) << "an input among the outputs";
     }
+    EXPECT_TRUE(list.out.find("\nMIDI input ports, for keyboard entry (entryPort):\n") != std::string::npos)
+        << list.out;
+    std::string keys = "none";
+    int inputs = 0;
+    for (std::string line; std::getline(lines, line); ++inputs) {
+        EXPECT_TRUE(line.starts_with(std::to_string(inputs) + ": ")) << line;
+        if (line.ends_with(": " + keyboard.port_name())) keys = std::to_string(inputs);
+    }
+    // The keyboard's number is the one entry's port choice takes.
+    midi::MidiInput input;
+    std::string why;
+    ASSERT_TRUE(input.open(keys, [](const std::uint8_t*, std::size_t) {}, why)) << why << "\n" << list.out;
+    EXPECT_EQ(input.name(), keyboard.port_name());
+    input.close();
     // The synthesizer with where it plays: the test's JACK server.
     EXPECT_EQ(last, std::to_string(count - 1) + ": synth (built-in synthesizer on JACK server \"" +
                         std::getenv("JACK_DEFAULT_SERVER") + "\")");
@@ -269,7 +288,9 @@ TEST(PlayBinary, NoMidiServiceNorAudioOutputTellsWhatIsLeftAndNothingElse) {
     EXPECT_EQ(ports.out, "0: synth (built-in synthesizer; no audio output: tried " + tried + ")\n");
     EXPECT_EQ(ports.err,
               "zirvon: no MIDI output ports found (asked: ALSA sequencer, JACK); a software "
-              "synthesizer such as FluidSynth or TiMidity adds one\n");
+              "synthesizer such as FluidSynth or TiMidity adds one\n"
+              "zirvon: no MIDI input ports found (asked: ALSA sequencer, JACK); a MIDI keyboard "
+              "connected adds one\n");
 }
 
 TEST(PlayBinary, ProgressLineOnATerminalIsClearedAtTheEnd) {

@@ -43,6 +43,14 @@ std::string length_text(const std::optional<EntryLength>& length) {
     return length ? std::to_string(length->number) + std::string(static_cast<std::size_t>(length->dots), '.') : "";
 }
 
+/// The key an edit enters, for a message: "MIDI note 60 (`>C`)".
+std::string key_named(const std::vector<int>& keys, const std::string& text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    const std::string written = first == std::string::npos ? text : text.substr(first, text.find_last_not_of(' ') + 1 - first);
+    if (keys.empty()) return "the rest (`" + written + "`)";
+    return "MIDI note " + std::to_string(*std::min_element(keys.begin(), keys.end())) + " (`" + written + "`)";
+}
+
 }  // namespace
 
 void KeyEntry::configure(const json& settings) {
@@ -220,37 +228,56 @@ bool KeyEntry::response(const json& message) {
     const json& applied = field(field(message, "result"), "applied");
     if (applied.is_boolean() && applied.get<bool>()) {
         in_flight_->applied = true;
-        if (in_flight_->changed) settle();
+        if (in_flight_->changed) decide();
         return true;
     }
-    // Refused, most likely because the text changed meanwhile: the key is
-    // entered again on the text as it is now, a few times at most. The
-    // changes seen meanwhile were the user's, and have moved the place.
-    Pending again = std::move(in_flight_->what);
-    const bool changed = in_flight_->changed;
-    in_flight_.reset();
-    if (++again.tries < 3) {
-        waiting_.push_front(std::move(again));
-        await_change_ = !changed;
-    } else {
-        const json& reason = field(field(message, "result"), "failureReason");
-        say(2, "the editor did not take the entry" + (reason.is_string() ? ": " + reason.get<std::string>() : ""));
-    }
-    enter_next();
+    // Refused, most likely because the text changed meanwhile: the changes
+    // seen meanwhile were the user's, and have moved the place.
+    const json& reason = field(field(message, "result"), "failureReason");
+    retry("the editor refused the edit" + (reason.is_string() ? ": " + reason.get<std::string>() : ""));
     return true;
 }
 
-void KeyEntry::settle() {
+void KeyEntry::decide() {
+    // An editor may answer that it made an edit of a text it has since
+    // changed, and drop it. An edit made is the first change after the
+    // version it was made for, so the first newer text holds it.
+    if (!in_flight_->held) return retry("the editor said it made the edit, but its text does not hold it");
     place_ = in_flight_->place + in_flight_->text.size();
     in_flight_.reset();
     notify();
     enter_next();
 }
 
+void KeyEntry::retry(const std::string& why) {
+    InFlight lost = std::move(*in_flight_);
+    in_flight_.reset();
+    if (++lost.what.tries < 3) {
+        waiting_.push_front(std::move(lost.what));
+        await_change_ = !lost.changed;
+    } else {
+        say(2, key_named(lost.what.keys, lost.text) + " was not entered: " + why);
+    }
+    enter_next();
+}
+
 void KeyEntry::moved(const std::string& uri, std::size_t from, std::size_t to, std::size_t length, bool whole) {
     if (!active_ || uri != uri_) return;
+    // Where our edit is looked for: an insertion just there is before it
+    // (an editor that finds its changes by comparing texts puts ours after
+    // any same text that follows); a change around it puts it at the start.
+    if (in_flight_) {
+        std::size_t& at = in_flight_->place;
+        if (whole) {
+            at = std::min(at, length);
+        } else if (to < at || (to == at && from < to)) {
+            at = at - (to - from) + length;
+        } else if (from < at) {
+            at = from;
+        }
+    }
     // As if the change were the user's; once it proves to carry our edit,
-    // settle() puts the place after that instead.
+    // decide() puts the place after that instead.
     if (whole) {
         place_ = std::min(place_, length);
     } else if (to <= place_) {
@@ -263,11 +290,17 @@ void KeyEntry::moved(const std::string& uri, std::size_t from, std::size_t to, s
 void KeyEntry::changed(const std::string& uri, std::int64_t version) {
     if (!active_ || uri != uri_) return;
     await_change_ = false;
-    // A newer text than our edit was made for: it holds the edit if the
-    // editor says it took it.
+    // A newer text than our edit was made for: whether it holds the edit is
+    // decided once the editor answers.
     if (in_flight_ && version > in_flight_->version) {
         in_flight_->changed = true;
-        if (in_flight_->applied) return settle();
+        const auto doc = documents_.find(uri_);
+        if (!in_flight_->held && doc != documents_.end()) {
+            const std::string& text = doc->second.lines().text();
+            in_flight_->held = text.compare(std::min(in_flight_->place, text.size()), in_flight_->text.size(),
+                                            in_flight_->text) == 0;
+        }
+        if (in_flight_->applied) return decide();
     }
     enter_next();
 }

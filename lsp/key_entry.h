@@ -82,8 +82,13 @@ private:
     /// Enters what waits, unless an edit of ours is still on its way.
     void enter_next();
     void say(int type, const std::string& message);
-    /// Our edit is in the text: the place goes after it.
-    void settle();
+    /// The editor answered that it made our edit and a newer text came: the
+    /// place goes after the edit if the text holds it, else it is entered
+    /// again.
+    void decide();
+    /// Our edit is not in the text: entered again on the text as it is, a
+    /// few times at most, then said to be lost for `why`.
+    void retry(const std::string& why);
 
     Outbox& out_;
     Playback& playback_;
@@ -105,12 +110,13 @@ private:
     /// Our edit, sent and not yet both answered and seen in a didChange:
     /// where, what, and the version of the text it was made for.
     struct InFlight {
-        std::size_t place;
+        std::size_t place;  ///< where it goes, following the changes since
         std::string text;
         std::int64_t version;
         Pending what;
         bool applied = false;  ///< the editor says it took it
         bool changed = false;  ///< a didChange of a newer text came
+        bool held = false;     ///< a newer text holds `text` at `place`
     };
     std::optional<InFlight> in_flight_;
     /// The editor refused an edit: the next waits for the text it has now.

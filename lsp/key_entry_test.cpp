@@ -60,6 +60,15 @@ struct Harness {
                 {"params", {{"textDocument", {{"uri", kUri}, {"version", ++version}}},
                             {"contentChanges", {{{"range", {{"start", at}, {"end", at}}}, {"text", text}}}}}}});
     }
+    /// Opens `text` and starts entry at `character` of its first line.
+    void start(const std::string& text, int character) {
+        handle({{"id", 1}, {"method", "initialize"}, {"params", json::object()}});
+        handle({{"method", "textDocument/didOpen"},
+                {"params", {{"textDocument", {{"uri", kUri}, {"languageId", "mml"}, {"version", 1}, {"text", text}}}}}});
+        handle({{"id", 2}, {"method", "workspace/executeCommand"},
+                {"params", {{"command", "zirvon.entry"},
+                            {"arguments", {{{"action", "start"}, {"uri", kUri}, {"position", {{"line", 0}, {"character", character}}}}}}}}});
+    }
     void answer(bool applied) { handle({{"id", editor.ids.back()}, {"result", {{"applied", applied}}}}); }
     void press(int key, std::uint64_t ms) {
         const std::uint8_t on[3] = {0x90, static_cast<std::uint8_t>(key), 90};
@@ -69,12 +78,7 @@ struct Harness {
 
 TEST(KeyEntry, FollowsTheEditorsChangesAndAnswersInEitherOrder) {
     Harness h;
-    h.handle({{"id", 1}, {"method", "initialize"}, {"params", json::object()}});
-    h.handle({{"method", "textDocument/didOpen"},
-              {"params", {{"textDocument", {{"uri", kUri}, {"languageId", "mml"}, {"version", 1}, {"text", "1[O4 ]"}}}}}});
-    h.handle({{"id", 2}, {"method", "workspace/executeCommand"},
-              {"params", {{"command", "zirvon.entry"},
-                          {"arguments", {{{"action", "start"}, {"uri", kUri}, {"position", {{"line", 0}, {"character", 5}}}}}}}}});
+    h.start("1[O4 ]", 5);
     EXPECT_EQ(h.editor.sent.back()["result"]["port"], "keys:out");
     h.editor.sent.clear();
 
@@ -113,6 +117,41 @@ TEST(KeyEntry, FollowsTheEditorsChangesAndAnswersInEitherOrder) {
     ASSERT_EQ(h.editor.sent.size(), 1u);
     EXPECT_EQ(h.editor.sent[0]["params"]["message"],
               "zirvon: MIDI note 12 is outside what MML writes, MIDI 24 (C in O1) to 127");
+}
+
+// An editor may answer applied: true to an edit of a text the user has
+// changed since, and drop it: the didChange then lacks the text.
+TEST(KeyEntry, AnEditSaidToBeMadeButMissingFromTheTextIsEnteredAgainThenSaid) {
+    Harness h;
+    h.start("1[O4 C]", 5);
+    // An editor that compares texts reports the C put before a C one later:
+    // the text holds it all the same, and the place goes after it.
+    h.press(60, 0);
+    h.server.tick(50);
+    EXPECT_EQ(h.editor.edits(), std::vector<std::string>{"5:C"});
+    h.insert(6, "C");
+    h.answer(true);
+    h.press(62, 100);
+    h.server.tick(150);
+    EXPECT_EQ(h.editor.edits(), std::vector<std::string>{"6:D"});
+    // Answered, then a didChange of the user's alone; then the other order.
+    h.answer(true);
+    h.insert(2, " ");
+    EXPECT_EQ(h.editor.edits(), std::vector<std::string>{"7:D"});
+    h.insert(0, " ");
+    h.answer(true);
+    EXPECT_EQ(h.editor.edits(), std::vector<std::string>{"8:D"});
+    // The third time it is said, naming the key, and the next key is entered.
+    h.press(64, 200);
+    h.answer(true);
+    h.insert(8, "R");
+    ASSERT_EQ(h.editor.sent.size(), 1u);
+    EXPECT_EQ(h.editor.sent[0]["params"]["message"],
+              "zirvon: MIDI note 62 (`D`) was not entered: the editor said it made the edit, but its "
+              "text does not hold it");
+    h.editor.sent.clear();
+    h.server.tick(250);
+    EXPECT_EQ(h.editor.edits(), std::vector<std::string>{"9:E"});
 }
 
 }  // namespace

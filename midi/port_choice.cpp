@@ -66,6 +66,10 @@ std::string no_ports_found_message(std::string_view services) {
            "; a software synthesizer such as FluidSynth or TiMidity adds one";
 }
 
+std::string no_input_ports_found_message(std::string_view services) {
+    return "no MIDI input ports found" + asked(services) + "; a MIDI keyboard connected adds one";
+}
+
 std::optional<std::size_t> choose_port(const std::vector<std::string>& names,
                                        std::string_view choice, std::string& error) {
     if (choice.empty()) {

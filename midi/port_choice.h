@@ -38,5 +38,7 @@ std::string no_port_message(std::string_view services = {});
 
 /// The message of /ports when there are none.
 std::string no_ports_found_message(std::string_view services);
+/// The message of /ports when there are no input ports.
+std::string no_input_ports_found_message(std::string_view services);
 
 }  // namespace zirvon::midi

@@ -115,9 +115,8 @@ StepEntry step_entry(std::string_view source, std::size_t offset, std::span<cons
         ++offset;
     }
     entry.offset = offset;
-    entry.separator_before = offset > 0 && static_cast<unsigned char>(source[offset - 1]) >= 0x80;
-    entry.separator_after = offset < source.size() && continues_command(source[offset]);
-    const std::string before = entry.separator_before ? " " : "";
+    const std::string before = offset > 0 && static_cast<unsigned char>(source[offset - 1]) >= 0x80 ? " " : "";
+    const bool blank_after = offset < source.size() && continues_command(source[offset]);
 
     // What the place holds, as the compiler reads it: a C there gives the
     // octave in force and the default length; where the octave is out of
@@ -149,7 +148,7 @@ StepEntry step_entry(std::string_view source, std::size_t offset, std::span<cons
         text += std::to_string(length->number);
         text.append(static_cast<std::size_t>(length->dots), '.');
     }
-    if (entry.separator_after) text += ' ';
+    if (blank_after) text += ' ';
 
     // The text as it will read: refused unless it gives the note asked for.
     const std::optional<Found> made = compile_with(source, offset, text, letter);

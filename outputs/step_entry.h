@@ -35,14 +35,11 @@ struct StepEntry {
     /// or the end of the command the place fell inside (its number, dots,
     /// accidentals), which would otherwise pass to the note entered.
     std::size_t offset = 0;
-    /// What to insert, the separators included.
+    /// What to insert. A blank starts it where the byte before the place
+    /// could join its first byte in a Shift-JIS character, and ends it where
+    /// what follows the place (a number, dots, an accidental) would otherwise
+    /// join the note entered.
     std::string text;
-    /// A blank starts `text`: the byte before the place could join its first
-    /// byte in a Shift-JIS character.
-    bool separator_before = false;
-    /// A blank ends `text`: what follows the place (a number, dots, an
-    /// accidental) would otherwise join the note entered.
-    bool separator_after = false;
     int track = -1;
     /// The pitch code entered, or -1 for a rest.
     int pitch = -1;
