@@ -166,4 +166,15 @@ std::string cassette_summary(std::span<const std::uint8_t> image, const cassette
            monitor_name(read_tape_header(image).name());
 }
 
+std::string cassette_written_message(std::string_view file, std::span<const std::uint8_t> image,
+                                     const cassette::CassetteFormat& format) {
+    return std::string("'").append(file).append("' written: ").append(cassette_summary(image, format));
+}
+
+std::string cassette_sent_message(std::string_view path, std::span<const std::uint8_t> image,
+                                  const cassette::CassetteFormat& format) {
+    // A signal sent plays at the output's rate and sample size, not the file's.
+    return std::string("'").append(path).append("' sent: ").append(cassette_summary(image, format, false));
+}
+
 }  // namespace zirvon

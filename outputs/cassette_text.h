@@ -31,6 +31,15 @@ std::string monitor_name(std::string_view name);
 std::string cassette_summary(std::span<const std::uint8_t> image, const cassette::CassetteFormat& format,
                              bool with_samples = true);
 
+/// The line after the recording of `image` was written to `file`.
+std::string cassette_written_message(std::string_view file, std::span<const std::uint8_t> image,
+                                     const cassette::CassetteFormat& format);
+
+/// The line after the recording of `image`, the source at `path`, went out
+/// through the speakers.
+std::string cassette_sent_message(std::string_view path, std::span<const std::uint8_t> image,
+                                  const cassette::CassetteFormat& format);
+
 /// Whether a file found on a recording is a music image: attribute 0xC8,
 /// load address 0x315A, and its data read.
 bool is_music_file(const cassette::TapeFileFound& file);

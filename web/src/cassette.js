@@ -66,7 +66,7 @@ export class Cassette {
         const result = this.make();
         if (!result) return;
         download(renamed(this.page.name, '.TAPE.WAV'), result.data);
-        showSummary(this.el.status, `${renamed(this.page.name, '.TAPE.WAV')}: ${result.summary}`);
+        showSummary(this.el.status, result.written);
     }
 
     /** Sends the sound to the speakers, saying which part goes out and the
@@ -101,7 +101,7 @@ export class Cassette {
         this.timer = setInterval(show, 250);
         node.onended = () => {
             if (this.sending !== node) return;
-            this.finish(`sent: ${result.summary}`);
+            this.finish(result.sent);
         };
     }
 

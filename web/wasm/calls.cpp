@@ -118,7 +118,8 @@ void roll(const Request& request, Reply& reply, WireWriter& extra, const DataSin
 }
 
 /// The recording for the machine's tape input, as /cassette writes it; after
-/// the reply its summary and its parts, for the page to say what is sent.
+/// the reply the lines the command line says once it is written and once it
+/// is sent, and its parts, for the page to say what is sent.
 void cassette_recording(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
     cassette::CassetteFormat format;
     std::string error;
@@ -132,7 +133,8 @@ void cassette_recording(const Request& request, Reply& reply, WireWriter& extra,
     OutputSource source = song->output_source(request, true);
     source.cassette = format;
     const std::vector<std::uint8_t> image = image_bytes(source);
-    extra.text(cassette_summary(image, format));
+    extra.text(cassette_written_message(request.output, image, format));
+    extra.text(cassette_sent_message(request.name, image, format));
     const cassette::CassetteSignal signal(image, format);
     extra.u32(static_cast<std::uint32_t>(signal.sections().size()));
     for (const cassette::CassetteSection& section : signal.sections()) {
