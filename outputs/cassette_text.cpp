@@ -177,4 +177,16 @@ std::string cassette_sent_message(std::string_view path, std::span<const std::ui
     return std::string("'").append(path).append("' sent: ").append(cassette_summary(image, format, false));
 }
 
+RecordingLines recording_lines(std::string_view path, const cassette::CassetteReading& reading,
+                               std::string_view not_done) {
+    const std::string quoted = std::string("'").append(path).append("'");
+    if (!reading.error.empty()) return {"cannot decode " + quoted + ": " + reading.error + "; " + std::string(not_done), {}};
+    if (reading.files.empty()) return {quoted + " holds no tape signal", {}};
+    RecordingLines said{{}, recording_listing(path, reading)};
+    for (const std::string& warning : reading.warnings) {
+        said.lines.push_back(std::string("warning: ").append(path).append(": ").append(warning));
+    }
+    return said;
+}
+
 }  // namespace zirvon

@@ -144,7 +144,7 @@ export class Cassette {
         this.el.listing.textContent = found.lines.join('\n');
         this.el.listing.hidden = found.lines.length === 0;
         if (!found.ok) {
-            showSummary(this.el.status, `cannot decode '${name}': ${found.error}; nothing opened`, true);
+            showSummary(this.el.status, found.error, true);
             return;
         }
         if (found.images.length === 0) {

@@ -166,13 +166,12 @@ void read_recording(const float* samples, std::size_t frames, unsigned channels,
     std::vector<std::vector<float>> planar(channels);
     for (unsigned c = 0; c < channels; ++c) planar[c].assign(samples + c * frames, samples + (c + 1) * frames);
     const cassette::CassetteReading reading = cassette::read_cassette(planar, static_cast<int>(rate));
-    const bool ok = reading.error.empty() && !reading.files.empty();
+    const RecordingLines said = recording_lines(name, reading, "nothing opened");
+    const bool ok = said.refusal.empty();
     out.u8(ok ? 1 : 0);
-    out.text(reading.error.empty() && !ok ? "the recording holds no tape signal" : reading.error);
-    std::vector<std::string> lines = ok ? recording_listing(name, reading) : std::vector<std::string>{};
-    for (const std::string& warning : reading.warnings) lines.push_back("warning: " + std::string(name) + ": " + warning);
-    out.u32(static_cast<std::uint32_t>(lines.size()));
-    for (const std::string& line : lines) out.text(line);
+    out.text(said.refusal);
+    out.u32(static_cast<std::uint32_t>(said.lines.size()));
+    for (const std::string& line : said.lines) out.text(line);
     std::uint32_t music = 0;
     for (const cassette::TapeFileFound& file : reading.files) music += is_music_file(file) ? 1 : 0;
     out.u32(ok ? music : 0);
