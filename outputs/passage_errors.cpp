@@ -99,11 +99,10 @@ std::string error_in_passage(const SourceAnalysis& analysis, const play::Passage
 
 PassageVerdict play_around_errors(const SourceAnalysis& analysis, const play::Passage& passage,
                                   std::string_view not_done, const std::vector<std::string>& unwritten) {
-    const std::string refusal = error_in_passage(analysis, passage);
-    if (!refusal.empty()) {
-        return {false, problem_summary(analysis.counts, std::string(not_done) + ": " + refusal, unwritten)};
-    }
-    return {true, problem_summary(analysis.counts, "none in what plays", unwritten)};
+    std::string refusal = error_in_passage(analysis, passage);
+    if (refusal.empty()) return {true, {}, problem_summary(analysis.counts, "none in what plays", unwritten)};
+    std::string summary = problem_summary(analysis.counts, std::string(not_done) + ": " + refusal, unwritten);
+    return {false, std::move(refusal), std::move(summary)};
 }
 
 }  // namespace zirvon

@@ -29,6 +29,8 @@ std::string error_in_passage(const SourceAnalysis& analysis, const play::Passage
 struct PassageVerdict {
     /// False when an error lies in what would play.
     bool plays = false;
+    /// When it does not play, which error keeps it silent (error_in_passage).
+    std::string refusal;
     /// The line that counts the problems (problem_summary): with errors it
     /// says that none of them is in what plays, or what is not done
     /// (`not_done`, such as "nothing played") and which error keeps it
