@@ -60,7 +60,7 @@ bool make_recording_build(const RunPlan& plan, const std::string& path, Build& b
                     hex(kMusicLoadAddress, 4) + "); nothing to work on";
             return false;
         }
-        build.messages.push_back("no music image on '" + path + "': nothing written");
+        build.messages.push_back(std::move(said.no_music));
         return true;
     }
     const std::vector<std::uint8_t>& image = build.recorded[chosen];

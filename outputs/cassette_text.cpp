@@ -180,11 +180,21 @@ std::string cassette_sent_message(std::string_view path, std::span<const std::ui
 RecordingLines recording_lines(std::string_view path, const cassette::CassetteReading& reading,
                                std::string_view not_done) {
     const std::string quoted = std::string("'").append(path).append("'");
-    if (!reading.error.empty()) return {"cannot decode " + quoted + ": " + reading.error + "; " + std::string(not_done), {}};
-    if (reading.files.empty()) return {quoted + " holds no tape signal", {}};
-    RecordingLines said{{}, recording_listing(path, reading)};
+    RecordingLines said;
+    if (!reading.error.empty()) {
+        said.refusal = "cannot decode " + quoted + ": " + reading.error + "; " + std::string(not_done);
+        return said;
+    }
+    if (reading.files.empty()) {
+        said.refusal = quoted + " holds no tape signal";
+        return said;
+    }
+    said.lines = recording_listing(path, reading);
     for (const std::string& warning : reading.warnings) {
         said.lines.push_back(std::string("warning: ").append(path).append(": ").append(warning));
+    }
+    if (std::none_of(reading.files.begin(), reading.files.end(), is_music_file)) {
+        said.no_music = "no music image on " + quoted + ": " + std::string(not_done);
     }
     return said;
 }

@@ -54,7 +54,7 @@ std::vector<std::uint8_t> found_image(const cassette::TapeFileFound& file);
 /// copies said, and for a file that is not music that it is not written.
 std::vector<std::string> recording_listing(std::string_view path, const cassette::CassetteReading& reading);
 
-/// What reading the recording at `path` says.
+/// What reading the recording at `path` says, on the command line and the page.
 struct RecordingLines {
     /// Why nothing more is done with it: it cannot be decoded (followed by
     /// `not_done`, "nothing written") or holds no tape signal. Empty when
@@ -62,6 +62,9 @@ struct RecordingLines {
     std::string refusal;
     /// Unless refused, its listing (recording_listing), then its warnings.
     std::vector<std::string> lines;
+    /// When it holds files but none is a music image, the line that says so,
+    /// followed by `not_done`.
+    std::string no_music;
 };
 RecordingLines recording_lines(std::string_view path, const cassette::CassetteReading& reading,
                                std::string_view not_done);

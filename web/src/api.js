@@ -147,16 +147,17 @@ export class Calls {
     }
 
     /** Decodes a recording, `channels` of Float32Array samples at `rate`,
-     * read from the file `name`: {ok, error, lines, images: [{file, bytes}]}. */
+     * read from the file `name`: {ok, error, lines, noMusic, images: [{file, bytes}]}. */
     readRecording(channels, rate, name) {
         const r = this.core.readRecording(channels, rate, name);
         const ok = r.u8() === 1;
         const error = r.text();
         const lines = [];
         for (let n = r.u32(); n > 0; n--) lines.push(r.text());
+        const noMusic = r.text();
         const images = [];
         for (let n = r.u32(); n > 0; n--) images.push({ file: r.u32(), bytes: r.bytes().slice() });
-        return { ok, error, lines, images };
+        return { ok, error, lines, noMusic, images };
     }
 
     /** The MML that /mml writes of the MIDI file `bytes` named

@@ -148,7 +148,7 @@ export class Cassette {
             return;
         }
         if (found.images.length === 0) {
-            showSummary(this.el.status, `no music image on '${name}': nothing opened`, true);
+            showSummary(this.el.status, found.noMusic, true);
             return;
         }
         const imageName = renamed(name, found.images.length === 1 ? '.MZT' : '-1.MZT');

@@ -172,6 +172,7 @@ void read_recording(const float* samples, std::size_t frames, unsigned channels,
     out.text(said.refusal);
     out.u32(static_cast<std::uint32_t>(said.lines.size()));
     for (const std::string& line : said.lines) out.text(line);
+    out.text(said.no_music);
     std::uint32_t music = 0;
     for (const cassette::TapeFileFound& file : reading.files) music += is_music_file(file) ? 1 : 0;
     out.u32(ok ? music : 0);
