@@ -8,11 +8,6 @@
 
 namespace zirvon {
 
-std::string cassette_written_message(const std::string& file, std::span<const std::uint8_t> image,
-                                     const cassette::CassetteFormat& format) {
-    return "'" + file + "' written: " + cassette_summary(image, format);
-}
-
 int play_cassette(const std::string& path, std::span<const std::uint8_t> image,
                   const cassette::CassetteFormat& format, std::ostream& err) {
     const live::PreviewResult result = live::play_signal(image, format, path, stderr_is_terminal());
@@ -27,7 +22,7 @@ int play_cassette(const std::string& path, std::span<const std::uint8_t> image,
         case live::PreviewOutcome::finished:
             break;
     }
-    err << "zirvon: '" << path << "' sent: " << cassette_summary(image, format, false) << '\n';
+    err << "zirvon: " << cassette_sent_message(path, image, format) << '\n';
     return kExitSuccess;
 }
 

@@ -22,21 +22,17 @@ bool make_recording_build(const RunPlan& plan, const std::string& path, Build& b
     int rate = 0;
     if (!read_sound_file(path, channels, rate, error)) return false;
     const cassette::CassetteReading reading = cassette::read_cassette(channels, rate);
-    if (!reading.error.empty()) {
-        error = "cannot decode '" + path + "': " + reading.error + "; nothing written";
+    RecordingLines said = recording_lines(path, reading, "nothing written");
+    if (!said.refusal.empty()) {
+        error = std::move(said.refusal);
         return false;
     }
-    if (reading.files.empty()) {
-        error = "'" + path + "' holds no tape signal";
-        return false;
-    }
-    build.messages = recording_listing(path, reading);
+    build.messages = std::move(said.lines);
     for (std::size_t i = 0; i < reading.files.size(); ++i) {
         if (!is_music_file(reading.files[i])) continue;
         build.recorded.push_back(found_image(reading.files[i]));
         build.recorded_file.push_back(i + 1);
     }
-    for (const std::string& warning : reading.warnings) build.messages.push_back("warning: " + path + ": " + warning);
 
     // The file the run works on: /file=N, or the first music image.
     std::size_t chosen = 0;
@@ -64,7 +60,7 @@ bool make_recording_build(const RunPlan& plan, const std::string& path, Build& b
                     hex(kMusicLoadAddress, 4) + "); nothing to work on";
             return false;
         }
-        build.messages.push_back("no music image on '" + path + "': nothing written");
+        build.messages.push_back(std::move(said.no_music));
         return true;
     }
     const std::vector<std::uint8_t>& image = build.recorded[chosen];

@@ -12,6 +12,7 @@
 #include "app/tape_commands.h"
 #include "app/watch.h"
 #include "lsp/stdio_loop.h"
+#include "outputs/cassette_text.h"
 #include "outputs/diagnostic_printer.h"
 #include "text/format.h"
 

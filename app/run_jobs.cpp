@@ -12,17 +12,26 @@
 namespace zirvon {
 namespace {
 
-/// After the problems of a compile, one line that counts them and says what
-/// the run does not do because of them.
-/// `not_done` replaces what the plan alone would say is not done.
-std::string summary_line(const RunPlan& plan, const DiagnosticCounts& counts,
-                         std::optional<std::string> not_done = std::nullopt) {
+/// The files a source with errors keeps the run from writing.
+std::vector<std::string> unwritten(const RunPlan& plan) {
     std::vector<std::string> names;
     if (writes_image(plan)) names.push_back(plan.output_name);
     for (const std::string& name : extra_output_names(plan)) names.push_back(name);
-    if (!not_done) not_done = plan.play ? "nothing played" : plan.list ? "nothing listed" : "";
-    const std::string text = problem_summary(counts, *not_done, names);
-    return text.empty() ? text : std::string(kProgram) + text + '\n';
+    return names;
+}
+
+/// What a run with errors does not do, besides writing its files.
+std::string_view not_done(const RunPlan& plan) {
+    return plan.play ? "nothing played" : plan.list ? "nothing listed" : "";
+}
+
+/// `text` as a line of its own, after the program's name; nothing for nothing.
+std::string line(const std::string& text) { return text.empty() ? text : std::string(kProgram) + text + '\n'; }
+
+/// After the problems of a compile, one line that counts them and says what
+/// the run does not do because of them.
+std::string summary_line(const RunPlan& plan, const DiagnosticCounts& counts) {
+    return line(problem_summary(counts, not_done(plan), unwritten(plan)));
 }
 
 /// Whether a run may go on while the source has errors: one that only
@@ -133,10 +142,9 @@ private:
             }
         }
         if (through_errors) {
-            const std::string refusal = error_in_passage(analysis, *run_.passage);
-            say(summary_line(plan_, analysis.counts,
-                             refusal.empty() ? "none in what plays" : "nothing played: " + refusal));
-            if (!refusal.empty()) return stop(kExitFailure);
+            const PassageVerdict verdict = play_around_errors(analysis, *run_.passage, not_done(plan_), unwritten(plan_));
+            say(line(verdict.summary));
+            if (!verdict.plays) return stop(kExitFailure);
         }
         if (plan_.list) listed();
         if (run_.passage) {

@@ -15,7 +15,6 @@
 #include "live/progress.h"
 #include "outputs/diagnostic_printer.h"
 #include "outputs/passage_errors.h"
-#include "outputs/summary.h"
 #include "system/file_kind.h"
 #include "system/interrupt.h"
 #include "system/terminal.h"
@@ -180,12 +179,13 @@ void Watcher::replay(const std::shared_ptr<const Build>& build) {
     std::string error;
     const std::optional<play::Passage> passage = build_passage(plan_.passage, *build, error);
     // With errors the song may lack the passage asked for: they come first.
-    const std::string refusal = !passage ? error : error_in_passage(build->analysis, *passage);
-    if (!refusal.empty()) {
+    const PassageVerdict verdict =
+        passage ? play_around_errors(build->analysis, *passage, "nothing played", {}) : PassageVerdict{false, error, {}};
+    if (!verdict.plays) {
         serial_ = session_->hush();
         playing_ = false;
         const std::string why = errors_ != 0 ? counted(errors_, "error") + "; nothing played: " : "error: ";
-        status(why + refusal + "; waiting for a change");
+        status(why + verdict.refusal + "; waiting for a change");
         return;
     }
     warn_about(*build, *passage);
@@ -194,9 +194,7 @@ void Watcher::replay(const std::shared_ptr<const Build>& build) {
     serial_ = session_->play(std::shared_ptr<const Song>(build, &build->analysis.song), passage_, plan_.loop);
     playing_ = true;
     std::string text = "playing " + file_.path();
-    if (errors_ != 0 || warnings_ != 0) {
-        text += " (" + problem_summary({errors_, warnings_}, errors_ != 0 ? "none in what plays" : "", {}) + ")";
-    }
+    if (!verdict.summary.empty()) text += " (" + verdict.summary + ")";
     // The files of a song with errors stay as they were, as without /play.
     if (errors_ != 0) status(text + write_extras(*build, std::nullopt, counted(errors_, "error")));
     else status(text + write_extras(*build, passage, error));

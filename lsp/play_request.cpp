@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "outputs/passage_errors.h"
-#include "outputs/summary.h"
 #include "play/passage_options.h"
 
 namespace zirvon::lsp {
@@ -96,8 +95,8 @@ std::optional<play::Passage> requested_passage(const json& argument, const Snaps
     std::optional<play::Passage> passage =
         play::resolve_passage(options.request(), s.analysis.song, s.analysis.map(), error);
     if (!passage) return std::nullopt;
-    if (const std::string refusal = error_in_passage(s.analysis, *passage); !refusal.empty()) {
-        error = problem_summary(s.analysis.counts, "nothing played: " + refusal, {});
+    if (PassageVerdict verdict = play_around_errors(s.analysis, *passage, "nothing played", {}); !verdict.plays) {
+        error = std::move(verdict.summary);
         return std::nullopt;
     }
     return passage;

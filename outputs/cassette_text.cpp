@@ -166,4 +166,37 @@ std::string cassette_summary(std::span<const std::uint8_t> image, const cassette
            monitor_name(read_tape_header(image).name());
 }
 
+std::string cassette_written_message(std::string_view file, std::span<const std::uint8_t> image,
+                                     const cassette::CassetteFormat& format) {
+    return std::string("'").append(file).append("' written: ").append(cassette_summary(image, format));
+}
+
+std::string cassette_sent_message(std::string_view path, std::span<const std::uint8_t> image,
+                                  const cassette::CassetteFormat& format) {
+    // A signal sent plays at the output's rate and sample size, not the file's.
+    return std::string("'").append(path).append("' sent: ").append(cassette_summary(image, format, false));
+}
+
+RecordingLines recording_lines(std::string_view path, const cassette::CassetteReading& reading,
+                               std::string_view not_done) {
+    const std::string quoted = std::string("'").append(path).append("'");
+    RecordingLines said;
+    if (!reading.error.empty()) {
+        said.refusal = "cannot decode " + quoted + ": " + reading.error + "; " + std::string(not_done);
+        return said;
+    }
+    if (reading.files.empty()) {
+        said.refusal = quoted + " holds no tape signal";
+        return said;
+    }
+    said.lines = recording_listing(path, reading);
+    for (const std::string& warning : reading.warnings) {
+        said.lines.push_back(std::string("warning: ").append(path).append(": ").append(warning));
+    }
+    if (std::none_of(reading.files.begin(), reading.files.end(), is_music_file)) {
+        said.no_music = "no music image on " + quoted + ": " + std::string(not_done);
+    }
+    return said;
+}
+
 }  // namespace zirvon

@@ -31,6 +31,15 @@ std::string monitor_name(std::string_view name);
 std::string cassette_summary(std::span<const std::uint8_t> image, const cassette::CassetteFormat& format,
                              bool with_samples = true);
 
+/// The line after the recording of `image` was written to `file`.
+std::string cassette_written_message(std::string_view file, std::span<const std::uint8_t> image,
+                                     const cassette::CassetteFormat& format);
+
+/// The line after the recording of `image`, the source at `path`, went out
+/// through the speakers.
+std::string cassette_sent_message(std::string_view path, std::span<const std::uint8_t> image,
+                                  const cassette::CassetteFormat& format);
+
 /// Whether a file found on a recording is a music image: attribute 0xC8,
 /// load address 0x315A, and its data read.
 bool is_music_file(const cassette::TapeFileFound& file);
@@ -44,5 +53,20 @@ std::vector<std::uint8_t> found_image(const cassette::TapeFileFound& file);
 /// tape name, attribute, size, load address and what the checksums of its
 /// copies said, and for a file that is not music that it is not written.
 std::vector<std::string> recording_listing(std::string_view path, const cassette::CassetteReading& reading);
+
+/// What reading the recording at `path` says, on the command line and the page.
+struct RecordingLines {
+    /// Why nothing more is done with it: it cannot be decoded (followed by
+    /// `not_done`, "nothing written") or holds no tape signal. Empty when
+    /// it holds files.
+    std::string refusal;
+    /// Unless refused, its listing (recording_listing), then its warnings.
+    std::vector<std::string> lines;
+    /// When it holds files but none is a music image, the line that says so,
+    /// followed by `not_done`.
+    std::string no_music;
+};
+RecordingLines recording_lines(std::string_view path, const cassette::CassetteReading& reading,
+                               std::string_view not_done);
 
 }  // namespace zirvon

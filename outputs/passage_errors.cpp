@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "outputs/summary.h"
 #include "text/format.h"
 
 namespace zirvon {
@@ -94,6 +95,14 @@ std::string error_in_passage(const SourceAnalysis& analysis, const play::Passage
                " not shown, so where they lie is not known";
     }
     return {};
+}
+
+PassageVerdict play_around_errors(const SourceAnalysis& analysis, const play::Passage& passage,
+                                  std::string_view not_done, const std::vector<std::string>& unwritten) {
+    std::string refusal = error_in_passage(analysis, passage);
+    if (refusal.empty()) return {true, {}, problem_summary(analysis.counts, "none in what plays", unwritten)};
+    std::string summary = problem_summary(analysis.counts, std::string(not_done) + ": " + refusal, unwritten);
+    return {false, std::move(refusal), std::move(summary)};
 }
 
 }  // namespace zirvon

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "outputs/analysis.h"
 #include "play/passage.h"
@@ -22,5 +24,23 @@ namespace zirvon {
 /// groups lies in the blocks of the groups on its line, and in every block
 /// when its line has none.
 std::string error_in_passage(const SourceAnalysis& analysis, const play::Passage& passage);
+
+/// What a run that plays `passage` of a source with errors comes to.
+struct PassageVerdict {
+    /// False when an error lies in what would play.
+    bool plays = false;
+    /// When it does not play, which error keeps it silent (error_in_passage).
+    std::string refusal;
+    /// The line that counts the problems (problem_summary): with errors it
+    /// says that none of them is in what plays, or what is not done
+    /// (`not_done`, such as "nothing played") and which error keeps it
+    /// silent, and with either the files in `unwritten`.
+    std::string summary;
+};
+
+/// The verdict on playing `passage`, which the command line prints and the
+/// page shows in the same words.
+PassageVerdict play_around_errors(const SourceAnalysis& analysis, const play::Passage& passage,
+                                  std::string_view not_done, const std::vector<std::string>& unwritten);
 
 }  // namespace zirvon

@@ -132,29 +132,32 @@ export class Calls {
 
     /** The recording for the machine's tape input, as /cassette writes it
      * with the choices `options.cassette` ("fast,inverted"): its bytes, the
-     * line that says what it comes to, and its parts ({what, first, frames}). */
+     * lines the program says once it is written and once it is sent, and its
+     * parts ({what, first, frames}). */
     cassette(source, options = {}) {
         const name = options.name ?? defaultName(source);
         const result = this.run('cassette', source, options, outputName(name, '.TAPE.WAV'));
         if (!result.ok) return result;
         const r = result.rest;
-        const summary = r.text();
+        const written = r.text();
+        const sent = r.text();
         const sections = [];
         for (let n = r.u32(); n > 0; n--) sections.push({ what: r.text(), first: r.u32(), frames: r.u32() });
-        return { ...result, summary, sections };
+        return { ...result, written, sent, sections };
     }
 
     /** Decodes a recording, `channels` of Float32Array samples at `rate`,
-     * read from the file `name`: {ok, error, lines, images: [{file, bytes}]}. */
+     * read from the file `name`: {ok, error, lines, noMusic, images: [{file, bytes}]}. */
     readRecording(channels, rate, name) {
         const r = this.core.readRecording(channels, rate, name);
         const ok = r.u8() === 1;
         const error = r.text();
         const lines = [];
         for (let n = r.u32(); n > 0; n--) lines.push(r.text());
+        const noMusic = r.text();
         const images = [];
         for (let n = r.u32(); n > 0; n--) images.push({ file: r.u32(), bytes: r.bytes().slice() });
-        return { ok, error, lines, images };
+        return { ok, error, lines, noMusic, images };
     }
 
     /** The MML that /mml writes of the MIDI file `bytes` named

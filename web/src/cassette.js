@@ -66,7 +66,7 @@ export class Cassette {
         const result = this.make();
         if (!result) return;
         download(renamed(this.page.name, '.TAPE.WAV'), result.data);
-        showSummary(this.el.status, `${renamed(this.page.name, '.TAPE.WAV')}: ${result.summary}`);
+        showSummary(this.el.status, result.written);
     }
 
     /** Sends the sound to the speakers, saying which part goes out and the
@@ -101,7 +101,7 @@ export class Cassette {
         this.timer = setInterval(show, 250);
         node.onended = () => {
             if (this.sending !== node) return;
-            this.finish(`sent: ${result.summary}`);
+            this.finish(result.sent);
         };
     }
 
@@ -144,11 +144,11 @@ export class Cassette {
         this.el.listing.textContent = found.lines.join('\n');
         this.el.listing.hidden = found.lines.length === 0;
         if (!found.ok) {
-            showSummary(this.el.status, `cannot decode '${name}': ${found.error}; nothing opened`, true);
+            showSummary(this.el.status, found.error, true);
             return;
         }
         if (found.images.length === 0) {
-            showSummary(this.el.status, `no music image on '${name}': nothing opened`, true);
+            showSummary(this.el.status, found.noMusic, true);
             return;
         }
         const imageName = renamed(name, found.images.length === 1 ? '.MZT' : '-1.MZT');

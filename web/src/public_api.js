@@ -33,6 +33,17 @@ export function publicInterface(calls, position) {
         midi: (source, options = {}) => fileResult(calls.file('midi', source, options), false),
         wav: (source, options = {}) => fileResult(calls.file('wav', source, options), false),
         svg: (source, options = {}) => fileResult(calls.file('svg', source, options), true),
+        // What Play plays, without playing it: the passage, and the summary the page shows.
+        play(source, options = {}) {
+            const plan = calls.play(source, options);
+            return {
+                ok: plan.ok,
+                passage: plan.ok ? plan.passage : null,
+                diagnostics: publicDiagnostics(plan.diagnostics),
+                summary: plan.summary,
+                message: plan.message,
+            };
+        },
         // The picture of the passage as it plays: of an image, renamed as /play writes it back.
         roll: (source, options = {}) => fileResult(calls.roll(source, options), true),
         get player() {

@@ -61,6 +61,8 @@ export class Transport {
             showSummary(this.el.summary, plan.message, true);
             return;
         }
+        // Around errors elsewhere in the song, the summary says none is in what plays.
+        if (plan.summary) showSummary(this.el.summary, plan.summary, plan.diagnostics.some((d) => d.severity === 'error'));
         page.busy = true;
         this.audible = plan.passage.audible;
         // Sound first; the picture and the notes to light up come after.

@@ -25,6 +25,8 @@ const PASSAGES = [{}, {}, {}, { from: '2' }, { to: '1' }, { from: '2', to: '3' }
     { from: '99' }, { to: 'line:1:1' }];
 // Eight two-byte characters: one byte too many, cut between two of them.
 const TAPE_NAMES = ['TUNE', 'MUSICDATA', 'A B', 'X', '\u00c4'.repeat(8)];
+// A port no machine has: /play is run for its messages, which come before it.
+const NO_PORT = 'no-such-port-anywhere';
 // WAV files longer than this are left out: a random song may last an hour.
 const LONGEST_WAV = 24 << 20;
 // Messages of a run rather than of the source, which the command line
@@ -65,7 +67,8 @@ function same(what, actual, expected) {
 
 /** Everything the page makes of one case, with digests for the bytes. */
 async function pageOutputs(tab, text, options, withWav) {
-    return tab.evaluate(async (text, options, withWav) => {
+    const passage = Object.fromEntries(['from', 'to', 'solo', 'mute'].filter((k) => k in options).map((k) => [k, options[k]]));
+    return tab.evaluate(async (text, options, withWav, passage) => {
         const hex = async (bytes) => Array.from(new Uint8Array(await crypto.subtle.digest('SHA-256', bytes)),
             (b) => b.toString(16).padStart(2, '0')).join('');
         const file = async (result) => ({ ...result, data: result.ok ? await hex(typeof result.data === 'string' ? new TextEncoder().encode(result.data) : result.data) : null });
@@ -80,8 +83,9 @@ async function pageOutputs(tab, text, options, withWav) {
             midi: await file(z.midi(text, all)),
             svg: await file(z.svg(text, all)),
             wav: withWav ? await file(z.wav(text, all)) : null,
+            play: z.play(text, { name: 'src.MML', ...passage }),
         };
-    }, text, options, withWav);
+    }, text, options, withWav, passage);
 }
 
 async function pageList(tab, bytes, name) {
@@ -133,6 +137,12 @@ async function checkCase(tab, folder, label, text, options) {
             same(`${what}: ${kind} refused`, [result.ok, `zirvon: ${result.message}`], [false, error]);
         }
     }
+    // Playing: the command line stops at the port, after every message of the run.
+    const played = messages(runNative(zirvon, folder, 'src.mml', '/play', `/port=${NO_PORT}`, ...passage).stderr)
+        .filter((l) => !l.startsWith(`zirvon: /port=${NO_PORT}: `));
+    same(`${what}: summary of /play`, got.play.summary, (played.find(isSummary) ?? '').replace(/^zirvon: /, ''));
+    const refusal = got.play.ok ? [] : [`zirvon: ${got.play.message}`];
+    same(`${what}: messages of /play`, [...printed(got.play.diagnostics), ...refusal], played.filter((l) => !isSummary(l) || l === refusal[0]));
     if (image) await checkImage(tab, folder, label, image, got.image);
 }
 
@@ -194,6 +204,10 @@ try {
         await checkCase(tab, folder, name, text, { tapeName: 'EXAMPLE' });
         await checkCase(tab, folder, `${name} from line 6`, text, { tapeName: 'EXAMPLE', from: 'line:6', mute: '2' });
     }
+    // Played around an error elsewhere in the song, and with the error in what plays.
+    const slip = '1[C]\n1[O D]\n1[E]\n';
+    await checkCase(tab, folder, 'error after the passage', slip, { tapeName: 'SLIP', to: '1' });
+    await checkCase(tab, folder, 'error in the passage', slip, { tapeName: 'SLIP', from: '2' });
     // The generator writes bytes; read as Latin-1 and written as UTF-8 they
     // are text in the page and the same bytes for the native program.
     sources.forEach((source, i) => {

@@ -118,7 +118,8 @@ void roll(const Request& request, Reply& reply, WireWriter& extra, const DataSin
 }
 
 /// The recording for the machine's tape input, as /cassette writes it; after
-/// the reply its summary and its parts, for the page to say what is sent.
+/// the reply the lines the command line says once it is written and once it
+/// is sent, and its parts, for the page to say what is sent.
 void cassette_recording(const Request& request, Reply& reply, WireWriter& extra, const DataSink& data) {
     cassette::CassetteFormat format;
     std::string error;
@@ -132,7 +133,8 @@ void cassette_recording(const Request& request, Reply& reply, WireWriter& extra,
     OutputSource source = song->output_source(request, true);
     source.cassette = format;
     const std::vector<std::uint8_t> image = image_bytes(source);
-    extra.text(cassette_summary(image, format));
+    extra.text(cassette_written_message(request.output, image, format));
+    extra.text(cassette_sent_message(request.name, image, format));
     const cassette::CassetteSignal signal(image, format);
     extra.u32(static_cast<std::uint32_t>(signal.sections().size()));
     for (const cassette::CassetteSection& section : signal.sections()) {
@@ -164,13 +166,13 @@ void read_recording(const float* samples, std::size_t frames, unsigned channels,
     std::vector<std::vector<float>> planar(channels);
     for (unsigned c = 0; c < channels; ++c) planar[c].assign(samples + c * frames, samples + (c + 1) * frames);
     const cassette::CassetteReading reading = cassette::read_cassette(planar, static_cast<int>(rate));
-    const bool ok = reading.error.empty() && !reading.files.empty();
+    const RecordingLines said = recording_lines(name, reading, "nothing opened");
+    const bool ok = said.refusal.empty();
     out.u8(ok ? 1 : 0);
-    out.text(reading.error.empty() && !ok ? "the recording holds no tape signal" : reading.error);
-    std::vector<std::string> lines = ok ? recording_listing(name, reading) : std::vector<std::string>{};
-    for (const std::string& warning : reading.warnings) lines.push_back("warning: " + std::string(name) + ": " + warning);
-    out.u32(static_cast<std::uint32_t>(lines.size()));
-    for (const std::string& line : lines) out.text(line);
+    out.text(said.refusal);
+    out.u32(static_cast<std::uint32_t>(said.lines.size()));
+    for (const std::string& line : said.lines) out.text(line);
+    out.text(said.no_music);
     std::uint32_t music = 0;
     for (const cassette::TapeFileFound& file : reading.files) music += is_music_file(file) ? 1 : 0;
     out.u32(ok ? music : 0);

@@ -28,9 +28,10 @@ enum class Call : int {
 };
 
 /// Decodes a recording of `channels` planar channels of `frames` samples at
-/// `rate`, and writes the reply: ok, the error (without the file's name),
-/// the lines that list the files found and the warnings (naming `name`),
-/// and the music images with their numbers among the files.
+/// `rate`, and writes the reply: ok, the command line's words when it is
+/// refused, the lines that list the files found and the warnings (naming
+/// `name`), the line that says it holds no music image, and the music images
+/// with their numbers among the files.
 void read_recording(const float* samples, std::size_t frames, unsigned channels, unsigned rate,
                     std::string_view name, WireWriter& out);
 

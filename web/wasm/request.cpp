@@ -126,18 +126,13 @@ std::optional<Prepared> prepare(const Request& request, Reply& reply, bool pick_
         reply.fail(error);
         return std::nullopt;
     }
-    const SourceAnalysis& analysis = prepared.build.analysis;
-    if (!analysis.ok()) {
-        const std::string refusal = error_in_passage(analysis, *passage);
-        if (!refusal.empty()) {
-            reply.summary = problem_summary(analysis.counts, std::string(not_done) + ": " + refusal,
-                                            unwritten(request));
+    if (!prepared.build.analysis.ok()) {
+        PassageVerdict verdict = play_around_errors(prepared.build.analysis, *passage, not_done, unwritten(request));
+        reply.summary = std::move(verdict.summary);
+        if (!verdict.plays) {
             reply.fail(reply.summary);
             return std::nullopt;
         }
-        // What plays holds none of the errors: the summary counts them and
-        // says only what is not written.
-        reply.summary = problem_summary(analysis.counts, {}, unwritten(request));
     }
     prepared.passage = *passage;
     return prepared;
