@@ -19,7 +19,7 @@ inline int length_ticks(const MmlNumber& number, std::uint64_t dots) {
     static constexpr std::array<std::uint8_t, 33> kTicks{0,  96, 48, 0, 24, 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0, 6,
                                                          0,  0,  0,  0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 3};
     if (number.huge || number.low >= kTicks.size()) return 0;
-    int total = kTicks[number.low];
+    int total = kTicks[static_cast<std::size_t>(number.low)];
     for (int half = total; dots > 0 && half > 1; --dots) {
         half /= 2;
         total += half;
