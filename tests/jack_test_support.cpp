@@ -202,10 +202,13 @@ MidiKeyboard::MidiKeyboard() {
 
 MidiKeyboard::~MidiKeyboard() {
     if (!output_) return;
-    // Let the last messages leave the ring buffer before RtMidi frees it.
+    // Let the last messages leave the ring buffer. Then the port is left
+    // open until the program ends: RtMidi's JACK output unregisters its port
+    // under a process callback that may be running, and frees its ring
+    // buffer before it closes the client, and under load either crashed the
+    // test now and then. One client per test that uses a keyboard is cheap.
     std::this_thread::sleep_for(20ms);
-    output_->closePort();
-    std::this_thread::sleep_for(20ms);
+    static_cast<void>(output_.release());
 }
 
 void MidiKeyboard::send(const Bytes& message) {
